@@ -1,0 +1,131 @@
+#include "ControlFace.h"
+
+#include <QString>
+
+#include <chrono>
+
+namespace mvplatform {
+
+void CallLog::record(const std::string &op, std::vector<std::string> args)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_calls.push_back({op, std::move(args), std::this_thread::get_id()});
+}
+
+std::vector<CallRecord> CallLog::all() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_calls;
+}
+
+std::vector<CallRecord> CallLog::of(const std::string &op) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<CallRecord> out;
+    for (const auto &c : m_calls)
+        if (c.op == op)
+            out.push_back(c);
+    return out;
+}
+
+std::vector<std::string> CallLog::ops() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<std::string> out;
+    out.reserve(m_calls.size());
+    for (const auto &c : m_calls)
+        out.push_back(c.op);
+    return out;
+}
+
+int CallLog::count(const std::string &op) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    int n = 0;
+    for (const auto &c : m_calls)
+        if (c.op == op)
+            ++n;
+    return n;
+}
+
+std::optional<CallRecord> CallLog::last(const std::string &op) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto it = m_calls.rbegin(); it != m_calls.rend(); ++it)
+        if (it->op == op)
+            return *it;
+    return std::nullopt;
+}
+
+void CallLog::clear()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_calls.clear();
+}
+
+void Gates::close(const std::string &op)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_closed[op] = true;
+}
+
+void Gates::open(const std::string &op)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_closed[op] = false;
+    }
+    m_changed.notify_all();
+}
+
+void Gates::openAll()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_closed.clear();
+    }
+    m_changed.notify_all();
+}
+
+void Gates::pass(const std::string &op)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    auto isClosed = [&] {
+        auto it = m_closed.find(op);
+        return it != m_closed.end() && it->second;
+    };
+    if (!isClosed())
+        return;
+    ++m_waiting[op];
+    m_changed.notify_all();
+    m_changed.wait(lock, [&] { return !isClosed(); });
+    --m_waiting[op];
+    m_changed.notify_all();
+}
+
+int Gates::waiting(const std::string &op) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_waiting.find(op);
+    return it == m_waiting.end() ? 0 : it->second;
+}
+
+bool Gates::waitForWaiting(const std::string &op, int n, int timeoutMs) const
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        auto it = m_waiting.find(op);
+        return it != m_waiting.end() && it->second >= n;
+    });
+}
+
+std::string toArg(const std::string &s) { return s; }
+std::string toArg(const char *s) { return s ? std::string(s) : std::string("(null)"); }
+std::string toArg(const std::u16string &s)
+{
+    return QString::fromUtf16(s.data(), int(s.size())).toStdString();
+}
+std::string toArg(bool b) { return b ? "true" : "false"; }
+std::string toArg(double d) { return QString::number(d).toStdString(); }
+
+} // namespace mvplatform

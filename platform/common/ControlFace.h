@@ -1,0 +1,127 @@
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace mvplatform {
+
+// One call into a layer, as the test face records it.
+struct CallRecord
+{
+    std::string op;
+    std::vector<std::string> args;
+    std::thread::id thread;
+};
+
+// Ordered, thread-safe record of the calls a layer received.
+class CallLog
+{
+public:
+    void record(const std::string &op, std::vector<std::string> args = {});
+    std::vector<CallRecord> all() const;
+    std::vector<CallRecord> of(const std::string &op) const;
+    std::vector<std::string> ops() const;
+    int count(const std::string &op) const;
+    std::optional<CallRecord> last(const std::string &op) const;
+    void clear();
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<CallRecord> m_calls;
+};
+
+// Holds an operation until a test releases it. A closed gate blocks every
+// caller of pass() for that operation until open() or openAll().
+class Gates
+{
+public:
+    void close(const std::string &op);
+    void open(const std::string &op);
+    void openAll();
+    // Called by the layer at the start of a gated operation.
+    void pass(const std::string &op);
+    // Number of callers currently held at the gate.
+    int waiting(const std::string &op) const;
+    // Waits until at least n callers are held, or the timeout passes.
+    bool waitForWaiting(const std::string &op, int n, int timeoutMs) const;
+
+private:
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    std::map<std::string, bool> m_closed;
+    std::map<std::string, int> m_waiting;
+};
+
+// Scripted results per operation: a queue taken one by one, then an optional
+// sticky value that answers every later call.
+template <class T>
+class Script
+{
+public:
+    void push(const std::string &op, T value)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_queued[op].push_back(std::move(value));
+    }
+    void setSticky(const std::string &op, T value)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_sticky[op] = std::move(value);
+    }
+    void clearSticky(const std::string &op)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_sticky.erase(op);
+    }
+    std::optional<T> take(const std::string &op)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto q = m_queued.find(op);
+        if (q != m_queued.end() && !q->second.empty()) {
+            T v = std::move(q->second.front());
+            q->second.pop_front();
+            return v;
+        }
+        auto s = m_sticky.find(op);
+        if (s != m_sticky.end())
+            return s->second;
+        return std::nullopt;
+    }
+    bool has(const std::string &op) const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto q = m_queued.find(op);
+        return (q != m_queued.end() && !q->second.empty()) || m_sticky.count(op) > 0;
+    }
+    void clear()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_queued.clear();
+        m_sticky.clear();
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::map<std::string, std::deque<T>> m_queued;
+    std::map<std::string, T> m_sticky;
+};
+
+// Renders a value for the call log.
+std::string toArg(const std::string &s);
+std::string toArg(const char *s);
+std::string toArg(const std::u16string &s);
+std::string toArg(bool b);
+std::string toArg(double d);
+template <class T>
+std::string toArg(T v)
+{
+    return std::to_string(v);
+}
+
+} // namespace mvplatform

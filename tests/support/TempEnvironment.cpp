@@ -1,0 +1,42 @@
+#include "TempEnvironment.h"
+
+#include <QDir>
+
+namespace testsupport {
+
+TempEnvironment::TempEnvironment()
+    : m_dir(QDir::tempPath() + QStringLiteral("/morva-test-XXXXXX"))
+    , m_oldCwd(QDir::currentPath())
+{
+    if (!m_dir.isValid())
+        return;
+    for (const QString &p : {tempPath(), dataHome(), configHome(), workPath()})
+        QDir().mkpath(p);
+    redirect("TMPDIR", tempPath());
+    redirect("XDG_DATA_HOME", dataHome());
+    redirect("XDG_CONFIG_HOME", configHome());
+    QDir::setCurrent(workPath());
+}
+
+TempEnvironment::~TempEnvironment()
+{
+    QDir::setCurrent(m_oldCwd);
+    for (int i = m_savedCount - 1; i >= 0; --i) {
+        const SavedVar &v = m_saved[i];
+        if (v.wasSet)
+            qputenv(v.name.constData(), v.value);
+        else
+            qunsetenv(v.name.constData());
+    }
+}
+
+void TempEnvironment::redirect(const char *name, const QString &path)
+{
+    SavedVar &v = m_saved[m_savedCount++];
+    v.name = name;
+    v.wasSet = qEnvironmentVariableIsSet(name);
+    v.value = qgetenv(name);
+    qputenv(name, QFile::encodeName(path));
+}
+
+} // namespace testsupport

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace testsupport {
+
+// Points TMPDIR, XDG_DATA_HOME, XDG_CONFIG_HOME and the working directory at
+// a fresh temporary folder for as long as it lives, so that no test touches
+// the real home or sees another test's files. Restores everything on exit.
+class TempEnvironment
+{
+public:
+    TempEnvironment();
+    ~TempEnvironment();
+
+    TempEnvironment(const TempEnvironment &) = delete;
+    TempEnvironment &operator=(const TempEnvironment &) = delete;
+
+    bool isValid() const { return m_dir.isValid(); }
+    QString root() const { return m_dir.path(); }
+    QString tempPath() const { return root() + QStringLiteral("/tmp"); }
+    QString dataHome() const { return root() + QStringLiteral("/data"); }
+    QString configHome() const { return root() + QStringLiteral("/config"); }
+    QString workPath() const { return root() + QStringLiteral("/work"); }
+
+private:
+    struct SavedVar
+    {
+        QByteArray name;
+        QByteArray value;
+        bool wasSet = false;
+    };
+    void redirect(const char *name, const QString &path);
+
+    QTemporaryDir m_dir;
+    QString m_oldCwd;
+    SavedVar m_saved[3];
+    int m_savedCount = 0;
+};
+
+} // namespace testsupport

@@ -1,5 +1,7 @@
 #include "TempEnvironment.h"
 
+#include "Logger.h"
+
 #include <QDir>
 
 namespace testsupport {
@@ -16,6 +18,8 @@ TempEnvironment::TempEnvironment()
     redirect("XDG_DATA_HOME", dataHome());
     redirect("XDG_CONFIG_HOME", configHome());
     QDir::setCurrent(workPath());
+    // The daily log reads its folder once; follow the redirected TMPDIR.
+    Logger::instance()->setDirectory(Logger::defaultDirectory());
 }
 
 TempEnvironment::~TempEnvironment()
@@ -28,6 +32,8 @@ TempEnvironment::~TempEnvironment()
         else
             qunsetenv(v.name.constData());
     }
+    if (m_savedCount > 0)
+        Logger::instance()->setDirectory(Logger::defaultDirectory());
 }
 
 void TempEnvironment::redirect(const char *name, const QString &path)

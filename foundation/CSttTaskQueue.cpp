@@ -1,0 +1,76 @@
+#include "CSttTaskQueue.h"
+
+#include <condition_variable>
+#include <memory>
+
+CSttTaskQueue::CSttTaskQueue() = default;
+
+CSttTaskQueue::~CSttTaskQueue() = default;
+
+int CSttTaskQueue::Post(const SttTask &task, std::intptr_t, std::intptr_t, std::int64_t)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_tasks.push_back(task);
+    return ++m_pendingCount;
+}
+
+int CSttTaskQueue::PendingCount() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_pendingCount;
+}
+
+bool CSttTaskQueue::takeFirst(SttTask &task)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_tasks.empty())
+        return false;
+    task = std::move(m_tasks.front());
+    m_tasks.pop_front();
+    --m_pendingCount;
+    return true;
+}
+
+int CSttTaskQueue::RunAll()
+{
+    int ran = 0;
+    SttTask task;
+    // The mutex is released around each task so that a task may post to
+    // this queue; such tasks run in the same drain.
+    while (takeFirst(task)) {
+        SttRunTask(task, "CSttTaskQueue");
+        task = nullptr;
+        ++ran;
+    }
+    return ran;
+}
+
+bool CSttTaskQueue::RunOne()
+{
+    SttTask task;
+    if (!takeFirst(task))
+        return false;
+    SttRunTask(task, "CSttTaskQueue");
+    return true;
+}
+
+void CSttTaskQueue::PostAndWait(const SttTask &task)
+{
+    struct Signal
+    {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+    };
+    // Shared, so that a drain finishing after a spurious wake-up never
+    // touches a freed record.
+    auto signal = std::make_shared<Signal>();
+    Post([task, signal] {
+        SttRunTask(task, "CSttTaskQueue");
+        std::lock_guard<std::mutex> lock(signal->mutex);
+        signal->finished = true;
+        signal->done.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(signal->mutex);
+    signal->done.wait(lock, [&] { return signal->finished; });
+}

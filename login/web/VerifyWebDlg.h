@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <QPoint>
+#include <QSslError>
+#include <QString>
+#include <QUrl>
+
+class QLabel;
+class QNetworkReply;
+class QWebView;
+
+namespace Ui {
+class VerifyWebDlg;
+}
+
+// Frameless, always-on-top dialog for the platform's captcha page. It reads
+// the answer out of the addresses the page navigates to and closes itself
+// (Accepted) once the answer is complete: a captcha word and key, or a geetest
+// challenge, seccode and validate string. The close button rejects. The
+// getters keep what arrived for the life of the dialog.
+class VerifyWebDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit VerifyWebDlg(QWidget *parent = nullptr);
+    ~VerifyWebDlg() override;
+
+    void setTitle(const QString &title);
+    QWebView *webView() const;
+
+    QString captchaWord() const { return m_captchaWord; }
+    QString captchaKey() const { return m_captchaKey; }
+    QString geetestChallenge() const { return m_geetestChallenge; }
+    QString geetestValidate() const { return m_geetestValidate; }
+    QString geetestSeccode() const { return m_geetestSeccode; }
+
+    // Any resource of the page that fails TLS verification is not loaded.
+    void on_sslErrors(QNetworkReply *reply, const QList<QSslError> &errors);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+
+private slots:
+    void on_webView_urlChanged(const QUrl &url);
+    void on_closeBtn_clicked();
+
+private:
+    Ui::VerifyWebDlg *ui;
+    QLabel *m_title;
+    QWebView *m_webView;
+    QPoint m_windowPos;
+    QPoint m_mousePos;
+    QPoint m_dragOffset;
+    QString m_captchaWord;
+    QString m_captchaKey;
+    QString m_geetestChallenge;
+    QString m_geetestValidate;
+    QString m_geetestSeccode;
+};

@@ -1,0 +1,73 @@
+#include "WebViewDlg.h"
+
+#include "ui_WebViewDlg.h"
+
+#include <QMouseEvent>
+#include <QPalette>
+#include <QWebView>
+
+WebViewDlg::WebViewDlg(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::WebViewDlg)
+{
+    ui->setupUi(this);
+    m_webView = ui->webView;
+    m_label = ui->label;
+
+    ui->closeBtn->setStyleSheet(QStringLiteral(
+        "QPushButton{background: transparent;border:none;border-image:url(:/image/skin/btn_ThirdParty_close.png) 0 72 0 0 stretch stretch }"
+        "QPushButton:hover{border-image:url(:/image/skin/btn_ThirdParty_close.png) 0 48 0 24}"));
+    setStyleSheet(QStringLiteral("background-color: #f9f9f9;"));
+
+    QPalette pal = m_label->palette();
+    pal.setColor(QPalette::WindowText, QColor(169, 101, 101));
+    m_label->setPalette(pal);
+    m_label->setText(QStringLiteral("第三方登录"));
+
+    setFixedSize(832, 619);
+    ui->closeBtn->setGeometry(width() - 24 - 2, 2, 24, 24);
+    m_webView->setGeometry(0, 56, width(), height() - 56);
+
+    setWindowFlags(Qt::FramelessWindowHint | Qt::Dialog);
+    setMouseTracking(true);
+}
+
+WebViewDlg::~WebViewDlg()
+{
+    delete ui;
+}
+
+void WebViewDlg::setTitle(const QString &title)
+{
+    m_label->setText(title);
+}
+
+QWebView *WebViewDlg::webView() const
+{
+    return m_webView;
+}
+
+void WebViewDlg::mousePressEvent(QMouseEvent *event)
+{
+    m_windowPos = pos();
+    m_mousePos = event->globalPos();
+    m_dragOffset = m_mousePos - m_windowPos;
+    QDialog::mousePressEvent(event);
+}
+
+void WebViewDlg::mouseMoveEvent(QMouseEvent *event)
+{
+    if (event->buttons() & Qt::LeftButton)
+        move(event->globalPos() - m_dragOffset);
+    QDialog::mouseMoveEvent(event);
+}
+
+void WebViewDlg::on_closeBtn_clicked()
+{
+    reject();
+}
+
+void WebViewDlg::on_webView_urlChanged(const QUrl &)
+{
+    // The sign-in manager watches the addresses itself.
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDialog>
+#include <QPoint>
+#include <QUrl>
+
+class QLabel;
+class QWebView;
+
+namespace Ui {
+class WebViewDlg;
+}
+
+// Frameless dialog that shows an outside provider's sign-in pages. The caller
+// loads the page into webView(), watches its addresses and ends the run with
+// accept() or reject(); the close button rejects. Dragged by its title strip.
+class WebViewDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit WebViewDlg(QWidget *parent = nullptr);
+    ~WebViewDlg() override;
+
+    void setTitle(const QString &title);
+    QWebView *webView() const;
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+
+private slots:
+    void on_closeBtn_clicked();
+    void on_webView_urlChanged(const QUrl &url);
+
+private:
+    Ui::WebViewDlg *ui;
+    QWebView *m_webView;
+    QLabel *m_label;
+    QPoint m_windowPos;
+    QPoint m_mousePos;
+    QPoint m_dragOffset;
+};

@@ -1,0 +1,68 @@
+#pragma once
+
+// Devices and settings the engine layer serves: the "engine" section of the
+// MORVASHOW_WORLD file, or a small built-in world. Every key is optional:
+//   "engine": {
+//     "cameras": [{"name": "Cam", "formats": [{"format": "MJPG" or 0..7,
+//                  "width": 1280, "height": 720, "fps": 30, "extra": 0}]}],
+//     "audioDevices": [{"key": "{mic}", "name": "麦克风", "kind": 1 or 2}],
+//     "displays": [{"x": 0, "y": 0, "width": 1920, "height": 1080}],
+//     "plugins": ["弹幕助手"],
+//     "refusedPushUrls": ["rtmp://..."],
+//     "driveIndex": 2,
+//     "directX10": true
+//   }
+
+#include "LiveEngine.h"
+
+#include <QJsonObject>
+
+#include <string>
+#include <vector>
+
+namespace castcore {
+
+struct CameraDevice
+{
+    std::u16string name;
+    std::vector<CameraFormat> formats; // the first is used when a camera opens
+};
+
+struct AudioDevice
+{
+    std::u16string key;
+    std::u16string name;
+    int kind = AudioMicrophone;
+};
+
+struct DisplayRect
+{
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+struct World
+{
+    std::vector<CameraDevice> cameras;
+    std::vector<AudioDevice> audioDevices;
+    std::vector<DisplayRect> displays;
+    std::vector<std::u16string> plugins;
+    std::vector<std::string> refusedPushUrls;
+    int driveIndex = 2;
+    bool directX10 = true;
+
+    // One camera with a few formats, a microphone, a system-sound device,
+    // one 1920x1080 display and two plug-ins.
+    static World builtIn();
+    // Sections present in `engine` replace those of the built-in world.
+    static World fromJson(const QJsonObject &engine);
+    // The world file's "engine" section, else the built-in world.
+    static World load();
+};
+
+// Colour format number of a name ("YUY2" ... "MJPG"); 7 for anything else.
+int colorFormatNumber(const QString &name);
+
+} // namespace castcore

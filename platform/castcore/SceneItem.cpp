@@ -1,0 +1,334 @@
+#include "SceneItem.h"
+
+#include <QJsonArray>
+
+#include <algorithm>
+#include <cmath>
+
+namespace castcore {
+
+std::u16string toU16(const QString &s)
+{
+    return std::u16string(reinterpret_cast<const char16_t *>(s.utf16()), size_t(s.size()));
+}
+
+QString fromU16(const std::u16string &s)
+{
+    return QString::fromUtf16(s.data(), int(s.size()));
+}
+
+std::u16string u16FromPtr(const char16_t *s)
+{
+    return s ? std::u16string(s) : std::u16string();
+}
+
+int copyU16(const std::u16string &s, char16_t *buffer, int capacity)
+{
+    if (!buffer || capacity <= 0)
+        return 0;
+    int n = std::min<int>(int(s.size()), capacity - 1);
+    if (n > 0 && n < int(s.size()) && QChar::isHighSurrogate(s[size_t(n - 1)]))
+        --n;
+    std::copy(s.begin(), s.begin() + n, buffer);
+    buffer[n] = 0;
+    return n;
+}
+
+void TextStyle::merge(const TextInfo &i, uint32_t mask)
+{
+    if ((mask & TextFontName) && i.fontName)
+        font = std::u16string(i.fontName);
+    if ((mask & TextText) && i.text)
+        text = std::u16string(i.text);
+    if (mask & TextSize)
+        size = i.size;
+    if (mask & TextColor)
+        color = i.color;
+    if (mask & TextOpacity)
+        opacity = i.opacity;
+    if (mask & TextRollSpeed)
+        rollSpeed = i.rollSpeed;
+    if (mask & TextBold)
+        bold = i.bold != 0;
+    if (mask & TextItalic)
+        italic = i.italic != 0;
+    if (mask & TextUnderline)
+        underline = i.underline != 0;
+    if (mask & TextVertical)
+        vertical = i.vertical != 0;
+    if (mask & TextBackgroundOpacity)
+        backgroundOpacity = i.backgroundOpacity;
+    if (mask & TextBackgroundColor)
+        backgroundColor = i.backgroundColor;
+    if (mask & TextOutline)
+        outline = i.outline != 0;
+    if (mask & TextOutlineSize)
+        outlineSize = i.outlineSize;
+    if (mask & TextOutlineColor)
+        outlineColor = i.outlineColor;
+    if (mask & TextOutlineOpacity)
+        outlineOpacity = i.outlineOpacity;
+    if (mask & TextExtend)
+        extend = i.extend != 0;
+    if (mask & TextExtendWidth)
+        extendWidth = i.extendWidth;
+    if (mask & TextExtendHeight)
+        extendHeight = i.extendHeight;
+    if (mask & TextNewline)
+        newline = i.newline != 0;
+    if (mask & TextScroll)
+        scroll = i.scroll != 0;
+    if (mask & TextAlign)
+        align = i.align;
+}
+
+void TextStyle::fill(TextInfo *i) const
+{
+    i->mask = TextAllFields;
+    copyU16(font, i->fontName, kTextFontNameUnits);
+    copyU16(text, i->text, kTextTextUnits);
+    i->size = size;
+    i->color = color;
+    i->opacity = opacity;
+    i->rollSpeed = rollSpeed;
+    i->bold = bold;
+    i->italic = italic;
+    i->underline = underline;
+    i->vertical = vertical;
+    i->backgroundOpacity = backgroundOpacity;
+    i->backgroundColor = backgroundColor;
+    i->outline = outline;
+    i->outlineSize = outlineSize;
+    i->outlineColor = outlineColor;
+    i->outlineOpacity = outlineOpacity;
+    i->extend = extend;
+    i->extendWidth = extendWidth;
+    i->extendHeight = extendHeight;
+    i->newline = newline;
+    i->scroll = scroll;
+    i->align = align;
+}
+
+void textSourceSize(const TextStyle &s, int *width, int *height)
+{
+    // Widths in tenths of an em: CJK and other wide characters take a whole
+    // em, everything else six tenths.
+    const int fontSize = std::max(1, s.size);
+    std::vector<long long> lineUnits(1, 0);
+    std::vector<long long> lineChars(1, 0);
+    for (char16_t c : s.text) {
+        if (c == u'\n') {
+            lineUnits.push_back(0);
+            lineChars.push_back(0);
+            continue;
+        }
+        if (QChar::isLowSurrogate(c))
+            continue; // counted with its high half
+        lineUnits.back() += (c >= 0x2E80) ? 10 : 6;
+        lineChars.back() += 1;
+    }
+    const long long lines = (long long)lineUnits.size();
+    const long long maxUnits = *std::max_element(lineUnits.begin(), lineUnits.end());
+    const long long maxChars = *std::max_element(lineChars.begin(), lineChars.end());
+    const long long lineHeight = (fontSize * 5 + 3) / 4; // 1.25 em, rounded up
+    long long w;
+    long long h;
+    if (s.vertical) {
+        w = lines * lineHeight;
+        h = maxChars * fontSize;
+    } else {
+        w = (maxUnits * fontSize + 9) / 10;
+        h = lines * lineHeight;
+    }
+    if (s.bold)
+        w += (w + 9) / 10;
+    if (s.outline && s.outlineSize > 0) {
+        const long long o = 2 * (long long)std::ceil(std::min(s.outlineSize, 1000.0f));
+        w += o;
+        h += o;
+    }
+    w = std::max(1LL, std::min(w, 100000LL));
+    h = std::max(1LL, std::min(h, 100000LL));
+    if (s.extend) {
+        w = std::max<long long>(w, s.extendWidth);
+        h = std::max<long long>(h, s.extendHeight);
+    }
+    *width = int(w);
+    *height = int(h);
+}
+
+namespace {
+
+QJsonArray ints(std::initializer_list<int> v)
+{
+    QJsonArray a;
+    for (int i : v)
+        a.append(i);
+    return a;
+}
+
+int at(const QJsonArray &a, int i)
+{
+    return a.at(i).toInt();
+}
+
+QJsonObject textToJson(const TextStyle &t)
+{
+    QJsonObject o;
+    o[QStringLiteral("font")] = fromU16(t.font);
+    o[QStringLiteral("text")] = fromU16(t.text);
+    o[QStringLiteral("size")] = t.size;
+    o[QStringLiteral("color")] = double(t.color);
+    o[QStringLiteral("opacity")] = t.opacity;
+    o[QStringLiteral("rollSpeed")] = t.rollSpeed;
+    o[QStringLiteral("bold")] = t.bold;
+    o[QStringLiteral("italic")] = t.italic;
+    o[QStringLiteral("underline")] = t.underline;
+    o[QStringLiteral("vertical")] = t.vertical;
+    o[QStringLiteral("backgroundOpacity")] = t.backgroundOpacity;
+    o[QStringLiteral("backgroundColor")] = double(t.backgroundColor);
+    o[QStringLiteral("outline")] = t.outline;
+    o[QStringLiteral("outlineSize")] = double(t.outlineSize);
+    o[QStringLiteral("outlineColor")] = double(t.outlineColor);
+    o[QStringLiteral("outlineOpacity")] = t.outlineOpacity;
+    o[QStringLiteral("extend")] = t.extend;
+    o[QStringLiteral("extendWidth")] = t.extendWidth;
+    o[QStringLiteral("extendHeight")] = t.extendHeight;
+    o[QStringLiteral("newline")] = t.newline;
+    o[QStringLiteral("scroll")] = t.scroll;
+    o[QStringLiteral("align")] = t.align;
+    return o;
+}
+
+uint32_t u32(const QJsonValue &v)
+{
+    return uint32_t(qint64(v.toDouble()));
+}
+
+TextStyle textFromJson(const QJsonObject &o)
+{
+    TextStyle t;
+    t.font = toU16(o.value(QStringLiteral("font")).toString());
+    t.text = toU16(o.value(QStringLiteral("text")).toString());
+    t.size = o.value(QStringLiteral("size")).toInt();
+    t.color = u32(o.value(QStringLiteral("color")));
+    t.opacity = o.value(QStringLiteral("opacity")).toInt();
+    t.rollSpeed = o.value(QStringLiteral("rollSpeed")).toInt();
+    t.bold = o.value(QStringLiteral("bold")).toBool();
+    t.italic = o.value(QStringLiteral("italic")).toBool();
+    t.underline = o.value(QStringLiteral("underline")).toBool();
+    t.vertical = o.value(QStringLiteral("vertical")).toBool();
+    t.backgroundOpacity = o.value(QStringLiteral("backgroundOpacity")).toInt();
+    t.backgroundColor = u32(o.value(QStringLiteral("backgroundColor")));
+    t.outline = o.value(QStringLiteral("outline")).toBool();
+    t.outlineSize = float(o.value(QStringLiteral("outlineSize")).toDouble());
+    t.outlineColor = u32(o.value(QStringLiteral("outlineColor")));
+    t.outlineOpacity = o.value(QStringLiteral("outlineOpacity")).toInt();
+    t.extend = o.value(QStringLiteral("extend")).toBool();
+    t.extendWidth = o.value(QStringLiteral("extendWidth")).toInt();
+    t.extendHeight = o.value(QStringLiteral("extendHeight")).toInt();
+    t.newline = o.value(QStringLiteral("newline")).toBool();
+    t.scroll = o.value(QStringLiteral("scroll")).toBool();
+    t.align = o.value(QStringLiteral("align")).toInt();
+    return t;
+}
+
+} // namespace
+
+QJsonObject SceneItem::toJson() const
+{
+    QJsonObject o;
+    o[QStringLiteral("name")] = QString::fromStdString(name);
+    o[QStringLiteral("kind")] = kind;
+    QJsonArray src;
+    for (const std::string &s : sources)
+        src.append(QString::fromStdString(s));
+    o[QStringLiteral("sources")] = src;
+    o[QStringLiteral("sourceSize")] = ints({sourceWidth, sourceHeight});
+    o[QStringLiteral("rect")] = ints({x, y, width, height});
+    if (hasRelativeRect)
+        o[QStringLiteral("relativeRect")] = QJsonArray{double(relX), double(relY), double(relWidth), double(relHeight)};
+    o[QStringLiteral("z")] = z;
+    o[QStringLiteral("alpha")] = alpha;
+    o[QStringLiteral("flag")] = flag;
+    o[QStringLiteral("aspect")] = QJsonArray{double(aspect), aspectMode};
+    o[QStringLiteral("rotation")] = QJsonArray{double(rotation[0]), double(rotation[1]), double(rotation[2])};
+    o[QStringLiteral("colorEffect")] = double(colorEffect);
+    QJsonArray wm;
+    for (int v : watermark)
+        wm.append(v);
+    o[QStringLiteral("watermark")] = wm;
+    if (hasText)
+        o[QStringLiteral("text")] = textToJson(text);
+    if (hasEffectiveText)
+        o[QStringLiteral("effectiveText")] = fromU16(effectiveText);
+    if (kind == KindCamera) {
+        o[QStringLiteral("cameraDevice")] = fromU16(cameraDevice);
+        o[QStringLiteral("cameraParams")] =
+            ints({cameraParams.colorFormat, cameraParams.width, cameraParams.height, cameraParams.fps});
+    }
+    o[QStringLiteral("openArgs")] = ints({openArgs[0], openArgs[1], openArgs[2], openArgs[3]});
+    o[QStringLiteral("display")] = display;
+    if (!plugin.empty())
+        o[QStringLiteral("plugin")] = fromU16(plugin);
+    return o;
+}
+
+SceneItem SceneItem::fromJson(const QJsonObject &o)
+{
+    SceneItem it;
+    it.name = o.value(QStringLiteral("name")).toString().toStdString();
+    it.kind = o.value(QStringLiteral("kind")).toInt(-1);
+    for (const QJsonValue &v : o.value(QStringLiteral("sources")).toArray())
+        it.sources.push_back(v.toString().toStdString());
+    const QJsonArray size = o.value(QStringLiteral("sourceSize")).toArray();
+    it.sourceWidth = at(size, 0);
+    it.sourceHeight = at(size, 1);
+    const QJsonArray rect = o.value(QStringLiteral("rect")).toArray();
+    it.x = at(rect, 0);
+    it.y = at(rect, 1);
+    it.width = at(rect, 2);
+    it.height = at(rect, 3);
+    if (o.value(QStringLiteral("relativeRect")).isArray()) {
+        const QJsonArray r = o.value(QStringLiteral("relativeRect")).toArray();
+        it.hasRelativeRect = true;
+        it.relX = float(r.at(0).toDouble());
+        it.relY = float(r.at(1).toDouble());
+        it.relWidth = float(r.at(2).toDouble());
+        it.relHeight = float(r.at(3).toDouble());
+    }
+    it.z = o.value(QStringLiteral("z")).toInt();
+    it.alpha = o.value(QStringLiteral("alpha")).toInt(255);
+    it.flag = o.value(QStringLiteral("flag")).toBool();
+    const QJsonArray aspect = o.value(QStringLiteral("aspect")).toArray();
+    it.aspect = float(aspect.at(0).toDouble());
+    it.aspectMode = aspect.at(1).toInt();
+    const QJsonArray rot = o.value(QStringLiteral("rotation")).toArray();
+    for (int i = 0; i < 3; ++i)
+        it.rotation[size_t(i)] = float(rot.at(i).toDouble());
+    it.colorEffect = u32(o.value(QStringLiteral("colorEffect")));
+    for (const QJsonValue &v : o.value(QStringLiteral("watermark")).toArray())
+        it.watermark.push_back(v.toInt());
+    if (o.value(QStringLiteral("text")).isObject()) {
+        it.hasText = true;
+        it.text = textFromJson(o.value(QStringLiteral("text")).toObject());
+    }
+    if (o.value(QStringLiteral("effectiveText")).isString()) {
+        it.hasEffectiveText = true;
+        it.effectiveText = toU16(o.value(QStringLiteral("effectiveText")).toString());
+    }
+    it.cameraDevice = toU16(o.value(QStringLiteral("cameraDevice")).toString());
+    const QJsonArray cp = o.value(QStringLiteral("cameraParams")).toArray();
+    it.cameraParams.colorFormat = at(cp, 0);
+    it.cameraParams.width = at(cp, 1);
+    it.cameraParams.height = at(cp, 2);
+    it.cameraParams.fps = at(cp, 3);
+    const QJsonArray args = o.value(QStringLiteral("openArgs")).toArray();
+    for (int i = 0; i < 4; ++i)
+        it.openArgs[size_t(i)] = at(args, i);
+    it.display = o.value(QStringLiteral("display")).toInt(-1);
+    it.plugin = toU16(o.value(QStringLiteral("plugin")).toString());
+    return it;
+}
+
+} // namespace castcore

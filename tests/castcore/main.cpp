@@ -1,0 +1,24 @@
+#include <QGuiApplication>
+#include <QTest>
+
+#include <memory>
+#include <vector>
+
+std::unique_ptr<QObject> makeSceneItemsTest();
+std::unique_ptr<QObject> makeSceneStoreTest();
+std::unique_ptr<QObject> makeEngineCallbacksTest();
+std::unique_ptr<QObject> makeEngineDevicesTest();
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    std::vector<std::unique_ptr<QObject>> tests;
+    tests.push_back(makeSceneItemsTest());
+    tests.push_back(makeSceneStoreTest());
+    tests.push_back(makeEngineCallbacksTest());
+    tests.push_back(makeEngineDevicesTest());
+    int failed = 0;
+    for (auto &t : tests)
+        failed += QTest::qExec(t.get(), argc, argv);
+    return failed;
+}

@@ -1,0 +1,312 @@
+#include "Logger.h"
+#include "TextHelpers.h"
+
+#include "LogCapture.h"
+#include "TempEnvironment.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+#include <QtTest>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+using testsupport::LogCapture;
+using testsupport::TempEnvironment;
+
+namespace {
+
+const QRegularExpression kLinePattern(QStringLiteral(
+    "^\\[(\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}\\.\\d{3})\\] \\[(LOG_[A-Z]+)\\] \\{(.*)\\}$"));
+
+// A wall clock that answers a fixed series of readings, then repeats the last.
+std::vector<int64_t> g_readings;
+size_t g_next = 0;
+int64_t scriptedClock()
+{
+    const int64_t v = g_readings[std::min(g_next, g_readings.size() - 1)];
+    ++g_next;
+    return v;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestLogger : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void lineHasStampLevelAndText();
+    void levelBelowMinimumIsDropped_data();
+    void levelBelowMinimumIsDropped();
+    void levelNames_data();
+    void levelNames();
+    void dayFileCreatedInMorvaShowFolder();
+    void missingParentsAreCreated();
+    void emptyFormatWritesEmptyLine();
+    void chineseTextArrivesAsUtf8();
+    void malformedUtf8BecomesReplacementCharacter();
+    void longTextIsCutOnWholeCharacter_data();
+    void longTextIsCutOnWholeCharacter();
+    void oneClockReadingPerLine();
+    void unwritableFolderLosesLineQuietly();
+    void concurrentWritersLeaveWholeLines();
+
+private:
+    std::unique_ptr<TempEnvironment> m_env;
+};
+
+void TestLogger::init()
+{
+    m_env.reset(new TempEnvironment);
+    QVERIFY(m_env->isValid());
+    Logger::instance()->setDirectory(Logger::defaultDirectory());
+    Logger::instance()->setLevel(Logger::LOG_DEBUG);
+    Logger::setClockForTesting(nullptr);
+}
+
+void TestLogger::cleanup()
+{
+    Logger::setClockForTesting(nullptr);
+    Logger::instance()->setLevel(Logger::LOG_DEBUG);
+    m_env.reset();
+}
+
+void TestLogger::lineHasStampLevelAndText()
+{
+    const QDateTime before = QDateTime::currentDateTime();
+    Logger::instance()->write(Logger::LOG_INFO, "user %s logged in, code %d, %.2f%%", "alice", 7, 12.5);
+    const QDateTime after = QDateTime::currentDateTime();
+
+    const QStringList lines = LogCapture::lines();
+    QCOMPARE(lines.size(), 1);
+    const QRegularExpressionMatch m = kLinePattern.match(lines.first());
+    QVERIFY2(m.hasMatch(), qPrintable(lines.first()));
+    QCOMPARE(m.captured(2), QStringLiteral("LOG_INFO"));
+    QCOMPARE(m.captured(3), QStringLiteral("user alice logged in, code 7, 12.50%"));
+    const QDateTime stamp = QDateTime::fromString(m.captured(1), QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+    QVERIFY(stamp.isValid());
+    QVERIFY2(before <= stamp && stamp <= after, qPrintable(m.captured(1)));
+}
+
+void TestLogger::levelBelowMinimumIsDropped_data()
+{
+    QTest::addColumn<int>("minimum");
+    QTest::addColumn<int>("level");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("start-up level drops debug") << 1 << 0 << false;
+    QTest::newRow("start-up level keeps info") << 1 << 1 << true;
+    QTest::newRow("start-up level keeps warn") << 1 << 2 << true;
+    QTest::newRow("start-up level keeps error") << 1 << 3 << true;
+    QTest::newRow("start-up level keeps fatal") << 1 << 4 << true;
+    QTest::newRow("default level keeps debug") << 0 << 0 << true;
+    QTest::newRow("error level drops warn") << 3 << 2 << false;
+    QTest::newRow("negative level dropped") << 0 << -1 << false;
+    QTest::newRow("level above fatal kept") << 1 << 9 << true;
+}
+
+void TestLogger::levelBelowMinimumIsDropped()
+{
+    QFETCH(int, minimum);
+    QFETCH(int, level);
+    QFETCH(bool, written);
+    Logger::instance()->setLevel(minimum);
+    Logger::instance()->write(level, "probe %d", level);
+    QCOMPARE(LogCapture::lines().size(), written ? 1 : 0);
+    QCOMPARE(QFile::exists(LogCapture::todayPath()), written);
+}
+
+void TestLogger::levelNames_data()
+{
+    QTest::addColumn<int>("level");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("0") << 0 << "LOG_DEBUG";
+    QTest::newRow("1") << 1 << "LOG_INFO";
+    QTest::newRow("2") << 2 << "LOG_WARN";
+    QTest::newRow("3") << 3 << "LOG_ERROR";
+    QTest::newRow("4") << 4 << "LOG_FATAL";
+    QTest::newRow("5") << 5 << "LOG_UNKNOWN";
+    QTest::newRow("99") << 99 << "LOG_UNKNOWN";
+}
+
+void TestLogger::levelNames()
+{
+    QFETCH(int, level);
+    QFETCH(QString, name);
+    QCOMPARE(QString::fromLatin1(Logger::levelName(level)), name);
+    Logger::instance()->write(level, "x");
+    const QStringList lines = LogCapture::lines();
+    QCOMPARE(lines.size(), 1);
+    const QRegularExpressionMatch m = kLinePattern.match(lines.first());
+    QVERIFY(m.hasMatch());
+    QCOMPARE(m.captured(2), name);
+}
+
+void TestLogger::dayFileCreatedInMorvaShowFolder()
+{
+    const QString folder = m_env->tempPath() + QStringLiteral("/MorvaShow");
+    QCOMPARE(Logger::defaultDirectory(), folder);
+    QVERIFY(!QDir(folder).exists());
+
+    Logger::instance()->write(Logger::LOG_INFO, "first");
+    Logger::instance()->write(Logger::LOG_INFO, "second");
+
+    const QString name = QStringLiteral("mvshow_%1.log").arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{name});
+    QCOMPARE(LogCapture::texts(), (QStringList{QStringLiteral("first"), QStringLiteral("second")}));
+}
+
+void TestLogger::missingParentsAreCreated()
+{
+    const QString folder = m_env->root() + QStringLiteral("/a/b/c/");
+    Logger::instance()->setDirectory(folder);
+    Logger::instance()->write(Logger::LOG_INFO, "deep");
+    const QString file = folder + QStringLiteral("mvshow_%1.log").arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
+    QVERIFY(readAll(file).endsWith("] [LOG_INFO] {deep}\n"));
+}
+
+void TestLogger::emptyFormatWritesEmptyLine()
+{
+    const std::string empty; // a format the compiler cannot see
+    Logger::instance()->write(Logger::LOG_INFO, "before");
+    Logger::instance()->write(Logger::LOG_INFO, empty.c_str(), 0);
+    Logger::instance()->write(Logger::LOG_INFO, "after");
+    const QStringList lines = LogCapture::lines();
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.at(1), QString());
+    QVERIFY(readAll(LogCapture::todayPath()).contains("{before}\n\n["));
+}
+
+void TestLogger::chineseTextArrivesAsUtf8()
+{
+    const QString text = QStringLiteral("开播成功 房间 %1").arg(8);
+    Logger::instance()->write(Logger::LOG_INFO, "%s", text.toUtf8().constData());
+    QCOMPARE(LogCapture::texts(), QStringList{text});
+    QVERIFY(readAll(LogCapture::todayPath()).contains(text.toUtf8()));
+}
+
+void TestLogger::malformedUtf8BecomesReplacementCharacter()
+{
+    Logger::instance()->write(Logger::LOG_INFO, "bad \xff byte");
+    QCOMPARE(LogCapture::texts(), QStringList{QStringLiteral("bad \uFFFD byte")});
+}
+
+void TestLogger::longTextIsCutOnWholeCharacter_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("expected");
+    const QByteArray zhong("\xe4\xb8\xad");     // 3 bytes
+    const QByteArray smile("\xf0\x9f\x98\x80"); // 4 bytes
+    QTest::newRow("ascii cut at 8191") << QByteArray(9000, 'a') << QByteArray(8191, 'a');
+    QTest::newRow("exactly 8191 kept") << QByteArray(8191, 'b') << QByteArray(8191, 'b');
+    QTest::newRow("3-byte char ends at 8191")
+        << QByteArray(8188, 'c') + zhong + "tail" << QByteArray(8188, 'c') + zhong;
+    QTest::newRow("3-byte char across the cut")
+        << QByteArray(8189, 'd') + zhong + "tail" << QByteArray(8189, 'd');
+    QTest::newRow("3-byte char one byte over")
+        << QByteArray(8190, 'e') + zhong << QByteArray(8190, 'e');
+    QTest::newRow("4-byte char across the cut")
+        << QByteArray(8188, 'f') + smile << QByteArray(8188, 'f');
+    QTest::newRow("all chinese") << zhong.repeated(3000) << zhong.repeated(2730);
+}
+
+void TestLogger::longTextIsCutOnWholeCharacter()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, expected);
+    Logger::instance()->write(Logger::LOG_INFO, "%s", text.constData());
+    const QByteArray file = readAll(LogCapture::todayPath());
+    const int open = file.indexOf('{');
+    QVERIFY(open > 0);
+    QVERIFY(file.endsWith("}\n"));
+    const QByteArray written = file.mid(open + 1, file.size() - open - 3);
+    QCOMPARE(written.size(), expected.size());
+    QVERIFY(written == expected);
+    QVERIFY(isValidUtf8(written.constData(), size_t(written.size())));
+}
+
+void TestLogger::oneClockReadingPerLine()
+{
+    // The first reading is the last millisecond of a day; any further reading
+    // is already the next day. Both the file and the stamp must follow the first.
+    const QDateTime lastMs(QDate(2017, 11, 21), QTime(23, 59, 59, 999));
+    g_readings = {lastMs.toMSecsSinceEpoch(), lastMs.addMSecs(1).toMSecsSinceEpoch()};
+    g_next = 0;
+    Logger::setClockForTesting(&scriptedClock);
+    Logger::instance()->write(Logger::LOG_INFO, "at midnight");
+    Logger::setClockForTesting(nullptr);
+
+    const QString folder = Logger::defaultDirectory();
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("mvshow_20171121.log")});
+    QCOMPARE(readAll(folder + QStringLiteral("/mvshow_20171121.log")),
+             QByteArray("[2017-11-21 23:59:59.999] [LOG_INFO] {at midnight}\n"));
+}
+
+void TestLogger::unwritableFolderLosesLineQuietly()
+{
+    // A plain file where the folder should be: the folder cannot be created.
+    const QString blocker = m_env->root() + QStringLiteral("/blocker");
+    QFile f(blocker);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    Logger::instance()->setDirectory(blocker + QStringLiteral("/MorvaShow"));
+    Logger::instance()->write(Logger::LOG_ERROR, "lost");
+    QVERIFY(!QDir(blocker + QStringLiteral("/MorvaShow")).exists());
+
+    Logger::instance()->setDirectory(Logger::defaultDirectory());
+    Logger::instance()->write(Logger::LOG_INFO, "kept");
+    QCOMPARE(LogCapture::texts(), QStringList{QStringLiteral("kept")});
+}
+
+void TestLogger::concurrentWritersLeaveWholeLines()
+{
+    constexpr int kThreads = 8;
+    constexpr int kLines = 1500;
+    // Long enough that an unserialised writer would interleave.
+    const std::string padding(300, 'p');
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t, &padding] {
+            for (int n = 0; n < kLines; ++n)
+                Logger::instance()->write(Logger::LOG_INFO, "t%d n%d %s", t, n, padding.c_str());
+        });
+    }
+    for (std::thread &th : threads)
+        th.join();
+
+    const QStringList lines = LogCapture::lines();
+    QCOMPARE(lines.size(), kThreads * kLines);
+    const QRegularExpression text(QStringLiteral("^t(\\d+) n(\\d+) p{300}$"));
+    std::vector<int> nextOf(kThreads, 0);
+    for (const QString &line : lines) {
+        const QRegularExpressionMatch m = kLinePattern.match(line);
+        QVERIFY2(m.hasMatch(), qPrintable(line.left(80)));
+        const QRegularExpressionMatch t = text.match(m.captured(3));
+        QVERIFY2(t.hasMatch(), qPrintable(line.left(80)));
+        const int thread = t.captured(1).toInt();
+        QVERIFY(thread >= 0 && thread < kThreads);
+        // Each thread's lines arrive once and in its own order.
+        QCOMPARE(t.captured(2).toInt(), nextOf[thread]);
+        ++nextOf[thread];
+    }
+    for (int t = 0; t < kThreads; ++t)
+        QCOMPARE(nextOf[t], kLines);
+}
+
+QTEST_GUILESS_MAIN(TestLogger)
+#include "tst_logger.moc"

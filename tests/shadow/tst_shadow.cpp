@@ -1,0 +1,322 @@
+#include "Compositor.h"
+#include "LayeredShadowWindow.h"
+#include "TempEnvironment.h"
+
+#include <QDialog>
+#include <QFile>
+#include <QPointer>
+#include <QTest>
+#include <QWindow>
+
+#include <cmath>
+#include <memory>
+
+using mvplatform::Compositor;
+
+namespace {
+
+constexpr int B = LayeredShadowWindow::kWidth;
+
+int alphaAt(const QImage &img, int x, int y)
+{
+    return qAlpha(img.pixel(x, y));
+}
+
+// A dialog as the program's dialogs build themselves (splash screen type).
+// The offscreen platform gives such a window a small frame; `frameless`
+// takes it away so that frame and client rectangles agree.
+std::unique_ptr<QDialog> makeTarget(QRect geometry = QRect(100, 120, 400, 300), bool frameless = false)
+{
+    std::unique_ptr<QDialog> d(new QDialog);
+    d->setWindowFlags(d->windowFlags() | Qt::SplashScreen
+                      | (frameless ? Qt::FramelessWindowHint : Qt::WindowFlags()));
+    d->setGeometry(geometry);
+    return d;
+}
+
+QRect bandAround(QWidget *target)
+{
+    return target->frameGeometry().adjusted(-B, -B, B, B);
+}
+
+} // namespace
+
+class TestShadow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { Compositor::steer(true); }
+    void cleanup() { Compositor::reset(); }
+
+    // ---- the picture ----
+
+    void pictureSizeAndEmptyCentre_data()
+    {
+        QTest::addColumn<QSize>("target");
+        QTest::newRow("400x300") << QSize(400, 300);
+        QTest::newRow("1x1") << QSize(1, 1);
+        QTest::newRow("empty") << QSize(0, 0);
+        QTest::newRow("negative") << QSize(-5, 10);
+    }
+    void pictureSizeAndEmptyCentre()
+    {
+        QFETCH(QSize, target);
+        const QImage img = LayeredShadowWindow::renderShadow(target);
+        const QSize t = target.expandedTo(QSize(0, 0));
+        QCOMPARE(img.size(), t + QSize(2 * B, 2 * B));
+        QVERIFY(img.hasAlphaChannel());
+        for (int y = 0; y < t.height(); ++y)
+            for (int x = 0; x < t.width(); ++x)
+                QCOMPARE(alphaAt(img, B + x, B + y), 0);
+        // Pure black everywhere.
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                const QRgb p = img.pixel(x, y);
+                QVERIFY(qRed(p) == 0 && qGreen(p) == 0 && qBlue(p) == 0);
+            }
+    }
+
+    void edgesFallOffOutwards()
+    {
+        const QImage img = LayeredShadowWindow::renderShadow(QSize(400, 300));
+        const int W = img.width(), H = img.height();
+        // For each side: the alpha at k pixels out from the target, k = 0..7.
+        for (int k = 0; k < B; ++k) {
+            const int expected = qRound(40.0 * (1.0 - (k + 0.5) / B));
+            QCOMPARE(alphaAt(img, W / 2, B - 1 - k), expected);     // top
+            QCOMPARE(alphaAt(img, W - B + k, H / 2), expected);     // right
+            QCOMPARE(alphaAt(img, W / 2, H - B + k), expected);     // bottom
+            QCOMPARE(alphaAt(img, B - 1 - k, H / 2), expected);     // left
+        }
+        // Next to the target close to 40, the outer pixels nearly clear.
+        QVERIFY(alphaAt(img, W / 2, B - 1) >= 35 && alphaAt(img, W / 2, B - 1) <= 40);
+        QVERIFY(alphaAt(img, W / 2, 0) <= 5);
+        // Uniform along each edge, right up to the corners.
+        for (int x = B; x < W - B; ++x)
+            QCOMPARE(alphaAt(img, x, B - 1), alphaAt(img, W / 2, B - 1));
+    }
+
+    void cornersAreQuarterDiscs()
+    {
+        const QSize target(60, 40);
+        const QImage img = LayeredShadowWindow::renderShadow(target);
+        const int W = img.width(), H = img.height();
+        for (int y = 0; y < B; ++y) {
+            for (int x = 0; x < B; ++x) {
+                // Distance of this pixel's centre from the target's top-left corner.
+                const double d = std::hypot(B - (x + 0.5), B - (y + 0.5));
+                const int expected = d >= B ? 0 : qRound(40.0 * (1.0 - d / B));
+                QCOMPARE(alphaAt(img, x, y), expected);
+                // The other three corners mirror it.
+                QCOMPARE(alphaAt(img, W - 1 - x, y), expected);
+                QCOMPARE(alphaAt(img, W - 1 - x, H - 1 - y), expected);
+                QCOMPARE(alphaAt(img, x, H - 1 - y), expected);
+            }
+        }
+        QCOMPARE(alphaAt(img, 0, 0), 0);
+        QVERIFY(alphaAt(img, B - 1, B - 1) > 30);
+        QVERIFY(alphaAt(img, B - 1, B - 1) <= 40);
+    }
+
+    // ---- attaching ----
+
+    void attachOncePerTarget()
+    {
+        auto target = makeTarget();
+        LayeredShadowWindow *first = LayeredShadowWindow::Attach(target->winId());
+        QVERIFY(first);
+        QCOMPARE(first->target(), target.get());
+        QCOMPARE(LayeredShadowWindow::Attach(target->winId()), first);
+        QCOMPARE(target->findChildren<LayeredShadowWindow *>().size(), 1);
+
+        // A second shadow neither doubles the band nor breaks following.
+        target->show();
+        target->move(300, 200);
+        QCOMPARE(first->geometry(), bandAround(target.get()));
+    }
+
+    void attachRefusesWhatIsNoTopLevelWidget()
+    {
+        QCOMPARE(LayeredShadowWindow::Attach(0), nullptr);
+        auto target = makeTarget();
+        auto *child = new QWidget(target.get());
+        QCOMPARE(LayeredShadowWindow::Attach(child->winId()), nullptr);
+        QVERIFY(target->findChildren<LayeredShadowWindow *>().isEmpty());
+    }
+
+    void shadowIsClickThrough()
+    {
+        auto target = makeTarget();
+        LayeredShadowWindow *s = LayeredShadowWindow::Attach(target->winId());
+        QVERIFY(s->isWindow());
+        QVERIFY(s->windowFlags() & Qt::WindowTransparentForInput);
+        QVERIFY(s->windowFlags() & Qt::WindowDoesNotAcceptFocus);
+        QVERIFY(s->testAttribute(Qt::WA_TransparentForMouseEvents));
+        QVERIFY(s->testAttribute(Qt::WA_TranslucentBackground));
+        QVERIFY(!s->testAttribute(Qt::WA_QuitOnClose));
+        target->show();
+        QVERIFY(s->windowHandle());
+        QVERIFY(s->windowHandle()->flags() & Qt::WindowTransparentForInput);
+    }
+
+    void diesWithItsTarget()
+    {
+        auto target = makeTarget();
+        QPointer<LayeredShadowWindow> s = LayeredShadowWindow::Attach(target->winId());
+        target->show();
+        QVERIFY(s);
+        target.reset();
+        QVERIFY(s.isNull());
+        // A later target gets a shadow of its own.
+        auto next = makeTarget();
+        LayeredShadowWindow *t = LayeredShadowWindow::Attach(next->winId());
+        QVERIFY(t);
+        QCOMPARE(t->target(), next.get());
+    }
+
+    // ---- following the target ----
+
+    void hiddenTargetKeepsShadowHidden()
+    {
+        auto target = makeTarget();
+        LayeredShadowWindow *s = LayeredShadowWindow::Attach(target->winId());
+        QVERIFY(!target->isVisible());
+        QVERIFY(!s->isVisible());
+        target->move(10, 10);
+        target->resize(200, 100);
+        QVERIFY(!s->isVisible());
+        // Shown with the target, around where the target now stands.
+        target->show();
+        QVERIFY(s->isVisible());
+        QCOMPARE(s->geometry(), bandAround(target.get()));
+        QCOMPARE(s->geometry().size(), target->frameGeometry().size() + QSize(2 * B, 2 * B));
+    }
+
+    void followsTheFrameRectangle()
+    {
+        auto target = makeTarget();
+        LayeredShadowWindow *s = LayeredShadowWindow::Attach(target->winId());
+        target->show();
+        QCOMPARE(s->geometry(), bandAround(target.get()));
+        target->move(30, 40);
+        QCOMPARE(s->geometry(), bandAround(target.get()));
+    }
+
+    void followsThroughMoveResizeShowHide()
+    {
+        auto target = makeTarget(QRect(100, 120, 400, 300), true);
+        LayeredShadowWindow *s = LayeredShadowWindow::Attach(target->winId());
+        target->show();
+        QVERIFY(s->isVisible());
+        QCOMPARE(target->frameGeometry(), target->geometry());
+        QCOMPARE(s->geometry(), QRect(92, 112, 416, 316));
+
+        target->move(250, 40);
+        QCOMPARE(s->geometry(), QRect(242, 32, 416, 316));
+
+        target->resize(500, 200);
+        QCOMPARE(s->geometry(), QRect(242, 32, 516, 216));
+        QCOMPARE(s->grab().size(), QSize(516, 216));
+
+        target->hide();
+        QVERIFY(!s->isVisible());
+        target->move(10, 20);
+        target->show();
+        QVERIFY(s->isVisible());
+        QCOMPARE(s->geometry(), QRect(2, 12, 516, 216));
+    }
+
+    void hiddenWhileMaximisedOrMinimised_data()
+    {
+        QTest::addColumn<bool>("maximise");
+        QTest::newRow("maximised") << true;
+        QTest::newRow("minimised") << false;
+    }
+    void hiddenWhileMaximisedOrMinimised()
+    {
+        QFETCH(bool, maximise);
+        auto target = makeTarget(QRect(100, 120, 400, 300));
+        LayeredShadowWindow *s = LayeredShadowWindow::Attach(target->winId());
+        target->show();
+        QVERIFY(s->isVisible());
+        if (maximise)
+            target->showMaximized();
+        else
+            target->showMinimized();
+        QTRY_VERIFY(!s->isVisible());
+        target->showNormal();
+        QTRY_VERIFY(s->isVisible());
+        QCOMPARE(s->geometry(), bandAround(target.get()));
+        QCOMPARE(s->geometry().size(), target->frameGeometry().size() + QSize(16, 16));
+    }
+
+    void paintsItsPicture()
+    {
+        auto target = makeTarget(QRect(0, 0, 40, 30), true);
+        LayeredShadowWindow *s = LayeredShadowWindow::Attach(target->winId());
+        target->show();
+        const QImage shown = s->grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const QImage expected = LayeredShadowWindow::renderShadow(QSize(40, 30));
+        QCOMPARE(shown.size(), expected.size());
+        QCOMPARE(alphaAt(shown, 24, 0), alphaAt(expected, 24, 0));
+        QCOMPARE(alphaAt(shown, 24, B - 1), alphaAt(expected, 24, B - 1));
+        QCOMPARE(alphaAt(shown, 24, 20), 0);
+    }
+
+    // ---- compositor ----
+
+    void noCompositorNoShadow()
+    {
+        Compositor::steer(false);
+        auto target = makeTarget();
+        LayeredShadowWindow *s = LayeredShadowWindow::Attach(target->winId());
+        target->show();
+        QVERIFY(!s->isVisible());
+        target->resize(300, 300);
+        QVERIFY(!s->isVisible());
+        // Checked again on each show.
+        target->hide();
+        Compositor::steer(true);
+        target->show();
+        QVERIFY(s->isVisible());
+    }
+
+    void compositorOffscreenFollowsWorldAndSteering_data()
+    {
+        QTest::addColumn<QByteArray>("world");
+        QTest::addColumn<bool>("present");
+        QTest::newRow("no world") << QByteArray() << false;
+        QTest::newRow("world says yes") << QByteArray(R"({"compositor": true})") << true;
+        QTest::newRow("world says no") << QByteArray(R"({"compositor": false})") << false;
+        QTest::newRow("world silent") << QByteArray(R"({"displays": []})") << false;
+        QTest::newRow("not a bool") << QByteArray(R"({"compositor": "yes"})") << false;
+    }
+    void compositorOffscreenFollowsWorldAndSteering()
+    {
+        QFETCH(QByteArray, world);
+        QFETCH(bool, present);
+        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("offscreen"));
+        testsupport::TempEnvironment env;
+        const QByteArray saved = qgetenv("MORVASHOW_WORLD");
+        if (!world.isEmpty()) {
+            QFile f(env.root() + QStringLiteral("/world.json"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(world);
+            f.close();
+            qputenv("MORVASHOW_WORLD", f.fileName().toLocal8Bit());
+        } else {
+            qputenv("MORVASHOW_WORLD", QByteArray());
+        }
+        Compositor::reset();
+        const bool answered = Compositor::isPresent();
+        Compositor::steer(!present);
+        const bool steered = Compositor::isPresent();
+        qputenv("MORVASHOW_WORLD", saved);
+        QCOMPARE(answered, present);
+        QCOMPARE(steered, !present);
+    }
+};
+
+QTEST_MAIN(TestShadow)
+#include "tst_shadow.moc"

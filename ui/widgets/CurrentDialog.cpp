@@ -1,0 +1,3 @@
+#include "CurrentDialog.h"
+
+QPointer<QDialog> currentDialog;

@@ -1,0 +1,105 @@
+#include "MvEnterBorderCancelButton.h"
+
+#include <QDebug>
+#include <QPainter>
+#include <QPixmap>
+
+namespace {
+
+const QRect kSlotRect(0, 2, 74, 74);
+
+} // namespace
+
+MvEnterBorderCancelButton::MvEnterBorderCancelButton(QWidget *parent)
+    : QPushButton(parent)
+    , m_addElementPicture(QStringLiteral(":/image/skin/addelement.png"))
+    , m_cancelPicture(QStringLiteral(":/image/skin/upclose.png"))
+    , m_cancelHoverPicture(QStringLiteral(":/image/skin/upclose_b.png"))
+    , m_slotBackPicture(QStringLiteral(":/image/skin/picloadback.png"))
+{
+    m_cancelButton = new QPushButton(this);
+    m_cancelButton->setGeometry(60, 0, 16, 16);
+    m_cancelButton->setStyleSheet(
+        QStringLiteral("QPushButton {background:transparent;border:none;image:url(%1)}"
+                       "\t\t\t\t\t\t  "
+                       "QPushButton:hover {background:transparent;border:none;image:url(%2)}")
+            .arg(m_cancelPicture, m_cancelHoverPicture));
+    connect(m_cancelButton, SIGNAL(clicked(bool)), this, SLOT(oncancelclicked()));
+    connect(this, SIGNAL(clicked(bool)), this, SLOT(oncellclicked()));
+    m_cancelButton->hide();
+}
+
+MvEnterBorderCancelButton::~MvEnterBorderCancelButton() = default;
+
+void MvEnterBorderCancelButton::SetPicture(const QString &picturePath, bool hasPicture)
+{
+    m_picturePath = picturePath;
+    m_hasPicture = hasPicture;
+    m_cancelButton->hide();
+    update();
+}
+
+void MvEnterBorderCancelButton::SetCell(int row, int column)
+{
+    m_row = row;
+    m_column = column;
+}
+
+void MvEnterBorderCancelButton::ShowCancel()
+{
+    if (!m_hasPicture)
+        return;
+    m_hover = true;
+    m_cancelButton->show();
+    update();
+}
+
+void MvEnterBorderCancelButton::oncancelclicked()
+{
+    emit cancelbtnclick(m_row, m_column);
+    qDebug() << "oncancelclicked";
+}
+
+void MvEnterBorderCancelButton::oncellclicked()
+{
+    if (m_hasPicture)
+        emit cellclick(m_row, m_column);
+    else
+        emit addelementclick();
+}
+
+void MvEnterBorderCancelButton::enterEvent(QEvent *)
+{
+    m_hover = true;
+    if (m_hasPicture)
+        m_cancelButton->show();
+}
+
+void MvEnterBorderCancelButton::leaveEvent(QEvent *)
+{
+    m_hover = false;
+    m_cancelButton->hide();
+}
+
+void MvEnterBorderCancelButton::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+
+    if (!m_hasPicture) {
+        painter.setPen(QPen(QColor(0xeb, 0xec, 0xf0), 1));
+        painter.setBrush(Qt::transparent);
+        painter.drawRoundedRect(kSlotRect.adjusted(1, 1, -1, -1), 6, 6, Qt::RelativeSize);
+        const QPixmap add(m_addElementPicture);
+        painter.drawPixmap(kSlotRect.x() + (kSlotRect.width() - add.width()) / 2,
+                           kSlotRect.y() + (kSlotRect.height() - add.height()) / 2, add);
+        return;
+    }
+
+    painter.drawPixmap(kSlotRect, QPixmap(m_slotBackPicture));
+    QPixmap picture(m_picturePath);
+    if (picture.width() >= kSlotRect.width() || picture.height() >= kSlotRect.height())
+        picture = picture.scaled(kSlotRect.size(), Qt::KeepAspectRatio, Qt::FastTransformation);
+    painter.drawPixmap(kSlotRect.x() + (kSlotRect.width() - picture.width()) / 2,
+                       kSlotRect.y() + (kSlotRect.height() - picture.height()) / 2, picture);
+}

@@ -5,15 +5,11 @@
 #include "UITaskQueueWnd.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QTimer>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <random>
 #include <thread>
 #include <vector>

@@ -37,6 +37,8 @@ bool UITaskQueueWnd::Create(int periodMs)
     }
     if (!m_timer) {
         m_timer = new QTimer;
+        // A coarse timer may tick up to 5% late, past the promised period.
+        m_timer->setTimerType(Qt::PreciseTimer);
         std::shared_ptr<State> state = m_state;
         QObject::connect(m_timer, &QTimer::timeout, m_timer, [state] { drain(state); });
     }

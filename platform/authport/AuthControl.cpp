@@ -29,8 +29,8 @@ void AuthControl::reset()
         std::lock_guard<std::mutex> lock(m_mutex);
         m_world = fresh;
         m_lastErrorText.clear();
-        m_failCreates = 0;
     }
+    m_failCreates.set(0);
     m_script.clear();
     m_gates.openAll();
     m_log.clear();
@@ -50,17 +50,12 @@ World AuthControl::world() const
 
 void AuthControl::failNextCreates(int n)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_failCreates = std::max(n, 0);
+    m_failCreates.set(n);
 }
 
 bool AuthControl::takeCreateFailure()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_failCreates <= 0)
-        return false;
-    --m_failCreates;
-    return true;
+    return m_failCreates.take();
 }
 
 // ---- scripts --------------------------------------------------------------
@@ -160,11 +155,8 @@ void AuthControl::scriptQrCode(int code, const std::string &url, const std::stri
 
 void AuthControl::scriptQrPolls(const std::vector<int> &codes)
 {
-    for (int code : codes) {
-        Outcome o;
-        o.code = code;
-        script("PollQrLogin", o);
-    }
+    for (int code : codes)
+        scriptCode("PollQrLogin", code);
 }
 
 void AuthControl::scriptEmptyGiftCatalogue()
@@ -192,53 +184,38 @@ std::string AuthControl::muteListJson(const std::vector<MuteEntry> &entries)
 
 // ---- callbacks ------------------------------------------------------------
 
-namespace {
-
 template <class Fn>
-void deliver(std::mutex &mutex, const std::vector<AuthService *> &services, Delivery delivery, Fn fn)
+void AuthControl::deliver(Delivery delivery, Fn fn)
 {
     if (delivery == Delivery::ServiceThread) {
         // Posted under the lock, so no service can go away meanwhile.
-        std::lock_guard<std::mutex> lock(mutex);
-        for (AuthService *s : services)
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (AuthService *s : m_services)
             s->post([s, fn] { fn(s); });
         return;
     }
-    std::vector<AuthService *> copy;
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        copy = services;
-    }
-    for (AuthService *s : copy)
+    for (AuthService *s : services())
         fn(s);
 }
 
-} // namespace
-
 void AuthControl::fireNetEvent(int code, Delivery delivery)
 {
-    deliver(m_mutex, m_services, delivery, [code](AuthService *s) { s->notifyNetEvent(code); });
+    deliver(delivery, [code](AuthService *s) { s->notifyNetEvent(code); });
 }
 
 void AuthControl::fireRoomMessage(const std::string &text, Delivery delivery)
 {
-    deliver(m_mutex, m_services, delivery, [text](AuthService *s) { s->notifyRoomMessage(text); });
+    deliver(delivery, [text](AuthService *s) { s->notifyRoomMessage(text); });
 }
 
 void AuthControl::fireLiveClosed(int state, int reserved, Delivery delivery)
 {
-    deliver(m_mutex, m_services, delivery,
-            [state, reserved](AuthService *s) { s->notifyLiveClosed(state, reserved); });
+    deliver(delivery, [state, reserved](AuthService *s) { s->notifyLiveClosed(state, reserved); });
 }
 
 bool AuthControl::waitIdle(int timeoutMs)
 {
-    std::vector<AuthService *> copy;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        copy = m_services;
-    }
-    for (AuthService *s : copy)
+    for (AuthService *s : services())
         if (!s->waitIdle(timeoutMs))
             return false;
     return true;
@@ -265,6 +242,12 @@ void AuthControl::detach(AuthService *service)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_services.erase(std::remove(m_services.begin(), m_services.end(), service), m_services.end());
+}
+
+std::vector<AuthService *> AuthControl::services() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_services;
 }
 
 const Account *AuthControl::findAccountLocked(const std::string &user) const

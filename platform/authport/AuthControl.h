@@ -105,6 +105,10 @@ private:
     // Used by the services.
     void attach(AuthService *service);
     void detach(AuthService *service);
+    std::vector<AuthService *> services() const;
+    // Runs fn(service) for every live service, on its thread or the caller's.
+    template <class Fn>
+    void deliver(Delivery delivery, Fn fn);
     std::optional<Outcome> take(const std::string &op) { return m_script.take(op); }
     const Account *findAccountLocked(const std::string &user) const;
     const Account *findPhoneLocked(const std::string &phone, const std::string &area) const;
@@ -116,13 +120,13 @@ private:
     mutable std::mutex m_mutex; // guards everything below
     World m_world;
     std::string m_lastErrorText;
-    int m_failCreates = 0;
     std::set<LiveLine *> m_lineLists;
     std::vector<AuthService *> m_services;
 
     mvplatform::CallLog m_log;
     mvplatform::Gates m_gates;
     mvplatform::Script<Outcome> m_script;
+    mvplatform::Countdown m_failCreates;
 };
 
 AuthControl &control();

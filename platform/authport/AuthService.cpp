@@ -50,6 +50,16 @@ bool anyText(std::initializer_list<const char *> texts)
     return std::any_of(texts.begin(), texts.end(), [](const char *t) { return t && *t; });
 }
 
+// A scripted failure; its text becomes the last error text.
+std::optional<int> scriptedFailure(const std::optional<Outcome> &scripted)
+{
+    if (!scripted || scripted->code == 0)
+        return std::nullopt;
+    if (!scripted->text.empty())
+        control().setLastErrorText(scripted->text);
+    return scripted->code;
+}
+
 } // namespace
 
 AuthService::AuthService(INetseriveListener *listener)
@@ -61,6 +71,14 @@ AuthService::AuthService(INetseriveListener *listener)
 AuthService::~AuthService()
 {
     control().detach(this);
+    // Callbacks still pending would reach a listener that may be going too.
+    m_thread.stop(mvplatform::CallbackThread::Pending::Drop);
+}
+
+std::optional<Outcome> AuthService::enterScripted(const std::string &op, std::vector<std::string> args)
+{
+    enter(op, std::move(args));
+    return control().take(op);
 }
 
 // ---- logins ---------------------------------------------------------------
@@ -90,20 +108,24 @@ int AuthService::finishLogin(const std::string &op, const Check &check, std::str
         }
     }
     if (code == 0) {
-        Session s;
-        if (account)
-            s.account = *account;
-        s.token = newToken.empty() ? s.account.token : newToken;
-        put(token, s.token);
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_session = s;
+        signIn(account, newToken, token);
     } else {
-        if (error)
-            *error = errorText;
+        put(error, errorText);
         std::lock_guard<std::mutex> lock(m_mutex);
         m_session.reset();
     }
     return code;
+}
+
+void AuthService::signIn(const std::optional<Account> &account, const std::string &newToken, std::string *token)
+{
+    Session s;
+    if (account)
+        s.account = *account;
+    s.token = newToken.empty() ? s.account.token : newToken;
+    put(token, s.token);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_session = s;
 }
 
 template <class Find>
@@ -136,13 +158,29 @@ AuthService::Check AuthService::checkPassword(const std::string &name, const cha
     return check;
 }
 
+int AuthService::userLogin(const std::string &op, const char *user, const char *password, bool captchaGiven,
+                           std::string *error, std::string *token)
+{
+    const std::string name = str(user);
+    return finishLogin(op, checkPassword(name, password, captchaGiven,
+                                         [&] { return control().findAccountLocked(name); }),
+                       error, token);
+}
+
+int AuthService::phoneLogin(const std::string &op, const char *phone, const char *password, const char *areaCode,
+                            bool captchaGiven, std::string *error, std::string *token)
+{
+    const std::string number = str(phone);
+    const std::string area = str(areaCode);
+    return finishLogin(op, checkPassword(number, password, captchaGiven,
+                                         [&] { return control().findPhoneLocked(number, area); }),
+                       error, token);
+}
+
 int AuthService::Login(const char *user, const char *password, std::string *error, std::string *token)
 {
     enter("Login", {toArg(user), toArg(password)});
-    const std::string name = str(user);
-    const Check check = checkPassword(name, password, false,
-                                      [&] { return control().findAccountLocked(name); });
-    return finishLogin("Login", check, error, token);
+    return userLogin("Login", user, password, false, error, token);
 }
 
 int AuthService::LoginByToken(std::string token, std::string *error)
@@ -161,9 +199,7 @@ int AuthService::LoginByToken(std::string token, std::string *error)
         }
     }
     // A token sign-in keeps the caller's token.
-    std::string kept;
-    const int code = finishLogin("LoginByToken", check, error, &kept);
-    return code;
+    return finishLogin("LoginByToken", check, error, nullptr);
 }
 
 int AuthService::LoginWithCaptcha(const char *user, const char *password, const char *captchaWord,
@@ -173,22 +209,15 @@ int AuthService::LoginWithCaptcha(const char *user, const char *password, const 
 {
     enter("LoginWithCaptcha", {toArg(user), toArg(password), toArg(captchaWord), toArg(captchaKey),
                                toArg(geetestChallenge), toArg(geetestValidate), toArg(geetestSeccode)});
-    const std::string name = str(user);
     const bool captcha = anyText({captchaWord, captchaKey, geetestChallenge, geetestValidate, geetestSeccode});
-    const Check check = checkPassword(name, password, captcha,
-                                      [&] { return control().findAccountLocked(name); });
-    return finishLogin("LoginWithCaptcha", check, error, token);
+    return userLogin("LoginWithCaptcha", user, password, captcha, error, token);
 }
 
 int AuthService::PhoneLogin(const char *phone, const char *password, const char *areaCode,
                             std::string *token, std::string *error)
 {
     enter("PhoneLogin", {toArg(phone), toArg(password), toArg(areaCode)});
-    const std::string number = str(phone);
-    const std::string area = str(areaCode);
-    const Check check = checkPassword(number, password, false,
-                                      [&] { return control().findPhoneLocked(number, area); });
-    return finishLogin("PhoneLogin", check, error, token);
+    return phoneLogin("PhoneLogin", phone, password, areaCode, false, error, token);
 }
 
 int AuthService::PhoneLoginWithCaptcha(const char *phone, const char *password, const char *areaCode,
@@ -200,19 +229,15 @@ int AuthService::PhoneLoginWithCaptcha(const char *phone, const char *password, 
     enter("PhoneLoginWithCaptcha",
           {toArg(phone), toArg(password), toArg(areaCode), toArg(captchaWord), toArg(captchaKey),
            toArg(geetestChallenge), toArg(geetestValidate), toArg(geetestSeccode)});
-    const std::string number = str(phone);
-    const std::string area = str(areaCode);
     const bool captcha = anyText({captchaWord, captchaKey, geetestChallenge, geetestValidate, geetestSeccode});
-    const Check check = checkPassword(number, password, captcha,
-                                      [&] { return control().findPhoneLocked(number, area); });
-    return finishLogin("PhoneLoginWithCaptcha", check, error, token);
+    return phoneLogin("PhoneLoginWithCaptcha", phone, password, areaCode, captcha, error, token);
 }
 
 // ---- QR code --------------------------------------------------------------
 
 int AuthService::RequestQrCode(std::string *url, std::string *code, int *expire)
 {
-    enter("RequestQrCode");
+    const std::optional<Outcome> scripted = enterScripted("RequestQrCode");
     QrSettings qr;
     {
         std::lock_guard<std::mutex> lock(control().m_mutex);
@@ -220,7 +245,7 @@ int AuthService::RequestQrCode(std::string *url, std::string *code, int *expire)
     }
     std::string key;
     int lifetime = qr.expire;
-    if (const std::optional<Outcome> scripted = control().take("RequestQrCode")) {
+    if (scripted) {
         if (scripted->code != 0)
             return scripted->code;
         qr.url = scripted->text;
@@ -242,7 +267,7 @@ int AuthService::RequestQrCode(std::string *url, std::string *code, int *expire)
 
 int AuthService::PollQrLogin(std::string code, std::string *token, std::string *error)
 {
-    enter("PollQrLogin", {toArg(code)});
+    const std::optional<Outcome> scripted = enterScripted("PollQrLogin", {toArg(code)});
     Check check;
     std::string qrUser;
     int confirmAfter = 0;
@@ -253,7 +278,6 @@ int AuthService::PollQrLogin(std::string code, std::string *token, std::string *
         if (const Account *a = control().findAccountLocked(qrUser))
             check.account = *a;
     }
-    std::optional<Outcome> scripted = control().take("PollQrLogin");
     if (!scripted) {
         std::lock_guard<std::mutex> lock(m_mutex);
         auto it = m_qrCodes.find(code);
@@ -287,17 +311,10 @@ int AuthService::PollQrLogin(std::string code, std::string *token, std::string *
     }
     if (result != 0) {
         // A waiting or failed poll leaves any session alone.
-        if (error)
-            *error = errorText;
+        put(error, errorText);
         return result;
     }
-    Session s;
-    if (account)
-        s.account = *account;
-    s.token = newToken.empty() ? s.account.token : newToken;
-    put(token, s.token);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_session = s;
+    signIn(account, newToken, token);
     return 0;
 }
 
@@ -312,48 +329,45 @@ int AuthService::SetClientInfo(std::string deviceId, std::string version)
     return 0;
 }
 
-int AuthService::GetNickName(char *buffer)
+template <class Read>
+int AuthService::sessionQuery(const std::string &op, Read read)
 {
-    enter("GetNickName");
-    if (const std::optional<Outcome> scripted = control().take("GetNickName"))
+    if (const std::optional<Outcome> scripted = enterScripted(op))
         if (scripted->code != 0)
             return scripted->code;
     const std::optional<Session> s = session();
-    if (!buffer || !s)
-        return kNoSession;
-    const std::string &nick = s->account.nick;
-    size_t n = std::min(nick.size(), size_t(kNickNameSize - 1));
-    while (n > 0 && n < nick.size() && (static_cast<unsigned char>(nick[n]) & 0xC0) == 0x80)
-        --n;
-    std::memcpy(buffer, nick.data(), n);
-    buffer[n] = '\0';
-    return 0;
+    return s ? read(*s) : kNoSession;
+}
+
+int AuthService::GetNickName(char *buffer)
+{
+    return sessionQuery("GetNickName", [&](const Session &s) {
+        if (!buffer)
+            return kNoSession;
+        const std::string &nick = s.account.nick;
+        size_t n = std::min(nick.size(), size_t(kNickNameSize - 1));
+        while (n > 0 && n < nick.size() && (static_cast<unsigned char>(nick[n]) & 0xC0) == 0x80)
+            --n;
+        std::memcpy(buffer, nick.data(), n);
+        buffer[n] = '\0';
+        return 0;
+    });
 }
 
 int AuthService::GetToken(std::string *token)
 {
-    enter("GetToken");
-    if (const std::optional<Outcome> scripted = control().take("GetToken"))
-        if (scripted->code != 0)
-            return scripted->code;
-    const std::optional<Session> s = session();
-    if (!s)
-        return kNoSession;
-    put(token, s->token);
-    return 0;
+    return sessionQuery("GetToken", [&](const Session &s) {
+        put(token, s.token);
+        return 0;
+    });
 }
 
 int AuthService::GetUserId(int *uid)
 {
-    enter("GetUserId");
-    if (const std::optional<Outcome> scripted = control().take("GetUserId"))
-        if (scripted->code != 0)
-            return scripted->code;
-    const std::optional<Session> s = session();
-    if (!s)
-        return kNoSession;
-    put(uid, s->account.uid);
-    return 0;
+    return sessionQuery("GetUserId", [&](const Session &s) {
+        put(uid, s.account.uid);
+        return 0;
+    });
 }
 
 int AuthService::GetRoomId()
@@ -380,21 +394,6 @@ int AuthService::GetLastErrorText(std::string *text)
 
 // ---- opening live ---------------------------------------------------------
 
-namespace {
-
-// A scripted failure; its text becomes the last error text.
-bool scriptedFailure(const std::optional<Outcome> &scripted, int *code)
-{
-    if (!scripted || scripted->code == 0)
-        return false;
-    *code = scripted->code;
-    if (!scripted->text.empty())
-        control().setLastErrorText(scripted->text);
-    return true;
-}
-
-} // namespace
-
 int AuthService::anchorRoom(const std::optional<Session> &s, int *roomId) const
 {
     if (!s)
@@ -410,17 +409,15 @@ int AuthService::anchorRoom(const std::optional<Session> &s, int *roomId) const
 
 int AuthService::IsRoomLive(bool *live)
 {
-    enter("IsRoomLive");
-    const std::optional<Outcome> scripted = control().take("IsRoomLive");
-    int code = 0;
-    if (scriptedFailure(scripted, &code))
-        return code;
+    const std::optional<Outcome> scripted = enterScripted("IsRoomLive");
+    if (const std::optional<int> failure = scriptedFailure(scripted))
+        return *failure;
     if (scripted) {
         put(live, scripted->flag);
         return 0;
     }
     int roomId = 0;
-    code = anchorRoom(session(), &roomId);
+    const int code = anchorRoom(session(), &roomId);
     if (code != 0)
         return code;
     std::lock_guard<std::mutex> lock(control().m_mutex);
@@ -430,18 +427,16 @@ int AuthService::IsRoomLive(bool *live)
 
 int AuthService::GetPushAddress(std::string *url, int *reserved)
 {
-    enter("GetPushAddress");
-    const std::optional<Outcome> scripted = control().take("GetPushAddress");
-    int code = 0;
-    if (scriptedFailure(scripted, &code))
-        return code;
+    const std::optional<Outcome> scripted = enterScripted("GetPushAddress");
+    if (const std::optional<int> failure = scriptedFailure(scripted))
+        return *failure;
     if (scripted) {
         put(url, scripted->text);
         put(reserved, 0);
         return 0;
     }
     int roomId = 0;
-    code = anchorRoom(session(), &roomId);
+    const int code = anchorRoom(session(), &roomId);
     if (code != 0)
         return code;
     bool live = false;
@@ -460,11 +455,9 @@ int AuthService::GetPushAddress(std::string *url, int *reserved)
 
 int AuthService::GetLiveLines(LiveLine **list, int *count)
 {
-    enter("GetLiveLines");
-    const std::optional<Outcome> scripted = control().take("GetLiveLines");
-    int code = 0;
-    if (scriptedFailure(scripted, &code))
-        return code;
+    const std::optional<Outcome> scripted = enterScripted("GetLiveLines");
+    if (const std::optional<int> failure = scriptedFailure(scripted))
+        return *failure;
     if (!list || !count)
         return kBadArgument;
     std::vector<LiveLine> lines;
@@ -472,7 +465,7 @@ int AuthService::GetLiveLines(LiveLine **list, int *count)
         lines = scripted->lines;
     } else {
         int roomId = 0;
-        code = anchorRoom(session(), &roomId);
+        const int code = anchorRoom(session(), &roomId);
         if (code != 0)
             return code;
         std::lock_guard<std::mutex> lock(control().m_mutex);
@@ -498,14 +491,12 @@ void AuthService::FreeLiveLines(LiveLine *list)
 
 int AuthService::ConfirmLiveLine(std::string url)
 {
-    enter("ConfirmLiveLine", {toArg(url)});
-    const std::optional<Outcome> scripted = control().take("ConfirmLiveLine");
-    int code = 0;
-    if (scriptedFailure(scripted, &code))
-        return code;
+    const std::optional<Outcome> scripted = enterScripted("ConfirmLiveLine", {toArg(url)});
+    if (const std::optional<int> failure = scriptedFailure(scripted))
+        return *failure;
     // A scripted success answers 0 even without a room to open.
     int roomId = 0;
-    code = anchorRoom(session(), &roomId);
+    const int code = anchorRoom(session(), &roomId);
     if (code != 0)
         return scripted ? 0 : code;
     {
@@ -520,13 +511,11 @@ int AuthService::ConfirmLiveLine(std::string url)
 
 int AuthService::CloseLive()
 {
-    enter("CloseLive");
-    const std::optional<Outcome> scripted = control().take("CloseLive");
-    int code = 0;
-    if (scriptedFailure(scripted, &code))
-        return code;
+    const std::optional<Outcome> scripted = enterScripted("CloseLive");
+    if (const std::optional<int> failure = scriptedFailure(scripted))
+        return *failure;
     int roomId = 0;
-    code = anchorRoom(session(), &roomId);
+    const int code = anchorRoom(session(), &roomId);
     if (code != 0)
         return scripted ? 0 : code;
     bool wasLive = false;
@@ -560,8 +549,7 @@ int AuthService::GetGiftCatalogue(std::vector<GiftInfo> *list)
 
 int AuthService::SendChat(const char *text)
 {
-    enter("SendChat", {toArg(text)});
-    if (const std::optional<Outcome> scripted = control().take("SendChat"))
+    if (const std::optional<Outcome> scripted = enterScripted("SendChat", {toArg(text)}))
         return scripted->code;
     if (!text)
         return kBadArgument;
@@ -570,8 +558,7 @@ int AuthService::SendChat(const char *text)
 
 int AuthService::GetMuteList(std::string *json)
 {
-    enter("GetMuteList");
-    if (const std::optional<Outcome> scripted = control().take("GetMuteList")) {
+    if (const std::optional<Outcome> scripted = enterScripted("GetMuteList")) {
         put(json, scripted->text);
         return scripted->code;
     }
@@ -586,8 +573,7 @@ int AuthService::GetMuteList(std::string *json)
 
 int AuthService::Unmute(int uid, std::string *reply)
 {
-    enter("Unmute", {toArg(uid)});
-    if (const std::optional<Outcome> scripted = control().take("Unmute")) {
+    if (const std::optional<Outcome> scripted = enterScripted("Unmute", {toArg(uid)})) {
         put(reply, scripted->text);
         return scripted->code;
     }
@@ -610,8 +596,7 @@ int AuthService::Unmute(int uid, std::string *reply)
 
 int AuthService::MuteUser(int uid, int type, int seconds)
 {
-    enter("MuteUser", {toArg(uid), toArg(type), toArg(seconds)});
-    const std::optional<Outcome> scripted = control().take("MuteUser");
+    const std::optional<Outcome> scripted = enterScripted("MuteUser", {toArg(uid), toArg(type), toArg(seconds)});
     if (scripted && scripted->code != 0)
         return scripted->code;
     const std::optional<Session> s = session();

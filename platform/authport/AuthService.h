@@ -1,8 +1,8 @@
 #pragma once
 
 #include "AuthWorld.h"
+#include "CallbackThread.h"
 #include "INetService.h"
-#include "ServiceThread.h"
 
 #include <atomic>
 #include <chrono>
@@ -13,6 +13,8 @@
 #include <string>
 
 namespace authport {
+
+struct Outcome;
 
 // Our account service: answers from the control face's script or from the
 // world's account table and rooms. Internally locked; every operation may
@@ -85,10 +87,21 @@ private:
         std::optional<Account> account;
     };
 
+    // Logs and gates the operation, then takes its scripted outcome, if any.
+    static std::optional<Outcome> enterScripted(const std::string &op, std::vector<std::string> args = {});
     template <class Find>
     static Check checkPassword(const std::string &name, const char *password, bool captchaGiven, Find find);
+    int userLogin(const std::string &op, const char *user, const char *password, bool captchaGiven,
+                  std::string *error, std::string *token);
+    int phoneLogin(const std::string &op, const char *phone, const char *password, const char *areaCode,
+                   bool captchaGiven, std::string *error, std::string *token);
     int finishLogin(const std::string &op, const Check &check, std::string *error, std::string *token);
+    void signIn(const std::optional<Account> &account, const std::string &newToken, std::string *token);
     std::optional<Session> session() const;
+    // An operation that reads the signed-in session: a scripted failure, else
+    // kNoSession when signed out, else what `read(session)` answers.
+    template <class Read>
+    int sessionQuery(const std::string &op, Read read);
     // The signed-in anchor's room state; code 0 or the refusal.
     int anchorRoom(const std::optional<Session> &s, int *roomId) const;
     void startRoomMessages();
@@ -103,7 +116,7 @@ private:
     std::string m_version;
     bool m_playing = false;
     std::atomic<unsigned> m_playGeneration{0};
-    ServiceThread m_thread; // last: joined before the rest goes
+    mvplatform::CallbackThread m_thread{"authport"}; // stopped first when the service goes
 };
 
 } // namespace authport

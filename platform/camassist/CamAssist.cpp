@@ -40,7 +40,7 @@ struct State
     std::mutex mutex;
     std::optional<std::vector<CameraDevice>> chosen; // set by a test
     std::map<std::u16string, CameraDevice> tables;   // engine cameras, made on first use
-    int failCreates = 0;
+    mvplatform::Countdown failCreates;
     int live = 0;
     mvplatform::CallLog log;
 };
@@ -78,6 +78,14 @@ std::optional<CameraProperty> *findProperty(CameraDevice &c, PropertyKind kind, 
     if (kind == CameraControl && index >= 0 && index < kCameraControlCount)
         return &c.cameraControl[size_t(index)];
     return nullptr;
+}
+
+// The device's slot for a property; null for an unknown device or property.
+// Callers hold the mutex.
+std::optional<CameraProperty> *findProperty(State &s, const std::u16string &device, PropertyKind kind, int index)
+{
+    CameraDevice *cam = findCamera(s, device);
+    return cam ? findProperty(*cam, kind, index) : nullptr;
 }
 
 std::optional<CameraProperty> propertyFromJson(const QJsonValue &v,
@@ -180,8 +188,7 @@ private:
         int result = 0;
         if (device && range && value && flags) {
             std::lock_guard<std::mutex> lock(s.mutex);
-            CameraDevice *cam = findCamera(s, device);
-            std::optional<CameraProperty> *p = cam ? findProperty(*cam, kind, index) : nullptr;
+            std::optional<CameraProperty> *p = findProperty(s, device, kind, index);
             if (p && *p) {
                 const CameraProperty &v = **p;
                 range[0] = v.minimum;
@@ -207,8 +214,7 @@ private:
         int result = 0;
         if (device) {
             std::lock_guard<std::mutex> lock(s.mutex);
-            CameraDevice *cam = findCamera(s, device);
-            std::optional<CameraProperty> *p = cam ? findProperty(*cam, kind, index) : nullptr;
+            std::optional<CameraProperty> *p = findProperty(s, device, kind, index);
             if (p && *p) {
                 CameraProperty &v = **p;
                 const bool modeOk = flags == kManual || (flags == kAuto && (v.caps & kAuto));
@@ -256,9 +262,9 @@ void reset()
         std::lock_guard<std::mutex> lock(s.mutex);
         s.chosen.reset();
         s.tables.clear();
-        s.failCreates = 0;
         // Helpers still held by their owners stay counted.
     }
+    s.failCreates.set(0);
     s.log.clear();
 }
 
@@ -286,8 +292,7 @@ std::optional<CameraProperty> property(const std::u16string &device, PropertyKin
 {
     State &s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    CameraDevice *cam = findCamera(s, device);
-    std::optional<CameraProperty> *p = cam ? findProperty(*cam, kind, index) : nullptr;
+    std::optional<CameraProperty> *p = findProperty(s, device, kind, index);
     return p ? *p : std::nullopt;
 }
 
@@ -296,8 +301,7 @@ bool setProperty(const std::u16string &device, PropertyKind kind, int index,
 {
     State &s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    CameraDevice *cam = findCamera(s, device);
-    std::optional<CameraProperty> *p = cam ? findProperty(*cam, kind, index) : nullptr;
+    std::optional<CameraProperty> *p = findProperty(s, device, kind, index);
     if (!p)
         return false;
     *p = value;
@@ -306,9 +310,7 @@ bool setProperty(const std::u16string &device, PropertyKind kind, int index,
 
 void failNextCreate(int n)
 {
-    State &s = state();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    s.failCreates = n > 0 ? n : 0;
+    state().failCreates.set(n);
 }
 
 int liveHelpers()
@@ -330,14 +332,10 @@ IDShowHelper *CreateDShowInstance()
     using namespace camassist;
     State &s = state();
     IDShowHelper *helper = nullptr;
-    {
+    if (!s.failCreates.take()) {
+        helper = new Helper;
         std::lock_guard<std::mutex> lock(s.mutex);
-        if (s.failCreates > 0) {
-            --s.failCreates;
-        } else {
-            helper = new Helper;
-            ++s.live;
-        }
+        ++s.live;
     }
     s.log.record("CreateDShowInstance", {helper ? "ok" : "null"});
     return helper;

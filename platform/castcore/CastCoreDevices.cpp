@@ -163,12 +163,7 @@ bool CastCorePluginHost::ShowPluginConfig(int itemId, const PluginConfigInfo *in
     enter("ShowPluginConfig", {arg(itemId), ptrArg(info ? info->parent : nullptr),
                                info ? arg(info->busy) : std::string("(null)")});
     const std::optional<bool> scripted = control().bools().take("ShowPluginConfig");
-    bool isPlugin = false;
-    {
-        std::lock_guard<std::mutex> lock(m_state.mutex);
-        const SceneItem *it = m_state.item(itemId);
-        isPlugin = it && it->kind == KindPlugin;
-    }
+    const bool isPlugin = m_state.withItem(itemId, KindPlugin, [](SceneItem &) {});
     return scripted.value_or(isPlugin);
 }
 

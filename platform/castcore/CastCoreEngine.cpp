@@ -132,15 +132,17 @@ bool CastCoreEngine::fireItemEvent(int event, int itemId)
     return true;
 }
 
+IVideoFilter *CastCoreEngine::filterOf(int itemId)
+{
+    IVideoFilter *filter = nullptr;
+    m_state.withItem(itemId, [&](SceneItem &it) { filter = it.filter; });
+    return filter;
+}
+
 bool CastCoreEngine::deliverFrame(int itemId, std::uintptr_t frame0, std::uintptr_t frame1,
                                   std::uintptr_t frame2, PicturePlane *out)
 {
-    IVideoFilter *filter = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(m_state.mutex);
-        if (const SceneItem *it = m_state.item(itemId))
-            filter = it->filter;
-    }
+    IVideoFilter *filter = filterOf(itemId);
     if (!filter)
         return false;
     PicturePlane local;
@@ -152,12 +154,7 @@ bool CastCoreEngine::deliverFrame(int itemId, std::uintptr_t frame0, std::uintpt
 
 bool CastCoreEngine::fireFilterFree(int itemId, std::uintptr_t a, std::uintptr_t b)
 {
-    IVideoFilter *filter = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(m_state.mutex);
-        if (const SceneItem *it = m_state.item(itemId))
-            filter = it->filter;
-    }
+    IVideoFilter *filter = filterOf(itemId);
     if (!filter)
         return false;
     m_threads.runOnVideo([&] { filter->Free(a, b); });
@@ -166,12 +163,7 @@ bool CastCoreEngine::fireFilterFree(int itemId, std::uintptr_t a, std::uintptr_t
 
 bool CastCoreEngine::fireFilterDeviceLost(int itemId, std::uintptr_t a)
 {
-    IVideoFilter *filter = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(m_state.mutex);
-        if (const SceneItem *it = m_state.item(itemId))
-            filter = it->filter;
-    }
+    IVideoFilter *filter = filterOf(itemId);
     if (!filter)
         return false;
     m_threads.runOnVideo([&] { filter->DeviceLost(a); });
@@ -181,11 +173,7 @@ bool CastCoreEngine::fireFilterDeviceLost(int itemId, std::uintptr_t a)
 bool CastCoreEngine::pullCaptureFrame(int itemId, std::vector<uint8_t> *frame)
 {
     ICustomCapture *capture = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(m_state.mutex);
-        if (const SceneItem *it = m_state.item(itemId))
-            capture = it->capture;
-    }
+    m_state.withItem(itemId, [&](SceneItem &it) { capture = it.capture; });
     if (!capture || !frame)
         return false;
     bool ok = false;
@@ -224,13 +212,10 @@ std::vector<int> CastCoreEngine::itemIds()
 
 bool CastCoreEngine::setItemSourceSize(int id, int width, int height)
 {
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    SceneItem *it = m_state.item(id);
-    if (!it)
-        return false;
-    it->sourceWidth = width;
-    it->sourceHeight = height;
-    return true;
+    return m_state.withItem(id, [&](SceneItem &it) {
+        it.sourceWidth = width;
+        it.sourceHeight = height;
+    });
 }
 
 int CastCoreEngine::outstandingBuffers()

@@ -3,7 +3,7 @@
 // Our live engine: the object CreateLiveInstance hands out, plus the hooks a
 // test or a whole-program run uses to make the engine call back.
 
-#include "CallbackThread.h"
+#include "EngineThreads.h"
 #include "CastCoreDevices.h"
 #include "CastCoreScene.h"
 #include "LiveEngine.h"
@@ -79,6 +79,7 @@ public:
 
 private:
     void postToListener(const char *op, std::function<void(ILiveListener *)> call);
+    IVideoFilter *filterOf(int itemId);
 
     ILiveListener *m_listener;
     SceneState m_state;

@@ -28,6 +28,14 @@ void put(T *out, T value)
         *out = value;
 }
 
+void putRect(int *x, int *y, int *width, int *height, int rx, int ry, int rw, int rh)
+{
+    put(x, rx);
+    put(y, ry);
+    put(width, rw);
+    put(height, rh);
+}
+
 // Lends a vector's storage to the caller until FreeBuffer.
 template <class T>
 T *lendVector(SceneState &state, std::vector<T> v)
@@ -97,12 +105,17 @@ int CastCoreScene::Init(const LiveVideoConfig *config, WId window)
     std::lock_guard<std::mutex> lock(m_state.mutex);
     m_status.initialised = true;
     m_status.window = window;
-    m_status.hasConfig = true;
-    m_status.config = *config;
-    m_state.canvasWidth = config->width;
-    m_state.canvasHeight = config->height;
-    m_state.applyRelativeRects();
+    takeConfigLocked(*config);
     return 0;
+}
+
+void CastCoreScene::takeConfigLocked(const LiveVideoConfig &config)
+{
+    m_status.hasConfig = true;
+    m_status.config = config;
+    m_state.canvasWidth = config.width;
+    m_state.canvasHeight = config.height;
+    m_state.applyRelativeRects();
 }
 
 void CastCoreScene::SetPushUrl(const char *url, int a, int b)
@@ -181,12 +194,7 @@ int CastCoreScene::CreateItem(const char *path, int x, int y, int widthPercent, 
 bool CastCoreScene::SetItemAlpha(int id, int alpha)
 {
     enter("SetItemAlpha", {arg(id), arg(alpha)});
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    SceneItem *it = m_state.item(id);
-    if (!it)
-        return false;
-    it->alpha = alpha;
-    return true;
+    return m_state.withItem(id, [&](SceneItem &it) { it.alpha = alpha; });
 }
 
 int CastCoreScene::CreateTextItem(const TextInfo *info, int a, int b)
@@ -211,31 +219,24 @@ int CastCoreScene::CreateTextItem(const TextInfo *info, int a, int b)
 bool CastCoreScene::SetItemRect2(int id, int x, int y, int width, int height)
 {
     enter("SetItemRect2", {arg(id), arg(x), arg(y), arg(width), arg(height)});
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    SceneItem *it = m_state.item(id);
-    if (!it)
-        return false;
-    it->x = x;
-    it->y = y;
-    it->width = width;
-    it->height = height;
-    it->hasRelativeRect = false;
-    return true;
+    return placeItem(id, x, y, width, height);
 }
 
 bool CastCoreScene::SetItemRect(int id, int x, int y, int width, int height)
 {
     enter("SetItemRect", {arg(id), arg(x), arg(y), arg(width), arg(height)});
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    SceneItem *it = m_state.item(id);
-    if (!it)
-        return false;
-    it->x = x;
-    it->y = y;
-    it->width = width;
-    it->height = height;
-    it->hasRelativeRect = false;
-    return true;
+    return placeItem(id, x, y, width, height);
+}
+
+bool CastCoreScene::placeItem(int id, int x, int y, int width, int height)
+{
+    return m_state.withItem(id, [&](SceneItem &it) {
+        it.x = x;
+        it.y = y;
+        it.width = width;
+        it.height = height;
+        it.hasRelativeRect = false;
+    });
 }
 
 bool CastCoreScene::GetItemSourceRect(int id, int *x, int *y, int *width, int *height)
@@ -243,15 +244,8 @@ bool CastCoreScene::GetItemSourceRect(int id, int *x, int *y, int *width, int *h
     enter("GetItemSourceRect", {arg(id)});
     if (scriptedRefusal("GetItemSourceRect"))
         return false;
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    const SceneItem *it = m_state.item(id);
-    if (!it)
-        return false;
-    put(x, 0);
-    put(y, 0);
-    put(width, it->sourceWidth);
-    put(height, it->sourceHeight);
-    return true;
+    return m_state.withItem(
+        id, [&](SceneItem &it) { putRect(x, y, width, height, 0, 0, it.sourceWidth, it.sourceHeight); });
 }
 
 bool CastCoreScene::GetItemRect(int id, int *x, int *y, int *width, int *height)
@@ -259,26 +253,13 @@ bool CastCoreScene::GetItemRect(int id, int *x, int *y, int *width, int *height)
     enter("GetItemRect", {arg(id)});
     if (scriptedRefusal("GetItemRect"))
         return false;
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    const SceneItem *it = m_state.item(id);
-    if (!it)
-        return false;
-    put(x, it->x);
-    put(y, it->y);
-    put(width, it->width);
-    put(height, it->height);
-    return true;
+    return m_state.withItem(id, [&](SceneItem &it) { putRect(x, y, width, height, it.x, it.y, it.width, it.height); });
 }
 
 bool CastCoreScene::SetItemZ(int id, int z)
 {
     enter("SetItemZ", {arg(id), arg(z)});
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    SceneItem *it = m_state.item(id);
-    if (!it)
-        return false;
-    it->z = z;
-    return true;
+    return m_state.withItem(id, [&](SceneItem &it) { it.z = z; });
 }
 
 int CastCoreScene::GetItemZ(int id)
@@ -344,52 +325,43 @@ int CastCoreScene::OpenAudioDevice(const char16_t *key)
             continue;
         if (scripted && *scripted < 0)
             return *scripted;
-        (d.kind == AudioSystemSound ? m_status.currentSystem : m_status.currentMic) = k;
+        openedDevice(d.kind) = k;
         return scripted.value_or(0);
     }
     return scripted.value_or(-1);
 }
 
+std::u16string &CastCoreScene::openedDevice(int kind)
+{
+    return kind == AudioSystemSound ? m_status.currentSystem : m_status.currentMic;
+}
+
 bool CastCoreScene::GetCurrentMicDevice(char16_t *key, int size, int reserved)
 {
-    enter("GetCurrentMicDevice", {arg(size), arg(reserved)});
-    std::u16string current;
-    if (auto s = control().currentDevices().take("GetCurrentMicDevice")) {
-        if (!s->found)
-            return false;
-        current = s->key;
-    } else {
-        const World world = control().world();
-        std::lock_guard<std::mutex> lock(m_state.mutex);
-        current = m_status.currentMic;
-        if (current.empty())
-            for (const AudioDevice &d : knownAudioDevices(world))
-                if (d.kind == AudioMicrophone) {
-                    current = d.key;
-                    break;
-                }
-    }
-    if (current.empty() || !key || size <= 0)
-        return false;
-    copyU16(current, key, size);
-    return true;
+    return currentDevice("GetCurrentMicDevice", AudioMicrophone, key, size, reserved);
 }
 
 bool CastCoreScene::GetCurrentSystemDevice(char16_t *key, int size, int reserved)
 {
-    enter("GetCurrentSystemDevice", {arg(size), arg(reserved)});
+    return currentDevice("GetCurrentSystemDevice", AudioSystemSound, key, size, reserved);
+}
+
+bool CastCoreScene::currentDevice(const char *op, int kind, char16_t *key, int size, int reserved)
+{
+    enter(op, {arg(size), arg(reserved)});
     std::u16string current;
-    if (auto s = control().currentDevices().take("GetCurrentSystemDevice")) {
+    if (auto s = control().currentDevices().take(op)) {
         if (!s->found)
             return false;
         current = s->key;
     } else {
+        // The device opened last, else the first one of its kind.
         const World world = control().world();
         std::lock_guard<std::mutex> lock(m_state.mutex);
-        current = m_status.currentSystem;
+        current = openedDevice(kind);
         if (current.empty())
             for (const AudioDevice &d : knownAudioDevices(world))
-                if (d.kind == AudioSystemSound) {
+                if (d.kind == kind) {
                     current = d.key;
                     break;
                 }
@@ -466,10 +438,7 @@ bool CastCoreScene::GetDisplayRect(int display, int *x, int *y, int *width, int 
     if (display < 0 || display >= int(world.displays.size()))
         return false;
     const DisplayRect &r = world.displays[size_t(display)];
-    put(x, r.x);
-    put(y, r.y);
-    put(width, r.width);
-    put(height, r.height);
+    putRect(x, y, width, height, r.x, r.y, r.width, r.height);
     return true;
 }
 
@@ -478,23 +447,13 @@ bool CastCoreScene::SetItemRotation(int id, float radians, int axis)
     enter("SetItemRotation", {arg(id), arg(double(radians)), arg(axis)});
     if (axis < 0 || axis > 2)
         return false;
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    SceneItem *it = m_state.item(id);
-    if (!it)
-        return false;
-    it->rotation[size_t(axis)] = radians;
-    return true;
+    return m_state.withItem(id, [&](SceneItem &it) { it.rotation[size_t(axis)] = radians; });
 }
 
 bool CastCoreScene::SetItemColorEffect(int id, uint32_t rgb)
 {
     enter("SetItemColorEffect", {arg(id), arg(rgb)});
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    SceneItem *it = m_state.item(id);
-    if (!it)
-        return false;
-    it->colorEffect = rgb;
-    return true;
+    return m_state.withItem(id, [&](SceneItem &it) { it.colorEffect = rgb; });
 }
 
 bool CastCoreScene::GetItemRotation(int id, float *radians, int axis)
@@ -502,12 +461,7 @@ bool CastCoreScene::GetItemRotation(int id, float *radians, int axis)
     enter("GetItemRotation", {arg(id), arg(axis)});
     if (axis < 0 || axis > 2 || scriptedRefusal("GetItemRotation"))
         return false;
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    const SceneItem *it = m_state.item(id);
-    if (!it)
-        return false;
-    put(radians, it->rotation[size_t(axis)]);
-    return true;
+    return m_state.withItem(id, [&](SceneItem &it) { put(radians, it.rotation[size_t(axis)]); });
 }
 
 bool CastCoreScene::GetCameraDeviceName(int id, char16_t *name, int size)
@@ -515,12 +469,7 @@ bool CastCoreScene::GetCameraDeviceName(int id, char16_t *name, int size)
     enter("GetCameraDeviceName", {arg(id), arg(size)});
     if (scriptedRefusal("GetCameraDeviceName") || !name || size <= 0)
         return false;
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    const SceneItem *it = m_state.item(id);
-    if (!it || it->kind != KindCamera)
-        return false;
-    copyU16(it->cameraDevice, name, size);
-    return true;
+    return m_state.withItem(id, KindCamera, [&](SceneItem &it) { copyU16(it.cameraDevice, name, size); });
 }
 
 bool CastCoreScene::GetItemColorEffect(int id, uint32_t *rgb)
@@ -528,12 +477,7 @@ bool CastCoreScene::GetItemColorEffect(int id, uint32_t *rgb)
     enter("GetItemColorEffect", {arg(id)});
     if (scriptedRefusal("GetItemColorEffect"))
         return false;
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    const SceneItem *it = m_state.item(id);
-    if (!it)
-        return false;
-    put(rgb, it->colorEffect);
-    return true;
+    return m_state.withItem(id, [&](SceneItem &it) { put(rgb, it.colorEffect); });
 }
 
 void CastCoreScene::SetMicOption(int value)
@@ -548,12 +492,7 @@ bool CastCoreScene::GetItemAlpha(int id, int *alpha)
     enter("GetItemAlpha", {arg(id)});
     if (scriptedRefusal("GetItemAlpha"))
         return false;
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    const SceneItem *it = m_state.item(id);
-    if (!it)
-        return false;
-    put(alpha, it->alpha);
-    return true;
+    return m_state.withItem(id, [&](SceneItem &it) { put(alpha, it.alpha); });
 }
 
 const char *const *CastCoreScene::GetItemSourceFiles(int id, int *count)
@@ -598,12 +537,7 @@ bool CastCoreScene::SetItemSourceFiles(int id, const char *const *files, int cou
     if (scriptedRefusal("SetItemSourceFiles") || !valid)
         return false;
     int kind = -1;
-    {
-        std::lock_guard<std::mutex> lock(m_state.mutex);
-        if (const SceneItem *it = m_state.item(id))
-            kind = it->kind;
-    }
-    if (kind < 0)
+    if (!m_state.withItem(id, [&](SceneItem &it) { kind = it.kind; }))
         return false;
     int w = 0;
     int h = 0;
@@ -611,16 +545,13 @@ bool CastCoreScene::SetItemSourceFiles(int id, const char *const *files, int cou
         return false;
     if (kind == KindOverlayFile && !QFileInfo::exists(QString::fromStdString(list.front())))
         return false;
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    SceneItem *it = m_state.item(id);
-    if (!it)
-        return false;
-    it->sources = list;
-    if (kind == KindPicture) {
-        it->sourceWidth = w;
-        it->sourceHeight = h;
-    }
-    return true;
+    return m_state.withItem(id, [&](SceneItem &it) {
+        it.sources = list;
+        if (kind == KindPicture) {
+            it.sourceWidth = w;
+            it.sourceHeight = h;
+        }
+    });
 }
 
 bool CastCoreScene::ListCameraFormats(const char16_t *device, int *count, CameraFormat **list)
@@ -655,25 +586,23 @@ bool CastCoreScene::SetCameraParams(int id, const CameraParams *params)
     if (!params)
         return false;
     const World world = control().world();
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    SceneItem *it = m_state.item(id);
-    if (!it || it->kind != KindCamera)
-        return false;
-    bool ok = false;
-    if (scripted) {
-        ok = *scripted;
-    } else if (const CameraDevice *cam = findCamera(world, it->cameraDevice)) {
-        ok = std::any_of(cam->formats.begin(), cam->formats.end(),
-                         [&](const CameraFormat &f) { return sameParams(f, *params); });
-    }
-    if (!ok)
-        return false;
-    it->cameraParams = *params;
-    if (params->width > 0 && params->height > 0) {
-        it->sourceWidth = params->width;
-        it->sourceHeight = params->height;
-    }
-    return true;
+    return m_state.withItem(id, KindCamera, [&](SceneItem &it) {
+        bool ok = false;
+        if (scripted) {
+            ok = *scripted;
+        } else if (const CameraDevice *cam = findCamera(world, it.cameraDevice)) {
+            ok = std::any_of(cam->formats.begin(), cam->formats.end(),
+                             [&](const CameraFormat &f) { return sameParams(f, *params); });
+        }
+        if (!ok)
+            return false;
+        it.cameraParams = *params;
+        if (params->width > 0 && params->height > 0) {
+            it.sourceWidth = params->width;
+            it.sourceHeight = params->height;
+        }
+        return true;
+    });
 }
 
 bool CastCoreScene::GetCameraParams(int id, CameraParams *params)
@@ -681,12 +610,7 @@ bool CastCoreScene::GetCameraParams(int id, CameraParams *params)
     enter("GetCameraParams", {arg(id)});
     if (scriptedRefusal("GetCameraParams") || !params)
         return false;
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    const SceneItem *it = m_state.item(id);
-    if (!it || it->kind != KindCamera)
-        return false;
-    *params = it->cameraParams;
-    return true;
+    return m_state.withItem(id, KindCamera, [&](SceneItem &it) { *params = it.cameraParams; });
 }
 
 bool CastCoreScene::SetTextProperties(int id, TextInfo info)
@@ -694,13 +618,10 @@ bool CastCoreScene::SetTextProperties(int id, TextInfo info)
     enter("SetTextProperties", {arg(id), arg(info.mask), arg(static_cast<const char16_t *>(info.text))});
     if (scriptedRefusal("SetTextProperties"))
         return false;
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    SceneItem *it = m_state.item(id);
-    if (!it || it->kind != KindText)
-        return false;
-    it->text.merge(info, info.mask);
-    textSourceSize(it->text, &it->sourceWidth, &it->sourceHeight);
-    return true;
+    return m_state.withItem(id, KindText, [&](SceneItem &it) {
+        it.text.merge(info, info.mask);
+        textSourceSize(it.text, &it.sourceWidth, &it.sourceHeight);
+    });
 }
 
 bool CastCoreScene::GetTextProperties(int id, TextInfo *info)
@@ -708,12 +629,7 @@ bool CastCoreScene::GetTextProperties(int id, TextInfo *info)
     enter("GetTextProperties", {arg(id)});
     if (scriptedRefusal("GetTextProperties") || !info)
         return false;
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    const SceneItem *it = m_state.item(id);
-    if (!it || it->kind != KindText)
-        return false;
-    it->text.fill(info);
-    return true;
+    return m_state.withItem(id, KindText, [&](SceneItem &it) { it.text.fill(info); });
 }
 
 void CastCoreScene::BeginConfig()
@@ -729,11 +645,7 @@ bool CastCoreScene::SetVideoConfig(const LiveVideoConfig *config)
     if (scriptedRefusal("SetVideoConfig") || !config)
         return false;
     std::lock_guard<std::mutex> lock(m_state.mutex);
-    m_status.hasConfig = true;
-    m_status.config = *config;
-    m_state.canvasWidth = config->width;
-    m_state.canvasHeight = config->height;
-    m_state.applyRelativeRects();
+    takeConfigLocked(*config);
     return true;
 }
 
@@ -748,55 +660,41 @@ void CastCoreScene::EndConfig()
 bool CastCoreScene::SetItemWatermark(int id, int value)
 {
     enter("SetItemWatermark", {arg(id), arg(value)});
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    SceneItem *it = m_state.item(id);
-    if (!it)
-        return false;
-    if (it->watermark.size() >= kMaxWatermarkSettings)
-        it->watermark.erase(it->watermark.begin());
-    it->watermark.push_back(value);
-    return true;
+    return m_state.withItem(id, [&](SceneItem &it) {
+        if (it.watermark.size() >= kMaxWatermarkSettings)
+            it.watermark.erase(it.watermark.begin());
+        it.watermark.push_back(value);
+    });
 }
 
 bool CastCoreScene::SetItemRelativeRect(int id, float x, float y, float width, float height)
 {
     enter("SetItemRelativeRect", {arg(id), arg(double(x)), arg(double(y)), arg(double(width)), arg(double(height))});
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    SceneItem *it = m_state.item(id);
-    if (!it)
-        return false;
-    const bool had = it->hasRelativeRect;
-    it->hasRelativeRect = true;
-    it->relX = x;
-    it->relY = y;
-    // A negative size keeps the size the item has.
-    it->relWidth = width >= 0 ? width : (had ? it->relWidth : -1.0f);
-    it->relHeight = height >= 0 ? height : (had ? it->relHeight : -1.0f);
-    m_state.applyRelativeRect(*it);
-    return true;
+    return m_state.withItem(id, [&](SceneItem &it) {
+        const bool had = it.hasRelativeRect;
+        it.hasRelativeRect = true;
+        it.relX = x;
+        it.relY = y;
+        // A negative size keeps the size the item has.
+        it.relWidth = width >= 0 ? width : (had ? it.relWidth : -1.0f);
+        it.relHeight = height >= 0 ? height : (had ? it.relHeight : -1.0f);
+        m_state.applyRelativeRect(it);
+    });
 }
 
 bool CastCoreScene::SetItemFlag(int id, bool flag)
 {
     enter("SetItemFlag", {arg(id), arg(flag)});
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    SceneItem *it = m_state.item(id);
-    if (!it)
-        return false;
-    it->flag = flag;
-    return true;
+    return m_state.withItem(id, [&](SceneItem &it) { it.flag = flag; });
 }
 
 bool CastCoreScene::SetItemAspect(int id, float ratio, int mode)
 {
     enter("SetItemAspect", {arg(id), arg(double(ratio)), arg(mode)});
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    SceneItem *it = m_state.item(id);
-    if (!it)
-        return false;
-    it->aspect = ratio;
-    it->aspectMode = mode;
-    return true;
+    return m_state.withItem(id, [&](SceneItem &it) {
+        it.aspect = ratio;
+        it.aspectMode = mode;
+    });
 }
 
 int CastCoreScene::AddOverlayFile(const char16_t *path)
@@ -823,12 +721,7 @@ int CastCoreScene::AddOverlayFile(const char16_t *path)
 bool CastCoreScene::SetItemVideoFilter(int id, IVideoFilter *filter)
 {
     enter("SetItemVideoFilter", {arg(id), ptrArg(filter)});
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    SceneItem *it = m_state.item(id);
-    if (!it)
-        return false;
-    it->filter = filter;
-    return true;
+    return m_state.withItem(id, [&](SceneItem &it) { it.filter = filter; });
 }
 
 int CastCoreScene::AddCustomCapture(ICustomCapture *capture)
@@ -865,13 +758,10 @@ bool CastCoreScene::SetEffectiveText(int id, const char16_t *text)
         const int n = copyU16(s, cut.data(), kEffectiveTextUnits);
         s.assign(cut.data(), size_t(n));
     }
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    SceneItem *it = m_state.item(id);
-    if (!it)
-        return false;
-    it->hasEffectiveText = true;
-    it->effectiveText = s;
-    return true;
+    return m_state.withItem(id, [&](SceneItem &it) {
+        it.hasEffectiveText = true;
+        it.effectiveText = s;
+    });
 }
 
 bool CastCoreScene::GetEffectiveText(int id, char16_t *buffer, int capacity, int *length)
@@ -879,12 +769,12 @@ bool CastCoreScene::GetEffectiveText(int id, char16_t *buffer, int capacity, int
     enter("GetEffectiveText", {arg(id), arg(capacity)});
     if (scriptedRefusal("GetEffectiveText") || !buffer || capacity <= 0)
         return false;
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    const SceneItem *it = m_state.item(id);
-    if (!it || !it->hasEffectiveText)
-        return false;
-    put(length, copyU16(it->effectiveText, buffer, capacity));
-    return true;
+    return m_state.withItem(id, [&](SceneItem &it) {
+        if (!it.hasEffectiveText)
+            return false;
+        put(length, copyU16(it.effectiveText, buffer, capacity));
+        return true;
+    });
 }
 
 void CastCoreScene::SetCallbacks(const SceneCallbacks *callbacks, void *context)
@@ -1094,13 +984,13 @@ bool CastCoreSceneStore::GetItemName(int id, char *buffer, int size)
     enter("GetItemName", {arg(id), arg(size)});
     if (scriptedRefusal("GetItemName") || !buffer || size <= 0)
         return false;
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    const SceneItem *it = m_state.item(id);
-    // A cut name would address another item later: refuse instead.
-    if (!it || it->name.empty() || int(it->name.size()) >= size)
-        return false;
-    qstrncpy(buffer, it->name.c_str(), uint(size));
-    return true;
+    return m_state.withItem(id, [&](SceneItem &it) {
+        // A cut name would address another item later: refuse instead.
+        if (it.name.empty() || int(it.name.size()) >= size)
+            return false;
+        qstrncpy(buffer, it.name.c_str(), uint(size));
+        return true;
+    });
 }
 
 int CastCoreSceneStore::Kind(int id)

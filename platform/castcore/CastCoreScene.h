@@ -2,7 +2,7 @@
 
 // Our scene and scene store over the shared item table.
 
-#include "CallbackThread.h"
+#include "EngineThreads.h"
 #include "CastCoreWorld.h"
 #include "LiveEngine.h"
 #include "SceneState.h"
@@ -94,7 +94,13 @@ public:
     Status status() const;
 
 private:
+    // Callers hold the table's lock.
     std::vector<AudioDevice> knownAudioDevices(const World &world) const;
+    std::u16string &openedDevice(int kind); // opened through OpenAudioDevice
+    void takeConfigLocked(const LiveVideoConfig &config);
+    // These take the lock themselves.
+    bool placeItem(int id, int x, int y, int width, int height);
+    bool currentDevice(const char *op, int kind, char16_t *key, int size, int reserved);
 
     SceneState &m_state;
     EngineThreads &m_threads;

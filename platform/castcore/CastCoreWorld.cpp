@@ -2,6 +2,7 @@
 
 #include "CastCoreCameras.h"
 #include "CastCoreControl.h"
+#include "SceneItem.h"
 #include "World.h"
 
 #include <QJsonArray>
@@ -12,11 +13,6 @@ namespace castcore {
 namespace {
 
 const char *const kColorFormatNames[] = {"YUY2", "YVYU", "UYVY", "I420", "RGB32", "RGB24", "MJPG"};
-
-std::u16string u16(const QString &s)
-{
-    return std::u16string(reinterpret_cast<const char16_t *>(s.utf16()), size_t(s.size()));
-}
 
 CameraFormat format(int colorFormat, int width, int height, int fps)
 {
@@ -74,7 +70,7 @@ World World::fromJson(const QJsonObject &engine)
         for (const QJsonValue &v : engine.value(QStringLiteral("cameras")).toArray()) {
             const QJsonObject o = v.toObject();
             CameraDevice cam;
-            cam.name = u16(o.value(QStringLiteral("name")).toString());
+            cam.name = toU16(o.value(QStringLiteral("name")).toString());
             for (const QJsonValue &f : o.value(QStringLiteral("formats")).toArray())
                 cam.formats.push_back(formatFromJson(f));
             if (!cam.name.empty())
@@ -85,8 +81,8 @@ World World::fromJson(const QJsonObject &engine)
         w.audioDevices.clear();
         for (const QJsonValue &v : engine.value(QStringLiteral("audioDevices")).toArray()) {
             const QJsonObject o = v.toObject();
-            w.audioDevices.push_back({u16(o.value(QStringLiteral("key")).toString()),
-                                      u16(o.value(QStringLiteral("name")).toString()),
+            w.audioDevices.push_back({toU16(o.value(QStringLiteral("key")).toString()),
+                                      toU16(o.value(QStringLiteral("name")).toString()),
                                       o.value(QStringLiteral("kind")).toInt(AudioMicrophone)});
         }
     }
@@ -103,7 +99,7 @@ World World::fromJson(const QJsonObject &engine)
         w.plugins.clear();
         for (const QJsonValue &v : engine.value(QStringLiteral("plugins")).toArray())
             if (!v.toString().isEmpty())
-                w.plugins.push_back(u16(v.toString()));
+                w.plugins.push_back(toU16(v.toString()));
     }
     if (engine.value(QStringLiteral("refusedPushUrls")).isArray()) {
         for (const QJsonValue &v : engine.value(QStringLiteral("refusedPushUrls")).toArray())

@@ -34,52 +34,47 @@ int copyU16(const std::u16string &s, char16_t *buffer, int capacity)
     return n;
 }
 
+namespace {
+
+// Every field of a text style but its two strings, with its mask bit and its
+// key in the scene file: visit(bit, key, &TextStyle::field, &TextInfo::field).
+template <class Visit>
+void forEachTextField(Visit visit)
+{
+    visit(TextSize, "size", &TextStyle::size, &TextInfo::size);
+    visit(TextColor, "color", &TextStyle::color, &TextInfo::color);
+    visit(TextOpacity, "opacity", &TextStyle::opacity, &TextInfo::opacity);
+    visit(TextRollSpeed, "rollSpeed", &TextStyle::rollSpeed, &TextInfo::rollSpeed);
+    visit(TextBold, "bold", &TextStyle::bold, &TextInfo::bold);
+    visit(TextItalic, "italic", &TextStyle::italic, &TextInfo::italic);
+    visit(TextUnderline, "underline", &TextStyle::underline, &TextInfo::underline);
+    visit(TextVertical, "vertical", &TextStyle::vertical, &TextInfo::vertical);
+    visit(TextBackgroundOpacity, "backgroundOpacity", &TextStyle::backgroundOpacity, &TextInfo::backgroundOpacity);
+    visit(TextBackgroundColor, "backgroundColor", &TextStyle::backgroundColor, &TextInfo::backgroundColor);
+    visit(TextOutline, "outline", &TextStyle::outline, &TextInfo::outline);
+    visit(TextOutlineSize, "outlineSize", &TextStyle::outlineSize, &TextInfo::outlineSize);
+    visit(TextOutlineColor, "outlineColor", &TextStyle::outlineColor, &TextInfo::outlineColor);
+    visit(TextOutlineOpacity, "outlineOpacity", &TextStyle::outlineOpacity, &TextInfo::outlineOpacity);
+    visit(TextExtend, "extend", &TextStyle::extend, &TextInfo::extend);
+    visit(TextExtendWidth, "extendWidth", &TextStyle::extendWidth, &TextInfo::extendWidth);
+    visit(TextExtendHeight, "extendHeight", &TextStyle::extendHeight, &TextInfo::extendHeight);
+    visit(TextNewline, "newline", &TextStyle::newline, &TextInfo::newline);
+    visit(TextScroll, "scroll", &TextStyle::scroll, &TextInfo::scroll);
+    visit(TextAlign, "align", &TextStyle::align, &TextInfo::align);
+}
+
+} // namespace
+
 void TextStyle::merge(const TextInfo &i, uint32_t mask)
 {
     if ((mask & TextFontName) && i.fontName)
         font = std::u16string(i.fontName);
     if ((mask & TextText) && i.text)
         text = std::u16string(i.text);
-    if (mask & TextSize)
-        size = i.size;
-    if (mask & TextColor)
-        color = i.color;
-    if (mask & TextOpacity)
-        opacity = i.opacity;
-    if (mask & TextRollSpeed)
-        rollSpeed = i.rollSpeed;
-    if (mask & TextBold)
-        bold = i.bold != 0;
-    if (mask & TextItalic)
-        italic = i.italic != 0;
-    if (mask & TextUnderline)
-        underline = i.underline != 0;
-    if (mask & TextVertical)
-        vertical = i.vertical != 0;
-    if (mask & TextBackgroundOpacity)
-        backgroundOpacity = i.backgroundOpacity;
-    if (mask & TextBackgroundColor)
-        backgroundColor = i.backgroundColor;
-    if (mask & TextOutline)
-        outline = i.outline != 0;
-    if (mask & TextOutlineSize)
-        outlineSize = i.outlineSize;
-    if (mask & TextOutlineColor)
-        outlineColor = i.outlineColor;
-    if (mask & TextOutlineOpacity)
-        outlineOpacity = i.outlineOpacity;
-    if (mask & TextExtend)
-        extend = i.extend != 0;
-    if (mask & TextExtendWidth)
-        extendWidth = i.extendWidth;
-    if (mask & TextExtendHeight)
-        extendHeight = i.extendHeight;
-    if (mask & TextNewline)
-        newline = i.newline != 0;
-    if (mask & TextScroll)
-        scroll = i.scroll != 0;
-    if (mask & TextAlign)
-        align = i.align;
+    forEachTextField([&](uint32_t bit, const char *, auto mine, auto theirs) {
+        if (mask & bit)
+            this->*mine = i.*theirs;
+    });
 }
 
 void TextStyle::fill(TextInfo *i) const
@@ -87,26 +82,7 @@ void TextStyle::fill(TextInfo *i) const
     i->mask = TextAllFields;
     copyU16(font, i->fontName, kTextFontNameUnits);
     copyU16(text, i->text, kTextTextUnits);
-    i->size = size;
-    i->color = color;
-    i->opacity = opacity;
-    i->rollSpeed = rollSpeed;
-    i->bold = bold;
-    i->italic = italic;
-    i->underline = underline;
-    i->vertical = vertical;
-    i->backgroundOpacity = backgroundOpacity;
-    i->backgroundColor = backgroundColor;
-    i->outline = outline;
-    i->outlineSize = outlineSize;
-    i->outlineColor = outlineColor;
-    i->outlineOpacity = outlineOpacity;
-    i->extend = extend;
-    i->extendWidth = extendWidth;
-    i->extendHeight = extendHeight;
-    i->newline = newline;
-    i->scroll = scroll;
-    i->align = align;
+    forEachTextField([&](uint32_t, const char *, auto mine, auto theirs) { i->*theirs = this->*mine; });
 }
 
 void textSourceSize(const TextStyle &s, int *width, int *height)
@@ -172,37 +148,28 @@ int at(const QJsonArray &a, int i)
     return a.at(i).toInt();
 }
 
+uint32_t u32(const QJsonValue &v)
+{
+    return uint32_t(qint64(v.toDouble()));
+}
+
+QJsonValue jsonOf(int v) { return v; }
+QJsonValue jsonOf(bool v) { return v; }
+QJsonValue jsonOf(uint32_t v) { return double(v); }
+QJsonValue jsonOf(float v) { return double(v); }
+
+void readJson(const QJsonValue &v, int &out) { out = v.toInt(); }
+void readJson(const QJsonValue &v, bool &out) { out = v.toBool(); }
+void readJson(const QJsonValue &v, uint32_t &out) { out = u32(v); }
+void readJson(const QJsonValue &v, float &out) { out = float(v.toDouble()); }
+
 QJsonObject textToJson(const TextStyle &t)
 {
     QJsonObject o;
     o[QStringLiteral("font")] = fromU16(t.font);
     o[QStringLiteral("text")] = fromU16(t.text);
-    o[QStringLiteral("size")] = t.size;
-    o[QStringLiteral("color")] = double(t.color);
-    o[QStringLiteral("opacity")] = t.opacity;
-    o[QStringLiteral("rollSpeed")] = t.rollSpeed;
-    o[QStringLiteral("bold")] = t.bold;
-    o[QStringLiteral("italic")] = t.italic;
-    o[QStringLiteral("underline")] = t.underline;
-    o[QStringLiteral("vertical")] = t.vertical;
-    o[QStringLiteral("backgroundOpacity")] = t.backgroundOpacity;
-    o[QStringLiteral("backgroundColor")] = double(t.backgroundColor);
-    o[QStringLiteral("outline")] = t.outline;
-    o[QStringLiteral("outlineSize")] = double(t.outlineSize);
-    o[QStringLiteral("outlineColor")] = double(t.outlineColor);
-    o[QStringLiteral("outlineOpacity")] = t.outlineOpacity;
-    o[QStringLiteral("extend")] = t.extend;
-    o[QStringLiteral("extendWidth")] = t.extendWidth;
-    o[QStringLiteral("extendHeight")] = t.extendHeight;
-    o[QStringLiteral("newline")] = t.newline;
-    o[QStringLiteral("scroll")] = t.scroll;
-    o[QStringLiteral("align")] = t.align;
+    forEachTextField([&](uint32_t, const char *key, auto mine, auto) { o[QLatin1String(key)] = jsonOf(t.*mine); });
     return o;
-}
-
-uint32_t u32(const QJsonValue &v)
-{
-    return uint32_t(qint64(v.toDouble()));
 }
 
 TextStyle textFromJson(const QJsonObject &o)
@@ -210,26 +177,8 @@ TextStyle textFromJson(const QJsonObject &o)
     TextStyle t;
     t.font = toU16(o.value(QStringLiteral("font")).toString());
     t.text = toU16(o.value(QStringLiteral("text")).toString());
-    t.size = o.value(QStringLiteral("size")).toInt();
-    t.color = u32(o.value(QStringLiteral("color")));
-    t.opacity = o.value(QStringLiteral("opacity")).toInt();
-    t.rollSpeed = o.value(QStringLiteral("rollSpeed")).toInt();
-    t.bold = o.value(QStringLiteral("bold")).toBool();
-    t.italic = o.value(QStringLiteral("italic")).toBool();
-    t.underline = o.value(QStringLiteral("underline")).toBool();
-    t.vertical = o.value(QStringLiteral("vertical")).toBool();
-    t.backgroundOpacity = o.value(QStringLiteral("backgroundOpacity")).toInt();
-    t.backgroundColor = u32(o.value(QStringLiteral("backgroundColor")));
-    t.outline = o.value(QStringLiteral("outline")).toBool();
-    t.outlineSize = float(o.value(QStringLiteral("outlineSize")).toDouble());
-    t.outlineColor = u32(o.value(QStringLiteral("outlineColor")));
-    t.outlineOpacity = o.value(QStringLiteral("outlineOpacity")).toInt();
-    t.extend = o.value(QStringLiteral("extend")).toBool();
-    t.extendWidth = o.value(QStringLiteral("extendWidth")).toInt();
-    t.extendHeight = o.value(QStringLiteral("extendHeight")).toInt();
-    t.newline = o.value(QStringLiteral("newline")).toBool();
-    t.scroll = o.value(QStringLiteral("scroll")).toBool();
-    t.align = o.value(QStringLiteral("align")).toInt();
+    forEachTextField(
+        [&](uint32_t, const char *key, auto mine, auto) { readJson(o.value(QLatin1String(key)), t.*mine); });
     return t;
 }
 

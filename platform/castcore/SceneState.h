@@ -2,7 +2,7 @@
 
 // The engine's item table and saved scene, shared by the scene, the store
 // and the plug-in host. Every member is guarded by `mutex`; the helpers
-// expect the caller to hold it.
+// expect the caller to hold it, except withItem(), which takes it.
 
 #include "SceneItem.h"
 
@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace castcore {
@@ -35,6 +36,13 @@ public:
     std::string path; // scene file; empty: nothing is written
 
     SceneItem *item(int id);
+    // Runs use(item) with the table locked. False for an unknown id (or an
+    // item of another kind); else what `use` answers, true if it answers
+    // nothing.
+    template <class Use>
+    bool withItem(int id, Use use);
+    template <class Use>
+    bool withItem(int id, int kind, Use use);
     // Gives the item the next id (1, 2, 3 ..., never reused) and keeps it.
     int addItem(SceneItem item);
     void eraseItem(int id);
@@ -61,8 +69,38 @@ public:
     int outstandingBuffers() const { return int(m_lent.size()); }
 
 private:
+    template <class Use>
+    static bool answer(Use &use, SceneItem &item);
+
     int m_nextId = 1;
     std::map<const void *, std::shared_ptr<void>> m_lent;
 };
+
+template <class Use>
+bool SceneState::withItem(int id, Use use)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    SceneItem *it = item(id);
+    return it && answer(use, *it);
+}
+
+template <class Use>
+bool SceneState::withItem(int id, int kind, Use use)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    SceneItem *it = item(id);
+    return it && it->kind == kind && answer(use, *it);
+}
+
+template <class Use>
+bool SceneState::answer(Use &use, SceneItem &item)
+{
+    if constexpr (std::is_void_v<decltype(use(item))>) {
+        use(item);
+        return true;
+    } else {
+        return use(item);
+    }
+}
 
 } // namespace castcore

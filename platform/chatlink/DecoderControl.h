@@ -19,8 +19,7 @@ public:
 
 private:
     mvplatform::CallLog m_log;
-    std::mutex m_mutex;
-    int m_failCreates = 0;
+    mvplatform::Countdown m_failCreates;
 };
 
 DecoderControl &control();

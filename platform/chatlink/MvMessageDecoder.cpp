@@ -6,6 +6,8 @@
 #include <QJsonObject>
 #include <QJsonValue>
 
+#include <optional>
+
 namespace {
 
 // Parses one message; false when the text is no JSON object.
@@ -21,16 +23,21 @@ bool parseObject(const char *text, QJsonObject *out)
     return true;
 }
 
-// Integral JSON numbers within int range; anything else reads as 0.
-int intOf(const QJsonObject &o, const char *key)
+// An integral JSON number within int range.
+std::optional<int> exactInt(const QJsonValue &v)
 {
-    const QJsonValue v = o.value(QLatin1String(key));
     if (!v.isDouble())
-        return 0;
+        return std::nullopt;
     const double d = v.toDouble();
     if (d < -2147483648.0 || d > 2147483647.0 || double(int(d)) != d)
-        return 0;
+        return std::nullopt;
     return int(d);
+}
+
+// Anything but an int reads as 0.
+int intOf(const QJsonObject &o, const char *key)
+{
+    return exactInt(o.value(QLatin1String(key))).value_or(0);
 }
 
 std::string textOf(const QJsonObject &o, const char *key)
@@ -41,19 +48,7 @@ std::string textOf(const QJsonObject &o, const char *key)
 
 int typeOf(const QJsonObject &o)
 {
-    const QJsonValue v = o.value(QLatin1String("type"));
-    if (!v.isDouble())
-        return MessageType_Invalid;
-    const double d = v.toDouble();
-    if (d < -2147483648.0 || d > 2147483647.0 || double(int(d)) != d)
-        return MessageType_Invalid;
-    return int(d);
-}
-
-// The object of a message of the wanted type, or false.
-bool messageOf(const char *text, int type, QJsonObject *out)
-{
-    return parseObject(text, out) && typeOf(*out) == type;
+    return exactInt(o.value(QLatin1String("type"))).value_or(MessageType_Invalid);
 }
 
 std::string compact(const QJsonObject &o)
@@ -66,75 +61,80 @@ QString qs(const std::string &s)
     return QString::fromStdString(s);
 }
 
+void logCall(const char *op, const char *text)
+{
+    chatlink::control().log().record(op, {mvplatform::toArg(text)});
+}
+
+// Logs the call; a message of `type` is read into the record by `fill` (0),
+// anything else leaves the record alone (1).
+template <class Record, class Fill>
+int decode(const char *op, const char *text, int type, Record *record, Fill fill)
+{
+    logCall(op, text);
+    QJsonObject o;
+    if (!record || !parseObject(text, &o) || typeOf(o) != type)
+        return 1;
+    fill(o, *record);
+    return 0;
+}
+
 class MvMessageDecoder : public IMessageDecoder
 {
 public:
     int GetMessageType(const char *text) override
     {
-        chatlink::control().log().record("GetMessageType", {mvplatform::toArg(text)});
+        logCall("GetMessageType", text);
         QJsonObject o;
         return parseObject(text, &o) ? typeOf(o) : MessageType_Invalid;
     }
 
     int DecodeChat(const char *text, ChatRecord *record) override
     {
-        chatlink::control().log().record("DecodeChat", {mvplatform::toArg(text)});
-        QJsonObject o;
-        if (!record || !messageOf(text, MessageType_Chat, &o))
-            return 1;
-        record->senderId = intOf(o, "uid");
-        record->nickname = textOf(o, "nick");
-        record->content = textOf(o, "content");
-        record->level = intOf(o, "level");
-        return 0;
+        return decode("DecodeChat", text, MessageType_Chat, record, [](const QJsonObject &o, ChatRecord &r) {
+            r.senderId = intOf(o, "uid");
+            r.nickname = textOf(o, "nick");
+            r.content = textOf(o, "content");
+            r.level = intOf(o, "level");
+        });
     }
 
     int DecodeGift(const char *text, GiftRecord *record) override
     {
-        chatlink::control().log().record("DecodeGift", {mvplatform::toArg(text)});
-        QJsonObject o;
-        if (!record || !messageOf(text, MessageType_Gift, &o))
-            return 1;
-        record->giftId = intOf(o, "gift_id");
-        record->senderId = intOf(o, "uid");
-        record->nickname = textOf(o, "nick");
-        record->count = intOf(o, "count");
-        return 0;
+        return decode("DecodeGift", text, MessageType_Gift, record, [](const QJsonObject &o, GiftRecord &r) {
+            r.giftId = intOf(o, "gift_id");
+            r.senderId = intOf(o, "uid");
+            r.nickname = textOf(o, "nick");
+            r.count = intOf(o, "count");
+        });
     }
 
     int DecodeEffect(const char *text, EffectRecord *record) override
     {
-        chatlink::control().log().record("DecodeEffect", {mvplatform::toArg(text)});
-        QJsonObject o;
-        if (!record || !messageOf(text, MessageType_Effect, &o))
-            return 1;
-        record->text = textOf(o, "text");
-        record->param = intOf(o, "param");
-        return 0;
+        return decode("DecodeEffect", text, MessageType_Effect, record, [](const QJsonObject &o, EffectRecord &r) {
+            r.text = textOf(o, "text");
+            r.param = intOf(o, "param");
+        });
     }
 
     int DecodeMonthlyTicket(const char *text, MonthlyTicketRecord *record) override
     {
-        chatlink::control().log().record("DecodeMonthlyTicket", {mvplatform::toArg(text)});
-        QJsonObject o;
-        if (!record || !messageOf(text, MessageType_MonthlyTicket, &o))
-            return 1;
-        record->level = intOf(o, "level");
-        record->senderId = intOf(o, "uid");
-        record->count = intOf(o, "count");
-        record->nickname = textOf(o, "nick");
-        return 0;
+        return decode("DecodeMonthlyTicket", text, MessageType_MonthlyTicket, record,
+                      [](const QJsonObject &o, MonthlyTicketRecord &r) {
+                          r.level = intOf(o, "level");
+                          r.senderId = intOf(o, "uid");
+                          r.count = intOf(o, "count");
+                          r.nickname = textOf(o, "nick");
+                      });
     }
 
     int DecodeBlacklist(const char *text, BlacklistRecord *record) override
     {
-        chatlink::control().log().record("DecodeBlacklist", {mvplatform::toArg(text)});
-        QJsonObject o;
-        if (!record || !messageOf(text, MessageType_Blacklist, &o))
-            return 1;
-        record->status = intOf(o, "status");
-        record->userId = intOf(o, "uid");
-        return 0;
+        return decode("DecodeBlacklist", text, MessageType_Blacklist, record,
+                      [](const QJsonObject &o, BlacklistRecord &r) {
+                          r.status = intOf(o, "status");
+                          r.userId = intOf(o, "uid");
+                      });
     }
 };
 
@@ -189,26 +189,18 @@ std::string encodeBlacklist(const BlacklistRecord &r)
 
 void DecoderControl::failNextCreates(int n)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_failCreates = n > 0 ? n : 0;
+    m_failCreates.set(n);
 }
 
 void DecoderControl::reset()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_failCreates = 0;
-    }
+    m_failCreates.set(0);
     m_log.clear();
 }
 
 bool DecoderControl::takeCreateFailure()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_failCreates <= 0)
-        return false;
-    --m_failCreates;
-    return true;
+    return m_failCreates.take();
 }
 
 DecoderControl &control()

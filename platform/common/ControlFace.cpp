@@ -119,6 +119,21 @@ bool Gates::waitForWaiting(const std::string &op, int n, int timeoutMs) const
     });
 }
 
+void Countdown::set(int n)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_left = n > 0 ? n : 0;
+}
+
+bool Countdown::take()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_left <= 0)
+        return false;
+    --m_left;
+    return true;
+}
+
 std::string toArg(const std::string &s) { return s; }
 std::string toArg(const char *s) { return s ? std::string(s) : std::string("(null)"); }
 std::string toArg(const std::u16string &s)

@@ -58,6 +58,19 @@ private:
     std::map<std::string, int> m_waiting;
 };
 
+// "The next n calls fail": a count the layer takes one call at a time.
+class Countdown
+{
+public:
+    void set(int n); // below 0 counts as 0
+    // True, counting one down, while the count is above 0.
+    bool take();
+
+private:
+    std::mutex m_mutex;
+    int m_left = 0;
+};
+
 // Scripted results per operation: a queue taken one by one, then an optional
 // sticky value that answers every later call.
 template <class T>

@@ -35,7 +35,7 @@ struct State
     std::mutex mutex;
     std::map<FaceToneFilter *, std::shared_ptr<FaceToneFilter>> live;
     int nextSerial = 1;
-    int failInits = 0;
+    mvplatform::Countdown failInits;
     mvplatform::Script<int> results;
     mvplatform::CallLog log;
     mvplatform::Gates gates;
@@ -117,6 +117,15 @@ int filter(FaceToneFilter &f, const PicturePlane &src, const FilterParams &param
     return 1;
 }
 
+// The filter's per-frame buffer goes; the filter stays usable.
+void dropWork(ImageFilterHandle h)
+{
+    if (const auto f = find(h)) {
+        std::lock_guard<std::mutex> lock(f->mutex);
+        std::vector<uint8_t>().swap(f->work);
+    }
+}
+
 std::string handleArgLocked(State &s, ImageFilterHandle h)
 {
     if (!h)
@@ -133,15 +142,12 @@ void reset()
     s.results.clear();
     s.gates.openAll();
     s.log.clear();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    s.failInits = 0;
+    s.failInits.set(0);
 }
 
 void failNextInits(int n)
 {
-    State &s = state();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    s.failInits = n > 0 ? n : 0;
+    state().failInits.set(n);
 }
 
 void scriptFilterResult(int result)
@@ -193,18 +199,14 @@ ImageFilterHandle ImageFilterInit(void *device, void *context)
     auto &s = facetone::state();
     s.gates.pass("ImageFilterInit");
     ImageFilterHandle handle = nullptr;
-    {
+    if (!s.failInits.take()) {
+        auto f = std::make_shared<FaceToneFilter>();
+        f->device = device;
+        f->context = context;
+        handle = f.get();
         std::lock_guard<std::mutex> lock(s.mutex);
-        if (s.failInits > 0) {
-            --s.failInits;
-        } else {
-            auto f = std::make_shared<FaceToneFilter>();
-            f->serial = s.nextSerial++;
-            f->device = device;
-            f->context = context;
-            handle = f.get();
-            s.live.emplace(handle, std::move(f));
-        }
+        f->serial = s.nextSerial++;
+        s.live.emplace(handle, std::move(f));
     }
     s.log.record("ImageFilterInit",
                  {facetone::pointerArg(device), facetone::pointerArg(context), handleArg(handle)});
@@ -272,22 +274,14 @@ int ImageFilterFilterPicture(ImageFilterHandle filter, const PicturePlane *sourc
 
 void ImageFilterFree(ImageFilterHandle filter, std::uintptr_t b)
 {
-    auto &s = facetone::state();
-    if (const auto f = facetone::find(filter)) {
-        std::lock_guard<std::mutex> lock(f->mutex);
-        std::vector<uint8_t>().swap(f->work);
-    }
-    s.log.record("ImageFilterFree", {handleArg(filter), toArg(b)});
+    facetone::dropWork(filter);
+    facetone::state().log.record("ImageFilterFree", {handleArg(filter), toArg(b)});
 }
 
 void ImageFilterHandleDeviceLost(ImageFilterHandle filter, std::uintptr_t a)
 {
-    auto &s = facetone::state();
-    if (const auto f = facetone::find(filter)) {
-        std::lock_guard<std::mutex> lock(f->mutex);
-        std::vector<uint8_t>().swap(f->work);
-    }
-    s.log.record("ImageFilterHandleDeviceLost", {handleArg(filter), toArg(a)});
+    facetone::dropWork(filter);
+    facetone::state().log.record("ImageFilterHandleDeviceLost", {handleArg(filter), toArg(a)});
 }
 
 void ImageFilterUninit(ImageFilterHandle filter)

@@ -10,6 +10,8 @@
 #include "LiveEngine.h"
 #include "TempEnvironment.h"
 
+#include <QByteArray>
+#include <QFile>
 #include <QImage>
 #include <QString>
 
@@ -106,6 +108,13 @@ public:
     bool QueryA(uint32_t) override { return false; }
     bool QueryB(uint32_t, uint32_t) override { return false; }
 };
+
+// Writes a new file; false when it cannot.
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
 
 // A fresh temp environment, a reset control face and an engine made as the
 // facade makes it.

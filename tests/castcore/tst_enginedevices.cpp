@@ -4,7 +4,6 @@
 #include "CastCoreCameras.h"
 #include "EngineFixture.h"
 
-#include <QFile>
 #include <QJsonDocument>
 #include <QtTest>
 
@@ -275,9 +274,7 @@ void TestEngineDevices::worldFileEngineSection()
 {
     testsupport::TempEnvironment env;
     const QString path = env.root() + QStringLiteral("/world.json");
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(R"({
+    const QByteArray world = R"({
       "engine": {
         "cameras": [
           {"name": "Cam A", "formats": [{"format": "MJPG", "width": 1280, "height": 720, "fps": 30},
@@ -291,8 +288,8 @@ void TestEngineDevices::worldFileEngineSection()
         "driveIndex": 5
       },
       "accounts": []
-    })");
-    file.close();
+    })";
+    QVERIFY(writeFile(path, world));
     qputenv("MORVASHOW_WORLD", path.toUtf8());
     control().reset();
     qunsetenv("MORVASHOW_WORLD");

@@ -3,7 +3,6 @@
 
 #include "EngineFixture.h"
 
-#include <QFile>
 #include <QtTest>
 
 #include <algorithm>
@@ -152,10 +151,7 @@ void TestSceneItems::pictureSizeFromFileHeader()
 
     // A file that is no picture is refused.
     const QString junk = f.env.workPath() + QStringLiteral("/junk.png");
-    QFile j(junk);
-    QVERIFY(j.open(QIODevice::WriteOnly));
-    j.write("not a picture");
-    j.close();
+    QVERIFY(writeFile(junk, "not a picture"));
     QVERIFY(f.scene()->CreateItem(junk.toUtf8().constData(), 0, 0, 100, 100) < 0);
 }
 
@@ -492,10 +488,7 @@ void TestSceneItems::screenCaptureAndOverlayItems()
     QVERIFY(f.scene()->AddScreenCapture(0, 0, 0, 0, 10) < 0);
 
     const QString swf = f.env.workPath() + QStringLiteral("/动画.swf");
-    QFile file(swf);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("FWS");
-    file.close();
+    QVERIFY(writeFile(swf, "FWS"));
     const std::u16string path = toU16(swf);
     const int overlay = f.scene()->AddOverlayFile(path.c_str());
     QVERIFY(overlay > 0);

@@ -287,10 +287,7 @@ void TestSceneStore::unreadableSceneFileKeptAside()
 {
     EngineFixture f;
     const QString path = QString::fromStdString(f.scenePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("{ not json");
-    file.close();
+    QVERIFY(writeFile(path, "{ not json"));
     QVERIFY(!f.store()->OpenFile("scene", f.scenePath().c_str()));
     QCOMPARE(f.store()->Count(), 0);
     QFile aside(path + QStringLiteral(".bad"));

@@ -1,3 +1,4 @@
+#include "CallbackThread.h"
 #include "ControlFace.h"
 #include "TempEnvironment.h"
 #include "World.h"
@@ -6,7 +7,9 @@
 #include <QtTest>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 using namespace mvplatform;
 
@@ -17,6 +20,10 @@ private slots:
     void callLogKeepsOrderAndThreads();
     void gateHoldsUntilOpened();
     void scriptQueueThenSticky();
+    void countdownFailsTheNextCalls();
+    void callbackThreadRunsInDueOrder();
+    void callbackThreadStop_data();
+    void callbackThreadStop();
     void worldFile();
 };
 
@@ -69,6 +76,88 @@ void TestControlFace::scriptQueueThenSticky()
     QCOMPARE(*s.take("X"), 9);
     s.clear();
     QVERIFY(!s.has("X"));
+}
+
+void TestControlFace::countdownFailsTheNextCalls()
+{
+    Countdown c;
+    QVERIFY(!c.take());
+    c.set(2);
+    QVERIFY(c.take());
+    QVERIFY(c.take());
+    QVERIFY(!c.take());
+    c.set(-3);
+    QVERIFY(!c.take());
+}
+
+void TestControlFace::callbackThreadRunsInDueOrder()
+{
+    CallbackThread t("test-callbacks");
+    std::mutex mutex;
+    std::vector<std::string> ran;
+    std::vector<std::thread::id> threads;
+    auto task = [&](const std::string &name) {
+        return [&, name] {
+            std::lock_guard<std::mutex> lock(mutex);
+            ran.push_back(name);
+            threads.push_back(std::this_thread::get_id());
+        };
+    };
+    auto count = [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return int(ran.size());
+    };
+    t.post(task("late"), 200);
+    t.post(task("first"));
+    t.post(task("second"));
+    // run() waits for its task; called from the thread itself it runs at once.
+    t.run([&] { t.run(task("nested")); });
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        QCOMPARE(ran, (std::vector<std::string>{"first", "second", "nested"}));
+    }
+    // A callback that is not due yet leaves the thread idle.
+    QVERIFY(t.waitIdle(5000));
+    QCOMPARE(count(), 3);
+    QTRY_COMPARE(count(), 4);
+    std::lock_guard<std::mutex> lock(mutex);
+    QCOMPARE(ran.back(), std::string("late"));
+    for (std::thread::id id : threads)
+        QVERIFY(id == t.id());
+    QVERIFY(t.id() != std::this_thread::get_id());
+}
+
+void TestControlFace::callbackThreadStop_data()
+{
+    QTest::addColumn<bool>("drop");
+    QTest::newRow("run pending") << false;
+    QTest::newRow("drop pending") << true;
+}
+
+void TestControlFace::callbackThreadStop()
+{
+    QFETCH(bool, drop);
+    CallbackThread t("test-stop");
+    Gates gates;
+    gates.close("held");
+    std::atomic<bool> heldRan{false}, dueRan{false}, laterRan{false};
+    t.post([&] {
+        gates.pass("held");
+        heldRan = true;
+    });
+    t.post([&] { dueRan = true; });
+    t.post([&] { laterRan = true; }, 60000);
+    QVERIFY(gates.waitForWaiting("held", 1, 5000));
+    QVERIFY(!t.waitIdle(0));
+    std::thread stopper([&] { t.stop(drop ? CallbackThread::Pending::Drop : CallbackThread::Pending::Run); });
+    // Stopping reads as idle even while a callback still runs.
+    QTRY_VERIFY(t.waitIdle(0));
+    t.post([&] { laterRan = true; }); // ignored once stopping
+    gates.open("held");
+    stopper.join();
+    QVERIFY(heldRan);
+    QCOMPARE(bool(dueRan), !drop);
+    QVERIFY(!laterRan);
 }
 
 void TestControlFace::worldFile()

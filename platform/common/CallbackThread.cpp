@@ -1,0 +1,111 @@
+#include "CallbackThread.h"
+
+#include <future>
+#include <memory>
+
+#include <pthread.h>
+
+namespace mvplatform {
+
+CallbackThread::CallbackThread(const char *name)
+{
+    // Held until m_id is set: a callback may compare against it.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_thread = std::thread([this] { loop(); });
+    m_id = m_thread.get_id();
+    pthread_setname_np(m_thread.native_handle(), name);
+}
+
+CallbackThread::~CallbackThread()
+{
+    stop();
+}
+
+void CallbackThread::stop(Pending pending)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_stopping)
+            return;
+        m_stopping = true;
+        if (pending == Pending::Drop)
+            m_tasks.clear();
+    }
+    m_changed.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_tasks.clear();
+}
+
+void CallbackThread::post(std::function<void()> task, int delayMs)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_stopping)
+            return;
+        const auto due = Clock::now() + std::chrono::milliseconds(delayMs > 0 ? delayMs : 0);
+        m_tasks.emplace(Key(due, ++m_sequence), std::move(task));
+    }
+    m_changed.notify_all();
+}
+
+void CallbackThread::run(const std::function<void()> &task)
+{
+    if (std::this_thread::get_id() == m_id) {
+        task();
+        return;
+    }
+    auto finished = std::make_shared<std::promise<void>>();
+    std::future<void> done = finished->get_future();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_stopping)
+            return;
+        // Dropped unrun, the callback breaks its promise: that ends the wait too.
+        m_tasks.emplace(Key(Clock::now(), ++m_sequence), [&task, finished] {
+            task();
+            finished->set_value();
+        });
+    }
+    m_changed.notify_all();
+    done.wait();
+}
+
+bool CallbackThread::dueLocked() const
+{
+    return !m_tasks.empty() && m_tasks.begin()->first.first <= Clock::now();
+}
+
+bool CallbackThread::waitIdle(int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                              [&] { return m_stopping || (!m_running && !dueLocked()); });
+}
+
+void CallbackThread::loop()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        if (!dueLocked()) {
+            if (m_stopping)
+                return;
+            if (m_tasks.empty())
+                m_changed.wait(lock);
+            else
+                m_changed.wait_until(lock, m_tasks.begin()->first.first);
+            continue;
+        }
+        std::function<void()> task = std::move(m_tasks.begin()->second);
+        m_tasks.erase(m_tasks.begin());
+        m_running = true;
+        lock.unlock();
+        task();
+        lock.lock();
+        m_running = false;
+        m_changed.notify_all();
+    }
+}
+
+} // namespace mvplatform

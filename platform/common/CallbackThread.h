@@ -1,0 +1,59 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+namespace mvplatform {
+
+// A layer's own thread: runs posted callbacks one at a time, in the order they
+// fall due (the order of posting for equal delays).
+class CallbackThread
+{
+public:
+    // What stop() does with callbacks that are due but not yet started.
+    enum class Pending { Run, Drop };
+
+    // `name` (at most 15 characters) names the thread for debuggers.
+    explicit CallbackThread(const char *name);
+    ~CallbackThread(); // stop()
+
+    CallbackThread(const CallbackThread &) = delete;
+    CallbackThread &operator=(const CallbackThread &) = delete;
+
+    // Ignored once the thread is stopping.
+    void post(std::function<void()> task, int delayMs = 0);
+    // Runs the task on this thread and returns when it is done; runs it at
+    // once when called from this thread, not at all once stopping.
+    void run(const std::function<void()> &task);
+    // True once no callback is running and none is due (later ones may still
+    // wait), or the thread is stopping; false on timeout.
+    bool waitIdle(int timeoutMs);
+    std::thread::id id() const { return m_id; }
+    // Ends the thread once the running callback returns and, with Run, the
+    // due ones after it. Callbacks not yet due are dropped. Only the first
+    // call counts.
+    void stop(Pending pending = Pending::Run);
+
+private:
+    using Clock = std::chrono::steady_clock;
+    using Key = std::pair<Clock::time_point, unsigned long long>; // due, posting order
+
+    void loop();
+    bool dueLocked() const;
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::map<Key, std::function<void()>> m_tasks;
+    unsigned long long m_sequence = 0;
+    bool m_running = false;
+    bool m_stopping = false;
+    std::thread::id m_id;
+    std::thread m_thread; // last: starts once everything above is set
+};
+
+} // namespace mvplatform

@@ -10,6 +10,7 @@
 #include <json/reader.h>
 #include <json/writer.h>
 
+#include <cstddef>
 #include <exception>
 #include <memory>
 
@@ -46,6 +47,104 @@ Json::Value text(const QString &s)
     const QByteArray utf8 = s.toUtf8();
     return Json::Value(utf8.constData(), utf8.constData() + utf8.size());
 }
+
+// One member of a settings record and its key. A field marked `keep` keeps
+// the caller's value unless the file holds one of the right type.
+template <typename Record>
+struct Field
+{
+    constexpr Field(const char *k, QString Record::*member, bool keepUnlessStored = false)
+        : key(k), text(member), keep(keepUnlessStored) {}
+    constexpr Field(const char *k, int Record::*member, bool keepUnlessStored = false)
+        : key(k), number(member), keep(keepUnlessStored) {}
+    constexpr Field(const char *k, bool Record::*member)
+        : key(k), flag(member) {}
+
+    const char *key;
+    QString Record::*text = nullptr;
+    int Record::*number = nullptr;
+    bool Record::*flag = nullptr;
+    bool keep = false;
+};
+
+// False, leaving the record alone, when the section is missing.
+template <typename Record, std::size_t N>
+bool readFields(Json::Value *section, const Field<Record> (&fields)[N], Record &record)
+{
+    if (!section)
+        return false;
+    for (const Field<Record> &f : fields) {
+        const Json::Value &v = (*section)[f.key];
+        if (f.text) {
+            if (!f.keep || v.isString())
+                record.*f.text = readText(*section, f.key);
+        } else if (f.number) {
+            if (!f.keep || v.isInt())
+                record.*f.number = readInt(*section, f.key);
+        } else {
+            record.*f.flag = readBool(*section, f.key);
+        }
+    }
+    return true;
+}
+
+template <typename Record, std::size_t N>
+void writeFields(Json::Value &section, const Field<Record> (&fields)[N], const Record &record)
+{
+    for (const Field<Record> &f : fields) {
+        if (f.text)
+            section[f.key] = text(record.*f.text);
+        else if (f.number)
+            section[f.key] = record.*f.number;
+        else
+            section[f.key] = record.*f.flag;
+    }
+}
+
+const Field<SysSettings> kSysFields[] = {
+    {"sys_mic_device", &SysSettings::micDevice},
+    {"sys_system_device", &SysSettings::systemDevice},
+    {"sys_record_path", &SysSettings::recordPath},
+    {"sys_hide_when_close", &SysSettings::hideWhenClose},
+    {"sys_auto_update", &SysSettings::autoUpdate},
+    {"sys_open_poweron", &SysSettings::openPowerOn},
+};
+
+const Field<CameraSettings> kCameraFields[] = {
+    {"camera_slim", &CameraSettings::slim},
+    {"camera_whitening", &CameraSettings::whitening},
+    {"camera_blur", &CameraSettings::blur},
+    {"camera_colour_temperature", &CameraSettings::colour_temperature},
+    {"camera_slim_enable", &CameraSettings::slim_enable},
+    {"camera_whitening_enable", &CameraSettings::whitening_enable},
+    {"camera_blur_enable", &CameraSettings::blur_enable},
+    {"camera_colour_temperature_enable", &CameraSettings::colour_temperature_enable},
+    {"camera_turn_h", &CameraSettings::turn_h},
+    {"camera_turn_v", &CameraSettings::turn_v},
+    {"camera_effect", &CameraSettings::effect},
+    {"camera_index_beauty", &CameraSettings::index_beauty},
+    {"camera_index_resolution", &CameraSettings::index_resolution},
+    {"camera_resolution_width", &CameraSettings::resolution_width},
+    {"camera_resolution_height", &CameraSettings::resolution_height},
+    {"camera_color_type", &CameraSettings::color_type},
+};
+
+// Zone and mode keep the caller's defaults unless stored (and well-typed).
+const Field<AccountInfo> kAccountFields[] = {
+    {"name", &AccountInfo::name},
+    {"token", &AccountInfo::token},
+    {"auto_login", &AccountInfo::autoLogin},
+    {"zone", &AccountInfo::zone, true},
+    {"mode", &AccountInfo::mode, true},
+};
+
+const Field<RoomToolSettings> kRoomFields[] = {
+    {"room_keywords_enabled", &RoomToolSettings::autoMute},
+    {"room_keywords", &RoomToolSettings::keywords},
+    {"autosendmsg_enabled", &RoomToolSettings::autoSpeak},
+    {"autosend_content", &RoomToolSettings::content},
+    {"autosend_timespace", &RoomToolSettings::interval},
+};
 
 QString dataFolder()
 {
@@ -146,51 +245,17 @@ Json::Value &SysConfig::sectionForWrite(const char *name)
 
 bool SysConfig::getSysConfig(SysSettings &settings)
 {
-    Json::Value *s = section("sys");
-    if (!s)
-        return false;
-    settings.micDevice = readText(*s, "sys_mic_device");
-    settings.systemDevice = readText(*s, "sys_system_device");
-    settings.recordPath = readText(*s, "sys_record_path");
-    settings.hideWhenClose = readBool(*s, "sys_hide_when_close");
-    settings.autoUpdate = readBool(*s, "sys_auto_update");
-    settings.openPowerOn = readBool(*s, "sys_open_poweron");
-    return true;
+    return readFields(section("sys"), kSysFields, settings);
 }
 
 void SysConfig::setSysConfig(const SysSettings &settings)
 {
-    Json::Value &s = sectionForWrite("sys");
-    s["sys_mic_device"] = text(settings.micDevice);
-    s["sys_system_device"] = text(settings.systemDevice);
-    s["sys_record_path"] = text(settings.recordPath);
-    s["sys_hide_when_close"] = settings.hideWhenClose;
-    s["sys_auto_update"] = settings.autoUpdate;
-    s["sys_open_poweron"] = settings.openPowerOn;
+    writeFields(sectionForWrite("sys"), kSysFields, settings);
 }
 
-bool SysConfig::getCameraConfig(CameraSettings &c)
+bool SysConfig::getCameraConfig(CameraSettings &settings)
 {
-    Json::Value *s = section("camera");
-    if (!s)
-        return false;
-    c.slim = readInt(*s, "camera_slim");
-    c.whitening = readInt(*s, "camera_whitening");
-    c.blur = readInt(*s, "camera_blur");
-    c.colour_temperature = readInt(*s, "camera_colour_temperature");
-    c.slim_enable = readBool(*s, "camera_slim_enable");
-    c.whitening_enable = readBool(*s, "camera_whitening_enable");
-    c.blur_enable = readBool(*s, "camera_blur_enable");
-    c.colour_temperature_enable = readBool(*s, "camera_colour_temperature_enable");
-    c.turn_h = readBool(*s, "camera_turn_h");
-    c.turn_v = readBool(*s, "camera_turn_v");
-    c.effect = readInt(*s, "camera_effect");
-    c.index_beauty = readInt(*s, "camera_index_beauty");
-    c.index_resolution = readInt(*s, "camera_index_resolution");
-    c.resolution_width = readInt(*s, "camera_resolution_width");
-    c.resolution_height = readInt(*s, "camera_resolution_height");
-    c.color_type = readInt(*s, "camera_color_type");
-    return true;
+    return readFields(section("camera"), kCameraFields, settings);
 }
 
 bool SysConfig::getCameraConfig(CameraSettings *settings)
@@ -198,25 +263,9 @@ bool SysConfig::getCameraConfig(CameraSettings *settings)
     return settings ? getCameraConfig(*settings) : false;
 }
 
-void SysConfig::setCameraConfig(const CameraSettings &c)
+void SysConfig::setCameraConfig(const CameraSettings &settings)
 {
-    Json::Value &s = sectionForWrite("camera");
-    s["camera_slim"] = c.slim;
-    s["camera_whitening"] = c.whitening;
-    s["camera_blur"] = c.blur;
-    s["camera_colour_temperature"] = c.colour_temperature;
-    s["camera_slim_enable"] = c.slim_enable;
-    s["camera_whitening_enable"] = c.whitening_enable;
-    s["camera_blur_enable"] = c.blur_enable;
-    s["camera_colour_temperature_enable"] = c.colour_temperature_enable;
-    s["camera_effect"] = c.effect;
-    s["camera_turn_h"] = c.turn_h;
-    s["camera_turn_v"] = c.turn_v;
-    s["camera_index_beauty"] = c.index_beauty;
-    s["camera_index_resolution"] = c.index_resolution;
-    s["camera_resolution_width"] = c.resolution_width;
-    s["camera_resolution_height"] = c.resolution_height;
-    s["camera_color_type"] = c.color_type;
+    writeFields(sectionForWrite("camera"), kCameraFields, settings);
 }
 
 void SysConfig::setCameraConfig(const CameraSettings *settings)
@@ -227,53 +276,22 @@ void SysConfig::setCameraConfig(const CameraSettings *settings)
 
 bool SysConfig::getAccount(AccountInfo &account)
 {
-    Json::Value *s = section("account");
-    if (!s)
-        return false;
-    account.name = readText(*s, "name");
-    account.token = readText(*s, "token");
-    account.autoLogin = readBool(*s, "auto_login");
-    // Zone and mode keep the caller's defaults unless stored (and well-typed).
-    const Json::Value &zone = (*s)["zone"];
-    if (zone.isString())
-        account.zone = readText(*s, "zone");
-    const Json::Value &mode = (*s)["mode"];
-    if (mode.isInt())
-        account.mode = mode.asInt();
-    return true;
+    return readFields(section("account"), kAccountFields, account);
 }
 
 void SysConfig::setAccount(const AccountInfo &account)
 {
-    Json::Value &s = sectionForWrite("account");
-    s["name"] = text(account.name);
-    s["token"] = text(account.token);
-    s["auto_login"] = account.autoLogin;
-    s["zone"] = text(account.zone);
-    s["mode"] = account.mode;
+    writeFields(sectionForWrite("account"), kAccountFields, account);
 }
 
 bool SysConfig::getRoomConfig(RoomToolSettings &settings)
 {
-    Json::Value *s = section("room");
-    if (!s)
-        return false;
-    settings.autoMute = readBool(*s, "room_keywords_enabled");
-    settings.keywords = readText(*s, "room_keywords");
-    settings.autoSpeak = readBool(*s, "autosendmsg_enabled");
-    settings.content = readText(*s, "autosend_content");
-    settings.interval = readInt(*s, "autosend_timespace");
-    return true;
+    return readFields(section("room"), kRoomFields, settings);
 }
 
 void SysConfig::setRoomConfig(const RoomToolSettings &settings)
 {
-    Json::Value &s = sectionForWrite("room");
-    s["room_keywords_enabled"] = settings.autoMute;
-    s["room_keywords"] = text(settings.keywords);
-    s["autosendmsg_enabled"] = settings.autoSpeak;
-    s["autosend_content"] = text(settings.content);
-    s["autosend_timespace"] = settings.interval;
+    writeFields(sectionForWrite("room"), kRoomFields, settings);
 }
 
 int SysConfig::cameraInt(const char *key)

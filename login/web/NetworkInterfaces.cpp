@@ -1,20 +1,14 @@
 #include "NetworkInterfaces.h"
 
-#include <QNetworkInterface>
+#include "SwappableSource.h"
 
-#include <mutex>
+#include <QNetworkInterface>
 
 namespace {
 
-std::mutex &sourceMutex()
+SwappableSource<NetworkInterfaces::Source> &interfaceSource()
 {
-    static std::mutex m;
-    return m;
-}
-
-NetworkInterfaces::Source &interfaceSource()
-{
-    static NetworkInterfaces::Source source;
+    static SwappableSource<NetworkInterfaces::Source> source;
     return source;
 }
 
@@ -39,18 +33,13 @@ QList<NetworkInterfaceEntry> systemInterfaces()
 
 QList<NetworkInterfaceEntry> NetworkInterfaces::list()
 {
-    Source source;
-    {
-        std::lock_guard<std::mutex> lock(sourceMutex());
-        source = interfaceSource();
-    }
+    const Source source = interfaceSource().get();
     return source ? source() : systemInterfaces();
 }
 
 void NetworkInterfaces::setSource(Source source)
 {
-    std::lock_guard<std::mutex> lock(sourceMutex());
-    interfaceSource() = std::move(source);
+    interfaceSource().set(std::move(source));
 }
 
 QString NetworkInterfaces::firstHardwareAddress()

@@ -104,15 +104,12 @@ void VerifyWebDlg::on_closeBtn_clicked()
 
 void VerifyWebDlg::mousePressEvent(QMouseEvent *event)
 {
-    m_windowPos = pos();
-    m_mousePos = event->globalPos();
-    m_dragOffset = m_mousePos - m_windowPos;
+    m_drag.press(this, event);
     QDialog::mousePressEvent(event);
 }
 
 void VerifyWebDlg::mouseMoveEvent(QMouseEvent *event)
 {
-    if (event->buttons() & Qt::LeftButton)
-        move(event->globalPos() - m_dragOffset);
+    m_drag.move(this, event);
     QDialog::mouseMoveEvent(event);
 }

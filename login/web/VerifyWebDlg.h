@@ -1,8 +1,9 @@
 #pragma once
 
+#include "GrabOffsetDrag.h"
+
 #include <QDialog>
 #include <QList>
-#include <QPoint>
 #include <QSslError>
 #include <QString>
 #include <QUrl>
@@ -52,9 +53,7 @@ private:
     Ui::VerifyWebDlg *ui;
     QLabel *m_title;
     QWebView *m_webView;
-    QPoint m_windowPos;
-    QPoint m_mousePos;
-    QPoint m_dragOffset;
+    GrabOffsetDrag m_drag;
     QString m_captchaWord;
     QString m_captchaKey;
     QString m_geetestChallenge;

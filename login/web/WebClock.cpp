@@ -1,20 +1,14 @@
 #include "WebClock.h"
 
-#include <QDateTime>
+#include "SwappableSource.h"
 
-#include <mutex>
+#include <QDateTime>
 
 namespace {
 
-std::mutex &clockMutex()
+SwappableSource<WebClock::Source> &clockSource()
 {
-    static std::mutex m;
-    return m;
-}
-
-WebClock::Source &clockSource()
-{
-    static WebClock::Source source;
+    static SwappableSource<WebClock::Source> source;
     return source;
 }
 
@@ -22,11 +16,7 @@ WebClock::Source &clockSource()
 
 qint64 WebClock::currentMSecsSinceEpoch()
 {
-    Source source;
-    {
-        std::lock_guard<std::mutex> lock(clockMutex());
-        source = clockSource();
-    }
+    const Source source = clockSource().get();
     return source ? source() : QDateTime::currentMSecsSinceEpoch();
 }
 
@@ -38,6 +28,5 @@ qint64 WebClock::currentSecsSinceEpoch()
 
 void WebClock::setSource(Source source)
 {
-    std::lock_guard<std::mutex> lock(clockMutex());
-    clockSource() = std::move(source);
+    clockSource().set(std::move(source));
 }

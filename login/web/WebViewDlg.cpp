@@ -49,16 +49,13 @@ QWebView *WebViewDlg::webView() const
 
 void WebViewDlg::mousePressEvent(QMouseEvent *event)
 {
-    m_windowPos = pos();
-    m_mousePos = event->globalPos();
-    m_dragOffset = m_mousePos - m_windowPos;
+    m_drag.press(this, event);
     QDialog::mousePressEvent(event);
 }
 
 void WebViewDlg::mouseMoveEvent(QMouseEvent *event)
 {
-    if (event->buttons() & Qt::LeftButton)
-        move(event->globalPos() - m_dragOffset);
+    m_drag.move(this, event);
     QDialog::mouseMoveEvent(event);
 }
 

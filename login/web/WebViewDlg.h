@@ -1,7 +1,8 @@
 #pragma once
 
+#include "GrabOffsetDrag.h"
+
 #include <QDialog>
-#include <QPoint>
 #include <QUrl>
 
 class QLabel;
@@ -37,7 +38,5 @@ private:
     Ui::WebViewDlg *ui;
     QWebView *m_webView;
     QLabel *m_label;
-    QPoint m_windowPos;
-    QPoint m_mousePos;
-    QPoint m_dragOffset;
+    GrabOffsetDrag m_drag;
 };

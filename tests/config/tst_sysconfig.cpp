@@ -1,5 +1,4 @@
 #include "CameraSettings.h"
-#include "Logger.h"
 #include "SysConfig.h"
 
 #include "LogCapture.h"
@@ -126,7 +125,6 @@ void TestSysConfig::init()
 {
     m_env.reset(new TempEnvironment);
     QVERIFY(m_env->isValid());
-    Logger::instance()->setDirectory(Logger::defaultDirectory());
 }
 
 void TestSysConfig::cleanup()

@@ -75,7 +75,6 @@ void TestLogger::init()
 {
     m_env.reset(new TempEnvironment);
     QVERIFY(m_env->isValid());
-    Logger::instance()->setDirectory(Logger::defaultDirectory());
     Logger::instance()->setLevel(Logger::LOG_DEBUG);
     Logger::setClockForTesting(nullptr);
 }

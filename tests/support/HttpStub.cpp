@@ -93,31 +93,32 @@ QString HttpRequest::queryItem(const QString &key) const
     return queryItems().queryItemValue(key, QUrl::FullyDecoded);
 }
 
-HttpResponse HttpResponse::json(const QByteArray &body, int status)
+namespace {
+
+HttpResponse withBody(const QByteArray &contentType, const QByteArray &body, int status)
 {
     HttpResponse r;
     r.status = status;
     r.body = body;
-    r.header("Content-Type", "application/json; charset=utf-8");
+    r.header("Content-Type", contentType);
     return r;
+}
+
+} // namespace
+
+HttpResponse HttpResponse::json(const QByteArray &body, int status)
+{
+    return withBody("application/json; charset=utf-8", body, status);
 }
 
 HttpResponse HttpResponse::html(const QByteArray &body, int status)
 {
-    HttpResponse r;
-    r.status = status;
-    r.body = body;
-    r.header("Content-Type", "text/html; charset=utf-8");
-    return r;
+    return withBody("text/html; charset=utf-8", body, status);
 }
 
 HttpResponse HttpResponse::text(const QByteArray &body, int status)
 {
-    HttpResponse r;
-    r.status = status;
-    r.body = body;
-    r.header("Content-Type", "text/plain; charset=utf-8");
-    return r;
+    return withBody("text/plain; charset=utf-8", body, status);
 }
 
 HttpResponse HttpResponse::redirect(const QByteArray &location, int status)

@@ -3,7 +3,6 @@
 #include "CSttThreadingMsgQueue.h"
 #include "ControlFace.h"
 #include "LogCapture.h"
-#include "Logger.h"
 #include "TempEnvironment.h"
 
 #include <QtTest>
@@ -90,7 +89,6 @@ void TestTasks::init()
 {
     m_env.reset(new testsupport::TempEnvironment);
     QVERIFY(m_env->isValid());
-    Logger::instance()->setDirectory(Logger::defaultDirectory());
 }
 
 void TestTasks::cleanup()

@@ -1,6 +1,5 @@
 #include "CSttTaskQueue.h"
 #include "LogCapture.h"
-#include "Logger.h"
 #include "TempEnvironment.h"
 #include "UITaskQueueWnd.h"
 
@@ -49,7 +48,6 @@ void TestUiPump::init()
 {
     m_env.reset(new testsupport::TempEnvironment);
     QVERIFY(m_env->isValid());
-    Logger::instance()->setDirectory(Logger::defaultDirectory());
 }
 
 void TestUiPump::cleanup()

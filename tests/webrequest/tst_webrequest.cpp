@@ -6,13 +6,11 @@
 // then the answer that fixes it.
 
 #include "DebugCapture.h"
+#include "FixedWebSources.h"
 #include "HttpStub.h"
 #include "LogCapture.h"
-#include "Logger.h"
 #include "MorvaPointing.h"
-#include "NetworkInterfaces.h"
 #include "TempEnvironment.h"
-#include "WebClock.h"
 #include "WebEndpoints.h"
 #include "WebRequester.h"
 
@@ -30,26 +28,14 @@ using testsupport::HttpRequest;
 using testsupport::HttpResponse;
 using testsupport::HttpStub;
 using testsupport::ScopedHosts;
+using webtest::itf;
+using webtest::kMac;
+using webtest::kNowMs;
+using webtest::kNowSecs;
 
 namespace {
 
-const qint64 kNowMs = 1500000000123LL;
-const qint64 kNowSecs = 1500000000LL;
-const QString kMac = QStringLiteral("52:54:00:12:34:56");
-
 using HeaderPairs = QList<QPair<QString, QString>>;
-
-NetworkInterfaceEntry itf(const QString &name, bool loopback, const QString &mac,
-                          const QStringList &addresses)
-{
-    NetworkInterfaceEntry e;
-    e.name = name;
-    e.loopback = loopback;
-    e.hardwareAddress = mac;
-    for (const QString &a : addresses)
-        e.addresses << QHostAddress(a);
-    return e;
-}
 
 // The names of the headers in the order sent, restricted to `names`.
 QList<QByteArray> orderOf(const HttpRequest &r, const QList<QByteArray> &names)
@@ -124,7 +110,6 @@ void TestWebRequest::initTestCase()
     qRegisterMetaType<QNetworkReply *>();
     m_env.reset(new testsupport::TempEnvironment);
     QVERIFY(m_env->isValid());
-    Logger::instance()->setDirectory(Logger::defaultDirectory());
 
     HttpStub::trustTestCertificate();
     m_web.reset(new HttpStub);
@@ -155,11 +140,7 @@ void TestWebRequest::cleanupTestCase()
 
 void TestWebRequest::init()
 {
-    WebClock::setSource([] { return kNowMs; });
-    NetworkInterfaces::setSource([] {
-        return QList<NetworkInterfaceEntry>{itf("lo", true, "00:00:00:00:00:00", {"127.0.0.1"}),
-                                            itf("eth0", false, kMac, {"192.0.2.10"})};
-    });
+    webtest::fixWebSources();
     m_web->clearRequests();
     m_analytics->clearRequests();
 }
@@ -168,8 +149,7 @@ void TestWebRequest::cleanup()
 {
     // No time query may still be on its way into the next function.
     QTRY_COMPARE(ServerTimeManager::pendingQueries(), 0);
-    WebClock::setSource({});
-    NetworkInterfaces::setSource({});
+    webtest::restoreWebSources();
 }
 
 HttpRequest TestWebRequest::postAndWait(const QString &path, const HeaderPairs &headers, const QString &body)

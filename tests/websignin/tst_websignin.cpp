@@ -2,14 +2,13 @@
 // the device id, against a loopback HTTP stub.
 
 #include "DebugCapture.h"
+#include "FixedWebSources.h"
 #include "HttpStub.h"
 #include "LoginManager.h"
 #include "ModalWatchdog.h"
-#include "NetworkInterfaces.h"
 #include "TempEnvironment.h"
 #include "UrlOpenRecorder.h"
 #include "VerifyWebDlg.h"
-#include "WebClock.h"
 #include "WebEndpoints.h"
 #include "WebViewDlg.h"
 
@@ -32,28 +31,17 @@ using testsupport::HttpResponse;
 using testsupport::HttpStub;
 using testsupport::ModalWatchdog;
 using testsupport::ScopedHosts;
+using webtest::itf;
+using webtest::kNowMs;
+using webtest::kNowSecs;
 
 namespace {
 
-const qint64 kNowMs = 1500000000123LL;
-const qint64 kNowSecs = 1500000000LL;
 const char kSalt[] = "Qm7Rb2xKpW4nZt8LcVa3e";
 
 QString md5Hex(const QString &text)
 {
     return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex());
-}
-
-NetworkInterfaceEntry itf(const QString &name, bool loopback, const QString &mac,
-                          const QStringList &addresses)
-{
-    NetworkInterfaceEntry e;
-    e.name = name;
-    e.loopback = loopback;
-    e.hardwareAddress = mac;
-    for (const QString &a : addresses)
-        e.addresses << QHostAddress(a);
-    return e;
 }
 
 const QString kSigninPath = QStringLiteral("/api/appcastmate/oauthSignin/");
@@ -125,20 +113,13 @@ void TestWebSignin::init()
 {
     m_env.reset(new testsupport::TempEnvironment);
     QVERIFY(m_env->isValid());
-    WebClock::setSource([] { return kNowMs; });
-    NetworkInterfaces::setSource([] {
-        return QList<NetworkInterfaceEntry>{
-            itf("lo", true, "00:00:00:00:00:00", {"127.0.0.1", "::1"}),
-            itf("eth0", false, "52:54:00:12:34:56", {"192.0.2.10"}),
-        };
-    });
+    webtest::fixWebSources();
     WebEndpoints::clearOverrides();
 }
 
 void TestWebSignin::cleanup()
 {
-    WebClock::setSource({});
-    NetworkInterfaces::setSource({});
+    webtest::restoreWebSources();
     WebEndpoints::clearOverrides();
     m_env.reset();
 }

@@ -10,6 +10,7 @@
 #include "MvSideButton.h"
 
 #include "TempEnvironment.h"
+#include "WidgetPictures.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -22,15 +23,9 @@
 
 #include <memory>
 
-namespace {
+using testsupport::renderOf;
 
-QImage renderOf(QWidget &widget)
-{
-    QImage image(widget.size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-    return image;
-}
+namespace {
 
 bool isBlank(const QImage &image)
 {
@@ -79,11 +74,7 @@ private:
 
     QString solidPicture(const QString &name, const QSize &size, const QColor &color)
     {
-        QImage image(size, QImage::Format_ARGB32);
-        image.fill(color);
-        const QString path = m_env->root() + QLatin1Char('/') + name;
-        image.save(path);
-        return path;
+        return testsupport::writeSolidPicture(m_env->root() + QLatin1Char('/') + name, size, color);
     }
 
 private slots:

@@ -5,6 +5,7 @@
 #include "MvPageLineWidget.h"
 
 #include "TempEnvironment.h"
+#include "WidgetPictures.h"
 
 #include <QCursor>
 #include <QDrag>
@@ -21,6 +22,8 @@
 
 #include <memory>
 
+using testsupport::renderOf;
+
 namespace {
 
 const QString kPuzzle = QStringLiteral("image/x-puzzle-piece");
@@ -36,14 +39,6 @@ public:
     using MvDragTableWidget::dropEvent;
 };
 
-QImage renderOf(QWidget &widget)
-{
-    QImage image(widget.size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-    return image;
-}
-
 } // namespace
 
 class TestImageCells : public QObject
@@ -55,11 +50,7 @@ private:
 
     QString solidPicture(const QString &name, const QSize &size, const QColor &color)
     {
-        QImage image(size, QImage::Format_ARGB32);
-        image.fill(color);
-        const QString path = m_env->root() + QLatin1Char('/') + name;
-        image.save(path);
-        return path;
+        return testsupport::writeSolidPicture(m_env->root() + QLatin1Char('/') + name, size, color);
     }
 
     // The strip the scene item list builds: one row, seven 112-pixel columns,

@@ -1,12 +1,10 @@
 #include "MvCheckableBtn.h"
 
-#include <QFont>
 #include <QPainter>
 #include <QPixmap>
 
 MvCheckableBtn::MvCheckableBtn(QWidget *parent)
     : QPushButton(parent)
-    , m_fontFamily(QStringLiteral("微软雅黑"))
 {
 }
 
@@ -25,25 +23,23 @@ void MvCheckableBtn::SetTextColor(const QColor &color)
 
 void MvCheckableBtn::SetTextFont(const QString &family, int pixelSize, bool bold)
 {
-    m_fontFamily = family;
-    m_fontPixelSize = pixelSize;
-    m_bold = bold;
+    m_layout.setFont(family, pixelSize, bold);
 }
 
 void MvCheckableBtn::SetFontFlag(bool bold)
 {
-    m_bold = bold;
+    m_layout.bold = bold;
     update();
 }
 
 void MvCheckableBtn::SetPictureOffset(int offset)
 {
-    m_pictureOffset = offset;
+    m_layout.pictureOffset = offset;
 }
 
 void MvCheckableBtn::SetTextSpacing(int spacing)
 {
-    m_textSpacing = spacing;
+    m_layout.textSpacing = spacing;
 }
 
 void MvCheckableBtn::SetCheckedLook(bool checked)
@@ -72,15 +68,6 @@ void MvCheckableBtn::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
 
-    const QPixmap picture(m_checkedLook ? m_checkedPicture : m_normalPicture);
-    painter.drawPixmap(m_pictureOffset, (height() - picture.height()) / 2, picture);
-
-    QFont font(m_fontFamily);
-    font.setPixelSize(m_fontPixelSize);
-    font.setBold(m_bold);
-    painter.setFont(font);
-    painter.setPen(m_textColor);
-    const QRect textRect(m_pictureOffset + picture.width() + m_textSpacing, 0,
-                         width() - picture.width() - m_textSpacing, height());
-    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, text());
+    m_layout.paint(painter, size(), QPixmap(m_checkedLook ? m_checkedPicture : m_normalPicture),
+                   m_textColor, text());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MvPicTextLayout.h"
+
 #include <QColor>
 #include <QPushButton>
 #include <QString>
@@ -21,7 +23,7 @@ public:
     void SetCheckedLook(bool checked);
 
     bool CheckedLook() const { return m_checkedLook; }
-    bool FontFlag() const { return m_bold; }
+    bool FontFlag() const { return m_layout.bold; }
 
 protected:
     void enterEvent(QEvent *event) override;
@@ -32,10 +34,6 @@ private:
     QString m_normalPicture;
     QString m_checkedPicture;
     QColor m_textColor;
-    QString m_fontFamily;
-    int m_fontPixelSize = 12;
-    bool m_bold = false;
-    int m_pictureOffset = 0;
-    int m_textSpacing = 6;
+    MvPicTextLayout m_layout{0, 6};
     bool m_checkedLook = false;
 };

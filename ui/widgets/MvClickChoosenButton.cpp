@@ -1,5 +1,7 @@
 #include "MvClickChoosenButton.h"
 
+#include "MvCellParts.h"
+
 #include <QPainter>
 #include <QPixmap>
 
@@ -51,6 +53,5 @@ void MvClickChoosenButton::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.drawPixmap(QRect(0, 0, m_cellWidth, m_cellHeight), QPixmap(m_picturePath));
     if (m_choosen)
-        painter.drawPixmap(QRect(m_cellWidth - 16, 0, 16, 16),
-                           QPixmap(QStringLiteral(":/image/skin/choose.png")));
+        mvcell::drawChosenMark(painter, m_cellWidth);
 }

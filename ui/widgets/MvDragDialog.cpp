@@ -11,28 +11,20 @@ MvDragDialog::~MvDragDialog() = default;
 
 void MvDragDialog::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton) {
-        m_pressPoint = event->globalPos();
-        m_dragging = true;
-    }
+    m_drag.press(event);
     event->ignore();
 }
 
 void MvDragDialog::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
-        m_dragging = false;
+    m_drag.release(event);
     event->ignore();
 }
 
 void MvDragDialog::mouseMoveEvent(QMouseEvent *event)
 {
-    // A press whose release was lost leaves dragging set; a move with no
-    // button held must not move the window then.
-    if (m_dragging && event->buttons() != Qt::NoButton) {
-        m_currentPoint = event->globalPos();
-        move(pos() + (m_currentPoint - m_pressPoint));
-        m_pressPoint = m_currentPoint;
-    }
+    QPoint step;
+    if (m_drag.move(event, step))
+        move(pos() + step);
     event->ignore();
 }

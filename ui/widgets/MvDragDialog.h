@@ -1,7 +1,8 @@
 #pragma once
 
+#include "MvDragTracker.h"
+
 #include <QDialog>
-#include <QPoint>
 
 // Base of the frameless dialogs: pressing the left button on an empty part of
 // the dialog (or on a child that ignores the press) and moving the mouse drags
@@ -19,7 +20,5 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
-    bool m_dragging = false;
-    QPoint m_pressPoint;
-    QPoint m_currentPoint;
+    MvDragTracker m_drag;
 };

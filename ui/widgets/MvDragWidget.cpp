@@ -11,30 +11,23 @@ MvDragWidget::~MvDragWidget() = default;
 
 void MvDragWidget::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton) {
-        m_pressPoint = event->globalPos();
-        m_dragging = true;
-    }
+    m_drag.press(event);
     event->ignore();
 }
 
 void MvDragWidget::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
-        m_dragging = false;
+    m_drag.release(event);
     event->ignore();
 }
 
 void MvDragWidget::mouseMoveEvent(QMouseEvent *event)
 {
-    if (m_dragging && event->buttons() != Qt::NoButton) {
-        m_currentPoint = event->globalPos();
-        QObject *parentObject = parent();
-        QWidget *parentWidget = qobject_cast<QWidget *>(parentObject);
-        QWidget *window = parentWidget ? parentWidget->parentWidget() : nullptr;
-        if (window)
-            window->move(window->pos() + (m_currentPoint - m_pressPoint));
-        m_pressPoint = m_currentPoint;
+    QPoint step;
+    if (m_drag.move(event, step)) {
+        QWidget *parent = parentWidget();
+        if (QWidget *window = parent ? parent->parentWidget() : nullptr)
+            window->move(window->pos() + step);
     }
     event->ignore();
 }

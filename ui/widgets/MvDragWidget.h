@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QPoint>
+#include "MvDragTracker.h"
+
 #include <QWidget>
 
 // A plain widget that drags the widget two levels above it (the title bar
@@ -19,7 +20,5 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
-    bool m_dragging = false;
-    QPoint m_pressPoint;
-    QPoint m_currentPoint;
+    MvDragTracker m_drag;
 };

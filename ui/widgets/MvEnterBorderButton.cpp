@@ -1,5 +1,7 @@
 #include "MvEnterBorderButton.h"
 
+#include "MvCellParts.h"
+
 #include <QFileInfo>
 #include <QFont>
 #include <QPainter>
@@ -63,8 +65,7 @@ void MvEnterBorderButton::paintEvent(QPaintEvent *)
     if (picture.width() >= area.width() || picture.height() >= area.height())
         picture = picture.scaled(area.width() - 2, area.height() - 2, Qt::KeepAspectRatio,
                                  Qt::FastTransformation);
-    painter.drawPixmap(area.x() + (area.width() - picture.width()) / 2,
-                       area.y() + (area.height() - picture.height()) / 2, picture);
+    mvcell::drawCentred(painter, area, picture);
 
     painter.setPen(QPen(QColor(0xeb, 0xec, 0xf0), 1));
     painter.setBrush(Qt::NoBrush);
@@ -78,6 +79,5 @@ void MvEnterBorderButton::paintEvent(QPaintEvent *)
                      m_caption);
 
     if (isChecked())
-        painter.drawPixmap(QRect(m_cellWidth - 16, 0, 16, 16),
-                           QPixmap(QStringLiteral(":/image/skin/choose.png")));
+        mvcell::drawChosenMark(painter, m_cellWidth);
 }

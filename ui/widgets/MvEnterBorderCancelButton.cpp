@@ -1,5 +1,7 @@
 #include "MvEnterBorderCancelButton.h"
 
+#include "MvCellParts.h"
+
 #include <QDebug>
 #include <QPainter>
 #include <QPixmap>
@@ -13,20 +15,12 @@ const QRect kSlotRect(0, 2, 74, 74);
 MvEnterBorderCancelButton::MvEnterBorderCancelButton(QWidget *parent)
     : QPushButton(parent)
     , m_addElementPicture(QStringLiteral(":/image/skin/addelement.png"))
-    , m_cancelPicture(QStringLiteral(":/image/skin/upclose.png"))
-    , m_cancelHoverPicture(QStringLiteral(":/image/skin/upclose_b.png"))
     , m_slotBackPicture(QStringLiteral(":/image/skin/picloadback.png"))
 {
-    m_cancelButton = new QPushButton(this);
+    m_cancelButton = mvcell::newRemoveButton(this);
     m_cancelButton->setGeometry(60, 0, 16, 16);
-    m_cancelButton->setStyleSheet(
-        QStringLiteral("QPushButton {background:transparent;border:none;image:url(%1)}"
-                       "\t\t\t\t\t\t  "
-                       "QPushButton:hover {background:transparent;border:none;image:url(%2)}")
-            .arg(m_cancelPicture, m_cancelHoverPicture));
     connect(m_cancelButton, SIGNAL(clicked(bool)), this, SLOT(oncancelclicked()));
     connect(this, SIGNAL(clicked(bool)), this, SLOT(oncellclicked()));
-    m_cancelButton->hide();
 }
 
 MvEnterBorderCancelButton::~MvEnterBorderCancelButton() = default;
@@ -90,9 +84,7 @@ void MvEnterBorderCancelButton::paintEvent(QPaintEvent *)
         painter.setPen(QPen(QColor(0xeb, 0xec, 0xf0), 1));
         painter.setBrush(Qt::transparent);
         painter.drawRoundedRect(kSlotRect.adjusted(1, 1, -1, -1), 6, 6, Qt::RelativeSize);
-        const QPixmap add(m_addElementPicture);
-        painter.drawPixmap(kSlotRect.x() + (kSlotRect.width() - add.width()) / 2,
-                           kSlotRect.y() + (kSlotRect.height() - add.height()) / 2, add);
+        mvcell::drawCentred(painter, kSlotRect, QPixmap(m_addElementPicture));
         return;
     }
 
@@ -100,6 +92,5 @@ void MvEnterBorderCancelButton::paintEvent(QPaintEvent *)
     QPixmap picture(m_picturePath);
     if (picture.width() >= kSlotRect.width() || picture.height() >= kSlotRect.height())
         picture = picture.scaled(kSlotRect.size(), Qt::KeepAspectRatio, Qt::FastTransformation);
-    painter.drawPixmap(kSlotRect.x() + (kSlotRect.width() - picture.width()) / 2,
-                       kSlotRect.y() + (kSlotRect.height() - picture.height()) / 2, picture);
+    mvcell::drawCentred(painter, kSlotRect, picture);
 }

@@ -38,8 +38,6 @@ private:
     QString m_picturePath;
     QString m_addElementPicture;
     bool m_hasPicture = false;
-    QString m_cancelPicture;
-    QString m_cancelHoverPicture;
     QString m_slotBackPicture;
     bool m_hover = false;
     int m_row = 0;

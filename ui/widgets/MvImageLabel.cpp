@@ -1,5 +1,7 @@
 #include "MvImageLabel.h"
 
+#include "MvCellParts.h"
+
 #include <QFont>
 #include <QImage>
 #include <QPainter>
@@ -17,20 +19,12 @@ MvImageLabel::MvImageLabel(const QString &picturePath, const QString &caption, i
     : QLabel(parent)
     , m_cellWidth(cellWidth)
     , m_cellHeight(cellHeight)
-    , m_cancelPicture(QStringLiteral(":/image/skin/upclose.png"))
-    , m_cancelHoverPicture(QStringLiteral(":/image/skin/upclose_b.png"))
     , m_picturePath(picturePath)
     , m_caption(caption)
 {
-    m_cancelButton = new QPushButton(this);
-    m_cancelButton->setStyleSheet(
-        QStringLiteral("QPushButton {background:transparent;border:none;image:url(%1)}"
-                       "\t\t\t\t\t\t  "
-                       "QPushButton:hover {background:transparent;border:none;image:url(%2)}")
-            .arg(m_cancelPicture, m_cancelHoverPicture));
+    m_cancelButton = mvcell::newRemoveButton(this);
     m_cancelButton->setGeometry(cellWidth - 16, 0, 16, 16);
     connect(m_cancelButton, SIGNAL(clicked(bool)), this, SLOT(oncancelclicked()));
-    m_cancelButton->hide();
 }
 
 MvImageLabel::~MvImageLabel() = default;
@@ -131,8 +125,7 @@ void MvImageLabel::paintEvent(QPaintEvent *)
         m_shownWidth = picture.width();
         m_shownHeight = picture.height();
         painter.drawPixmap(area, QPixmap(QStringLiteral(":/image/skin/picloadback.png")));
-        painter.drawPixmap(area.x() + (area.width() - picture.width()) / 2,
-                           area.y() + (area.height() - picture.height()) / 2, picture);
+        mvcell::drawCentred(painter, area, picture);
     }
 
     if (m_hover) {

@@ -53,8 +53,6 @@ private:
     int m_shownHeight = 0;
     int m_column = 0;
     int m_row = 0;
-    QString m_cancelPicture;
-    QString m_cancelHoverPicture;
     bool m_hover = false;
     QString m_picturePath;
     QString m_caption;

@@ -1,6 +1,5 @@
 #include "MvPicTextBtn.h"
 
-#include <QFont>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -8,7 +7,6 @@
 
 MvPicTextBtn::MvPicTextBtn(QWidget *parent)
     : QPushButton(parent)
-    , m_fontFamily(QStringLiteral("微软雅黑"))
 {
 }
 
@@ -16,9 +14,7 @@ MvPicTextBtn::~MvPicTextBtn() = default;
 
 void MvPicTextBtn::SetTextFont(const QString &family, int pixelSize, bool bold)
 {
-    m_fontFamily = family;
-    m_fontPixelSize = pixelSize;
-    m_bold = bold;
+    m_layout.setFont(family, pixelSize, bold);
 }
 
 void MvPicTextBtn::SetPictures(const QString &normalPicture, const QString &activePicture)
@@ -45,12 +41,12 @@ void MvPicTextBtn::SetBackgroundColors(const QColor &normal, const QColor &hover
 
 void MvPicTextBtn::SetPictureOffset(int offset)
 {
-    m_pictureOffset = offset;
+    m_layout.pictureOffset = offset;
 }
 
 void MvPicTextBtn::SetTextSpacing(int spacing)
 {
-    m_textSpacing = spacing;
+    m_layout.textSpacing = spacing;
 }
 
 void MvPicTextBtn::SetRadius(int radius)
@@ -127,15 +123,5 @@ void MvPicTextBtn::paintEvent(QPaintEvent *)
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(QRect(0, 0, w, h), m_radius, m_radius, Qt::AbsoluteSize);
 
-    const QPixmap picture(picturePath);
-    painter.drawPixmap(m_pictureOffset, (h - picture.height()) / 2, picture);
-
-    QFont font(m_fontFamily);
-    font.setPixelSize(m_fontPixelSize);
-    font.setBold(m_bold);
-    painter.setFont(font);
-    painter.setPen(textColor);
-    const QRect textRect(m_pictureOffset + picture.width() + m_textSpacing, 0,
-                         w - picture.width() - m_textSpacing, h);
-    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, text());
+    m_layout.paint(painter, size(), QPixmap(picturePath), textColor, text());
 }

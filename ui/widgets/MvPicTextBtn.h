@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MvPicTextLayout.h"
+
 #include <QColor>
 #include <QPushButton>
 #include <QString>
@@ -47,11 +49,7 @@ private:
     QColor m_backHover;
     QColor m_backPressed;
     QColor m_border;
-    QString m_fontFamily;
-    int m_fontPixelSize = 12;
-    bool m_bold = false;
-    int m_pictureOffset = 2;
-    int m_textSpacing = 5;
+    MvPicTextLayout m_layout{2, 5};
     int m_radius = 0;
     int m_state = StateNormal;
     bool m_pressed = false;

@@ -21,6 +21,14 @@ std::vector<std::string> configArgs(const LiveVideoConfig *c)
             arg(c->frameRate), arg(c->flagA), arg(c->flagB), arg(c->flagC)};
 }
 
+// The record's text for the call log, read as merge() reads it.
+std::string textArg(const TextInfo &info)
+{
+    if (!info.text)
+        return "(null)";
+    return arg(u16FromBuffer(info.text, kTextTextUnits).c_str());
+}
+
 template <class T>
 void put(T *out, T value)
 {
@@ -199,7 +207,7 @@ bool CastCoreScene::SetItemAlpha(int id, int alpha)
 
 int CastCoreScene::CreateTextItem(const TextInfo *info, int a, int b)
 {
-    enter("CreateTextItem", {info ? arg(static_cast<const char16_t *>(info->text)) : std::string("(null)"), arg(a), arg(b)});
+    enter("CreateTextItem", {info ? textArg(*info) : std::string("(null)"), arg(a), arg(b)});
     if (auto f = scriptedFailure("CreateTextItem"))
         return *f;
     if (!info)
@@ -615,7 +623,7 @@ bool CastCoreScene::GetCameraParams(int id, CameraParams *params)
 
 bool CastCoreScene::SetTextProperties(int id, TextInfo info)
 {
-    enter("SetTextProperties", {arg(id), arg(info.mask), arg(static_cast<const char16_t *>(info.text))});
+    enter("SetTextProperties", {arg(id), arg(info.mask), textArg(info)});
     if (scriptedRefusal("SetTextProperties"))
         return false;
     return m_state.withItem(id, KindText, [&](SceneItem &it) {
@@ -675,9 +683,9 @@ bool CastCoreScene::SetItemRelativeRect(int id, float x, float y, float width, f
         it.hasRelativeRect = true;
         it.relX = x;
         it.relY = y;
-        // A negative size keeps the size the item has.
-        it.relWidth = width >= 0 ? width : (had ? it.relWidth : -1.0f);
-        it.relHeight = height >= 0 ? height : (had ? it.relHeight : -1.0f);
+        // No size (0 or below) keeps the size the item has.
+        it.relWidth = width > 0 ? width : (had ? it.relWidth : -1.0f);
+        it.relHeight = height > 0 ? height : (had ? it.relHeight : -1.0f);
         m_state.applyRelativeRect(it);
     });
 }

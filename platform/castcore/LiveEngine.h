@@ -34,7 +34,8 @@ struct LiveVideoConfig
 
 // Text item record. Bit n of `mask` marks the n-th field after it (fontName =
 // bit 0 ... align = bit 21). The two string pointers refer to caller buffers
-// of 200 and 256 units, valid during the call only.
+// of 200 and 256 units, valid during the call only; the engine reads no
+// further than those buffers, so a text without a terminator is cut there.
 struct TextInfo
 {
     uint32_t mask = 0;
@@ -50,7 +51,7 @@ struct TextInfo
     uint8_t vertical = 0;
     int32_t backgroundOpacity = 0;
     uint32_t backgroundColor = 0;
-    uint8_t outline = 0;
+    int32_t outline = 0; // 0 or 1
     float outlineSize = 0.0f;
     uint32_t outlineColor = 0;
     int32_t outlineOpacity = 0;
@@ -164,7 +165,8 @@ enum SceneItemKind : int32_t {
 };
 
 // A picture handed to a video filter: pixel format, size and the three frame
-// words of the engine.
+// words of the engine, which the filter hands on (here: the address of the
+// top row, the pitch in bytes and the byte count of the buffer).
 struct PicturePlane
 {
     int32_t format = 0;
@@ -185,8 +187,10 @@ struct CaptureFormat
 // Item event callback of SceneCallbacks: (event, item id, context).
 using SceneItemEventFn = void (*)(int event, int itemId, void *context);
 
-// Callback table handed to ILiveScene::SetCallbacks; only the item-event
-// slot is called by this engine. `size` is sizeof(SceneCallbacks).
+// Callback table handed to ILiveScene::SetCallbacks (20 words: the size word,
+// the item-event callback at word 15); only the item-event slot is called by
+// this engine. `size` carries the record size the caller states (80); the
+// engine keeps it and checks nothing against it.
 struct SceneCallbacks
 {
     int32_t size = 0;
@@ -309,7 +313,7 @@ public:
     virtual bool SetVideoConfig(const LiveVideoConfig *config) = 0;
     virtual void EndConfig() = 0;
     virtual bool SetItemWatermark(int id, int value) = 0;
-    // Fractions of the canvas; a negative width or height keeps the size.
+    // Fractions of the canvas; a width or height of 0 or below keeps the size.
     virtual bool SetItemRelativeRect(int id, float x, float y, float width, float height) = 0;
     virtual bool SetItemFlag(int id, bool flag) = 0;
     virtual bool SetItemAspect(int id, float ratio, int mode) = 0;

@@ -22,6 +22,18 @@ std::u16string u16FromPtr(const char16_t *s)
     return s ? std::u16string(s) : std::u16string();
 }
 
+std::u16string u16FromBuffer(const char16_t *s, int capacity)
+{
+    if (!s || capacity <= 0)
+        return {};
+    int n = 0;
+    while (n < capacity - 1 && s[n])
+        ++n;
+    if (n > 0 && s[n] && QChar::isHighSurrogate(s[n - 1]))
+        --n;
+    return std::u16string(s, size_t(n));
+}
+
 int copyU16(const std::u16string &s, char16_t *buffer, int capacity)
 {
     if (!buffer || capacity <= 0)
@@ -68,9 +80,9 @@ void forEachTextField(Visit visit)
 void TextStyle::merge(const TextInfo &i, uint32_t mask)
 {
     if ((mask & TextFontName) && i.fontName)
-        font = std::u16string(i.fontName);
+        font = u16FromBuffer(i.fontName, kTextFontNameUnits);
     if ((mask & TextText) && i.text)
-        text = std::u16string(i.text);
+        text = u16FromBuffer(i.text, kTextTextUnits);
     forEachTextField([&](uint32_t bit, const char *, auto mine, auto theirs) {
         if (mask & bit)
             this->*mine = i.*theirs;
@@ -158,7 +170,7 @@ QJsonValue jsonOf(bool v) { return v; }
 QJsonValue jsonOf(uint32_t v) { return double(v); }
 QJsonValue jsonOf(float v) { return double(v); }
 
-void readJson(const QJsonValue &v, int &out) { out = v.toInt(); }
+void readJson(const QJsonValue &v, int &out) { out = v.isBool() ? int(v.toBool()) : v.toInt(); }
 void readJson(const QJsonValue &v, bool &out) { out = v.toBool(); }
 void readJson(const QJsonValue &v, uint32_t &out) { out = u32(v); }
 void readJson(const QJsonValue &v, float &out) { out = float(v.toDouble()); }

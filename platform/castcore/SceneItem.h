@@ -26,7 +26,7 @@ struct TextStyle
     bool vertical = false;
     int backgroundOpacity = 0;
     uint32_t backgroundColor = 0;
-    bool outline = false;
+    int outline = 0;
     float outlineSize = 0.0f;
     uint32_t outlineColor = 0;
     int outlineOpacity = 0;
@@ -38,7 +38,8 @@ struct TextStyle
     int align = 0;
 
     // Takes the fields whose bit is set in `mask`; a null string pointer
-    // leaves that string as it is.
+    // leaves that string as it is. Strings are read no further than the
+    // caller's buffers (kTextFontNameUnits, kTextTextUnits).
     void merge(const TextInfo &info, uint32_t mask);
     // Writes every field; the strings go into the caller's buffers when set.
     void fill(TextInfo *info) const;
@@ -92,6 +93,9 @@ std::u16string toU16(const QString &s);
 QString fromU16(const std::u16string &s);
 // A zero-terminated UTF-16 text; empty for null.
 std::u16string u16FromPtr(const char16_t *s);
+// The text in a caller buffer of `capacity` units: up to its terminator, at
+// most capacity - 1 units (never ending on half a surrogate pair).
+std::u16string u16FromBuffer(const char16_t *s, int capacity);
 // Copies `s` cut to capacity - 1 units (never splitting a surrogate pair)
 // and a terminator; returns the units copied.
 int copyU16(const std::u16string &s, char16_t *buffer, int capacity);

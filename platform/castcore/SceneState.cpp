@@ -40,9 +40,9 @@ void SceneState::applyRelativeRect(SceneItem &it) const
         return;
     it.x = int(std::lround(double(it.relX) * canvasWidth));
     it.y = int(std::lround(double(it.relY) * canvasHeight));
-    if (it.relWidth >= 0)
+    if (it.relWidth > 0)
         it.width = int(std::lround(double(it.relWidth) * canvasWidth));
-    if (it.relHeight >= 0)
+    if (it.relHeight > 0)
         it.height = int(std::lround(double(it.relHeight) * canvasHeight));
 }
 

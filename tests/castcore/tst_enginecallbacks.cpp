@@ -132,9 +132,10 @@ void TestEngineCallbacks::itemEventReachesSceneCallback()
 
     static char context[] = "facade";
     SceneCallbacks cb;
-    cb.size = sizeof(SceneCallbacks);
+    cb.size = 80; // the record size as the facade states it
     cb.onItemEvent = &onItemEvent;
     f.scene()->SetCallbacks(&cb, context);
+    QCOMPARE(f.ours()->scene().status().callbacks.size, 80);
     QVERIFY(f.ours()->fireItemEvent(3, 4));
     QVERIFY(f.ours()->waitIdle());
     const auto ev = g_itemEvents.last("event");

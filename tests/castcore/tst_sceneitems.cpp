@@ -304,6 +304,9 @@ void TestSceneItems::textPropertiesMergeByMask()
     QVERIFY(!f.scene()->GetTextProperties(p, &out));
 }
 
+// The record's outline switch is a 32-bit word, like its neighbours.
+static_assert(std::is_same<decltype(TextInfo::outline), int32_t>::value, "outline on is i32");
+
 void TestSceneItems::textPropertiesCutToCallerBuffers()
 {
     EngineFixture f;
@@ -326,6 +329,23 @@ void TestSceneItems::textPropertiesCutToCallerBuffers()
     TextInfo bare;
     QVERIFY(f.scene()->GetTextProperties(id, &bare));
     QCOMPARE(bare.size, 20);
+
+    // The engine reads no further than the caller's buffers: a record whose
+    // strings run past them is cut at 199 and 255 units.
+    QCOMPARE(f.ours()->item(id)->text.text.size(), size_t(kTextTextUnits - 1));
+    QCOMPARE(f.ours()->item(id)->text.font.size(), size_t(kTextFontNameUnits - 1));
+    std::vector<char16_t> longText(kTextTextUnits + 40, u'y');
+    longText.back() = 0;
+    TextInfo change;
+    change.mask = TextText;
+    change.text = longText.data();
+    QVERIFY(f.scene()->SetTextProperties(id, change));
+    QCOMPARE(f.ours()->item(id)->text.text, std::u16string(kTextTextUnits - 1, u'y'));
+    // A pair of surrogates is never split at the cut.
+    longText[kTextTextUnits - 2] = char16_t(0xD83D);
+    longText[kTextTextUnits - 1] = char16_t(0xDE00);
+    QVERIFY(f.scene()->SetTextProperties(id, change));
+    QCOMPARE(f.ours()->item(id)->text.text, std::u16string(kTextTextUnits - 2, u'y'));
 }
 
 void TestSceneItems::effectiveTextPerItem()
@@ -379,10 +399,14 @@ void TestSceneItems::relativeRectFollowsCanvas()
     QVERIFY(f.scene()->GetItemRect(id, &x, &y, &w, &h));
     QCOMPARE(QRect(x, y, w, h), QRect(20, 20, 56, 35));
 
-    // A negative size moves the item and keeps its size.
+    // No size (negative or 0) moves the item and keeps its size.
     QVERIFY(f.scene()->SetItemRelativeRect(id, 0.9375f, 0.9195906f, -1, -1));
     QVERIFY(f.scene()->GetItemRect(id, &x, &y, &w, &h));
     QCOMPARE(QRect(x, y, w, h), QRect(1140, 629, 56, 35));
+    QVERIFY(f.scene()->SetItemRelativeRect(id, 20.0f / 1216, 0.9195906f, 0, 0));
+    QVERIFY(f.scene()->GetItemRect(id, &x, &y, &w, &h));
+    QCOMPARE(QRect(x, y, w, h), QRect(20, 629, 56, 35));
+    QVERIFY(f.scene()->SetItemRelativeRect(id, 0.9375f, 0.9195906f, -1, -1));
     const auto item = f.ours()->item(id);
     QCOMPARE(item->relX, 0.9375f);
     QCOMPARE(item->relWidth, 56.0f / 1216);

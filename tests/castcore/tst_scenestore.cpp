@@ -122,6 +122,8 @@ void TestSceneStore::savedSceneRestoredInNewEngine()
     TextRecord r(u"字幕 text", 36);
     r.info.bold = 1;
     r.info.outlineColor = 0xFF00FF00;
+    r.info.outline = 1;
+    r.info.outlineSize = 2.5f;
     const int t = f.scene()->CreateTextItem(&r.info, 1, 1);
     f.scene()->SetItemZ(t, 1000002);
     QVERIFY(f.scene()->SetEffectiveText(t, u"77,30,320,30"));
@@ -185,6 +187,8 @@ void TestSceneStore::savedSceneRestoredInNewEngine()
     QCOMPARE(out.size, 36);
     QCOMPARE(int(out.bold), 1);
     QCOMPARE(out.outlineColor, 0xFF00FF00u);
+    QCOMPARE(out.outline, 1);
+    QCOMPARE(out.outlineSize, 2.5f);
     int len = 0;
     QVERIFY(scene->GetEffectiveText(t2, eff.data(), kEffectiveTextUnits, &len));
     QCOMPARE(QString::fromUtf16(eff.data()), QStringLiteral("77,30,320,30"));

@@ -36,9 +36,11 @@ ImageFilterHandle ImageFilterInit(void *device, void *context);
 // Keeps an option of the filter; value points to size bytes (4 for an int).
 // Non-zero when kept.
 int ImageFilterSetValue(ImageFilterHandle filter, int id, const void *value, int size);
-// Filters source into destination (same width and height). Non-zero when the
-// destination holds the filtered picture; 0 when nothing was written
-// (unknown filter, missing or inconsistent planes or parameters).
+// Filters source into destination (same width and height), or in place when
+// the destination has no buffer. Non-zero when the filtered picture was
+// written, so the engine may use it; 0 when nothing was written (unknown
+// filter, missing or inconsistent planes or parameters) and the engine keeps
+// the unfiltered picture.
 int ImageFilterFilterPicture(ImageFilterHandle filter, const PicturePlane *source,
                              const FilterParams *params, PicturePlane *destination);
 // Drops the filter's per-frame buffers; the filter stays usable.

@@ -73,7 +73,9 @@ void smooth(const uint8_t *in, int w, int h, uint8_t *out, int outPitch, double 
                 const size_t hi = size_t(x1 + 1) * 3 + size_t(c), lo = size_t(x0) * 3 + size_t(c);
                 const float mean = float(preSum[hi] - preSum[lo]) * invN;
                 const float var = std::max(0.0f, float(preSq[hi] - preSq[lo]) * invN - mean * mean);
-                const float keep = var / (var + eps);
+                // A strength too small for float leaves eps 0: a flat window keeps its pixel.
+                const float spread = var + eps;
+                const float keep = spread > 0 ? var / spread : 1.0f;
                 const float v = src[size_t(x) * 4 + size_t(c)];
                 dst[size_t(x) * 4 + size_t(c)] = uint8_t(std::clamp(mean + keep * (v - mean), 0.0f, 255.0f) + 0.5f);
             }
@@ -87,10 +89,12 @@ void smooth(const uint8_t *in, int w, int h, uint8_t *out, int outPitch, double 
 std::array<std::array<uint8_t, 256>, 3> toneCurves(double whitening, double warmth)
 {
     std::array<std::array<uint8_t, 256>, 3> lut{};
-    const double beta = 1.0 + 4.0 * whitening;
+    // log1p keeps the curve finite for the smallest levels, where 1 + k rounds to 1.
+    const double k = 4.0 * whitening;
+    const double scale = std::log1p(k);
     for (int x = 0; x < 256; ++x) {
         const double t = x / 255.0;
-        const double lifted = whitening > 0 ? 255.0 * std::log1p((beta - 1.0) * t) / std::log(beta) : x;
+        const double lifted = scale > 0 ? 255.0 * std::log1p(k * t) / scale : x;
         const double shift = warmth * 20.0 * 4.0 * t * (1.0 - t);
         lut[0][size_t(x)] = clampByte(lifted - shift);
         lut[1][size_t(x)] = clampByte(lifted);

@@ -2,6 +2,7 @@
 
 #include <qrencode.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -47,8 +48,10 @@ OwnedMatrix *fromForced(const Forced &f)
     m->width = f.width > 0 ? f.width : 0;
     const size_t modules = size_t(m->width) * size_t(m->width);
     m->forcedModules = f.data;
-    m->forcedModules.resize(modules, 0);
-    m->data = modules ? m->forcedModules.data() : nullptr;
+    // Never a null data pointer: a reader that treats width 0 as one module
+    // reads a light byte.
+    m->forcedModules.resize(std::max<size_t>(modules, 1), 0);
+    m->data = m->forcedModules.data();
     return m;
 }
 

@@ -32,7 +32,8 @@ namespace qrmark {
 void reset();
 
 // The next encode returns this matrix (copied; missing module bytes are
-// light) instead of encoding, whatever the text.
+// light; a width below 0 is 0, and data then points to one light byte)
+// instead of encoding, whatever the text.
 void forceNextResult(int version, int width, const std::vector<unsigned char> &data);
 // The next encode fails (returns null).
 void forceNextFailure();

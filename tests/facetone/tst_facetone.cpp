@@ -111,6 +111,8 @@ private slots:
     void flatFrameStaysFlat();
     void levelsOffLeaveThePicture_data();
     void levelsOffLeaveThePicture();
+    void vanishingLevelsLeaveThePicture_data();
+    void vanishingLevelsLeaveThePicture();
     void whiteningBrightensMiddleTones();
     void colourTemperatureWarms();
     void inPlaceMatchesSeparateDestination();
@@ -215,6 +217,30 @@ void TestFaceTone::levelsOffLeaveThePicture()
     Frame in(33, 17), out(33, 17, 0);
     in.fillNoise();
     QCOMPARE(run(m_filter, in, out, params(blur, 0, whitening, enabled)), 1);
+    QCOMPARE(out.picture(), in.picture());
+}
+
+void TestFaceTone::vanishingLevelsLeaveThePicture_data()
+{
+    QTest::addColumn<float>("smoothing");
+    QTest::addColumn<float>("whitening");
+    QTest::newRow("smoothing") << 1e-30f << 0.f;
+    QTest::newRow("whitening") << 0.f << 1e-30f;
+}
+
+// Levels too small to change a pixel must not turn into 0 / 0.
+void TestFaceTone::vanishingLevelsLeaveThePicture()
+{
+    QFETCH(float, smoothing);
+    QFETCH(float, whitening);
+    Frame in(24, 16), out(24, 16);
+    in.fill(0, 128, 255);
+    for (int x = 0; x < 24; x += 3)
+        in.pixel(x, 5)[1] = 40; // a little texture beside the flat parts
+    FilterParams p = params(0, 0, 0);
+    p.smoothing = smoothing;
+    p.whitening = whitening;
+    QCOMPARE(run(m_filter, in, out, p), 1);
     QCOMPARE(out.picture(), in.picture());
 }
 

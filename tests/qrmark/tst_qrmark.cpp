@@ -51,6 +51,8 @@ private slots:
     void matrixDecodesToItsText_data();
     void matrixDecodesToItsText();
     void onlyBitZeroMeansDark();
+    void levelSetsTheCapacity_data();
+    void levelSetsTheCapacity();
     void refusesWhatItCannotEncode_data();
     void refusesWhatItCannotEncode();
     void forcedFailureAndResult();
@@ -118,6 +120,30 @@ void TestQrMark::onlyBitZeroMeansDark()
     QCOMPARE(m->data[m->width * 7] & 1, 0);
 }
 
+void TestQrMark::levelSetsTheCapacity_data()
+{
+    QTest::addColumn<int>("level");
+    QTest::addColumn<int>("bytes");
+    QTest::addColumn<int>("version");
+    // Byte-mode capacity of version 1: 17 at L, 14 at M.
+    QTest::newRow("L, 17 bytes") << 0 << 17 << 1;
+    QTest::newRow("L, 18 bytes") << 0 << 18 << 2;
+    QTest::newRow("M, 17 bytes") << 1 << 17 << 2;
+    QTest::newRow("H, 17 bytes") << 3 << 17 << 3;
+}
+
+void TestQrMark::levelSetsTheCapacity()
+{
+    QFETCH(int, level);
+    QFETCH(int, bytes);
+    QFETCH(int, version);
+    // Lower case is outside the alphanumeric set, so every byte is 8-bit data.
+    MatrixPtr m(encodeQrText(QByteArray(bytes, 'q').constData(), 1, level, 2, 1));
+    QVERIFY(m);
+    QCOMPARE(m->version, version);
+    QCOMPARE(m->width, 17 + 4 * version);
+}
+
 void TestQrMark::refusesWhatItCannotEncode_data()
 {
     QTest::addColumn<bool>("nullText");
@@ -161,6 +187,9 @@ void TestQrMark::forcedFailureAndResult()
     MatrixPtr empty = encodeLikeTheDialog("any");
     QVERIFY(empty);
     QCOMPARE(empty->width, 0);
+    // A reader that guards width 0 as one module still reads a light byte.
+    QVERIFY(empty->data);
+    QCOMPARE(empty->data[0] & 1, 0);
 
     // Forcing is one call each; then encoding resumes.
     MatrixPtr real = encodeLikeTheDialog("any");

@@ -10,12 +10,22 @@ void CallLog::record(const std::string &op, std::vector<std::string> args)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_calls.push_back({op, std::move(args), std::this_thread::get_id()});
+    while (m_calls.size() > m_capacity)
+        m_calls.pop_front();
+}
+
+void CallLog::setCapacity(std::size_t capacity)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_capacity = capacity > 0 ? capacity : 1;
+    while (m_calls.size() > m_capacity)
+        m_calls.pop_front();
 }
 
 std::vector<CallRecord> CallLog::all() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_calls;
+    return {m_calls.begin(), m_calls.end()};
 }
 
 std::vector<CallRecord> CallLog::of(const std::string &op) const

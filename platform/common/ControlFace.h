@@ -19,10 +19,15 @@ struct CallRecord
     std::thread::id thread;
 };
 
-// Ordered, thread-safe record of the calls a layer received.
+// Ordered, thread-safe record of the calls a layer received. It keeps the
+// most recent calls only, so a long whole-program run does not grow without
+// bound; tests see every call far below the limit.
 class CallLog
 {
 public:
+    static constexpr std::size_t kDefaultCapacity = 100000;
+
+    void setCapacity(std::size_t capacity);
     void record(const std::string &op, std::vector<std::string> args = {});
     std::vector<CallRecord> all() const;
     std::vector<CallRecord> of(const std::string &op) const;
@@ -33,7 +38,8 @@ public:
 
 private:
     mutable std::mutex m_mutex;
-    std::vector<CallRecord> m_calls;
+    std::deque<CallRecord> m_calls;
+    std::size_t m_capacity = kDefaultCapacity;
 };
 
 // Holds an operation until a test releases it. A closed gate blocks every

@@ -18,6 +18,7 @@ class TestControlFace : public QObject
     Q_OBJECT
 private slots:
     void callLogKeepsOrderAndThreads();
+    void callLogKeepsOnlyTheNewest();
     void gateHoldsUntilOpened();
     void scriptQueueThenSticky();
     void countdownFailsTheNextCalls();
@@ -43,6 +44,20 @@ void TestControlFace::callLogKeepsOrderAndThreads()
     QVERIFY(all[0].thread == std::this_thread::get_id());
     log.clear();
     QCOMPARE(int(log.all().size()), 0);
+}
+
+void TestControlFace::callLogKeepsOnlyTheNewest()
+{
+    CallLog log;
+    log.setCapacity(3);
+    for (int i = 0; i < 5; ++i)
+        log.record("Op", {std::to_string(i)});
+    const auto all = log.all();
+    QCOMPARE(int(all.size()), 3);
+    QCOMPARE(all.front().args.front(), std::string("2"));
+    QCOMPARE(log.last("Op")->args.front(), std::string("4"));
+    log.setCapacity(1);
+    QCOMPARE(log.count("Op"), 1);
 }
 
 void TestControlFace::gateHoldsUntilOpened()

@@ -7,6 +7,13 @@ QString utf8(const std::string &s)
     return QString::fromUtf8(s.data(), int(s.size()));
 }
 
+// The login result is read as C strings, as the 8-bit QString constructor
+// reads them: UTF-8 up to the first zero byte.
+QString utf8z(const std::string &s)
+{
+    return QString::fromUtf8(s.c_str());
+}
+
 } // namespace
 
 MvListener::MvListener()
@@ -49,7 +56,7 @@ void MvListener::OnFrameDropped(std::int64_t total, float percent)
 
 void MvListener::OnLoginReturn(std::string name, std::string longToken, std::string errorMsg, int code)
 {
-    emit signal_loginReturn(utf8(name), utf8(longToken), utf8(errorMsg), code);
+    emit signal_loginReturn(utf8z(name), utf8z(longToken), utf8z(errorMsg), code);
 }
 
 void MvListener::OnLoginStatus(int code)

@@ -21,6 +21,7 @@ struct GiftRecord
     int count = 0; // handed on unchanged to the plug-in host
 };
 
+// The plug-in host gets it as OnMonthlyTicket(count, nickname, senderId, level).
 struct MonthlyTicketRecord
 {
     int level = 0;

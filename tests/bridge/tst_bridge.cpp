@@ -88,6 +88,7 @@ private slots:
     void signalsInOrderWithParameterNames();
     void callsFromLibraryThreadReachGuiThreadUnchanged();
     void reservedOperationsEmitNothing();
+    void loginResultReadAsCStrings();
 };
 
 void TestBridge::signalsInOrderWithParameterNames()
@@ -193,6 +194,22 @@ void TestBridge::reservedOperationsEmitNothing()
     for (const auto &s : spies)
         emitted += s->count();
     QCOMPARE(emitted, 1);
+}
+
+void TestBridge::loginResultReadAsCStrings()
+{
+    MvListener listener;
+    QSignalSpy login(&listener, &MvListener::signal_loginReturn);
+    QSignalSpy barrage(&listener, &MvListener::signal_notifyNewBarrage);
+    const std::string nick = std::string("摩瓦") + '\0' + "尾巴";
+    listener.OnLoginReturn(nick, std::string("tok") + '\0' + "x", std::string(), 0);
+    listener.OnNewBarrage(7, nick, nick, 1);
+    QCOMPARE(login.count(), 1);
+    QCOMPARE(login.at(0).at(0).toString(), QStringLiteral("摩瓦"));
+    QCOMPARE(login.at(0).at(1).toString(), QStringLiteral("tok"));
+    QCOMPARE(login.at(0).at(2).toString(), QString());
+    // Other texts are decoded whole.
+    QCOMPARE(barrage.at(0).at(1).toString(), QString::fromUtf8(nick.data(), int(nick.size())));
 }
 
 QTEST_GUILESS_MAIN(TestBridge)

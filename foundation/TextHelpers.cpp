@@ -20,19 +20,21 @@ std::string wstringToUtf8(const std::u16string &wide)
     return QString::fromStdU16String(wide).toUtf8().toStdString();
 }
 
+// The ANSI and local 8-bit code pages are UTF-8 here, whatever locale the
+// environment sets, so texts round-trip the same on every machine.
 std::string wstringToAnsi(const std::u16string &wide)
 {
-    return QString::fromStdU16String(wide).toLocal8Bit().toStdString();
+    return wstringToUtf8(wide);
 }
 
 std::u16string ansiToWstring(const std::string &ansi)
 {
-    return QString::fromLocal8Bit(ansi.data(), static_cast<int>(ansi.size())).toStdU16String();
+    return utf8ToWstring(ansi);
 }
 
 std::string local8BitToUtf8(const std::string &local)
 {
-    return QString::fromLocal8Bit(local.data(), static_cast<int>(local.size())).toUtf8().toStdString();
+    return QString::fromUtf8(local.data(), static_cast<int>(local.size())).toUtf8().toStdString();
 }
 
 namespace {

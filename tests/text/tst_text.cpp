@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QPointer>
 #include <QRandomGenerator>
+#include <QTextCodec>
 #include <QTimer>
 #include <QWidget>
 #include <QtTest>
@@ -265,6 +266,18 @@ void TestTextHelpers::localAndAnsiAreUtf8()
     QCOMPARE(wstringToAnsi(u"摩瓦视频"), utf8);
     QVERIFY(ansiToWstring(std::string()).empty());
     QVERIFY(wstringToAnsi(std::u16string()).empty());
+
+    // UTF-8 whatever the environment's locale says: a Latin-1 locale must not
+    // turn the Chinese text into question marks or mojibake.
+    QTextCodec *const before = QTextCodec::codecForLocale();
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
+    const std::string local = local8BitToUtf8(utf8);
+    const std::u16string wide = ansiToWstring(utf8);
+    const std::string ansi = wstringToAnsi(u"摩瓦视频");
+    QTextCodec::setCodecForLocale(before);
+    QCOMPARE(local, utf8);
+    QCOMPARE(wide, std::u16string(u"摩瓦视频"));
+    QCOMPARE(ansi, utf8);
 }
 
 void TestTextHelpers::aspect4x3_data()

@@ -4,7 +4,9 @@
 #include "LayeredShadowWindow.h"
 #include "ModalDriver.h"
 #include "UiToolTipDialog.h"
+#include "WidgetPictures.h"
 
+#include <QImage>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -85,6 +87,36 @@ private slots:
             QCOMPARE(QPixmap(QLatin1String(img)).size(), QSize(20, 20));
             QVERIFY(part<QWidget>(&box, "pushButton_close")->styleSheet().contains(QLatin1String(img)));
         }
+    }
+
+    // The form's look as painted: white box, divider, the primary button's
+    // horizontal gradient and the secondary button's border and fill.
+    void paintsTheFormLook()
+    {
+        UiToolTipDialog box(QString(), nullptr);
+        QCOMPARE(box.windowTitle(), QStringLiteral("Dialog"));
+        box.setCancelVisible(false);
+        QImage image = testsupport::renderOf(box);
+        auto at = [&](int x, int y) { return QColor(image.pixel(x, y)); };
+        QCOMPARE(at(150, 20), QColor(Qt::white));
+        QCOMPARE(at(150, 33), QColor(0xec, 0xec, 0xec));
+        QCOMPARE(at(150, 34), QColor(Qt::white));
+        // pushButton_ok (33, 168, 236, 32): #ff4646 on the left to #ff5500 on the right.
+        const QColor left = at(36, 184);
+        const QColor right = at(265, 184);
+        QCOMPARE(left.red(), 0xff);
+        QVERIFY2(qAbs(left.green() - 0x46) <= 4 && qAbs(left.blue() - 0x46) <= 4, qPrintable(left.name()));
+        QCOMPARE(right.red(), 0xff);
+        QVERIFY2(qAbs(right.green() - 0x55) <= 4 && right.blue() <= 4, qPrintable(right.name()));
+
+        box.setCancelVisible(true);
+        image = testsupport::renderOf(box);
+        // pushButton_cancelsmall (156, 170, 90, 32): 1 px #ebecf0 border, #f9f9f9 inside.
+        QCOMPARE(at(158, 186), QColor(0xf9, 0xf9, 0xf9));
+        QCOMPARE(at(156, 186), QColor(0xeb, 0xec, 0xf0));
+        // pushButton_oksmall (56, 170, 90, 32) has the primary look.
+        QCOMPARE(at(59, 186).red(), 0xff);
+        QVERIFY(at(59, 186).green() < 0x60);
     }
 
     void attachesOneShadow()

@@ -332,6 +332,7 @@ void TestWebRequest::recordFields()
     QFETCH(QByteArray, extra);
 
     MorvaPointing pointing("2.3.0.0");
+    testsupport::DebugCapture debug;
     const HttpRequest r = reportAndWait(pointing, action, value, 77, 88);
     QCOMPARE(r.method, QByteArray("POST"));
     QCOMPARE(r.path, QString("/deliver/tide2"));
@@ -354,6 +355,10 @@ void TestWebRequest::recordFields()
     QCOMPARE(qint64(rec.value("pt").toDouble()), kNowMs);
     QCOMPARE(qint64(rec.value("oct").toDouble()), kNowMs);
     QCOMPARE(rec.value("dur"), QJsonValue(0));
+
+    // The record, indented, and the body as sent reach the debug output.
+    QVERIFY(debug.messages().contains(QString::fromUtf8(QJsonDocument(rec).toJson(QJsonDocument::Indented))));
+    QVERIFY(debug.messages().contains(QString::fromLatin1(r.body)));
 
     const QString logLine = QString("point - {version:2.3.0.0, uid:77, rid:88, pagecode:%1, action:%2, e:%3}.")
                                 .arg(page, ac, QString::fromUtf8(extra));

@@ -85,6 +85,7 @@ private slots:
     void signInAnswers();
 
     // dialogs
+    void dialogsAsBuilt();
     void captchaCompletion_data();
     void captchaCompletion();
     void captchaCloseKeepsItems();
@@ -681,6 +682,63 @@ void TestWebSignin::signInAnswers()
 }
 
 // ---- dialogs -------------------------------------------------------------
+
+void TestWebSignin::dialogsAsBuilt()
+{
+    WebViewDlg web;
+    QCOMPARE(web.objectName(), QString("WebViewDlg"));
+    QCOMPARE(web.minimumSize(), QSize(832, 619));
+    QCOMPARE(web.maximumSize(), QSize(832, 619));
+    QCOMPARE(web.windowType(), Qt::Dialog);
+    QVERIFY(web.windowFlags().testFlag(Qt::FramelessWindowHint));
+    QVERIFY(web.hasMouseTracking());
+    QCOMPARE(web.styleSheet(), QString("background-color: #f9f9f9;"));
+    auto *webClose = web.findChild<QPushButton *>("closeBtn");
+    QCOMPARE(webClose->geometry(), QRect(806, 2, 24, 24));
+    QCOMPARE(webClose->text(), QString());
+    QCOMPARE(webClose->styleSheet(),
+             QString("QPushButton{background: transparent;border:none;border-image:url(:/image/skin/btn_ThirdParty_close.png) 0 72 0 0 stretch stretch }"
+                     "QPushButton:hover{border-image:url(:/image/skin/btn_ThirdParty_close.png) 0 48 0 24}"));
+    QCOMPARE(web.webView()->objectName(), QString("webView"));
+    QCOMPARE(web.webView()->geometry(), QRect(0, 56, 832, 563));
+    QCOMPARE(web.webView()->url(), QUrl("about:blank"));
+    auto *label = web.findChild<QLabel *>("label");
+    QCOMPARE(label->palette().color(QPalette::WindowText), QColor(169, 101, 101));
+    QCOMPARE(label->font().family(), QStringLiteral("微软雅黑"));
+    QCOMPARE(label->font().pointSize(), 15);
+    QCOMPARE(label->font().weight(), 75);
+
+    VerifyWebDlg verify;
+    QCOMPARE(verify.objectName(), QString("VerifyWebDlg"));
+    QCOMPARE(verify.windowTitle(), QString("Dialog"));
+    QCOMPARE(verify.windowModality(), Qt::ApplicationModal);
+    QVERIFY(verify.isModal());
+    QCOMPARE(verify.minimumSize(), QSize(360, 425));
+    QCOMPARE(verify.maximumSize(), QSize(360, 425));
+    QVERIFY(verify.windowFlags().testFlag(Qt::FramelessWindowHint));
+    QVERIFY(verify.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    QVERIFY(verify.hasMouseTracking());
+    QCOMPARE(verify.styleSheet(), QString("background-color: #ffffff;"));
+    auto *title = verify.findChild<QLabel *>("lbTitle");
+    QCOMPARE(title->geometry(), QRect(140, 7, 261, 41));
+    QCOMPARE(title->styleSheet(), QStringLiteral("color: #2c3e50;\nfont:Bold 18px \"微软雅黑\";"));
+    QCOMPARE(title->font().family(), QStringLiteral("微软雅黑"));
+    QCOMPARE(title->font().weight(), 75);
+    QCOMPARE(title->palette().color(QPalette::WindowText), QColor(44, 62, 80));
+    QCOMPARE(title->palette().color(QPalette::Window), QColor(Qt::white));
+    QVERIFY(title->testAttribute(Qt::WA_TranslucentBackground));
+    verify.setTitle(QStringLiteral("安全验证"));
+    QCOMPARE(title->text(), QStringLiteral("安全验证"));
+    auto *verifyClose = verify.findChild<QPushButton *>("closeBtn");
+    QCOMPARE(verifyClose->geometry(), QRect(334, 2, 24, 24));
+    QVERIFY(!verifyClose->autoDefault());
+    QCOMPARE(verifyClose->styleSheet(),
+             QString("QPushButton{background: transparent;border:none;border-image:url(:/image/skin/btn_verify_close.png) 0 72 0 0 stretch stretch }"
+                     "QPushButton:hover{border-image:url(:/image/skin/btn_verify_close.png) 0 48 0 24}"
+                     "QPushButton:pressed{border-image:url(:/image/skin/btn_verify_close.png) 0 24 0 48}"));
+    QCOMPARE(verify.webView()->geometry(), QRect(2, 42, 356, 383));
+    QCOMPARE(verify.webView()->url(), QUrl("about:blank"));
+}
 
 void TestWebSignin::captchaCompletion_data()
 {

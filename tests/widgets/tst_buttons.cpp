@@ -457,6 +457,32 @@ private slots:
         QVERIFY(near(image.pixel(87, 34), QColor(0xeb, 0xec, 0xf0), 12));
     }
 
+    // Prompt box: grey outline one pixel in, bold dark line above the middle,
+    // grey line below it.
+    void draggedButtonPaintsPrompt()
+    {
+        MvDraggedButton button;
+        button.resize(160, 80);
+        const QImage image = renderOf(button);
+        QCOMPARE(QColor(image.pixel(1, 40)), QColor(0xeb, 0xec, 0xf0));
+        // A QRect outline reaches one pixel past its right and bottom.
+        QCOMPARE(QColor(image.pixel(80, 79)), QColor(0xeb, 0xec, 0xf0));
+        QCOMPARE(QColor(image.pixel(159, 40)), QColor(0xeb, 0xec, 0xf0));
+        QCOMPARE(qAlpha(image.pixel(0, 40)), 0);
+        QCOMPARE(qAlpha(image.pixel(80, 0)), 0);
+        auto holds = [&](int top, int bottom, const QColor &color) {
+            for (int y = top; y < bottom; ++y)
+                for (int x = 2; x < 158; ++x)
+                    if (near(image.pixel(x, y), color, 2))
+                        return true;
+            return false;
+        };
+        QVERIFY(holds(2, 40, QColor(0x26, 0x29, 0x38)));
+        QVERIFY(!holds(40, 78, QColor(0x26, 0x29, 0x38)));
+        QVERIFY(holds(40, 78, QColor(0x7f, 0x8b, 0x99)));
+        QVERIFY(!holds(2, 40, QColor(0x7f, 0x8b, 0x99)));
+    }
+
     void draggedButtonDragEnter_data()
     {
         QTest::addColumn<QString>("fileName");

@@ -194,6 +194,8 @@ private slots:
         QTest::newRow("small") << QSize(50, 30) << QSize(50, 30);
         QTest::newRow("wide") << QSize(208, 60) << QSize(104, 30);
         QTest::newRow("tall") << QSize(40, 120) << QSize(20, 60);
+        // Fitting 104 x 31 again would give 102 x 31.
+        QTest::newRow("wide, rounded") << QSize(1000, 301) << QSize(104, 31);
         QTest::newRow("exact width") << QSize(104, 10) << QSize(104, 10);
         QTest::newRow("exact height") << QSize(10, 60) << QSize(10, 60);
         QTest::newRow("just below") << QSize(103, 59) << QSize(103, 59);

@@ -119,9 +119,11 @@ void MvImageLabel::paintEvent(QPaintEvent *)
         m_shownWidth = kAreaWidth;
         m_shownHeight = kAreaHeight;
     } else {
-        const QSize shown = ShownSize(picture.size());
-        if (shown != picture.size())
-            picture = picture.scaled(shown, Qt::KeepAspectRatio, Qt::FastTransformation);
+        // Fitted into the area itself: fitting it again into an already
+        // fitted size can lose a pixel to rounding.
+        if (ShownSize(picture.size()) != picture.size())
+            picture = picture.scaled(kAreaWidth, kAreaHeight, Qt::KeepAspectRatio,
+                                     Qt::FastTransformation);
         m_shownWidth = picture.width();
         m_shownHeight = picture.height();
         painter.drawPixmap(area, QPixmap(QStringLiteral(":/image/skin/picloadback.png")));

@@ -212,13 +212,20 @@ void Logger::appendLine(int level, const char *text, bool emptyLine)
     if (!emptyLine && !isValidUtf8(text, textLen))
         repaired = QString::fromUtf8(text, static_cast<int>(textLen)).toUtf8();
 
+    // Each line goes out as one append-mode write(2) of a whole line: the
+    // kernel serialises appends to one file, so lines from different threads
+    // never interleave, and opening and closing need no process-wide lock.
+    QByteArray path;
+    QString directory;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        path = m_dirBytes;
+        directory = m_directory;
+    }
+    const Stamp stamp = readClock();
+
     std::string line;
     line.reserve(textLen + 64);
-
-    // Held from reading the clock to closing the file: lines reach the file
-    // whole, in the order the lock was taken, with their stamps in that order.
-    std::lock_guard<std::mutex> lock(m_mutex);
-    const Stamp stamp = readClock();
     if (emptyLine) {
         line.push_back('\n');
     } else {
@@ -233,12 +240,11 @@ void Logger::appendLine(int level, const char *text, bool emptyLine)
             line.append(repaired.constData(), static_cast<size_t>(repaired.size()));
         line.append("}\n");
     }
-    QByteArray path = m_dirBytes;
     path.append("mvshow_").append(stamp.date).append(".log");
 
     int fd = openAppend(path);
     if (fd < 0 && errno == ENOENT) {
-        if (!QDir().mkpath(m_directory))
+        if (!QDir().mkpath(directory))
             return;
         fd = openAppend(path);
     }

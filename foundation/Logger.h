@@ -10,8 +10,9 @@
 // The program's daily log: one line per call, appended to
 // <directory>/mvshow_yyyyMMdd.log, where the directory defaults to
 // QDir::tempPath() + "/MorvaShow". The file is opened and closed for every
-// line under a process-wide lock, so every line reaches the file whole when
-// threads write at once. Failures (no folder, no file) lose the line silently.
+// line, and each line is one append-mode write, so every line reaches the
+// file whole when threads write at once. Failures (no folder, no file) lose
+// the line silently.
 class Logger
 {
 public:
@@ -69,7 +70,7 @@ private:
 
     void appendLine(int level, const char *text, bool emptyLine);
 
-    mutable std::mutex m_mutex; // held from opening to closing the file
+    mutable std::mutex m_mutex; // guards the directory
     QString m_directory;        // guarded by m_mutex
     QByteArray m_dirBytes;      // m_directory encoded for the file system, ends with '/'
     std::atomic<int> m_level{0};

@@ -1,5 +1,6 @@
 #include "WebRequester.h"
 
+#include "Logger.h"
 #include "WebClock.h"
 #include "WebEndpoints.h"
 
@@ -18,6 +19,13 @@ const qint64 kUnknownOffset = -65535;
 WebRequester *g_requester = nullptr;
 qint64 g_timeOffset = kUnknownOffset;
 int g_pendingQueries = 0;
+
+// A line break in a header would end the header line and let the rest be
+// read as headers of the caller's choosing; a NUL cuts it short on servers.
+bool breaksHeaderLine(const QByteArray &text)
+{
+    return text.contains('\r') || text.contains('\n') || text.contains('\0');
+}
 
 } // namespace
 
@@ -48,8 +56,26 @@ WebRequester::~WebRequester()
 void WebRequester::postRequest(const QString &url, const QList<QPair<QString, QString>> &headers,
                                QString body)
 {
+    const QUrl target(url, QUrl::TolerantMode);
+    for (const auto &h : headers) {
+        const QByteArray name = h.first.toUtf8();
+        if (breaksHeaderLine(name) || breaksHeaderLine(h.second.toUtf8())) {
+            // The value may be the account token: only the name is logged.
+            Logger::instance()->write(Logger::LOG_ERROR,
+                                      "WebRequester: request to %s refused: header \"%s\" holds a line break",
+                                      target.toString(QUrl::RemoveQuery | QUrl::RemoveUserInfo).toUtf8().constData(),
+                                      name.toPercentEncoding().constData());
+            // Listeners hear it as a failed request, as they would a refused
+            // connection, so none waits for an answer that never comes.
+            QMetaObject::invokeMethod(
+                this, [this, text = target.toString()] { emit signal_notifyWebResponse(text, QByteArray()); },
+                Qt::QueuedConnection);
+            return;
+        }
+    }
+
     const qint64 t = ServerTimeManager::GetServerTime();
-    QNetworkRequest request(QUrl(url, QUrl::TolerantMode));
+    QNetworkRequest request(target);
     request.setRawHeader("Content-Type", "application/x-www-form-urlencoded");
     request.setRawHeader("time", QByteArray::number(t));
     request.setRawHeader("aid", "mvtool");

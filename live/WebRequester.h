@@ -22,7 +22,9 @@ public:
 
     // One form-encoded POST with the headers Content-Type, "time" (server
     // time in seconds) and "aid", then the caller's pairs in order; a caller
-    // pair of the same name replaces the requester's own.
+    // pair of the same name replaces the requester's own. A caller pair
+    // whose name or value holds CR, LF or NUL refuses the whole request: it
+    // is logged, nothing is sent, and the listeners hear an empty response.
     void postRequest(const QString &url, const QList<QPair<QString, QString>> &headers, QString body);
 
 signals:

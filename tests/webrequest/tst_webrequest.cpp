@@ -76,6 +76,8 @@ private slots:
     void postHeadersInOrder_data();
     void postHeadersInOrder();
     void everyListenerHearsEveryReply();
+    void headerBreakingTheLineRefused_data();
+    void headerBreakingTheLineRefused();
     void timeAnswerIgnored_data();
     void timeAnswerIgnored();
     // the answer that fixes the offset
@@ -231,6 +233,48 @@ void TestWebRequest::everyListenerHearsEveryReply()
     QCOMPARE(replies.value(failUrl), QByteArray());
     for (int i = 0; i < 2; ++i)
         QCOMPARE(second.at(i), first.at(i));
+}
+
+void TestWebRequest::headerBreakingTheLineRefused_data()
+{
+    QTest::addColumn<HeaderPairs>("callerHeaders");
+    QTest::addColumn<QString>("loggedName");
+
+    QTest::newRow("CR LF in the value") << HeaderPairs{{"auth", "tok-secret\r\nX-Injected: 1"}} << "auth";
+    QTest::newRow("LF in the value") << HeaderPairs{{"auth", "tok-secret\nX-Injected: 1"}} << "auth";
+    QTest::newRow("CR in the value") << HeaderPairs{{"auth", "tok-secret\rX-Injected: 1"}} << "auth";
+    QTest::newRow("NUL in the value") << HeaderPairs{{"auth", QString::fromLatin1("tok-secret\0x", 12)}} << "auth";
+    QTest::newRow("CR LF in the name") << HeaderPairs{{"X-Injected: 1\r\nauth", "tok-secret"}}
+                                       << "X-Injected%3A%201%0D%0Aauth";
+    QTest::newRow("after a good pair") << HeaderPairs{{"X-Extra", "2"}, {"auth", "tok-secret\r\nX-Injected: 1"}}
+                                       << "auth";
+}
+
+void TestWebRequest::headerBreakingTheLineRefused()
+{
+    QFETCH(HeaderPairs, callerHeaders);
+    QFETCH(QString, loggedName);
+
+    const QString path = QStringLiteral("/musicnc/anchor/getOpenStatus");
+    const QString url = m_web->baseUrl() + path;
+    QSignalSpy spy(WebRequester::instance(), &WebRequester::signal_notifyWebResponse);
+    WebRequester::instance()->postRequest(url, callerHeaders, "rid=1&token=tok-secret");
+
+    // Heard as a failed request, and nothing reached the server.
+    QVERIFY(spy.wait(5000));
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.first(), (QList<QVariant>{url, QByteArray()}));
+    QCOMPARE(m_web->requestsTo(path).size(), 0);
+
+    const QString line = QStringLiteral("WebRequester: request to %1 refused: header \"%2\" holds a line break")
+                             .arg(url, loggedName);
+    QVERIFY2(testsupport::LogCapture::texts().contains(line), qPrintable(line));
+    QVERIFY(!testsupport::LogCapture::contains(QStringLiteral("tok-secret")));
+
+    // The requester itself still posts.
+    const HttpRequest r = postAndWait(path, {{"auth", "tok-1"}}, "rid=2");
+    QCOMPARE(r.header("auth"), QByteArray("tok-1"));
+    QVERIFY(!r.hasHeader("X-Injected"));
 }
 
 void TestWebRequest::timeAnswerIgnored_data()

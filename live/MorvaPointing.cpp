@@ -170,8 +170,9 @@ void MorvaPointing::handlePointingResult(QNetworkReply *reply)
             return;
         if (error.isDouble() && error.toDouble() > 0 && msg.isString()) {
             qDebug().noquote() << "Morva pointing error: " + msg.toString();
+            // Log texts are UTF-8; the locale's codec would turn Chinese into "?".
             Logger::instance()->write(Logger::LOG_INFO, "point failed : %s",
-                                      msg.toString().toLocal8Bit().constData());
+                                      msg.toString().toUtf8().constData());
             return;
         }
     }

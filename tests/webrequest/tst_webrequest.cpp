@@ -20,6 +20,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSignalSpy>
+#include <QTextCodec>
 #include <QtTest>
 
 #include <memory>
@@ -442,24 +443,30 @@ void TestWebRequest::actionsOutsideTableNeverSent()
 void TestWebRequest::pointingReply_data()
 {
     QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QByteArray>("localeCodec"); // empty: the environment's
     QTest::addColumn<QString>("debugLine");
     QTest::addColumn<QString>("logLine");
 
-    QTest::newRow("accepted") << QByteArray(R"({"error":0})") << QString() << QString();
-    QTest::newRow("refused with message") << QByteArray(R"({"error":3,"msg":"签名错误"})")
+    QTest::newRow("accepted") << QByteArray(R"({"error":0})") << QByteArray() << QString() << QString();
+    QTest::newRow("refused with message") << QByteArray(R"({"error":3,"msg":"签名错误"})") << QByteArray()
                                           << QStringLiteral("Morva pointing error: 签名错误")
                                           << QStringLiteral("point failed : 签名错误");
-    QTest::newRow("refused without message") << QByteArray(R"({"error":3})")
+    // Log texts are UTF-8 whatever the locale: no question marks.
+    QTest::newRow("refused under a Latin-1 locale")
+        << QByteArray(R"({"error":3,"msg":"签名错误"})") << QByteArray("ISO-8859-1")
+        << QStringLiteral("Morva pointing error: 签名错误") << QStringLiteral("point failed : 签名错误");
+    QTest::newRow("refused without message") << QByteArray(R"({"error":3})") << QByteArray()
                                              << "Morva pointing error: unexpected HTTP response" << QString();
-    QTest::newRow("negative error") << QByteArray(R"({"error":-2,"msg":"x"})")
+    QTest::newRow("negative error") << QByteArray(R"({"error":-2,"msg":"x"})") << QByteArray()
                                     << "Morva pointing error: unexpected HTTP response" << QString();
-    QTest::newRow("not JSON") << QByteArray("<html>502</html>")
+    QTest::newRow("not JSON") << QByteArray("<html>502</html>") << QByteArray()
                               << "Morva pointing error: unexpected HTTP response" << QString();
 }
 
 void TestWebRequest::pointingReply()
 {
     QFETCH(QByteArray, answer);
+    QFETCH(QByteArray, localeCodec);
     QFETCH(QString, debugLine);
     QFETCH(QString, logLine);
 
@@ -467,8 +474,12 @@ void TestWebRequest::pointingReply()
     testsupport::DebugCapture debug;
     const int logLines = testsupport::LogCapture::texts().size();
 
+    QTextCodec *const environmentCodec = QTextCodec::codecForLocale();
+    if (!localeCodec.isEmpty())
+        QTextCodec::setCodecForLocale(QTextCodec::codecForName(localeCodec));
     MorvaPointing pointing("2.3.0.0");
     const HttpRequest r = reportAndWait(pointing, 13, -1, 1, 2);
+    QTextCodec::setCodecForLocale(environmentCodec);
     m_analytics->route("POST", "/deliver/tide2", HttpResponse::json(R"({"error":0})"));
     QVERIFY(!r.body.isEmpty());
 

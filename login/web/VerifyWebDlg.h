@@ -38,6 +38,7 @@ public:
     QString geetestValidate() const { return m_geetestValidate; }
     QString geetestSeccode() const { return m_geetestSeccode; }
 
+public slots:
     // Any resource of the page that fails TLS verification is not loaded.
     void on_sslErrors(QNetworkReply *reply, const QList<QSslError> &errors);
 

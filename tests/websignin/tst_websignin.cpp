@@ -86,6 +86,8 @@ private slots:
 
     // dialogs
     void dialogsAsBuilt();
+    void dialogSlots_data();
+    void dialogSlots();
     void captchaCompletion_data();
     void captchaCompletion();
     void captchaCloseKeepsItems();
@@ -738,6 +740,28 @@ void TestWebSignin::dialogsAsBuilt()
                      "QPushButton:pressed{border-image:url(:/image/skin/btn_verify_close.png) 0 24 0 48}"));
     QCOMPARE(verify.webView()->geometry(), QRect(2, 42, 356, 383));
     QCOMPARE(verify.webView()->url(), QUrl("about:blank"));
+}
+
+void TestWebSignin::dialogSlots_data()
+{
+    QTest::addColumn<QByteArray>("dialog");
+    QTest::addColumn<QByteArray>("signature");
+    QTest::newRow("sign-in close") << QByteArray("WebViewDlg") << QByteArray("on_closeBtn_clicked()");
+    QTest::newRow("sign-in address") << QByteArray("WebViewDlg") << QByteArray("on_webView_urlChanged(QUrl)");
+    QTest::newRow("captcha close") << QByteArray("VerifyWebDlg") << QByteArray("on_closeBtn_clicked()");
+    QTest::newRow("captcha address") << QByteArray("VerifyWebDlg") << QByteArray("on_webView_urlChanged(QUrl)");
+    QTest::newRow("captcha TLS errors") << QByteArray("VerifyWebDlg")
+                                        << QByteArray("on_sslErrors(QNetworkReply*,QList<QSslError>)");
+}
+
+void TestWebSignin::dialogSlots()
+{
+    QFETCH(QByteArray, dialog);
+    QFETCH(QByteArray, signature);
+    const QMetaObject &meta = dialog == "WebViewDlg" ? WebViewDlg::staticMetaObject : VerifyWebDlg::staticMetaObject;
+    const int index = meta.indexOfSlot(signature.constData());
+    QVERIFY2(index >= 0, signature.constData());
+    QCOMPARE(meta.method(index).methodType(), QMetaMethod::Slot);
 }
 
 void TestWebSignin::captchaCompletion_data()

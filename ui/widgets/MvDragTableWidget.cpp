@@ -146,7 +146,9 @@ void MvDragTableWidget::dropEvent(QDropEvent *event)
         event->ignore();
         return;
     }
-    const QPoint pos = cursorInTable();
+    // Where the drop happened, not where the global cursor is now: on X11
+    // the two differ while a drag runs. Drops arrive at the viewport.
+    const QPoint pos = viewport()->mapTo(this, event->pos());
     if (!contentsRect().contains(pos))
         return;
 

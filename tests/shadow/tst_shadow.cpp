@@ -9,6 +9,7 @@
 #include <QWindow>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 
 using mvplatform::Compositor;
@@ -75,6 +76,42 @@ private slots:
                 const QRgb p = img.pixel(x, y);
                 QVERIFY(qRed(p) == 0 && qGreen(p) == 0 && qBlue(p) == 0);
             }
+    }
+
+    // The picture is rebuilt on every resize of the target; a size that
+    // cannot be allocated gives no picture instead of a crash.
+    void unallocatablePictureIsSkipped_data()
+    {
+        QTest::addColumn<QSize>("target");
+        // Too wide for Qt to draw, too large for memory, and overflowing once
+        // the band is added.
+        QTest::newRow("wider than Qt draws") << QSize(100000000, 10);
+        QTest::newRow("largest widget") << QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        QTest::newRow("widest int") << QSize(std::numeric_limits<int>::max(), 10);
+        QTest::newRow("tallest int") << QSize(10, std::numeric_limits<int>::max());
+    }
+    void unallocatablePictureIsSkipped()
+    {
+        QFETCH(QSize, target);
+        QVERIFY(LayeredShadowWindow::renderShadow(target).isNull());
+    }
+
+    void hugeTargetKeepsItsShadow()
+    {
+        auto target = makeTarget(QRect(100, 120, 400, 300), true);
+        target->resize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        QPointer<LayeredShadowWindow> s = LayeredShadowWindow::Attach(target->winId());
+        QVERIFY(s);
+
+        // Back to a size that fits: the shadow is painted again.
+        target->setGeometry(50, 60, 40, 30);
+        target->show();
+        QVERIFY(s->isVisible());
+        QCOMPARE(s->geometry(), QRect(42, 52, 56, 46));
+        const QImage shown = s->grab().toImage();
+        QCOMPARE(shown.size(), QSize(56, 46));
+        QCOMPARE(alphaAt(shown, 28, B - 1), alphaAt(LayeredShadowWindow::renderShadow(QSize(40, 30)), 28, B - 1));
+        QVERIFY(alphaAt(shown, 28, B - 1) > 0);
     }
 
     void edgesFallOffOutwards()

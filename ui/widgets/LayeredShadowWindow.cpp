@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -54,12 +55,19 @@ LayeredShadowWindow::LayeredShadowWindow(QWidget *target)
 
 QImage LayeredShadowWindow::renderShadow(const QSize &targetSize)
 {
+    const int b = kWidth;
     const int w = qMax(0, targetSize.width());
     const int h = qMax(0, targetSize.height());
-    const int b = kWidth;
+    // Beyond this the picture's size would not fit an int.
+    const int largest = std::numeric_limits<int>::max() - 2 * b;
+    if (w > largest || h > largest)
+        return QImage();
     const int W = w + 2 * b;
     const int H = h + 2 * b;
     QImage image(W, H, QImage::Format_ARGB32_Premultiplied);
+    // Qt refuses sizes it cannot draw, and memory may run out: no picture.
+    if (image.isNull())
+        return image;
     image.fill(Qt::transparent);
 
     for (int y = 0; y < H; ++y) {
@@ -117,8 +125,11 @@ void LayeredShadowWindow::followGeometry()
 {
     const QRect frame = m_target->frameGeometry();
     const QRect band = frame.adjusted(-kWidth, -kWidth, kWidth, kWidth);
-    if (band.size() != m_picture.size()) {
-        m_picture = renderShadow(frame.size());
+    // Kept by the size it was made for: a picture that could not be made
+    // is not tried again on every move.
+    if (frame.size() != m_pictureFor) {
+        m_pictureFor = frame.size();
+        m_picture = renderShadow(m_pictureFor);
         update();
     }
     setGeometry(band);

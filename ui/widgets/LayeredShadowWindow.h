@@ -23,7 +23,8 @@ public:
 
     // The picture for a target of the given window size: (w + 16) x (h + 16),
     // black whose alpha falls from 40 next to the target to 0 at 8 pixels
-    // out, fully transparent under the target itself.
+    // out, fully transparent under the target itself. A null image when the
+    // picture is too large to allocate.
     static QImage renderShadow(const QSize &targetSize);
 
     QWidget *target() const { return m_target; }
@@ -41,4 +42,5 @@ private:
 
     QWidget *m_target;
     QImage m_picture;
+    QSize m_pictureFor{-1, -1}; // the target size m_picture was made for
 };

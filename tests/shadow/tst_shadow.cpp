@@ -8,7 +8,6 @@
 #include <QTest>
 #include <QWindow>
 
-#include <cmath>
 #include <limits>
 #include <memory>
 
@@ -114,46 +113,88 @@ private slots:
         QVERIFY(alphaAt(shown, 28, B - 1) > 0);
     }
 
+    // Along the middle of each side, walking out from the target.
+    void edgesFallOffOutwards_data()
+    {
+        QTest::addColumn<QPoint>("nextToTarget"); // the band's innermost pixel
+        QTest::addColumn<QPoint>("outwards");
+        // 400 x 300 target: a 416 x 316 picture, the target at (8, 8).
+        QTest::newRow("top") << QPoint(208, 7) << QPoint(0, -1);
+        QTest::newRow("right") << QPoint(408, 158) << QPoint(1, 0);
+        QTest::newRow("bottom") << QPoint(208, 308) << QPoint(0, 1);
+        QTest::newRow("left") << QPoint(7, 158) << QPoint(-1, 0);
+    }
     void edgesFallOffOutwards()
     {
+        QFETCH(QPoint, nextToTarget);
+        QFETCH(QPoint, outwards);
         const QImage img = LayeredShadowWindow::renderShadow(QSize(400, 300));
-        const int W = img.width(), H = img.height();
-        // For each side: the alpha at k pixels out from the target, k = 0..7.
-        for (int k = 0; k < B; ++k) {
-            const int expected = qRound(40.0 * (1.0 - (k + 0.5) / B));
-            QCOMPARE(alphaAt(img, W / 2, B - 1 - k), expected);     // top
-            QCOMPARE(alphaAt(img, W - B + k, H / 2), expected);     // right
-            QCOMPARE(alphaAt(img, W / 2, H - B + k), expected);     // bottom
-            QCOMPARE(alphaAt(img, B - 1 - k, H / 2), expected);     // left
+        QCOMPARE(img.size(), QSize(416, 316));
+
+        // Nothing under the target, right up to its edge.
+        const QPoint under = nextToTarget - outwards;
+        QCOMPARE(alphaAt(img, under.x(), under.y()), 0);
+        // Strong next to the target, faint at the outer row, never rising
+        // on the way out.
+        const int inner = alphaAt(img, nextToTarget.x(), nextToTarget.y());
+        QVERIFY2(inner >= 30 && inner <= 40, qPrintable(QString::number(inner)));
+        int previous = inner;
+        for (int k = 1; k < B; ++k) {
+            const QPoint p = nextToTarget + k * outwards;
+            const int a = alphaAt(img, p.x(), p.y());
+            QVERIFY2(a <= previous, qPrintable(QStringLiteral("%1 pixels out: %2 after %3").arg(k).arg(a).arg(previous)));
+            previous = a;
         }
-        // Next to the target close to 40, the outer pixels nearly clear.
-        QVERIFY(alphaAt(img, W / 2, B - 1) >= 35 && alphaAt(img, W / 2, B - 1) <= 40);
-        QVERIFY(alphaAt(img, W / 2, 0) <= 5);
-        // Uniform along each edge, right up to the corners.
-        for (int x = B; x < W - B; ++x)
-            QCOMPARE(alphaAt(img, x, B - 1), alphaAt(img, W / 2, B - 1));
+        QVERIFY2(previous <= 5, qPrintable(QString::number(previous)));
+        QVERIFY(inner - previous >= 25);
     }
 
-    void cornersAreQuarterDiscs()
+    // The band is even along each side, from corner to corner.
+    void edgesAreUniform()
     {
-        const QSize target(60, 40);
-        const QImage img = LayeredShadowWindow::renderShadow(target);
-        const int W = img.width(), H = img.height();
-        for (int y = 0; y < B; ++y) {
-            for (int x = 0; x < B; ++x) {
-                // Distance of this pixel's centre from the target's top-left corner.
-                const double d = std::hypot(B - (x + 0.5), B - (y + 0.5));
-                const int expected = d >= B ? 0 : qRound(40.0 * (1.0 - d / B));
-                QCOMPARE(alphaAt(img, x, y), expected);
-                // The other three corners mirror it.
-                QCOMPARE(alphaAt(img, W - 1 - x, y), expected);
-                QCOMPARE(alphaAt(img, W - 1 - x, H - 1 - y), expected);
-                QCOMPARE(alphaAt(img, x, H - 1 - y), expected);
+        const QImage img = LayeredShadowWindow::renderShadow(QSize(400, 300));
+        for (int k = 0; k < B; ++k) {
+            for (int x = B; x < 416 - B; ++x) {
+                QCOMPARE(alphaAt(img, x, k), alphaAt(img, 208, k));
+                QCOMPARE(alphaAt(img, x, 315 - k), alphaAt(img, 208, 315 - k));
+            }
+            for (int y = B; y < 316 - B; ++y) {
+                QCOMPARE(alphaAt(img, k, y), alphaAt(img, k, 158));
+                QCOMPARE(alphaAt(img, 415 - k, y), alphaAt(img, 415 - k, 158));
             }
         }
+    }
+
+    void cornersAreRoundAndSeamless()
+    {
+        const QImage img = LayeredShadowWindow::renderShadow(QSize(60, 40));
+        const int W = img.width(), H = img.height();
+        QCOMPARE(img.size(), QSize(76, 56));
+
+        // Strong at the target's corner, falling along the diagonal.
+        const int inner = alphaAt(img, B - 1, B - 1);
+        QVERIFY2(inner >= 25 && inner <= 40, qPrintable(QString::number(inner)));
+        for (int k = 1; k < B; ++k)
+            QVERIFY(alphaAt(img, B - 1 - k, B - 1 - k) <= alphaAt(img, B - k, B - k));
+        // Round: the square's outermost pixels lie beyond the radius.
         QCOMPARE(alphaAt(img, 0, 0), 0);
-        QVERIFY(alphaAt(img, B - 1, B - 1) > 30);
-        QVERIFY(alphaAt(img, B - 1, B - 1) <= 40);
+        QCOMPARE(alphaAt(img, 1, 1), 0);
+        QCOMPARE(alphaAt(img, 1, 0), 0);
+        QCOMPARE(alphaAt(img, 0, 1), 0);
+        // No seam where the corner meets the edges.
+        for (int k = 0; k < B; ++k) {
+            QVERIFY(qAbs(alphaAt(img, B - 1, k) - alphaAt(img, B, k)) <= 3);
+            QVERIFY(qAbs(alphaAt(img, k, B - 1) - alphaAt(img, k, B)) <= 3);
+        }
+        // The four corners are one shape, mirrored.
+        for (int y = 0; y < B; ++y) {
+            for (int x = 0; x < B; ++x) {
+                const int a = alphaAt(img, x, y);
+                QCOMPARE(alphaAt(img, W - 1 - x, y), a);
+                QCOMPARE(alphaAt(img, W - 1 - x, H - 1 - y), a);
+                QCOMPARE(alphaAt(img, x, H - 1 - y), a);
+            }
+        }
     }
 
     // ---- attaching ----

@@ -35,10 +35,23 @@ QByteArray readFile(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// The saved file parsed back; a null value when it is no JSON.
-Json::Value savedDocument()
+// A settings file written by hand: every key of every section, each with a
+// value of its own, so that a renamed or swapped key shows.
+const char kEveryKeyFile[] = R"({
+    "sys": {"sys_mic_device": "麦克风", "sys_system_device": "扬声器", "sys_record_path": "/home/主播/录像",
+            "sys_hide_when_close": true, "sys_auto_update": false, "sys_open_poweron": true},
+    "camera": {"camera_slim": 11, "camera_whitening": 12, "camera_blur": 13, "camera_colour_temperature": 14,
+               "camera_slim_enable": true, "camera_whitening_enable": false, "camera_blur_enable": false,
+               "camera_colour_temperature_enable": true, "camera_turn_h": true, "camera_turn_v": false,
+               "camera_effect": 5, "camera_index_beauty": 1, "camera_index_resolution": 2,
+               "camera_resolution_width": 1920, "camera_resolution_height": 1080, "camera_color_type": 3},
+    "account": {"mode": 4, "zone": "+852", "name": "小明", "token": "tok-令牌", "auto_login": true},
+    "room": {"room_keywords_enabled": true, "room_keywords": "广告|加微信", "autosendmsg_enabled": false,
+             "autosend_content": "欢迎", "autosend_timespace": 120}
+})";
+
+Json::Value parseJson(const QByteArray &bytes)
 {
-    const QByteArray bytes = readFile(SysConfig::filePath());
     Json::CharReaderBuilder builder;
     std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value root;
@@ -46,6 +59,112 @@ Json::Value savedDocument()
     if (!reader->parse(bytes.constData(), bytes.constData() + bytes.size(), &root, &errors))
         return Json::Value("unparsable");
     return root;
+}
+
+// The four records of the store, all read or written together.
+struct AllSettings
+{
+    SysSettings sys;
+    CameraSettings camera;
+    AccountInfo account;
+    RoomToolSettings room;
+};
+
+// The records that the hand-written file holds.
+AllSettings everyKeyRecords()
+{
+    AllSettings a;
+    a.sys.micDevice = QStringLiteral("麦克风");
+    a.sys.systemDevice = QStringLiteral("扬声器");
+    a.sys.recordPath = QStringLiteral("/home/主播/录像");
+    a.sys.hideWhenClose = true;
+    a.sys.autoUpdate = false;
+    a.sys.openPowerOn = true;
+    a.camera.slim = 11;
+    a.camera.whitening = 12;
+    a.camera.blur = 13;
+    a.camera.colour_temperature = 14;
+    a.camera.slim_enable = true;
+    a.camera.whitening_enable = false;
+    a.camera.blur_enable = false;
+    a.camera.colour_temperature_enable = true;
+    a.camera.turn_h = true;
+    a.camera.turn_v = false;
+    a.camera.effect = 5;
+    a.camera.index_beauty = 1;
+    a.camera.index_resolution = 2;
+    a.camera.resolution_width = 1920;
+    a.camera.resolution_height = 1080;
+    a.camera.color_type = 3;
+    a.account.mode = 4;
+    a.account.zone = QStringLiteral("+852");
+    a.account.name = QStringLiteral("小明");
+    a.account.token = QStringLiteral("tok-令牌");
+    a.account.autoLogin = true;
+    a.room.autoMute = true;
+    a.room.keywords = QStringLiteral("广告|加微信");
+    a.room.autoSpeak = false;
+    a.room.content = QStringLiteral("欢迎");
+    a.room.interval = 120;
+    return a;
+}
+
+// The keys of the switches that are on, named here as the file names them.
+QStringList switchesOn(const AllSettings &a)
+{
+    const std::pair<bool, const char *> switches[] = {
+        {a.sys.hideWhenClose, "sys_hide_when_close"},
+        {a.sys.autoUpdate, "sys_auto_update"},
+        {a.sys.openPowerOn, "sys_open_poweron"},
+        {a.camera.slim_enable, "camera_slim_enable"},
+        {a.camera.whitening_enable, "camera_whitening_enable"},
+        {a.camera.blur_enable, "camera_blur_enable"},
+        {a.camera.colour_temperature_enable, "camera_colour_temperature_enable"},
+        {a.camera.turn_h, "camera_turn_h"},
+        {a.camera.turn_v, "camera_turn_v"},
+        {a.account.autoLogin, "auto_login"},
+        {a.room.autoMute, "room_keywords_enabled"},
+        {a.room.autoSpeak, "autosendmsg_enabled"},
+    };
+    QStringList on;
+    for (const auto &s : switches)
+        if (s.first)
+            on << QString::fromLatin1(s.second);
+    return on;
+}
+
+bool readAll(SysConfig &config, AllSettings &a)
+{
+    const bool sys = config.getSysConfig(a.sys);
+    const bool camera = config.getCameraConfig(a.camera);
+    const bool account = config.getAccount(a.account);
+    const bool room = config.getRoomConfig(a.room);
+    return sys && camera && account && room;
+}
+
+void writeAll(SysConfig &config, const AllSettings &a)
+{
+    config.setSysConfig(a.sys);
+    config.setCameraConfig(a.camera);
+    config.setAccount(a.account);
+    config.setRoomConfig(a.room);
+}
+
+// The saved file parsed back; a null value when it is no JSON.
+Json::Value savedDocument()
+{
+    return parseJson(readFile(SysConfig::filePath()));
+}
+
+QStringList memberNames(const Json::Value &object)
+{
+    QStringList names;
+    if (!object.isObject())
+        return names;
+    for (const std::string &n : object.getMemberNames())
+        names << QString::fromStdString(n);
+    names.sort();
+    return names;
 }
 
 AccountInfo dialogDefaults()
@@ -94,6 +213,11 @@ private slots:
     void cleanup();
 
     void fileLivesInAppDataLocation();
+    void fileKeysPerSection_data();
+    void fileKeysPerSection();
+    void handWrittenFileReadsIntoFields();
+    void eachSwitchHasItsOwnKey_data();
+    void eachSwitchHasItsOwnKey();
     void firstRunWithoutFile();
     void malformedFileStartsEmpty_data();
     void malformedFileStartsEmpty();
@@ -137,6 +261,148 @@ void TestSysConfig::fileLivesInAppDataLocation()
     QCOMPARE(SysConfig::filePath(), m_env->dataHome() + QStringLiteral("/MorvaShow/SysConfig.config"));
     { SysConfig config; }
     QVERIFY(QFile::exists(SysConfig::filePath()));
+}
+
+void TestSysConfig::fileKeysPerSection_data()
+{
+    QTest::addColumn<QByteArray>("section");
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<int>("count");
+
+    QTest::newRow("sys") << QByteArray("sys")
+                         << QStringList{"sys_mic_device", "sys_system_device", "sys_record_path",
+                                        "sys_hide_when_close", "sys_auto_update", "sys_open_poweron"}
+                         << 6;
+    QTest::newRow("camera") << QByteArray("camera")
+                            << QStringList{"camera_slim", "camera_whitening", "camera_blur",
+                                           "camera_colour_temperature", "camera_slim_enable",
+                                           "camera_whitening_enable", "camera_blur_enable",
+                                           "camera_colour_temperature_enable", "camera_turn_h", "camera_turn_v",
+                                           "camera_effect", "camera_index_beauty", "camera_index_resolution",
+                                           "camera_resolution_width", "camera_resolution_height",
+                                           "camera_color_type"}
+                            << 16;
+    QTest::newRow("account") << QByteArray("account") << QStringList{"mode", "zone", "name", "token", "auto_login"}
+                             << 5;
+    QTest::newRow("room") << QByteArray("room")
+                          << QStringList{"room_keywords_enabled", "room_keywords", "autosendmsg_enabled",
+                                         "autosend_content", "autosend_timespace"}
+                          << 5;
+}
+
+void TestSysConfig::fileKeysPerSection()
+{
+    QFETCH(QByteArray, section);
+    QFETCH(QStringList, keys);
+    QFETCH(int, count);
+    QCOMPARE(keys.size(), count);
+    keys.sort();
+
+    const Json::Value handWritten = parseJson(kEveryKeyFile);
+    QCOMPARE(memberNames(handWritten), (QStringList{"account", "camera", "room", "sys"}));
+    QCOMPARE(memberNames(handWritten[section.constData()]), keys);
+
+    // What the setters write is the hand-written file, key for key.
+    {
+        SysConfig config;
+        writeAll(config, everyKeyRecords());
+    }
+    const Json::Value saved = savedDocument();
+    QCOMPARE(memberNames(saved), (QStringList{"account", "camera", "room", "sys"}));
+    const Json::Value &written = saved[section.constData()];
+    QCOMPARE(memberNames(written), keys);
+    for (const QString &key : keys) {
+        const std::string k = key.toStdString();
+        QVERIFY2(written[k] == handWritten[section.constData()][k], qPrintable(key));
+    }
+}
+
+void TestSysConfig::handWrittenFileReadsIntoFields()
+{
+    writeFile(SysConfig::filePath(), kEveryKeyFile);
+    SysConfig config;
+    QVERIFY(config.isLoaded());
+    AllSettings a;
+    QVERIFY(readAll(config, a));
+
+    QCOMPARE(a.sys.micDevice, QStringLiteral("麦克风"));
+    QCOMPARE(a.sys.systemDevice, QStringLiteral("扬声器"));
+    QCOMPARE(a.sys.recordPath, QStringLiteral("/home/主播/录像"));
+    QCOMPARE(a.camera.slim, 11);
+    QCOMPARE(a.camera.whitening, 12);
+    QCOMPARE(a.camera.blur, 13);
+    QCOMPARE(a.camera.colour_temperature, 14);
+    QCOMPARE(a.camera.effect, 5);
+    QCOMPARE(a.camera.index_beauty, 1);
+    QCOMPARE(a.camera.index_resolution, 2);
+    QCOMPARE(a.camera.resolution_width, 1920);
+    QCOMPARE(a.camera.resolution_height, 1080);
+    QCOMPARE(a.camera.color_type, 3);
+    QCOMPARE(a.account.mode, 4);
+    QCOMPARE(a.account.zone, QStringLiteral("+852"));
+    QCOMPARE(a.account.name, QStringLiteral("小明"));
+    QCOMPARE(a.account.token, QStringLiteral("tok-令牌"));
+    QCOMPARE(a.room.keywords, QStringLiteral("广告|加微信"));
+    QCOMPARE(a.room.content, QStringLiteral("欢迎"));
+    QCOMPARE(a.room.interval, 120);
+    QCOMPARE(switchesOn(a), (QStringList{"sys_hide_when_close", "sys_open_poweron", "camera_slim_enable",
+                                         "camera_colour_temperature_enable", "camera_turn_h", "auto_login",
+                                         "room_keywords_enabled"}));
+
+    QVERIFY(!config.quitOnClose());
+    QCOMPARE(config.recordPath(), std::string("/home/主播/录像"));
+    QCOMPARE(config.cameraResolutionIndex(), 2);
+    QCOMPARE(config.cameraResolutionWidth(), 1920);
+    QCOMPARE(config.cameraResolutionHeight(), 1080);
+    QVERIFY(config.autoLogin());
+}
+
+// Switches have only two values, so one file per switch with only that one
+// on shows every swap among them, reading and writing.
+void TestSysConfig::eachSwitchHasItsOwnKey_data()
+{
+    QTest::addColumn<QByteArray>("section");
+    QTest::addColumn<QString>("key");
+    const std::pair<const char *, const char *> switches[] = {
+        {"sys", "sys_hide_when_close"},
+        {"sys", "sys_auto_update"},
+        {"sys", "sys_open_poweron"},
+        {"camera", "camera_slim_enable"},
+        {"camera", "camera_whitening_enable"},
+        {"camera", "camera_blur_enable"},
+        {"camera", "camera_colour_temperature_enable"},
+        {"camera", "camera_turn_h"},
+        {"camera", "camera_turn_v"},
+        {"account", "auto_login"},
+        {"room", "room_keywords_enabled"},
+        {"room", "autosendmsg_enabled"},
+    };
+    for (const auto &s : switches)
+        QTest::newRow(s.second) << QByteArray(s.first) << QString::fromLatin1(s.second);
+}
+
+void TestSysConfig::eachSwitchHasItsOwnKey()
+{
+    QFETCH(QByteArray, section);
+    QFETCH(QString, key);
+    writeFile(SysConfig::filePath(), "{\"sys\": {}, \"camera\": {}, \"account\": {}, \"room\": {}, \""
+                                         + section + "\": {\"" + key.toLatin1() + "\": true}}");
+    {
+        SysConfig config;
+        AllSettings a;
+        QVERIFY(readAll(config, a));
+        QCOMPARE(switchesOn(a), QStringList{key});
+        writeAll(config, a);
+    }
+    const Json::Value saved = savedDocument();
+    QStringList savedOn;
+    for (const char *name : {"sys", "camera", "account", "room"}) {
+        for (const std::string &member : saved[name].getMemberNames()) {
+            if (saved[name][member].isBool() && saved[name][member].asBool())
+                savedOn << QString::fromLatin1(name) + QLatin1Char('/') + QString::fromStdString(member);
+        }
+    }
+    QCOMPARE(savedOn, QStringList{QString::fromLatin1(section) + QLatin1Char('/') + key});
 }
 
 void TestSysConfig::firstRunWithoutFile()

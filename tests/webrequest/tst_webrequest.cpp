@@ -5,13 +5,13 @@
 // run in their declared order: first everything while the offset is unknown,
 // then the answer that fixes it.
 
+#include "ClosedPort.h"
 #include "DebugCapture.h"
 #include "FixedWebSources.h"
 #include "HttpStub.h"
 #include "LogCapture.h"
 #include "MorvaPointing.h"
 #include "TempEnvironment.h"
-#include "WebEndpoints.h"
 #include "WebRequester.h"
 
 #include <QJsonArray>
@@ -216,9 +216,9 @@ void TestWebRequest::everyListenerHearsEveryReply()
     QSignalSpy second(WebRequester::instance(), &WebRequester::signal_notifyWebResponse);
 
     const QString okUrl = m_web->baseUrl() + "/musicnc/anchor/getOpenStatus";
-    // Nothing listens on the default host: the post fails at once and is
-    // broadcast all the same, with an empty body.
-    const QString failUrl = "http://" + WebEndpoints::defaultHost() + "/musicnc/anchor/getOpenStatus";
+    // Nothing listens there: the post fails at once and is broadcast all the
+    // same, with an empty body.
+    const QString failUrl = "http://" + testsupport::closedLoopbackHost() + "/musicnc/anchor/getOpenStatus";
     WebRequester::instance()->postRequest(okUrl, {}, "rid=1");
     WebRequester::instance()->postRequest(failUrl, {}, "rid=2");
     QTRY_COMPARE(first.count(), 2);

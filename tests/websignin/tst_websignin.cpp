@@ -1,6 +1,7 @@
 // Outside-account sign-in, the web view dialogs, the table of web hosts and
 // the device id, against a loopback HTTP stub.
 
+#include "ClosedPort.h"
 #include "DebugCapture.h"
 #include "FixedWebSources.h"
 #include "HttpStub.h"
@@ -312,9 +313,9 @@ void TestWebSignin::authorizeUrl()
     QFETCH(int, kind);
     QFETCH(QString, expected);
 
-    // The server-time request goes to the default web API host, where nothing
-    // listens: the local clock signs.
-    ScopedHosts hosts(QStringList{"clientApi"}, "127.0.0.1:8080");
+    // The server-time request goes where nothing listens: the local clock
+    // signs.
+    ScopedHosts hosts(QJsonObject{{"clientApi", "127.0.0.1:8080"}, {"webApi", testsupport::closedLoopbackHost()}});
     LoginManager lm;
     QSignalSpy finished(lm.findChild<QNetworkAccessManager *>(), &QNetworkAccessManager::finished);
     waitForTimeReply(lm, finished);
@@ -460,7 +461,8 @@ void TestWebSignin::accessDeniedRejectsWithoutRequest()
                HttpResponse::redirect("/oauth/callback?error=access_denied&code=C1&state=S1")
                    .cookie("sid=abc123; Path=/"));
     stub.route("GET", "/oauth/callback", HttpResponse::html("<html><body>refused</body></html>"));
-    ScopedHosts hosts(QStringList{"clientApi"}, stub.hostPort());
+    // No server time: the request fails and the local clock signs.
+    ScopedHosts hosts(QJsonObject{{"clientApi", stub.hostPort()}, {"webApi", testsupport::closedLoopbackHost()}});
 
     LoginManager lm;
     QSignalSpy timeReply(lm.findChild<QNetworkAccessManager *>(), &QNetworkAccessManager::finished);
@@ -528,7 +530,8 @@ void TestWebSignin::caughtAddresses()
             return HttpResponse::html("<html><body>authorize</body></html>");
         return HttpResponse::json(R"({"error":0,"data":{"long_token":"t"}})");
     });
-    ScopedHosts hosts(QStringList{"clientApi"}, stub.hostPort());
+    // No server time: the request fails and the local clock signs.
+    ScopedHosts hosts(QJsonObject{{"clientApi", stub.hostPort()}, {"webApi", testsupport::closedLoopbackHost()}});
 
     LoginManager lm;
     QSignalSpy timeReply(lm.findChild<QNetworkAccessManager *>(), &QNetworkAccessManager::finished);
@@ -579,7 +582,8 @@ void TestWebSignin::closeButtonEndsSignInQuietly()
 {
     HttpStub stub;
     stub.route("GET", kSigninPath + "weibo", HttpResponse::html("<html><body>authorize</body></html>"));
-    ScopedHosts hosts(QStringList{"clientApi"}, stub.hostPort());
+    // No server time: the request fails and the local clock signs.
+    ScopedHosts hosts(QJsonObject{{"clientApi", stub.hostPort()}, {"webApi", testsupport::closedLoopbackHost()}});
 
     LoginManager lm;
     QSignalSpy timeReply(lm.findChild<QNetworkAccessManager *>(), &QNetworkAccessManager::finished);
@@ -649,10 +653,11 @@ void TestWebSignin::signInAnswers()
     HttpStub stub;
     const QString path = kSigninPath + "weixin";
     stub.route("GET", path, HttpResponse::json(answer));
-    // A network failure: the passport stays where nothing listens.
+    // A network failure: the sign-in host is where nothing listens.
     const bool networkFailure = answer.isEmpty();
     ScopedHosts hosts(QJsonObject{{"passport", "127.0.0.1:4431"},
-                                  {"clientApi", networkFailure ? WebEndpoints::defaultHost() : stub.hostPort()}});
+                                  {"webApi", testsupport::closedLoopbackHost()},
+                                  {"clientApi", networkFailure ? testsupport::closedLoopbackHost() : stub.hostPort()}});
     testsupport::UrlOpenRecorder browser;
 
     LoginManager lm;

@@ -109,27 +109,38 @@ AllSettings everyKeyRecords()
     return a;
 }
 
-// The keys of the switches that are on, named here as the file names them.
+// Every switch of the four records, with its section and key as the file
+// names them.
+struct Switch
+{
+    const char *section;
+    const char *key;
+    bool (*on)(const AllSettings &);
+};
+
+const Switch kSwitches[] = {
+    {"sys", "sys_hide_when_close", [](const AllSettings &a) { return a.sys.hideWhenClose; }},
+    {"sys", "sys_auto_update", [](const AllSettings &a) { return a.sys.autoUpdate; }},
+    {"sys", "sys_open_poweron", [](const AllSettings &a) { return a.sys.openPowerOn; }},
+    {"camera", "camera_slim_enable", [](const AllSettings &a) { return a.camera.slim_enable; }},
+    {"camera", "camera_whitening_enable", [](const AllSettings &a) { return a.camera.whitening_enable; }},
+    {"camera", "camera_blur_enable", [](const AllSettings &a) { return a.camera.blur_enable; }},
+    {"camera", "camera_colour_temperature_enable",
+     [](const AllSettings &a) { return a.camera.colour_temperature_enable; }},
+    {"camera", "camera_turn_h", [](const AllSettings &a) { return a.camera.turn_h; }},
+    {"camera", "camera_turn_v", [](const AllSettings &a) { return a.camera.turn_v; }},
+    {"account", "auto_login", [](const AllSettings &a) { return a.account.autoLogin; }},
+    {"room", "room_keywords_enabled", [](const AllSettings &a) { return a.room.autoMute; }},
+    {"room", "autosendmsg_enabled", [](const AllSettings &a) { return a.room.autoSpeak; }},
+};
+
+// The keys of the switches that are on.
 QStringList switchesOn(const AllSettings &a)
 {
-    const std::pair<bool, const char *> switches[] = {
-        {a.sys.hideWhenClose, "sys_hide_when_close"},
-        {a.sys.autoUpdate, "sys_auto_update"},
-        {a.sys.openPowerOn, "sys_open_poweron"},
-        {a.camera.slim_enable, "camera_slim_enable"},
-        {a.camera.whitening_enable, "camera_whitening_enable"},
-        {a.camera.blur_enable, "camera_blur_enable"},
-        {a.camera.colour_temperature_enable, "camera_colour_temperature_enable"},
-        {a.camera.turn_h, "camera_turn_h"},
-        {a.camera.turn_v, "camera_turn_v"},
-        {a.account.autoLogin, "auto_login"},
-        {a.room.autoMute, "room_keywords_enabled"},
-        {a.room.autoSpeak, "autosendmsg_enabled"},
-    };
     QStringList on;
-    for (const auto &s : switches)
-        if (s.first)
-            on << QString::fromLatin1(s.second);
+    for (const Switch &s : kSwitches)
+        if (s.on(a))
+            on << QString::fromLatin1(s.key);
     return on;
 }
 
@@ -363,22 +374,8 @@ void TestSysConfig::eachSwitchHasItsOwnKey_data()
 {
     QTest::addColumn<QByteArray>("section");
     QTest::addColumn<QString>("key");
-    const std::pair<const char *, const char *> switches[] = {
-        {"sys", "sys_hide_when_close"},
-        {"sys", "sys_auto_update"},
-        {"sys", "sys_open_poweron"},
-        {"camera", "camera_slim_enable"},
-        {"camera", "camera_whitening_enable"},
-        {"camera", "camera_blur_enable"},
-        {"camera", "camera_colour_temperature_enable"},
-        {"camera", "camera_turn_h"},
-        {"camera", "camera_turn_v"},
-        {"account", "auto_login"},
-        {"room", "room_keywords_enabled"},
-        {"room", "autosendmsg_enabled"},
-    };
-    for (const auto &s : switches)
-        QTest::newRow(s.second) << QByteArray(s.first) << QString::fromLatin1(s.second);
+    for (const Switch &s : kSwitches)
+        QTest::newRow(s.key) << QByteArray(s.section) << QString::fromLatin1(s.key);
 }
 
 void TestSysConfig::eachSwitchHasItsOwnKey()

@@ -62,7 +62,7 @@ void WebRequester::postRequest(const QString &url, const QList<QPair<QString, QS
         if (breaksHeaderLine(name) || breaksHeaderLine(h.second.toUtf8())) {
             // The value may be the account token: only the name is logged.
             Logger::instance()->write(Logger::LOG_ERROR,
-                                      "WebRequester: request to %s refused: header \"%s\" holds a line break",
+                                      "WebRequester: request to %s refused: header \"%s\" holds a line break or NUL",
                                       target.toString(QUrl::RemoveQuery | QUrl::RemoveUserInfo).toUtf8().constData(),
                                       name.toPercentEncoding().constData());
             // Listeners hear it as a failed request, as they would a refused

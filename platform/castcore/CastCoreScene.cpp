@@ -739,9 +739,10 @@ int CastCoreScene::AddCustomCapture(ICustomCapture *capture)
         return *f;
     if (!capture)
         return -1;
+    // Asked here, not on the library thread: a callback held there (by a
+    // test, or a slow listener) must not hold up the caller, often the GUI.
     CaptureFormat format;
-    bool ok = false;
-    m_threads.runOnLibrary([&] { ok = capture->GetFormat(&format); });
+    const bool ok = capture->GetFormat(&format);
     SceneItem it;
     it.kind = KindCustomCapture;
     it.capture = capture;
@@ -839,6 +840,8 @@ bool CastCoreSceneStore::SetItemName(int id, const char *name)
     if (scriptedRefusal("SetItemName") || !name || !*name)
         return false;
     const std::string n(name);
+    if (!SceneState::nameFits(n))
+        return false;
     std::lock_guard<std::mutex> lock(m_state.mutex);
     SceneItem *it = m_state.item(id);
     if (!it || m_state.nameHeld(n, id))
@@ -941,6 +944,7 @@ int CastCoreSceneStore::Open(const char *name)
     if (e->liveId > 0 && m_state.item(e->liveId))
         return e->liveId;
     SceneItem it = e->saved;
+    const bool pluginKnown = m_state.pluginKnown(it.plugin, world.plugins);
     lock.unlock();
 
     // The source must still be there.
@@ -958,7 +962,7 @@ int CastCoreSceneStore::Open(const char *name)
             return -3;
         break;
     case KindPlugin:
-        if (std::find(world.plugins.begin(), world.plugins.end(), it.plugin) == world.plugins.end())
+        if (!pluginKnown)
             return -4;
         break;
     case KindScreenCapture:

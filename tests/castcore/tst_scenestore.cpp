@@ -37,6 +37,7 @@ class TestSceneStore : public QObject
 private slots:
     void namesKeptAndRenamed();
     void openIsIdempotent();
+    void savedNamesHeldBeforeOpen();
     void savedSceneRestoredInNewEngine();
     void fillRecordLayout();
     void openFailsWhenSourceGoneOrScripted();
@@ -104,6 +105,27 @@ void TestSceneStore::openIsIdempotent()
     QCOMPARE(int(static_cast<CastCoreEngine *>(second.get())->itemIds().size()), 1);
     QCOMPARE(store->Count(), 1);
     QVERIFY(store->Open("no such item") < 0);
+}
+
+void TestSceneStore::savedNamesHeldBeforeOpen()
+{
+    EngineFixture f;
+    QVERIFY(f.store()->OpenFile("scene", f.scenePath().c_str()));
+    const std::string pic = f.picture(QStringLiteral("p.png"), 8, 8);
+    QVERIFY(f.store()->SetItemName(f.scene()->CreateItem(pic.c_str(), 0, 0, 100, 100), "image_1"));
+    f.scene()->Shutdown();
+
+    // In a new run the saved record holds its name before anything opens it,
+    // so a new item cannot take it over.
+    std::unique_ptr<ILiveEngine> second(CreateLiveInstance(&f.listener, 3, 0, 0, 0, 2));
+    ISceneStore *store = second->GetSceneStore();
+    QVERIFY(store->OpenFile("scene", f.scenePath().c_str()));
+    QVERIFY(!store->IsNameFree("image_1"));
+    QVERIFY(store->IsNameFree("image_2"));
+    const int fresh = second->GetScene()->CreateItem(pic.c_str(), 0, 0, 100, 100);
+    QVERIFY(!store->SetItemName(fresh, "image_1"));
+    QVERIFY(store->Remove("image_1"));
+    QVERIFY(store->IsNameFree("image_1"));
 }
 
 void TestSceneStore::savedSceneRestoredInNewEngine()

@@ -452,7 +452,7 @@ bool CastCoreScene::GetDisplayRect(int display, int *x, int *y, int *width, int 
 
 bool CastCoreScene::SetItemRotation(int id, float radians, int axis)
 {
-    enter("SetItemRotation", {arg(id), arg(double(radians)), arg(axis)});
+    enter("SetItemRotation", {arg(id), arg(radians), arg(axis)});
     if (axis < 0 || axis > 2)
         return false;
     return m_state.withItem(id, [&](SceneItem &it) { it.rotation[size_t(axis)] = radians; });
@@ -677,7 +677,7 @@ bool CastCoreScene::SetItemWatermark(int id, int value)
 
 bool CastCoreScene::SetItemRelativeRect(int id, float x, float y, float width, float height)
 {
-    enter("SetItemRelativeRect", {arg(id), arg(double(x)), arg(double(y)), arg(double(width)), arg(double(height))});
+    enter("SetItemRelativeRect", {arg(id), arg(x), arg(y), arg(width), arg(height)});
     return m_state.withItem(id, [&](SceneItem &it) {
         const bool had = it.hasRelativeRect;
         it.hasRelativeRect = true;
@@ -698,7 +698,7 @@ bool CastCoreScene::SetItemFlag(int id, bool flag)
 
 bool CastCoreScene::SetItemAspect(int id, float ratio, int mode)
 {
-    enter("SetItemAspect", {arg(id), arg(double(ratio)), arg(mode)});
+    enter("SetItemAspect", {arg(id), arg(ratio), arg(mode)});
     return m_state.withItem(id, [&](SceneItem &it) {
         it.aspect = ratio;
         it.aspectMode = mode;

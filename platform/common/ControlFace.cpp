@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <charconv>
 #include <chrono>
 
 namespace mvplatform {
@@ -151,6 +152,19 @@ std::string toArg(const std::u16string &s)
     return QString::fromUtf16(s.data(), int(s.size())).toStdString();
 }
 std::string toArg(bool b) { return b ? "true" : "false"; }
-std::string toArg(double d) { return QString::number(d).toStdString(); }
+namespace {
+
+template <class Real>
+std::string shortest(Real v)
+{
+    char buffer[64];
+    const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, v);
+    return std::string(buffer, r.ptr);
+}
+
+} // namespace
+
+std::string toArg(double d) { return shortest(d); }
+std::string toArg(float f) { return shortest(f); }
 
 } // namespace mvplatform

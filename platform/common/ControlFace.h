@@ -136,7 +136,10 @@ std::string toArg(const std::string &s);
 std::string toArg(const char *s);
 std::string toArg(const std::u16string &s);
 std::string toArg(bool b);
+// Floating values in their shortest form that reads back as the same value,
+// so two values that differ never log alike.
 std::string toArg(double d);
+std::string toArg(float f);
 template <class T>
 std::string toArg(T v)
 {

@@ -250,9 +250,9 @@ int ImageFilterFilterPicture(ImageFilterHandle filter, const PicturePlane *sourc
     };
     planeArgs(source, true);
     if (params) {
-        for (const std::string &a : {toArg(params->reserved), toArg(params->size), toArg(double(params->smoothing)),
-                                     toArg(double(params->colourTemperature)), toArg(double(params->range)),
-                                     toArg(double(params->whitening)), toArg(params->enabled)})
+        for (const std::string &a : {toArg(params->reserved), toArg(params->size), toArg(params->smoothing),
+                                     toArg(params->colourTemperature), toArg(params->range),
+                                     toArg(params->whitening), toArg(params->enabled)})
             args.push_back(a);
     } else {
         args.insert(args.end(), 7, "-");

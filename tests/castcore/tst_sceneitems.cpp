@@ -397,6 +397,10 @@ void TestSceneItems::relativeRectFollowsCanvas()
     const int id = f.scene()->AddCustomCapture(&capture);
     QVERIFY(id > 0);
     QVERIFY(f.scene()->SetItemRelativeRect(id, 20.0f / 1216, 20.0f / 684, 56.0f / 1216, 35.0f / 684));
+    // Logged so that each value reads back exactly.
+    QCOMPARE(control().log().last("SetItemRelativeRect")->args,
+             (std::vector<std::string>{std::to_string(id), "0.016447369", "0.029239766", "0.04605263",
+                                       "0.05116959"}));
     int x, y, w, h;
     QVERIFY(f.scene()->GetItemRect(id, &x, &y, &w, &h));
     QCOMPARE(QRect(x, y, w, h), QRect(20, 20, 56, 35));

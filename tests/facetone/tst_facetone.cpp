@@ -374,6 +374,13 @@ void TestFaceTone::logsTheCallersArguments()
     QCOMPARE(log.of("ImageFilterHandleDeviceLost")[0].args, (std::vector<std::string>{self, "3"}));
     QCOMPARE(log.of("ImageFilterHandleDeviceLost")[1].args, (std::vector<std::string>{"null", "4"}));
 
+    // Levels log so that each reads back exactly.
+    const FilterParams fine{0, 28, 0.016447369f, 0.30000004f, 10.f, 0.1f, 1};
+    QCOMPARE(run(m_filter, in, out, fine), 1);
+    const std::vector<std::string> args = log.last("ImageFilterFilterPicture")->args;
+    QCOMPARE(std::vector<std::string>(args.begin() + 7, args.begin() + 11),
+             (std::vector<std::string>{"0.016447369", "0.30000004", "10", "0.1"}));
+
     // Free only drops per-frame buffers: the filter keeps working.
     QCOMPARE(run(m_filter, in, out, params(40, 0, 0)), 1);
 }

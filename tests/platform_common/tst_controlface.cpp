@@ -7,6 +7,8 @@
 #include <QtTest>
 
 #include <atomic>
+#include <cmath>
+#include <cstdlib>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -23,6 +25,8 @@ private slots:
     void gateHoldsUntilOpened();
     void scriptQueueThenSticky();
     void countdownFailsTheNextCalls();
+    void realsLogInTheirShortestExactForm_data();
+    void realsLogInTheirShortestExactForm();
     void callbackThreadRunsInDueOrder();
     void callbackThreadStop_data();
     void callbackThreadStop();
@@ -106,6 +110,40 @@ void TestControlFace::countdownFailsTheNextCalls()
     QVERIFY(!c.take());
     c.set(-3);
     QVERIFY(!c.take());
+}
+
+void TestControlFace::realsLogInTheirShortestExactForm_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<bool>("single"); // passed as float
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("float, 1/76") << double(0.016447369f) << true << "0.016447369";
+    QTest::newRow("float, pi") << double(3.14159274f) << true << "3.1415927";
+    QTest::newRow("float, exact") << 1536.25 << true << "1536.25";
+    QTest::newRow("float, negative") << -0.5 << true << "-0.5";
+    QTest::newRow("float, tiny") << double(1e-30f) << true << "1e-30";
+    QTest::newRow("double, tenth") << 0.1 << false << "0.1";
+    QTest::newRow("double, third") << 1.0 / 3 << false << "0.3333333333333333";
+    QTest::newRow("double, large") << 1e20 << false << "1e+20";
+    QTest::newRow("double, whole") << 30.0 << false << "30";
+}
+
+void TestControlFace::realsLogInTheirShortestExactForm()
+{
+    QFETCH(double, value);
+    QFETCH(bool, single);
+    QFETCH(QString, logged);
+    if (single) {
+        const float f = float(value);
+        QCOMPARE(QString::fromStdString(toArg(f)), logged);
+        QCOMPARE(std::strtof(toArg(f).c_str(), nullptr), f);
+        // The next float up logs differently.
+        QVERIFY(toArg(std::nextafter(f, 2 * f)) != toArg(f));
+    } else {
+        QCOMPARE(QString::fromStdString(toArg(value)), logged);
+        QCOMPARE(std::strtod(toArg(value).c_str(), nullptr), value);
+        QVERIFY(toArg(std::nextafter(value, 2 * value)) != toArg(value));
+    }
 }
 
 void TestControlFace::callbackThreadRunsInDueOrder()

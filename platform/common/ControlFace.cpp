@@ -130,6 +130,37 @@ bool Gates::waitForWaiting(const std::string &op, int n, int timeoutMs) const
     });
 }
 
+Activity::Call::Call(Activity &activity, Gates &gates, const std::string &op)
+    : m_activity(activity)
+{
+    {
+        std::lock_guard<std::mutex> lock(activity.m_mutex);
+        ++activity.m_calls;
+    }
+    gates.pass(op);
+}
+
+Activity::Call::~Call()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_activity.m_mutex);
+        --m_activity.m_calls;
+    }
+    m_activity.m_changed.notify_all();
+}
+
+int Activity::inProgress() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_calls;
+}
+
+bool Activity::waitIdle(int timeoutMs) const
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_calls == 0; });
+}
+
 void Countdown::set(int n)
 {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -64,6 +64,35 @@ private:
     std::map<std::string, int> m_waiting;
 };
 
+// Calls in progress in a layer that has no thread of its own, where idle
+// means that every call that entered the layer has returned, those held at
+// a gate included.
+class Activity
+{
+public:
+    // One call, counted from its start (before its gate) to its return.
+    class Call
+    {
+    public:
+        Call(Activity &activity, Gates &gates, const std::string &op);
+        ~Call();
+        Call(const Call &) = delete;
+        Call &operator=(const Call &) = delete;
+
+    private:
+        Activity &m_activity;
+    };
+
+    int inProgress() const;
+    // True once no call is in progress; false on timeout.
+    bool waitIdle(int timeoutMs) const;
+
+private:
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    int m_calls = 0;
+};
+
 // "The next n calls fail": a count the layer takes one call at a time.
 class Countdown
 {

@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
+#include <thread>
 
 using camassist::CameraControl;
 using camassist::CameraDevice;
@@ -85,6 +87,8 @@ private slots:
     void followsTheEngineCameras();
     void worldFileCameras();
     void createCanBeSteeredToNull();
+    void gateHoldsEveryOp_data();
+    void gateHoldsEveryOp();
 
 private:
     std::unique_ptr<testsupport::TempEnvironment> m_env;
@@ -378,6 +382,48 @@ void TestCamAssist::createCanBeSteeredToNull()
              (std::vector<std::string>{"CreateDShowInstance", "CreateDShowInstance", "CreateDShowInstance",
                                        "CreateDShowInstance", "Release", "Release"}));
     QCOMPARE(camassist::callLog().of("CreateDShowInstance")[1].args.front(), std::string("null"));
+}
+
+namespace {
+
+// Every helper op, called once on a helper of its own.
+const std::vector<std::pair<const char *, std::function<void()>>> &helperOps()
+{
+    static const std::vector<std::pair<const char *, std::function<void()>>> ops = {
+        {"CreateDShowInstance", [] { HelperPtr h(CreateDShowInstance()); }},
+        {"Release", [] { HelperPtr h(CreateDShowInstance()); }},
+        {"GetVideoProcAmp", [] { HelperPtr h(CreateDShowInstance()); read(h.get(), VideoProcAmp, kDesk.c_str(), 0); }},
+        {"SetVideoProcAmp", [] { HelperPtr h(CreateDShowInstance()); h->SetVideoProcAmp(kDesk.c_str(), 0, 1, 2); }},
+        {"GetCameraControl", [] { HelperPtr h(CreateDShowInstance()); read(h.get(), CameraControl, kDesk.c_str(), 3); }},
+        {"SetCameraControl", [] { HelperPtr h(CreateDShowInstance()); h->SetCameraControl(kDesk.c_str(), 3, 200, 2); }},
+    };
+    return ops;
+}
+
+} // namespace
+
+void TestCamAssist::gateHoldsEveryOp_data()
+{
+    QTest::addColumn<int>("op");
+    for (int i = 0; i < int(helperOps().size()); ++i)
+        QTest::newRow(helperOps()[size_t(i)].first) << i;
+}
+
+void TestCamAssist::gateHoldsEveryOp()
+{
+    // The camera quality dialog's calls can be held where they are made.
+    QFETCH(int, op);
+    const auto &[name, call] = helperOps()[size_t(op)];
+    QVERIFY(camassist::waitIdle(0));
+    camassist::gates().close(name);
+    std::thread caller(call);
+    QVERIFY(camassist::gates().waitForWaiting(name, 1, 5000));
+    QVERIFY(!camassist::waitIdle(0));
+    QCOMPARE(camassist::callLog().count(name), 0);
+    camassist::gates().open(name);
+    QVERIFY(camassist::waitIdle(5000));
+    caller.join();
+    QCOMPARE(camassist::callLog().count(name), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCamAssist)

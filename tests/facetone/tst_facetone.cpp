@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -122,6 +123,8 @@ private slots:
     void scriptedResultLeavesPicture();
     void initScriptingAndHandleCount();
     void endingAFilterMidPictureIsSafe();
+    void gateHoldsEveryOp_data();
+    void gateHoldsEveryOp();
 
 private:
     ImageFilterHandle m_filter = nullptr;
@@ -434,6 +437,50 @@ void TestFaceTone::endingAFilterMidPictureIsSafe()
     QCOMPARE(result, 1); // the picture in flight is finished
     QVERIFY(out.variance(1) < in.variance(1));
     m_filter = nullptr;
+}
+
+namespace {
+
+// Every filter op, called once on the given filter.
+const std::vector<std::pair<const char *, std::function<void(ImageFilterHandle)>>> &filterOps()
+{
+    static const std::vector<std::pair<const char *, std::function<void(ImageFilterHandle)>>> ops = {
+        {"ImageFilterInit", [](ImageFilterHandle) { ImageFilterUninit(ImageFilterInit(nullptr, nullptr)); }},
+        {"ImageFilterSetValue", [](ImageFilterHandle h) { const int on = 1; ImageFilterSetValue(h, 0, &on, 4); }},
+        {"ImageFilterFilterPicture",
+         [](ImageFilterHandle h) {
+             Frame in(8, 8), out(8, 8);
+             run(h, in, out, params(50, 0, 0));
+         }},
+        {"ImageFilterFree", [](ImageFilterHandle h) { ImageFilterFree(h, 0); }},
+        {"ImageFilterHandleDeviceLost", [](ImageFilterHandle h) { ImageFilterHandleDeviceLost(h, 0); }},
+        {"ImageFilterUninit", [](ImageFilterHandle h) { ImageFilterUninit(h); }},
+    };
+    return ops;
+}
+
+} // namespace
+
+void TestFaceTone::gateHoldsEveryOp_data()
+{
+    QTest::addColumn<int>("op");
+    for (int i = 0; i < int(filterOps().size()); ++i)
+        QTest::newRow(filterOps()[size_t(i)].first) << i;
+}
+
+void TestFaceTone::gateHoldsEveryOp()
+{
+    QFETCH(int, op);
+    const auto &[name, call] = filterOps()[size_t(op)];
+    QVERIFY(facetone::waitIdle(0));
+    facetone::gates().close(name);
+    std::thread caller([&, call = call] { call(m_filter); });
+    QVERIFY(facetone::gates().waitForWaiting(name, 1, 5000));
+    QVERIFY(!facetone::waitIdle(0));
+    facetone::gates().open(name);
+    QVERIFY(facetone::waitIdle(5000));
+    caller.join();
+    QCOMPARE(facetone::callLog().count(name), std::string(name) == "ImageFilterInit" ? 2 : 1);
 }
 
 QTEST_GUILESS_MAIN(TestFaceTone)

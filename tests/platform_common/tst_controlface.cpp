@@ -23,6 +23,7 @@ private slots:
     void callLogKeepsOrderAndThreads();
     void callLogKeepsOnlyTheNewest();
     void gateHoldsUntilOpened();
+    void activityCountsCallsUntilTheyReturn();
     void scriptQueueThenSticky();
     void countdownFailsTheNextCalls();
     void realsLogInTheirShortestExactForm_data();
@@ -83,6 +84,34 @@ void TestControlFace::gateHoldsUntilOpened()
     t.join();
     QVERIFY(passed);
     QCOMPARE(gates.waiting("Open"), 0);
+}
+
+void TestControlFace::activityCountsCallsUntilTheyReturn()
+{
+    Activity activity;
+    Gates gates;
+    QVERIFY(activity.waitIdle(0));
+    {
+        const Activity::Call call(activity, gates, "Free");
+        QCOMPARE(activity.inProgress(), 1);
+        QVERIFY(!activity.waitIdle(0));
+    }
+    QCOMPARE(activity.inProgress(), 0);
+
+    // A call held at its gate is in progress until it returns.
+    gates.close("Encode");
+    std::atomic<bool> returned{false};
+    std::thread t([&] {
+        const Activity::Call call(activity, gates, "Encode");
+        returned = true;
+    });
+    QVERIFY(gates.waitForWaiting("Encode", 1, 5000));
+    QCOMPARE(activity.inProgress(), 1);
+    QVERIFY(!activity.waitIdle(0));
+    gates.open("Encode");
+    QVERIFY(activity.waitIdle(5000));
+    QVERIFY(returned);
+    t.join();
 }
 
 void TestControlFace::scriptQueueThenSticky()

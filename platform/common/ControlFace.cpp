@@ -161,6 +161,20 @@ bool Activity::waitIdle(int timeoutMs) const
     return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_calls == 0; });
 }
 
+GateProbe probeGate(Gates &gates, const std::string &op, const std::function<void()> &call,
+                    const std::function<bool(int timeoutMs)> &waitIdle)
+{
+    GateProbe probe;
+    gates.close(op);
+    std::thread caller(call);
+    probe.held = gates.waitForWaiting(op, 1, 5000);
+    probe.busyWhileHeld = probe.held && !waitIdle(0);
+    gates.open(op);
+    caller.join();
+    probe.idleAfter = waitIdle(5000);
+    return probe;
+}
+
 void Countdown::set(int n)
 {
     std::lock_guard<std::mutex> lock(m_mutex);

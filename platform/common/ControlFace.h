@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -92,6 +93,19 @@ private:
     mutable std::condition_variable m_changed;
     int m_calls = 0;
 };
+
+// What became of one call made on a thread of its own while the gate of its
+// op was closed: whether the gate held it, whether the layer read as busy
+// meanwhile, and whether it read as idle once the gate opened and the call
+// returned.
+struct GateProbe
+{
+    bool held = false;
+    bool busyWhileHeld = false;
+    bool idleAfter = false;
+};
+GateProbe probeGate(Gates &gates, const std::string &op, const std::function<void()> &call,
+                    const std::function<bool(int timeoutMs)> &waitIdle);
 
 // "The next n calls fail": a count the layer takes one call at a time.
 class Countdown

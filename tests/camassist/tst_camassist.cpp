@@ -389,13 +389,20 @@ namespace {
 // Every helper op, called once on a helper of its own.
 const std::vector<std::pair<const char *, std::function<void()>>> &helperOps()
 {
+    using Use = std::function<void(IDShowHelper *)>;
+    auto onOwnHelper = [](Use use) {
+        return [use] {
+            HelperPtr h(CreateDShowInstance());
+            use(h.get());
+        };
+    };
     static const std::vector<std::pair<const char *, std::function<void()>>> ops = {
-        {"CreateDShowInstance", [] { HelperPtr h(CreateDShowInstance()); }},
-        {"Release", [] { HelperPtr h(CreateDShowInstance()); }},
-        {"GetVideoProcAmp", [] { HelperPtr h(CreateDShowInstance()); read(h.get(), VideoProcAmp, kDesk.c_str(), 0); }},
-        {"SetVideoProcAmp", [] { HelperPtr h(CreateDShowInstance()); h->SetVideoProcAmp(kDesk.c_str(), 0, 1, 2); }},
-        {"GetCameraControl", [] { HelperPtr h(CreateDShowInstance()); read(h.get(), CameraControl, kDesk.c_str(), 3); }},
-        {"SetCameraControl", [] { HelperPtr h(CreateDShowInstance()); h->SetCameraControl(kDesk.c_str(), 3, 200, 2); }},
+        {"CreateDShowInstance", onOwnHelper([](IDShowHelper *) {})},
+        {"Release", onOwnHelper([](IDShowHelper *) {})},
+        {"GetVideoProcAmp", onOwnHelper([](IDShowHelper *h) { read(h, VideoProcAmp, kDesk.c_str(), 0); })},
+        {"SetVideoProcAmp", onOwnHelper([](IDShowHelper *h) { h->SetVideoProcAmp(kDesk.c_str(), 0, 1, 2); })},
+        {"GetCameraControl", onOwnHelper([](IDShowHelper *h) { read(h, CameraControl, kDesk.c_str(), 3); })},
+        {"SetCameraControl", onOwnHelper([](IDShowHelper *h) { h->SetCameraControl(kDesk.c_str(), 3, 200, 2); })},
     };
     return ops;
 }
@@ -414,15 +421,10 @@ void TestCamAssist::gateHoldsEveryOp()
     // The camera quality dialog's calls can be held where they are made.
     QFETCH(int, op);
     const auto &[name, call] = helperOps()[size_t(op)];
-    QVERIFY(camassist::waitIdle(0));
-    camassist::gates().close(name);
-    std::thread caller(call);
-    QVERIFY(camassist::gates().waitForWaiting(name, 1, 5000));
-    QVERIFY(!camassist::waitIdle(0));
-    QCOMPARE(camassist::callLog().count(name), 0);
-    camassist::gates().open(name);
-    QVERIFY(camassist::waitIdle(5000));
-    caller.join();
+    const mvplatform::GateProbe probe = mvplatform::probeGate(camassist::gates(), name, call, camassist::waitIdle);
+    QVERIFY(probe.held);
+    QVERIFY(probe.busyWhileHeld);
+    QVERIFY(probe.idleAfter);
     QCOMPARE(camassist::callLog().count(name), 1);
 }
 

@@ -324,14 +324,12 @@ void TestChatlink::gateHoldsEveryOp()
     QFETCH(int, op);
     const auto &[name, call] = decoderOps()[size_t(op)];
     auto &control = chatlink::control();
-    QVERIFY(control.waitIdle(0));
-    control.gates().close(name);
-    std::thread caller([&, call = call] { call(m_decoder.get()); });
-    QVERIFY(control.gates().waitForWaiting(name, 1, 5000));
-    QVERIFY(!control.waitIdle(0));
-    control.gates().open(name);
-    QVERIFY(control.waitIdle(5000));
-    caller.join();
+    const mvplatform::GateProbe probe = mvplatform::probeGate(
+        control.gates(), name, [&, call = call] { call(m_decoder.get()); },
+        [&](int timeoutMs) { return control.waitIdle(timeoutMs); });
+    QVERIFY(probe.held);
+    QVERIFY(probe.busyWhileHeld);
+    QVERIFY(probe.idleAfter);
     QCOMPARE(control.log().count(name), std::string(name) == "CreateMvMessageDecoder" ? 2 : 1);
 }
 

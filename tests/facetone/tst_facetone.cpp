@@ -472,14 +472,11 @@ void TestFaceTone::gateHoldsEveryOp()
 {
     QFETCH(int, op);
     const auto &[name, call] = filterOps()[size_t(op)];
-    QVERIFY(facetone::waitIdle(0));
-    facetone::gates().close(name);
-    std::thread caller([&, call = call] { call(m_filter); });
-    QVERIFY(facetone::gates().waitForWaiting(name, 1, 5000));
-    QVERIFY(!facetone::waitIdle(0));
-    facetone::gates().open(name);
-    QVERIFY(facetone::waitIdle(5000));
-    caller.join();
+    const mvplatform::GateProbe probe = mvplatform::probeGate(
+        facetone::gates(), name, [&, call = call] { call(m_filter); }, facetone::waitIdle);
+    QVERIFY(probe.held);
+    QVERIFY(probe.busyWhileHeld);
+    QVERIFY(probe.idleAfter);
     QCOMPARE(facetone::callLog().count(name), std::string(name) == "ImageFilterInit" ? 2 : 1);
 }
 

@@ -43,6 +43,8 @@ struct State
     mvplatform::Countdown failCreates;
     int live = 0;
     mvplatform::CallLog log;
+    mvplatform::Gates gates;
+    mvplatform::Activity activity;
 };
 
 State &state()
@@ -146,6 +148,7 @@ public:
     void Release() override
     {
         State &s = state();
+        const mvplatform::Activity::Call call(s.activity, s.gates, "Release");
         {
             std::lock_guard<std::mutex> lock(s.mutex);
             --s.live;
@@ -185,6 +188,7 @@ private:
                    int *range, int *value, int *flags)
     {
         State &s = state();
+        const mvplatform::Activity::Call call(s.activity, s.gates, op);
         int result = 0;
         if (device && range && value && flags) {
             std::lock_guard<std::mutex> lock(s.mutex);
@@ -211,6 +215,7 @@ private:
                    int value, int flags)
     {
         State &s = state();
+        const mvplatform::Activity::Call call(s.activity, s.gates, op);
         int result = 0;
         if (device) {
             std::lock_guard<std::mutex> lock(s.mutex);
@@ -266,6 +271,7 @@ void reset()
     }
     s.failCreates.set(0);
     s.log.clear();
+    s.gates.openAll();
 }
 
 void setCameras(std::vector<CameraDevice> cameras)
@@ -325,12 +331,23 @@ const mvplatform::CallLog &callLog()
     return state().log;
 }
 
+mvplatform::Gates &gates()
+{
+    return state().gates;
+}
+
+bool waitIdle(int timeoutMs)
+{
+    return state().activity.waitIdle(timeoutMs);
+}
+
 } // namespace camassist
 
 IDShowHelper *CreateDShowInstance()
 {
     using namespace camassist;
     State &s = state();
+    const mvplatform::Activity::Call call(s.activity, s.gates, "CreateDShowInstance");
     IDShowHelper *helper = nullptr;
     if (!s.failCreates.take()) {
         helper = new Helper;

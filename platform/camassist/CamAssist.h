@@ -78,7 +78,8 @@ CameraDevice defaultCamera(const std::u16string &name);
 // value, flags; null for unsupported). Tables are made on first use and keep
 // what was set until reset().
 
-// Forgets the tables, cameras set by a test, scripts and the call log.
+// Forgets the tables, cameras set by a test, scripts and the call log, and
+// opens every gate.
 void reset();
 // Serves exactly these cameras, independent of the engine's list, until reset().
 void setCameras(std::vector<CameraDevice> cameras);
@@ -100,5 +101,10 @@ int liveHelpers();
 // "GetCameraControl" (device, property, result), "SetVideoProcAmp" and
 // "SetCameraControl" (device, property, value, flags, result).
 const mvplatform::CallLog &callLog();
+
+// A closed gate holds every call of its op (the names above).
+mvplatform::Gates &gates();
+// True once no call is in the helper (held ones included); false on timeout.
+bool waitIdle(int timeoutMs = 5000);
 
 } // namespace camassist

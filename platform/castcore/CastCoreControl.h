@@ -8,8 +8,9 @@
 // Integer scripts ("ints"): Init, CreateItem, CreateTextItem, AddScreenCapture,
 // AddOverlayFile, AddCustomCapture, OpenCamera, OpenPlugin and Open fail with
 // a scripted value of 0 or below (a positive one is ignored: ids come from the
-// item table); OpenAudioDevice, GetDriveIndex and OnWindowMessage answer the
-// scripted value.
+// item table), except that OpenPlugin opens any named plug-in under a scripted
+// positive id (-1 when that id was handed out before); OpenAudioDevice,
+// GetDriveIndex and OnWindowMessage answer the scripted value.
 // Boolean scripts ("bools"): CreateLiveInstance false gives a null engine;
 // IsDirectX10Usable, Start, SetCameraParams and ShowPluginConfig answer the
 // scripted value; every other boolean operation fails when scripted false.

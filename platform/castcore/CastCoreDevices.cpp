@@ -127,6 +127,10 @@ const char16_t *const *CastCorePluginHost::ListPlugins(int *count)
         *count = int(list.names.size());
     if (list.names.empty())
         return nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_state.mutex);
+        m_state.listedPlugins.insert(list.names.begin(), list.names.end());
+    }
     std::lock_guard<std::mutex> lock(m_mutex);
     m_lists.push_back(std::move(list));
     NameList &kept = m_lists.back();
@@ -138,14 +142,13 @@ const char16_t *const *CastCorePluginHost::ListPlugins(int *count)
 int CastCorePluginHost::OpenPlugin(const char16_t *name, int a, int b, int c, int d, int e)
 {
     enter("OpenPlugin", {arg(name), arg(a), arg(b), arg(c), arg(d), arg(e)});
-    if (auto f = scriptedFailure("OpenPlugin"))
-        return *f;
+    const std::optional<int> scripted = control().ints().take("OpenPlugin");
+    if (scripted && *scripted <= 0)
+        return *scripted;
     if (!name)
         return -1;
     const std::u16string n(name);
     const World world = control().world();
-    if (std::find(world.plugins.begin(), world.plugins.end(), n) == world.plugins.end())
-        return -1;
     SceneItem it;
     it.kind = KindPlugin;
     it.plugin = n;
@@ -155,6 +158,10 @@ int CastCorePluginHost::OpenPlugin(const char16_t *name, int a, int b, int c, in
     it.width = kPluginWidth;
     it.height = kPluginHeight;
     std::lock_guard<std::mutex> lock(m_state.mutex);
+    if (scripted) // the scripted id stands for the plug-in, whatever its name
+        return m_state.addItemAt(std::move(it), *scripted) ? *scripted : -1;
+    if (!m_state.pluginKnown(n, world.plugins))
+        return -1;
     return m_state.addItem(std::move(it));
 }
 

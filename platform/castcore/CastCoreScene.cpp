@@ -452,7 +452,7 @@ bool CastCoreScene::GetDisplayRect(int display, int *x, int *y, int *width, int 
 
 bool CastCoreScene::SetItemRotation(int id, float radians, int axis)
 {
-    enter("SetItemRotation", {arg(id), arg(double(radians)), arg(axis)});
+    enter("SetItemRotation", {arg(id), arg(radians), arg(axis)});
     if (axis < 0 || axis > 2)
         return false;
     return m_state.withItem(id, [&](SceneItem &it) { it.rotation[size_t(axis)] = radians; });
@@ -677,7 +677,7 @@ bool CastCoreScene::SetItemWatermark(int id, int value)
 
 bool CastCoreScene::SetItemRelativeRect(int id, float x, float y, float width, float height)
 {
-    enter("SetItemRelativeRect", {arg(id), arg(double(x)), arg(double(y)), arg(double(width)), arg(double(height))});
+    enter("SetItemRelativeRect", {arg(id), arg(x), arg(y), arg(width), arg(height)});
     return m_state.withItem(id, [&](SceneItem &it) {
         const bool had = it.hasRelativeRect;
         it.hasRelativeRect = true;
@@ -698,7 +698,7 @@ bool CastCoreScene::SetItemFlag(int id, bool flag)
 
 bool CastCoreScene::SetItemAspect(int id, float ratio, int mode)
 {
-    enter("SetItemAspect", {arg(id), arg(double(ratio)), arg(mode)});
+    enter("SetItemAspect", {arg(id), arg(ratio), arg(mode)});
     return m_state.withItem(id, [&](SceneItem &it) {
         it.aspect = ratio;
         it.aspectMode = mode;
@@ -739,9 +739,10 @@ int CastCoreScene::AddCustomCapture(ICustomCapture *capture)
         return *f;
     if (!capture)
         return -1;
+    // Asked here, not on the library thread: a callback held there (by a
+    // test, or a slow listener) must not hold up the caller, often the GUI.
     CaptureFormat format;
-    bool ok = false;
-    m_threads.runOnLibrary([&] { ok = capture->GetFormat(&format); });
+    const bool ok = capture->GetFormat(&format);
     SceneItem it;
     it.kind = KindCustomCapture;
     it.capture = capture;
@@ -839,6 +840,8 @@ bool CastCoreSceneStore::SetItemName(int id, const char *name)
     if (scriptedRefusal("SetItemName") || !name || !*name)
         return false;
     const std::string n(name);
+    if (!SceneState::nameFits(n))
+        return false;
     std::lock_guard<std::mutex> lock(m_state.mutex);
     SceneItem *it = m_state.item(id);
     if (!it || m_state.nameHeld(n, id))
@@ -941,6 +944,7 @@ int CastCoreSceneStore::Open(const char *name)
     if (e->liveId > 0 && m_state.item(e->liveId))
         return e->liveId;
     SceneItem it = e->saved;
+    const bool pluginKnown = m_state.pluginKnown(it.plugin, world.plugins);
     lock.unlock();
 
     // The source must still be there.
@@ -958,7 +962,7 @@ int CastCoreSceneStore::Open(const char *name)
             return -3;
         break;
     case KindPlugin:
-        if (std::find(world.plugins.begin(), world.plugins.end(), it.plugin) == world.plugins.end())
+        if (!pluginKnown)
             return -4;
         break;
     case KindScreenCapture:

@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cmath>
 
 namespace castcore {
@@ -27,6 +28,27 @@ int SceneState::addItem(SceneItem item)
     const int id = item.id;
     items[id] = std::move(item);
     return id;
+}
+
+bool SceneState::addItemAt(SceneItem item, int id)
+{
+    if (id < m_nextId)
+        return false;
+    m_nextId = id + 1;
+    item.id = id;
+    items[id] = std::move(item);
+    return true;
+}
+
+bool SceneState::nameFits(const std::string &name)
+{
+    return name.size() < sizeof(SceneItemRecord::name);
+}
+
+bool SceneState::pluginKnown(const std::u16string &name, const std::vector<std::u16string> &worldPlugins) const
+{
+    return listedPlugins.count(name) > 0
+        || std::find(worldPlugins.begin(), worldPlugins.end(), name) != worldPlugins.end();
 }
 
 void SceneState::eraseItem(int id)
@@ -105,7 +127,7 @@ bool SceneState::load(const std::string &p)
     }
     for (const QJsonValue &v : root.value(QStringLiteral("items")).toArray()) {
         SceneItem it = SceneItem::fromJson(v.toObject());
-        if (it.name.empty() || it.kind < 0 || entry(it.name))
+        if (it.name.empty() || !nameFits(it.name) || it.kind < 0 || entry(it.name))
             continue;
         StoreEntry e;
         e.name = it.name;

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -34,6 +35,13 @@ public:
     int canvasWidth = 0;
     int canvasHeight = 0;
     std::string path; // scene file; empty: nothing is written
+    // Plug-in names ListPlugins handed out in this run, besides the world's.
+    std::set<std::u16string> listedPlugins;
+
+    // Whether a store name fits a scene record whole: a longer one would be
+    // listed cut and could then be neither opened nor removed.
+    static bool nameFits(const std::string &name);
+    bool pluginKnown(const std::u16string &name, const std::vector<std::u16string> &worldPlugins) const;
 
     SceneItem *item(int id);
     // Runs use(item) with the table locked. False for an unknown id (or an
@@ -45,6 +53,9 @@ public:
     bool withItem(int id, int kind, Use use);
     // Gives the item the next id (1, 2, 3 ..., never reused) and keeps it.
     int addItem(SceneItem item);
+    // Keeps the item under `id` when that id was never handed out (later ids
+    // follow it); false, keeping nothing, otherwise.
+    bool addItemAt(SceneItem item, int id);
     void eraseItem(int id);
     // Places an item with a relative rect on the canvas.
     void applyRelativeRect(SceneItem &item) const;

@@ -7,6 +7,8 @@
 #include <QJsonValue>
 
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -61,17 +63,26 @@ QString qs(const std::string &s)
     return QString::fromStdString(s);
 }
 
-void logCall(const char *op, const char *text)
+// Counts the call as in progress, holds it at its gate, then logs it.
+struct Call
 {
-    chatlink::control().log().record(op, {mvplatform::toArg(text)});
-}
+    Call(const char *op, std::vector<std::string> args)
+        : inProgress(chatlink::control().activity(), chatlink::control().gates(), op)
+    {
+        chatlink::control().log().record(op, std::move(args));
+    }
+    const mvplatform::Activity::Call inProgress;
+};
 
-// Logs the call; a message of `type` is read into the record by `fill` (0),
-// anything else leaves the record alone (1).
+// A message of `type` is read into the record by `fill` (0), anything else
+// leaves the record alone (1).
 template <class Record, class Fill>
 int decode(const char *op, const char *text, int type, Record *record, Fill fill)
 {
-    logCall(op, text);
+    const Call call(op, {mvplatform::toArg(text)});
+    const std::optional<int> scripted = chatlink::control().results().take(op);
+    if (scripted && *scripted != 0)
+        return *scripted;
     QJsonObject o;
     if (!record || !parseObject(text, &o) || typeOf(o) != type)
         return 1;
@@ -84,7 +95,9 @@ class MvMessageDecoder : public IMessageDecoder
 public:
     int GetMessageType(const char *text) override
     {
-        logCall("GetMessageType", text);
+        const Call call("GetMessageType", {mvplatform::toArg(text)});
+        if (const std::optional<int> scripted = chatlink::control().results().take("GetMessageType"))
+            return *scripted;
         QJsonObject o;
         return parseObject(text, &o) ? typeOf(o) : MessageType_Invalid;
     }
@@ -142,7 +155,7 @@ public:
 
 IMessageDecoder *CreateMvMessageDecoder()
 {
-    chatlink::control().log().record("CreateMvMessageDecoder");
+    const Call call("CreateMvMessageDecoder", {});
     if (chatlink::control().takeCreateFailure())
         return nullptr;
     return new MvMessageDecoder;
@@ -196,6 +209,8 @@ void DecoderControl::reset()
 {
     m_failCreates.set(0);
     m_log.clear();
+    m_results.clear();
+    m_gates.openAll();
 }
 
 bool DecoderControl::takeCreateFailure()

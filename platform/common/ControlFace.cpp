@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <charconv>
 #include <chrono>
 
 namespace mvplatform {
@@ -129,6 +130,51 @@ bool Gates::waitForWaiting(const std::string &op, int n, int timeoutMs) const
     });
 }
 
+Activity::Call::Call(Activity &activity, Gates &gates, const std::string &op)
+    : m_activity(activity)
+{
+    {
+        std::lock_guard<std::mutex> lock(activity.m_mutex);
+        ++activity.m_calls;
+    }
+    gates.pass(op);
+}
+
+Activity::Call::~Call()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_activity.m_mutex);
+        --m_activity.m_calls;
+    }
+    m_activity.m_changed.notify_all();
+}
+
+int Activity::inProgress() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_calls;
+}
+
+bool Activity::waitIdle(int timeoutMs) const
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_calls == 0; });
+}
+
+GateProbe probeGate(Gates &gates, const std::string &op, const std::function<void()> &call,
+                    const std::function<bool(int timeoutMs)> &waitIdle)
+{
+    GateProbe probe;
+    gates.close(op);
+    std::thread caller(call);
+    probe.held = gates.waitForWaiting(op, 1, 5000);
+    probe.busyWhileHeld = probe.held && !waitIdle(0);
+    gates.open(op);
+    caller.join();
+    probe.idleAfter = waitIdle(5000);
+    return probe;
+}
+
 void Countdown::set(int n)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -151,6 +197,19 @@ std::string toArg(const std::u16string &s)
     return QString::fromUtf16(s.data(), int(s.size())).toStdString();
 }
 std::string toArg(bool b) { return b ? "true" : "false"; }
-std::string toArg(double d) { return QString::number(d).toStdString(); }
+namespace {
+
+template <class Real>
+std::string shortest(Real v)
+{
+    char buffer[64];
+    const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, v);
+    return std::string(buffer, r.ptr);
+}
+
+} // namespace
+
+std::string toArg(double d) { return shortest(d); }
+std::string toArg(float f) { return shortest(f); }
 
 } // namespace mvplatform

@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -63,6 +64,48 @@ private:
     std::map<std::string, bool> m_closed;
     std::map<std::string, int> m_waiting;
 };
+
+// Calls in progress in a layer that has no thread of its own, where idle
+// means that every call that entered the layer has returned, those held at
+// a gate included.
+class Activity
+{
+public:
+    // One call, counted from its start (before its gate) to its return.
+    class Call
+    {
+    public:
+        Call(Activity &activity, Gates &gates, const std::string &op);
+        ~Call();
+        Call(const Call &) = delete;
+        Call &operator=(const Call &) = delete;
+
+    private:
+        Activity &m_activity;
+    };
+
+    int inProgress() const;
+    // True once no call is in progress; false on timeout.
+    bool waitIdle(int timeoutMs) const;
+
+private:
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    int m_calls = 0;
+};
+
+// What became of one call made on a thread of its own while the gate of its
+// op was closed: whether the gate held it, whether the layer read as busy
+// meanwhile, and whether it read as idle once the gate opened and the call
+// returned.
+struct GateProbe
+{
+    bool held = false;
+    bool busyWhileHeld = false;
+    bool idleAfter = false;
+};
+GateProbe probeGate(Gates &gates, const std::string &op, const std::function<void()> &call,
+                    const std::function<bool(int timeoutMs)> &waitIdle);
 
 // "The next n calls fail": a count the layer takes one call at a time.
 class Countdown
@@ -136,7 +179,10 @@ std::string toArg(const std::string &s);
 std::string toArg(const char *s);
 std::string toArg(const std::u16string &s);
 std::string toArg(bool b);
+// Floating values in their shortest form that reads back as the same value,
+// so two values that differ never log alike.
 std::string toArg(double d);
+std::string toArg(float f);
 template <class T>
 std::string toArg(T v)
 {

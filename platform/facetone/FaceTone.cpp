@@ -39,6 +39,7 @@ struct State
     mvplatform::Script<int> results;
     mvplatform::CallLog log;
     mvplatform::Gates gates;
+    mvplatform::Activity activity;
 };
 
 State &state()
@@ -184,6 +185,11 @@ mvplatform::Gates &gates()
     return state().gates;
 }
 
+bool waitIdle(int timeoutMs)
+{
+    return state().activity.waitIdle(timeoutMs);
+}
+
 const mvplatform::CallLog &callLog()
 {
     return state().log;
@@ -197,7 +203,7 @@ using mvplatform::toArg;
 ImageFilterHandle ImageFilterInit(void *device, void *context)
 {
     auto &s = facetone::state();
-    s.gates.pass("ImageFilterInit");
+    const mvplatform::Activity::Call call(s.activity, s.gates, "ImageFilterInit");
     ImageFilterHandle handle = nullptr;
     if (!s.failInits.take()) {
         auto f = std::make_shared<FaceToneFilter>();
@@ -216,6 +222,7 @@ ImageFilterHandle ImageFilterInit(void *device, void *context)
 int ImageFilterSetValue(ImageFilterHandle filter, int id, const void *value, int size)
 {
     auto &s = facetone::state();
+    const mvplatform::Activity::Call call(s.activity, s.gates, "ImageFilterSetValue");
     const auto f = facetone::find(filter);
     int result = 0;
     std::string valueArg = "-";
@@ -237,8 +244,10 @@ int ImageFilterFilterPicture(ImageFilterHandle filter, const PicturePlane *sourc
                              const FilterParams *params, PicturePlane *destination)
 {
     auto &s = facetone::state();
+    // Found before the gate: a filter ended while its picture is held stays
+    // alive for that picture.
     const auto f = facetone::find(filter);
-    s.gates.pass("ImageFilterFilterPicture");
+    const mvplatform::Activity::Call call(s.activity, s.gates, "ImageFilterFilterPicture");
 
     std::vector<std::string> args{handleArg(filter)};
     auto planeArgs = [&](const PicturePlane *p, bool withPitch) {
@@ -250,9 +259,9 @@ int ImageFilterFilterPicture(ImageFilterHandle filter, const PicturePlane *sourc
     };
     planeArgs(source, true);
     if (params) {
-        for (const std::string &a : {toArg(params->reserved), toArg(params->size), toArg(double(params->smoothing)),
-                                     toArg(double(params->colourTemperature)), toArg(double(params->range)),
-                                     toArg(double(params->whitening)), toArg(params->enabled)})
+        for (const std::string &a : {toArg(params->reserved), toArg(params->size), toArg(params->smoothing),
+                                     toArg(params->colourTemperature), toArg(params->range),
+                                     toArg(params->whitening), toArg(params->enabled)})
             args.push_back(a);
     } else {
         args.insert(args.end(), 7, "-");
@@ -274,19 +283,24 @@ int ImageFilterFilterPicture(ImageFilterHandle filter, const PicturePlane *sourc
 
 void ImageFilterFree(ImageFilterHandle filter, std::uintptr_t b)
 {
+    auto &s = facetone::state();
+    const mvplatform::Activity::Call call(s.activity, s.gates, "ImageFilterFree");
     facetone::dropWork(filter);
-    facetone::state().log.record("ImageFilterFree", {handleArg(filter), toArg(b)});
+    s.log.record("ImageFilterFree", {handleArg(filter), toArg(b)});
 }
 
 void ImageFilterHandleDeviceLost(ImageFilterHandle filter, std::uintptr_t a)
 {
+    auto &s = facetone::state();
+    const mvplatform::Activity::Call call(s.activity, s.gates, "ImageFilterHandleDeviceLost");
     facetone::dropWork(filter);
-    facetone::state().log.record("ImageFilterHandleDeviceLost", {handleArg(filter), toArg(a)});
+    s.log.record("ImageFilterHandleDeviceLost", {handleArg(filter), toArg(a)});
 }
 
 void ImageFilterUninit(ImageFilterHandle filter)
 {
     auto &s = facetone::state();
+    const mvplatform::Activity::Call call(s.activity, s.gates, "ImageFilterUninit");
     std::shared_ptr<FaceToneFilter> ended;
     std::string arg;
     {

@@ -53,8 +53,8 @@ void ImageFilterUninit(ImageFilterHandle filter);
 // Test face of the beauty filter.
 namespace facetone {
 
-// Forgets scripts, gates and the call log. Filters still held by their
-// owners stay alive and counted.
+// Forgets scripts and the call log and opens every gate. Filters still held
+// by their owners stay alive and counted.
 void reset();
 // The next n calls of ImageFilterInit return null.
 void failNextInits(int n);
@@ -69,8 +69,10 @@ std::optional<int> value(ImageFilterHandle filter, int id);
 // "unknown" for a handle that is not (or no longer) live.
 std::string handleArg(ImageFilterHandle filter);
 
-// Gates "ImageFilterInit" and "ImageFilterFilterPicture" hold those calls.
+// A closed gate holds every call of its op (the names below).
 mvplatform::Gates &gates();
+// True once no call is in the filter (held ones included); false on timeout.
+bool waitIdle(int timeoutMs = 5000);
 
 // Ops and their args:
 //   "ImageFilterInit": device, context (as hex), result handle

@@ -29,6 +29,8 @@ struct State
 {
     std::mutex mutex;
     mvplatform::CallLog log;
+    mvplatform::Gates gates;
+    mvplatform::Activity activity;
     mvplatform::Script<Forced> forced;
     std::set<const QrCodeMatrix *> live;
     int encodes = 0;
@@ -81,6 +83,7 @@ OwnedMatrix *encode(const char *text, int version, int level, int mode, int case
 QrCodeMatrix *encodeQrText(const char *text, int version, int level, int mode, int caseSensitive)
 {
     State &s = state();
+    const mvplatform::Activity::Call call(s.activity, s.gates, "encodeQrText");
     s.log.record("encodeQrText", {mvplatform::toArg(text), mvplatform::toArg(version),
                                   mvplatform::toArg(level), mvplatform::toArg(mode),
                                   mvplatform::toArg(caseSensitive)});
@@ -102,6 +105,7 @@ QrCodeMatrix *encodeQrText(const char *text, int version, int level, int mode, i
 void freeQrMatrix(QrCodeMatrix *matrix)
 {
     State &s = state();
+    const mvplatform::Activity::Call call(s.activity, s.gates, "freeQrMatrix");
     bool known = false;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
@@ -125,6 +129,7 @@ void reset()
     State &s = state();
     s.forced.clear();
     s.log.clear();
+    s.gates.openAll();
     std::lock_guard<std::mutex> lock(s.mutex);
     // Matrices still out stay valid for their holders; only the counts restart.
     s.encodes = 0;
@@ -162,6 +167,16 @@ int liveMatrices()
 const mvplatform::CallLog &callLog()
 {
     return state().log;
+}
+
+mvplatform::Gates &gates()
+{
+    return state().gates;
+}
+
+bool waitIdle(int timeoutMs)
+{
+    return state().activity.waitIdle(timeoutMs);
 }
 
 } // namespace qrmark

@@ -28,7 +28,7 @@ void freeQrMatrix(QrCodeMatrix *matrix);
 // Test face of the encoder.
 namespace qrmark {
 
-// Forgets forced results, counts and the call log.
+// Forgets forced results, counts and the call log, and opens every gate.
 void reset();
 
 // The next encode returns this matrix (copied; missing module bytes are
@@ -45,5 +45,10 @@ int liveMatrices();  // handed out and not yet freed
 // "encodeQrText" (text, version, level, mode, caseSensitive) and
 // "freeQrMatrix" (freed or ignored).
 const mvplatform::CallLog &callLog();
+
+// Gates "encodeQrText" and "freeQrMatrix" hold those calls.
+mvplatform::Gates &gates();
+// True once no call is in the encoder (held ones included); false on timeout.
+bool waitIdle(int timeoutMs = 5000);
 
 } // namespace qrmark

@@ -114,6 +114,8 @@ private slots:
     void qrPollByWorld();
     void qrFailureKeepsSession();
     void accountQueries();
+    void nickNameCutOnWholeCharacter_data();
+    void nickNameCutOnWholeCharacter();
     void openLiveByWorld();
     void openLiveFailures_data();
     void openLiveFailures();
@@ -400,18 +402,41 @@ void TestAuthport::accountQueries()
     QCOMPARE(uid, 5);
     QCOMPARE(m_service->GetUserId(&uid), 0);
     QCOMPARE(uid, 10001);
+}
 
-    // A long nickname is cut on a whole character within the buffer.
+void TestAuthport::nickNameCutOnWholeCharacter_data()
+{
+    // The buffer is 1024 bytes: at most 1023 bytes of text and a terminator.
+    QTest::addColumn<QByteArray>("nick");
+    QTest::addColumn<int>("keptBytes");
+    const QByteArray two("\xC3\xA9");              // é
+    const QByteArray three("\xE6\x91\xA9");         // 摩
+    const QByteArray four("\xF0\x9F\x98\x80");     // 😀
+    QTest::newRow("2-byte after 1") << QByteArray(1022, 'a') + two.repeated(8) << 1022;
+    QTest::newRow("3-byte after 1") << QByteArray(1022, 'a') + three.repeated(8) << 1022;
+    QTest::newRow("3-byte after 2") << QByteArray(1021, 'a') + three.repeated(8) << 1021;
+    QTest::newRow("3-byte ends on 1023") << QByteArray(1020, 'a') + three.repeated(8) << 1023;
+    QTest::newRow("4-byte after 1") << QByteArray(1022, 'a') + four.repeated(8) << 1022;
+    QTest::newRow("4-byte after 2") << QByteArray(1021, 'a') + four.repeated(8) << 1021;
+    QTest::newRow("4-byte after 3") << QByteArray(1020, 'a') + four.repeated(8) << 1020;
+    QTest::newRow("4-byte ends on 1023") << QByteArray(1019, 'a') + four.repeated(8) << 1023;
+    // 102 rounds of 10 bytes, then a 4-byte character that does not fit.
+    QTest::newRow("mixed widths") << (four + three + two + QByteArray("a")).repeated(110) << 1020;
+    QTest::newRow("short") << three + two + four + QByteArray("a") << 10;
+}
+
+void TestAuthport::nickNameCutOnWholeCharacter()
+{
+    QFETCH(QByteArray, nick);
+    QFETCH(int, keptBytes);
     World w = control().world();
-    w.accounts.front().nick = QString(700, QChar(0x6469)).toStdString(); // 2100 bytes
+    w.accounts.front().nick = nick.toStdString();
     control().setWorld(w);
     signIn();
-    std::memset(nick, 'x', sizeof nick);
-    QCOMPARE(m_service->GetNickName(nick), 0);
-    const size_t len = std::strlen(nick);
-    QVERIFY(len < size_t(INetService::kNickNameSize));
-    QCOMPARE(len % 3, size_t(0));
-    QCOMPARE(QString::fromUtf8(nick), QString(int(len / 3), QChar(0x6469)));
+    char buffer[INetService::kNickNameSize];
+    std::memset(buffer, 'x', sizeof buffer);
+    QCOMPARE(m_service->GetNickName(buffer), 0);
+    QCOMPARE(QByteArray(buffer), nick.left(keptBytes));
 }
 
 void TestAuthport::openLiveByWorld()

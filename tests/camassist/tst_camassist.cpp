@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
+#include <thread>
 
 using camassist::CameraControl;
 using camassist::CameraDevice;
@@ -85,6 +87,8 @@ private slots:
     void followsTheEngineCameras();
     void worldFileCameras();
     void createCanBeSteeredToNull();
+    void gateHoldsEveryOp_data();
+    void gateHoldsEveryOp();
 
 private:
     std::unique_ptr<testsupport::TempEnvironment> m_env;
@@ -378,6 +382,50 @@ void TestCamAssist::createCanBeSteeredToNull()
              (std::vector<std::string>{"CreateDShowInstance", "CreateDShowInstance", "CreateDShowInstance",
                                        "CreateDShowInstance", "Release", "Release"}));
     QCOMPARE(camassist::callLog().of("CreateDShowInstance")[1].args.front(), std::string("null"));
+}
+
+namespace {
+
+// Every helper op, called once on a helper of its own.
+const std::vector<std::pair<const char *, std::function<void()>>> &helperOps()
+{
+    using Use = std::function<void(IDShowHelper *)>;
+    auto onOwnHelper = [](Use use) {
+        return [use] {
+            HelperPtr h(CreateDShowInstance());
+            use(h.get());
+        };
+    };
+    static const std::vector<std::pair<const char *, std::function<void()>>> ops = {
+        {"CreateDShowInstance", onOwnHelper([](IDShowHelper *) {})},
+        {"Release", onOwnHelper([](IDShowHelper *) {})},
+        {"GetVideoProcAmp", onOwnHelper([](IDShowHelper *h) { read(h, VideoProcAmp, kDesk.c_str(), 0); })},
+        {"SetVideoProcAmp", onOwnHelper([](IDShowHelper *h) { h->SetVideoProcAmp(kDesk.c_str(), 0, 1, 2); })},
+        {"GetCameraControl", onOwnHelper([](IDShowHelper *h) { read(h, CameraControl, kDesk.c_str(), 3); })},
+        {"SetCameraControl", onOwnHelper([](IDShowHelper *h) { h->SetCameraControl(kDesk.c_str(), 3, 200, 2); })},
+    };
+    return ops;
+}
+
+} // namespace
+
+void TestCamAssist::gateHoldsEveryOp_data()
+{
+    QTest::addColumn<int>("op");
+    for (int i = 0; i < int(helperOps().size()); ++i)
+        QTest::newRow(helperOps()[size_t(i)].first) << i;
+}
+
+void TestCamAssist::gateHoldsEveryOp()
+{
+    // The camera quality dialog's calls can be held where they are made.
+    QFETCH(int, op);
+    const auto &[name, call] = helperOps()[size_t(op)];
+    const mvplatform::GateProbe probe = mvplatform::probeGate(camassist::gates(), name, call, camassist::waitIdle);
+    QVERIFY(probe.held);
+    QVERIFY(probe.busyWhileHeld);
+    QVERIFY(probe.idleAfter);
+    QCOMPARE(camassist::callLog().count(name), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCamAssist)

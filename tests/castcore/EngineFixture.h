@@ -48,7 +48,7 @@ public:
     {
         calls.record("OnPaintOverlay", {painter ? "set" : "null"});
     }
-    void OnKbps(float kbps) override { calls.record("OnKbps", {mvplatform::toArg(double(kbps))}); }
+    void OnKbps(float kbps) override { calls.record("OnKbps", {mvplatform::toArg(kbps)}); }
     void OnSystemPerformance(int cpu, int mem) override
     {
         calls.record("OnSystemPerformance", {std::to_string(cpu), std::to_string(mem)});
@@ -56,7 +56,7 @@ public:
     void OnFrameDropped(int64_t total, int middle, float percent) override
     {
         calls.record("OnFrameDropped",
-                     {std::to_string(total), std::to_string(middle), mvplatform::toArg(double(percent))});
+                     {std::to_string(total), std::to_string(middle), mvplatform::toArg(percent)});
     }
 };
 

@@ -20,6 +20,7 @@ private slots:
     void currentDeviceScripted();
     void recorderStartScripted();
     void pluginsListedAndOpenedAsItems();
+    void pluginOpenedByListedNameAndScriptedId();
     void pluginRoomCallsRecorded();
     void settingsKeptInOrder();
     void renderDeviceAndSystemInfo();
@@ -198,6 +199,47 @@ void TestEngineDevices::pluginsListedAndOpenedAsItems()
     QVERIFY(!host->ShowPluginConfig(f.scene()->CreateItem(pic.c_str(), 0, 0, 100, 100), &info));
     control().bools().push("ShowPluginConfig", false);
     QVERIFY(!host->ShowPluginConfig(id, &info));
+}
+
+void TestEngineDevices::pluginOpenedByListedNameAndScriptedId()
+{
+    EngineFixture f;
+    QVERIFY(f.store()->OpenFile("scene", f.scenePath().c_str()));
+    IPluginHost *host = f.engine->GetPluginHost();
+    int x, y, w, h;
+
+    // A name only a scripted list handed out opens like an installed one.
+    control().pluginLists().push("ListPlugins", {u"点歌插件"});
+    int count = 0;
+    QVERIFY(host->ListPlugins(&count) != nullptr);
+    QCOMPARE(count, 1);
+    const int listed = host->OpenPlugin(u"点歌插件", 0, 0, 0, 0, 0);
+    QCOMPARE(listed, 1);
+    QCOMPARE(f.store()->Kind(listed), int(KindPlugin));
+    QVERIFY(host->OpenPlugin(u"从未列出", 0, 0, 0, 0, 0) < 1);
+
+    // A scripted id is the id the plug-in item gets; later ids follow it.
+    control().ints().push("OpenPlugin", 42);
+    QCOMPARE(host->OpenPlugin(u"弹幕助手", 0, 0, 0, 0, 0), 42);
+    QCOMPARE(f.store()->Kind(42), int(KindPlugin));
+    QVERIFY(f.scene()->GetItemSourceRect(42, &x, &y, &w, &h));
+    QCOMPARE(QSize(w, h), QSize(kPluginWidth, kPluginHeight));
+    QCOMPARE(host->OpenPlugin(u"弹幕助手", 0, 0, 0, 0, 0), 43);
+    // An id handed out before is never given to a second item.
+    control().ints().push("OpenPlugin", 42);
+    const int items = int(f.ours()->itemIds().size());
+    QCOMPARE(host->OpenPlugin(u"歌名插件", 0, 0, 0, 0, 0), -1);
+    QCOMPARE(int(f.ours()->itemIds().size()), items);
+
+    // The listed plug-in, saved, opens again in a run that lists it.
+    QVERIFY(f.store()->SetItemName(listed, "plugin_1"));
+    f.scene()->Shutdown();
+    std::unique_ptr<ILiveEngine> second(CreateLiveInstance(&f.listener, 3, 0, 0, 0, 2));
+    ISceneStore *store = second->GetSceneStore();
+    QVERIFY(store->OpenFile("scene", f.scenePath().c_str()));
+    control().pluginLists().push("ListPlugins", {u"点歌插件"});
+    QVERIFY(second->GetPluginHost()->ListPlugins(&count) != nullptr);
+    QCOMPARE(store->Kind(store->Open("plugin_1")), int(KindPlugin));
 }
 
 void TestEngineDevices::pluginRoomCallsRecorded()

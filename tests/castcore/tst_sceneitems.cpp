@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <future>
 #include <memory>
 #include <numeric>
 #include <thread>
@@ -31,6 +32,7 @@ private slots:
     void cameraFormatsAndParams();
     void screenCaptureAndOverlayItems();
     void customCaptureSizeFromFormat();
+    void customCaptureAddedWhileLibraryCallbackHeld();
     void itemSettingsStoredVerbatim();
 };
 
@@ -395,6 +397,10 @@ void TestSceneItems::relativeRectFollowsCanvas()
     const int id = f.scene()->AddCustomCapture(&capture);
     QVERIFY(id > 0);
     QVERIFY(f.scene()->SetItemRelativeRect(id, 20.0f / 1216, 20.0f / 684, 56.0f / 1216, 35.0f / 684));
+    // Logged so that each value reads back exactly.
+    QCOMPARE(control().log().last("SetItemRelativeRect")->args,
+             (std::vector<std::string>{std::to_string(id), "0.016447369", "0.029239766", "0.04605263",
+                                       "0.05116959"}));
     int x, y, w, h;
     QVERIFY(f.scene()->GetItemRect(id, &x, &y, &w, &h));
     QCOMPARE(QRect(x, y, w, h), QRect(20, 20, 56, 35));
@@ -533,14 +539,37 @@ void TestSceneItems::customCaptureSizeFromFormat()
     int x, y, w, h;
     QVERIFY(f.scene()->GetItemSourceRect(id, &x, &y, &w, &h));
     QCOMPARE(QSize(w, h), QSize(56, 35));
-    // The engine asks its capture sources on its own threads.
-    QCOMPARE(capture.calls.last("GetFormat")->thread, f.ours()->libraryThread());
+    // The format is asked for at once, on the caller's thread; frames on
+    // the engine's video thread.
+    QCOMPARE(capture.calls.last("GetFormat")->thread, std::this_thread::get_id());
 
     std::vector<uint8_t> frame;
     QVERIFY(f.ours()->pullCaptureFrame(id, &frame));
     QCOMPARE(frame, capture.pixels);
     QCOMPARE(capture.calls.last("GetFrame")->thread, f.ours()->videoThread());
     QVERIFY(f.scene()->AddCustomCapture(nullptr) < 0);
+}
+
+void TestSceneItems::customCaptureAddedWhileLibraryCallbackHeld()
+{
+    EngineFixture f;
+    FixedCapture capture;
+    control().gates().close("OnVideoFps");
+    f.ours()->fireVideoFps(30);
+    QVERIFY(control().gates().waitForWaiting("OnVideoFps", 1, 5000));
+
+    std::promise<int> added;
+    std::future<int> id = added.get_future();
+    std::thread caller([&] { added.set_value(f.scene()->AddCustomCapture(&capture)); });
+    const bool returned = id.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    control().gates().open("OnVideoFps");
+    caller.join();
+    QVERIFY(returned);
+    const int item = id.get();
+    QVERIFY(item > 0);
+    int x, y, w, h;
+    QVERIFY(f.scene()->GetItemSourceRect(item, &x, &y, &w, &h));
+    QCOMPARE(QSize(w, h), QSize(56, 35));
 }
 
 void TestSceneItems::itemSettingsStoredVerbatim()

@@ -37,11 +37,15 @@ class TestSceneStore : public QObject
 private slots:
     void namesKeptAndRenamed();
     void openIsIdempotent();
+    void savedNamesHeldBeforeOpen();
     void savedSceneRestoredInNewEngine();
     void fillRecordLayout();
     void openFailsWhenSourceGoneOrScripted();
     void twoSavedCamerasBothListed();
     void unreadableSceneFileKeptAside();
+    void namesMustFitTheRecord_data();
+    void namesMustFitTheRecord();
+    void overlongSavedNameSkipped();
 };
 
 void TestSceneStore::namesKeptAndRenamed()
@@ -101,6 +105,27 @@ void TestSceneStore::openIsIdempotent()
     QCOMPARE(int(static_cast<CastCoreEngine *>(second.get())->itemIds().size()), 1);
     QCOMPARE(store->Count(), 1);
     QVERIFY(store->Open("no such item") < 0);
+}
+
+void TestSceneStore::savedNamesHeldBeforeOpen()
+{
+    EngineFixture f;
+    QVERIFY(f.store()->OpenFile("scene", f.scenePath().c_str()));
+    const std::string pic = f.picture(QStringLiteral("p.png"), 8, 8);
+    QVERIFY(f.store()->SetItemName(f.scene()->CreateItem(pic.c_str(), 0, 0, 100, 100), "image_1"));
+    f.scene()->Shutdown();
+
+    // In a new run the saved record holds its name before anything opens it,
+    // so a new item cannot take it over.
+    std::unique_ptr<ILiveEngine> second(CreateLiveInstance(&f.listener, 3, 0, 0, 0, 2));
+    ISceneStore *store = second->GetSceneStore();
+    QVERIFY(store->OpenFile("scene", f.scenePath().c_str()));
+    QVERIFY(!store->IsNameFree("image_1"));
+    QVERIFY(store->IsNameFree("image_2"));
+    const int fresh = second->GetScene()->CreateItem(pic.c_str(), 0, 0, 100, 100);
+    QVERIFY(!store->SetItemName(fresh, "image_1"));
+    QVERIFY(store->Remove("image_1"));
+    QVERIFY(store->IsNameFree("image_1"));
 }
 
 void TestSceneStore::savedSceneRestoredInNewEngine()
@@ -304,6 +329,68 @@ void TestSceneStore::unreadableSceneFileKeptAside()
     std::unique_ptr<ILiveEngine> second(CreateLiveInstance(&f.listener, 3, 0, 0, 0, 2));
     QVERIFY(second->GetSceneStore()->OpenFile("scene", f.scenePath().c_str()));
     QCOMPARE(second->GetSceneStore()->Count(), 1);
+}
+
+void TestSceneStore::namesMustFitTheRecord_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("255 bytes") << QByteArray(255, 'n') << true;
+    QTest::newRow("256 bytes") << QByteArray(256, 'n') << false;
+    QTest::newRow("300 bytes") << QByteArray(300, 'n') << false;
+    // 85 and 86 three-byte characters: 255 and 258 bytes.
+    QTest::newRow("255 bytes of UTF-8") << QStringLiteral("图").repeated(85).toUtf8() << true;
+    QTest::newRow("258 bytes of UTF-8") << QStringLiteral("图").repeated(86).toUtf8() << false;
+}
+
+void TestSceneStore::namesMustFitTheRecord()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(bool, kept);
+    EngineFixture f;
+    QVERIFY(f.store()->OpenFile("scene", f.scenePath().c_str()));
+    const std::string pic = f.picture(QStringLiteral("p.png"), 8, 8);
+    const int id = f.scene()->CreateItem(pic.c_str(), 0, 0, 100, 100);
+    QCOMPARE(f.store()->SetItemName(id, name.constData()), kept);
+    QCOMPARE(f.store()->IsNameFree(name.constData()), !kept);
+    f.scene()->Shutdown();
+
+    // What is kept is listed whole, and a new run opens and removes it by
+    // the listed name.
+    std::unique_ptr<ILiveEngine> second(CreateLiveInstance(&f.listener, 3, 0, 0, 0, 2));
+    ISceneStore *store = second->GetSceneStore();
+    QVERIFY(store->OpenFile("scene", f.scenePath().c_str()));
+    const std::vector<std::string> listed = names(store);
+    QCOMPARE(int(listed.size()), kept ? 1 : 0);
+    if (!kept)
+        return;
+    QCOMPARE(QByteArray::fromStdString(listed.front()), name);
+    QVERIFY(store->Open(listed.front().c_str()) > 0);
+    QVERIFY(store->Remove(listed.front().c_str()));
+    QCOMPARE(store->Count(), 0);
+}
+
+void TestSceneStore::overlongSavedNameSkipped()
+{
+    EngineFixture f;
+    QVERIFY(f.store()->OpenFile("scene", f.scenePath().c_str()));
+    TextRecord text(u"abc");
+    QVERIFY(f.store()->SetItemName(f.scene()->CreateTextItem(&text.info, 1, 1), "text_1"));
+    QVERIFY(f.store()->SetItemName(f.scene()->CreateTextItem(&text.info, 1, 1), "text_2"));
+    f.scene()->Shutdown();
+
+    // A hand-edited file gives one item a name no record can hold.
+    QFile file(QString::fromStdString(f.scenePath()));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    file.close();
+    QVERIFY(bytes.contains("\"text_1\""));
+    bytes.replace("\"text_1\"", "\"" + QByteArray(256, 'n') + "\"");
+    QVERIFY(writeFile(file.fileName(), bytes));
+
+    std::unique_ptr<ILiveEngine> second(CreateLiveInstance(&f.listener, 3, 0, 0, 0, 2));
+    QVERIFY(second->GetSceneStore()->OpenFile("scene", f.scenePath().c_str()));
+    QCOMPARE(names(second->GetSceneStore()), (std::vector<std::string>{"text_2"}));
 }
 
 std::unique_ptr<QObject> makeSceneStoreTest()

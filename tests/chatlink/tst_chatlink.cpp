@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -25,6 +26,9 @@ private slots:
     void wrongFieldTypesReadAsEmpty();
     void creationCanFail();
     void decodesFromSeveralThreads();
+    void scriptedAnswers();
+    void gateHoldsEveryOp_data();
+    void gateHoldsEveryOp();
 
 private:
     std::unique_ptr<IMessageDecoder> m_decoder;
@@ -257,6 +261,76 @@ void TestChatlink::decodesFromSeveralThreads()
     for (auto &th : threads)
         th.join();
     QCOMPARE(wrong.load(), 0);
+}
+
+void TestChatlink::scriptedAnswers()
+{
+    const std::string chat = chatlink::encodeChat({77, "张三", "你好", 3});
+    auto &results = chatlink::control().results();
+    results.push("GetMessageType", 14);
+    QCOMPARE(m_decoder->GetMessageType(chat.c_str()), 14);
+    QCOMPARE(m_decoder->GetMessageType(chat.c_str()), 2); // one call only
+
+    // A scripted failure leaves the record alone; a scripted 0 lets the text decide.
+    ChatRecord r;
+    r.nickname = "untouched";
+    results.push("DecodeChat", 5);
+    QCOMPARE(m_decoder->DecodeChat(chat.c_str(), &r), 5);
+    QCOMPARE(r.nickname, std::string("untouched"));
+    results.push("DecodeChat", 0);
+    QCOMPARE(m_decoder->DecodeChat("not a message", &r), 1);
+    QCOMPARE(r.nickname, std::string("untouched"));
+    QCOMPARE(m_decoder->DecodeChat(chat.c_str(), &r), 0);
+    QCOMPARE(r.nickname, std::string("张三"));
+
+    // Scripts are per op.
+    results.push("DecodeGift", 9);
+    BlacklistRecord b;
+    QCOMPARE(m_decoder->DecodeBlacklist(chatlink::encodeBlacklist({0, 77}).c_str(), &b), 0);
+    QCOMPARE(b.userId, 77);
+    chatlink::control().reset();
+    GiftRecord g;
+    QCOMPARE(m_decoder->DecodeGift(chatlink::encodeGift({1, 77, "张三", 1}).c_str(), &g), 0);
+}
+
+namespace {
+
+// Every decoder op, called once.
+const std::vector<std::pair<const char *, std::function<void(IMessageDecoder *)>>> &decoderOps()
+{
+    static const std::vector<std::pair<const char *, std::function<void(IMessageDecoder *)>>> ops = {
+        {"CreateMvMessageDecoder", [](IMessageDecoder *) { delete CreateMvMessageDecoder(); }},
+        {"GetMessageType", [](IMessageDecoder *d) { d->GetMessageType("{}"); }},
+        {"DecodeChat", [](IMessageDecoder *d) { ChatRecord r; d->DecodeChat("{}", &r); }},
+        {"DecodeGift", [](IMessageDecoder *d) { GiftRecord r; d->DecodeGift("{}", &r); }},
+        {"DecodeEffect", [](IMessageDecoder *d) { EffectRecord r; d->DecodeEffect("{}", &r); }},
+        {"DecodeMonthlyTicket", [](IMessageDecoder *d) { MonthlyTicketRecord r; d->DecodeMonthlyTicket("{}", &r); }},
+        {"DecodeBlacklist", [](IMessageDecoder *d) { BlacklistRecord r; d->DecodeBlacklist("{}", &r); }},
+    };
+    return ops;
+}
+
+} // namespace
+
+void TestChatlink::gateHoldsEveryOp_data()
+{
+    QTest::addColumn<int>("op");
+    for (int i = 0; i < int(decoderOps().size()); ++i)
+        QTest::newRow(decoderOps()[size_t(i)].first) << i;
+}
+
+void TestChatlink::gateHoldsEveryOp()
+{
+    QFETCH(int, op);
+    const auto &[name, call] = decoderOps()[size_t(op)];
+    auto &control = chatlink::control();
+    const mvplatform::GateProbe probe = mvplatform::probeGate(
+        control.gates(), name, [&, call = call] { call(m_decoder.get()); },
+        [&](int timeoutMs) { return control.waitIdle(timeoutMs); });
+    QVERIFY(probe.held);
+    QVERIFY(probe.busyWhileHeld);
+    QVERIFY(probe.idleAfter);
+    QCOMPARE(control.log().count(name), std::string(name) == "CreateMvMessageDecoder" ? 2 : 1);
 }
 
 QTEST_GUILESS_MAIN(TestChatlink)

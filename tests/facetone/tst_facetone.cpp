@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -122,6 +123,8 @@ private slots:
     void scriptedResultLeavesPicture();
     void initScriptingAndHandleCount();
     void endingAFilterMidPictureIsSafe();
+    void gateHoldsEveryOp_data();
+    void gateHoldsEveryOp();
 
 private:
     ImageFilterHandle m_filter = nullptr;
@@ -374,6 +377,13 @@ void TestFaceTone::logsTheCallersArguments()
     QCOMPARE(log.of("ImageFilterHandleDeviceLost")[0].args, (std::vector<std::string>{self, "3"}));
     QCOMPARE(log.of("ImageFilterHandleDeviceLost")[1].args, (std::vector<std::string>{"null", "4"}));
 
+    // Levels log so that each reads back exactly.
+    const FilterParams fine{0, 28, 0.016447369f, 0.30000004f, 10.f, 0.1f, 1};
+    QCOMPARE(run(m_filter, in, out, fine), 1);
+    const std::vector<std::string> args = log.last("ImageFilterFilterPicture")->args;
+    QCOMPARE(std::vector<std::string>(args.begin() + 7, args.begin() + 11),
+             (std::vector<std::string>{"0.016447369", "0.30000004", "10", "0.1"}));
+
     // Free only drops per-frame buffers: the filter keeps working.
     QCOMPARE(run(m_filter, in, out, params(40, 0, 0)), 1);
 }
@@ -427,6 +437,47 @@ void TestFaceTone::endingAFilterMidPictureIsSafe()
     QCOMPARE(result, 1); // the picture in flight is finished
     QVERIFY(out.variance(1) < in.variance(1));
     m_filter = nullptr;
+}
+
+namespace {
+
+// Every filter op, called once on the given filter.
+const std::vector<std::pair<const char *, std::function<void(ImageFilterHandle)>>> &filterOps()
+{
+    static const std::vector<std::pair<const char *, std::function<void(ImageFilterHandle)>>> ops = {
+        {"ImageFilterInit", [](ImageFilterHandle) { ImageFilterUninit(ImageFilterInit(nullptr, nullptr)); }},
+        {"ImageFilterSetValue", [](ImageFilterHandle h) { const int on = 1; ImageFilterSetValue(h, 0, &on, 4); }},
+        {"ImageFilterFilterPicture",
+         [](ImageFilterHandle h) {
+             Frame in(8, 8), out(8, 8);
+             run(h, in, out, params(50, 0, 0));
+         }},
+        {"ImageFilterFree", [](ImageFilterHandle h) { ImageFilterFree(h, 0); }},
+        {"ImageFilterHandleDeviceLost", [](ImageFilterHandle h) { ImageFilterHandleDeviceLost(h, 0); }},
+        {"ImageFilterUninit", [](ImageFilterHandle h) { ImageFilterUninit(h); }},
+    };
+    return ops;
+}
+
+} // namespace
+
+void TestFaceTone::gateHoldsEveryOp_data()
+{
+    QTest::addColumn<int>("op");
+    for (int i = 0; i < int(filterOps().size()); ++i)
+        QTest::newRow(filterOps()[size_t(i)].first) << i;
+}
+
+void TestFaceTone::gateHoldsEveryOp()
+{
+    QFETCH(int, op);
+    const auto &[name, call] = filterOps()[size_t(op)];
+    const mvplatform::GateProbe probe = mvplatform::probeGate(
+        facetone::gates(), name, [&, call = call] { call(m_filter); }, facetone::waitIdle);
+    QVERIFY(probe.held);
+    QVERIFY(probe.busyWhileHeld);
+    QVERIFY(probe.idleAfter);
+    QCOMPARE(facetone::callLog().count(name), std::string(name) == "ImageFilterInit" ? 2 : 1);
 }
 
 QTEST_GUILESS_MAIN(TestFaceTone)

@@ -7,6 +7,9 @@
 #include <QtTest>
 
 #include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -20,11 +23,16 @@ private slots:
     void callLogKeepsOrderAndThreads();
     void callLogKeepsOnlyTheNewest();
     void gateHoldsUntilOpened();
+    void activityCountsCallsUntilTheyReturn();
     void scriptQueueThenSticky();
     void countdownFailsTheNextCalls();
+    void realsLogInTheirShortestExactForm_data();
+    void realsLogInTheirShortestExactForm();
     void callbackThreadRunsInDueOrder();
     void callbackThreadStop_data();
     void callbackThreadStop();
+    void callbackThreadDropsWhileWaitingForALaterTask();
+    void callbackThreadRunReturnsWhenItsTaskIsDropped();
     void worldFile();
 };
 
@@ -78,6 +86,34 @@ void TestControlFace::gateHoldsUntilOpened()
     QCOMPARE(gates.waiting("Open"), 0);
 }
 
+void TestControlFace::activityCountsCallsUntilTheyReturn()
+{
+    Activity activity;
+    Gates gates;
+    QVERIFY(activity.waitIdle(0));
+    {
+        const Activity::Call call(activity, gates, "Free");
+        QCOMPARE(activity.inProgress(), 1);
+        QVERIFY(!activity.waitIdle(0));
+    }
+    QCOMPARE(activity.inProgress(), 0);
+
+    // A call held at its gate is in progress until it returns.
+    gates.close("Encode");
+    std::atomic<bool> returned{false};
+    std::thread t([&] {
+        const Activity::Call call(activity, gates, "Encode");
+        returned = true;
+    });
+    QVERIFY(gates.waitForWaiting("Encode", 1, 5000));
+    QCOMPARE(activity.inProgress(), 1);
+    QVERIFY(!activity.waitIdle(0));
+    gates.open("Encode");
+    QVERIFY(activity.waitIdle(5000));
+    QVERIFY(returned);
+    t.join();
+}
+
 void TestControlFace::scriptQueueThenSticky()
 {
     Script<int> s;
@@ -103,6 +139,40 @@ void TestControlFace::countdownFailsTheNextCalls()
     QVERIFY(!c.take());
     c.set(-3);
     QVERIFY(!c.take());
+}
+
+void TestControlFace::realsLogInTheirShortestExactForm_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<bool>("single"); // passed as float
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("float, 1/76") << double(0.016447369f) << true << "0.016447369";
+    QTest::newRow("float, pi") << double(3.14159274f) << true << "3.1415927";
+    QTest::newRow("float, exact") << 1536.25 << true << "1536.25";
+    QTest::newRow("float, negative") << -0.5 << true << "-0.5";
+    QTest::newRow("float, tiny") << double(1e-30f) << true << "1e-30";
+    QTest::newRow("double, tenth") << 0.1 << false << "0.1";
+    QTest::newRow("double, third") << 1.0 / 3 << false << "0.3333333333333333";
+    QTest::newRow("double, large") << 1e20 << false << "1e+20";
+    QTest::newRow("double, whole") << 30.0 << false << "30";
+}
+
+void TestControlFace::realsLogInTheirShortestExactForm()
+{
+    QFETCH(double, value);
+    QFETCH(bool, single);
+    QFETCH(QString, logged);
+    if (single) {
+        const float f = float(value);
+        QCOMPARE(QString::fromStdString(toArg(f)), logged);
+        QCOMPARE(std::strtof(toArg(f).c_str(), nullptr), f);
+        // The next float up logs differently.
+        QVERIFY(toArg(std::nextafter(f, 2 * f)) != toArg(f));
+    } else {
+        QCOMPARE(QString::fromStdString(toArg(value)), logged);
+        QCOMPARE(std::strtod(toArg(value).c_str(), nullptr), value);
+        QVERIFY(toArg(std::nextafter(value, 2 * value)) != toArg(value));
+    }
 }
 
 void TestControlFace::callbackThreadRunsInDueOrder()
@@ -173,6 +243,47 @@ void TestControlFace::callbackThreadStop()
     QVERIFY(heldRan);
     QCOMPARE(bool(dueRan), !drop);
     QVERIFY(!laterRan);
+}
+
+void TestControlFace::callbackThreadDropsWhileWaitingForALaterTask()
+{
+    CallbackThread t("test-drop-wait");
+    std::atomic<bool> laterRan{false};
+    t.post([&] { laterRan = true; }, 60000);
+    t.run([] {});
+    // Idle with a task not yet due: the thread sleeps until that task's due
+    // time. Dropping the task must not leave the sleep reading freed memory
+    // (the sanitizer build shows it).
+    QVERIFY(t.waitIdle(5000));
+    QCOMPARE(int(t.queued()), 1);
+    t.stop(CallbackThread::Pending::Drop);
+    QVERIFY(!laterRan);
+    QCOMPARE(int(t.queued()), 0);
+}
+
+void TestControlFace::callbackThreadRunReturnsWhenItsTaskIsDropped()
+{
+    CallbackThread t("test-drop-run");
+    Gates gates;
+    gates.close("held");
+    t.post([&] { gates.pass("held"); });
+    QVERIFY(gates.waitForWaiting("held", 1, 5000));
+    std::atomic<bool> taskRan{false};
+    std::promise<void> returned;
+    std::future<void> runReturned = returned.get_future();
+    std::thread caller([&] {
+        t.run([&] { taskRan = true; });
+        returned.set_value();
+    });
+    QTRY_COMPARE(int(t.queued()), 1);
+    std::thread stopper([&] { t.stop(CallbackThread::Pending::Drop); });
+    QTRY_COMPARE(int(t.queued()), 0);
+    // The caller must come back while the held callback still runs.
+    QCOMPARE(runReturned.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    gates.open("held");
+    stopper.join();
+    caller.join();
+    QVERIFY(!taskRan);
 }
 
 void TestControlFace::worldFile()

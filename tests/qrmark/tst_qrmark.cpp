@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -57,6 +58,7 @@ private slots:
     void refusesWhatItCannotEncode();
     void forcedFailureAndResult();
     void freeAcceptsNullAndIgnoresStrangers();
+    void gatesHoldEncodeAndFree();
 
 private:
     std::unique_ptr<testsupport::TempEnvironment> m_env;
@@ -221,6 +223,33 @@ void TestQrMark::freeAcceptsNullAndIgnoresStrangers()
     QCOMPARE(frees[0].args.front(), std::string("ignored"));
     QCOMPARE(frees[2].args.front(), std::string("freed"));
     QCOMPARE(frees[3].args.front(), std::string("ignored"));
+}
+
+void TestQrMark::gatesHoldEncodeAndFree()
+{
+    MatrixPtr other = encodeLikeTheDialog("other");
+    // A test holds the dialog's encoding where it calls it.
+    qrmark::gates().close("encodeQrText");
+    MatrixPtr held;
+    std::thread worker([&] { held = encodeLikeTheDialog("held"); });
+    QVERIFY(qrmark::gates().waitForWaiting("encodeQrText", 1, 5000));
+    QVERIFY(!qrmark::waitIdle(0));
+    QCOMPARE(qrmark::liveMatrices(), 1);
+    qrmark::gates().open("encodeQrText");
+    QVERIFY(qrmark::waitIdle(5000));
+    worker.join();
+    QVERIFY(held);
+    QCOMPARE(qrmark::liveMatrices(), 2);
+
+    qrmark::gates().close("freeQrMatrix");
+    std::thread freer([&] { held.reset(); });
+    QVERIFY(qrmark::gates().waitForWaiting("freeQrMatrix", 1, 5000));
+    QVERIFY(!qrmark::waitIdle(0));
+    QCOMPARE(qrmark::liveMatrices(), 2);
+    qrmark::reset(); // opens every gate
+    QVERIFY(qrmark::waitIdle(5000));
+    freer.join();
+    QCOMPARE(qrmark::liveMatrices(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestQrMark)

@@ -7,10 +7,23 @@
 #include <boost/asio/write.hpp>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
 std::atomic<int> g_framesInFlight{0};
+
+// The frames of one write; released when the write's handler is gone, even
+// when it never ran.
+struct FrameBatch
+{
+    std::vector<CSttTransmitData *> frames;
+    ~FrameBatch()
+    {
+        for (CSttTransmitData *frame : frames)
+            frame->Release();
+    }
+};
 
 } // namespace
 
@@ -91,31 +104,46 @@ void SttSocketConnection::StartNextWriteLocked()
 {
     if (m_queue.empty() || m_writing || m_state != StateConnected)
         return;
-    // The handler owns the queue's reference to the frame from here on.
-    boost::intrusive_ptr<CSttTransmitData> frame(m_queue.front(), false);
-    m_queue.pop_front();
+    // The frames waiting at this moment go out in one gathered write, in
+    // queue order: still one write in flight, but not one system call per
+    // small frame. The batch owns the queue's references from here on.
+    auto batch = std::make_shared<FrameBatch>();
+    std::vector<boost::asio::const_buffer> buffers;
+    std::size_t bytes = 0;
+    while (!m_queue.empty() && batch->frames.size() < MaxFramesPerWrite
+           && (batch->frames.empty() || bytes + m_queue.front()->Size() <= MaxBytesPerWrite)) {
+        CSttTransmitData *frame = m_queue.front();
+        m_queue.pop_front();
+        batch->frames.push_back(frame);
+        buffers.emplace_back(frame->Data(), frame->Size());
+        bytes += frame->Size();
+    }
     m_writing = true;
     Ptr self(this);
-    boost::asio::dispatch(m_strand, [self, frame] {
+    boost::asio::dispatch(m_strand, [self, batch, buffers = std::move(buffers)] {
         boost::asio::async_write(
-            self->m_socket, boost::asio::buffer(frame->Data(), frame->Size()),
+            self->m_socket, buffers,
             boost::asio::bind_executor(self->m_strand,
-                                       [self, frame](const boost::system::error_code &error, std::size_t) {
-                                           self->OnWritten(frame.get(), error);
+                                       [self, batch](const boost::system::error_code &error, std::size_t) {
+                                           self->OnWritten(batch->frames, error);
                                        }));
     });
 }
 
-void SttSocketConnection::OnWritten(CSttTransmitData *frame, const boost::system::error_code &error)
+void SttSocketConnection::OnWritten(const std::vector<CSttTransmitData *> &frames,
+                                    const boost::system::error_code &error)
 {
     // A write cut off by our own Close is no failure to report.
     if (error && !m_closed) {
         ReportError(error);
         m_state = StateClosed;
-        WriteTextLogFile("./log/OnSendedError.log", 4, "msg:%p, error:%d, %s",
-                         static_cast<void *>(frame), error.value(), error.message().c_str());
+        for (CSttTransmitData *frame : frames) {
+            WriteTextLogFile("./log/OnSendedError.log", 4, "msg:%p, error:%d, %s",
+                             static_cast<void *>(frame), error.value(), error.message().c_str());
+        }
     }
-    Uncount(frame);
+    for (CSttTransmitData *frame : frames)
+        Uncount(frame);
     std::lock_guard<std::mutex> lock(m_mutex);
     m_writing = false;
     if (m_state != StateConnected) {

@@ -15,6 +15,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 // A message connection: frames out through an ordered queue, messages in
 // through a callback.
@@ -72,6 +73,9 @@ public:
     using ConnectHandler = std::function<void(const boost::system::error_code &, Ptr)>;
 
     static constexpr std::size_t ReceiveBufferBytes = 8196;
+    // Limits of one gathered write.
+    static constexpr std::size_t MaxFramesPerWrite = 64;
+    static constexpr std::size_t MaxBytesPerWrite = 256 * 1024;
 
     // Takes an accepted or connected socket: the state is 2 at once when the
     // socket is open, 0 otherwise.
@@ -94,7 +98,7 @@ public:
 
 private:
     void StartNextWriteLocked();
-    void OnWritten(CSttTransmitData *frame, const boost::system::error_code &error);
+    void OnWritten(const std::vector<CSttTransmitData *> &frames, const boost::system::error_code &error);
     void OnRead(const boost::system::error_code &error, std::size_t length);
     void ReportError(const boost::system::error_code &error);
     void Uncount(const CSttTransmitData *frame);

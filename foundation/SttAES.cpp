@@ -217,21 +217,15 @@ bool SttAES::SetKey(const void *key, int length)
 
 bool SttAES::Encrypt(void *destination, const void *source, unsigned length) const
 {
-    if (length % 16 != 0)
-        return false;
-    if (length == 0)
-        return true;
-    if (m_keyLength == 0)
-        return false;
-    const Tables &t = tables();
-    const auto *in = static_cast<const u8 *>(source);
-    auto *out = static_cast<u8 *>(destination);
-    for (unsigned off = 0; off < length; off += 16)
-        cryptBlock<1, 2, 3>(t.te, t.sbox, m_encryptKeys, m_rounds, in + off, out + off);
-    return true;
+    return Transform(true, destination, source, length);
 }
 
 bool SttAES::Decrypt(void *destination, const void *source, unsigned length) const
+{
+    return Transform(false, destination, source, length);
+}
+
+bool SttAES::Transform(bool encrypt, void *destination, const void *source, unsigned length) const
 {
     if (length % 16 != 0)
         return false;
@@ -242,7 +236,12 @@ bool SttAES::Decrypt(void *destination, const void *source, unsigned length) con
     const Tables &t = tables();
     const auto *in = static_cast<const u8 *>(source);
     auto *out = static_cast<u8 *>(destination);
-    for (unsigned off = 0; off < length; off += 16)
-        cryptBlock<3, 2, 1>(t.td, t.inverseSbox, m_decryptKeys, m_rounds, in + off, out + off);
+    if (encrypt) {
+        for (unsigned off = 0; off < length; off += 16)
+            cryptBlock<1, 2, 3>(t.te, t.sbox, m_encryptKeys, m_rounds, in + off, out + off);
+    } else {
+        for (unsigned off = 0; off < length; off += 16)
+            cryptBlock<3, 2, 1>(t.td, t.inverseSbox, m_decryptKeys, m_rounds, in + off, out + off);
+    }
     return true;
 }

@@ -26,6 +26,8 @@ public:
     virtual bool Decrypt(void *destination, const void *source, unsigned length) const;
 
 private:
+    bool Transform(bool encrypt, void *destination, const void *source, unsigned length) const;
+
     static constexpr int MaxRoundKeyWords = 4 * 15;
 
     int m_keyLength = 0;

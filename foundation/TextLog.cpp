@@ -94,6 +94,16 @@ void copyField(char (&field)[512], const char *text)
     std::snprintf(field, sizeof field, "%s", text ? text : "");
 }
 
+// Formats into a pooled buffer and hands the text on.
+template <typename Write>
+void formatLine(const char *format, va_list args, Write write)
+{
+    FormatBuffer buffer;
+    const std::size_t n = buffer.format(format, args);
+    if (buffer.data())
+        write(buffer.data(), n);
+}
+
 void writeStampedLine(const std::string &path, const char *text, std::size_t length)
 {
     char stamp[64];
@@ -317,10 +327,7 @@ void TextLog::WriteLevel(int level, const char *format, ...)
 
 void TextLog::WriteV(const char *format, va_list args)
 {
-    FormatBuffer buffer;
-    const std::size_t n = buffer.format(format, args);
-    if (buffer.data())
-        WriteLine(buffer.data(), n);
+    formatLine(format, args, [this](const char *text, std::size_t n) { WriteLine(text, n); });
 }
 
 void TextLog::WriteLine(const char *text, std::size_t length)
@@ -343,10 +350,7 @@ TextLogFile::TextLogFile(const std::string &path, int dateMode)
 
 void TextLogFile::WriteV(const char *format, va_list args)
 {
-    FormatBuffer buffer;
-    const std::size_t n = buffer.format(format, args);
-    if (buffer.data())
-        WriteLine(buffer.data(), n);
+    formatLine(format, args, [this](const char *text, std::size_t n) { WriteLine(text, n); });
 }
 
 void TextLogFile::WriteLine(const char *text, std::size_t length)

@@ -166,6 +166,7 @@ private slots:
     void failedWriteClosesAndIsLogged();
     void closeInsideTheCallbackStopsDelivery();
     void connectToNothingFails();
+    void shutdownEndsReceiving();
 };
 
 void TestSocket::transmitDataGrowsInGranules()
@@ -640,6 +641,25 @@ void TestSocket::connectToNothingFails()
     auto r = result.get_future().get();
     QCOMPARE(r.first, boost::system::error_code(boost::asio::error::connection_refused));
     QVERIFY(!r.second);
+}
+
+void TestSocket::shutdownEndsReceiving()
+{
+    Loopback net;
+    Ptr unopened(new SttSocketConnection(tcp::socket(net.io)), false);
+    QVERIFY(unopened->Shutdown());
+
+    auto raw = net.rawPair();
+    Ptr server(new SttSocketConnection(std::move(raw.first)), false);
+    Inbox inbox;
+    inbox.attach(*server);
+    server->StartRead();
+    QVERIFY(!server->Shutdown());
+    QTRY_COMPARE_WITH_TIMEOUT(inbox.errorCount(), std::size_t(1), kWaitMs);
+    QCOMPARE(inbox.errors()[0], boost::system::error_code(boost::asio::error::eof));
+    // Sending still works: only the receiving direction is shut.
+    QCOMPARE(server->State(), 2);
+    server->Close();
 }
 
 QTEST_GUILESS_MAIN(TestSocket)

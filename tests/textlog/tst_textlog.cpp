@@ -75,12 +75,14 @@ int childMain(const QByteArray &mode, const QByteArray &dir)
     TextLogManager &manager = TextLogManager::Instance();
     if (mode == "slots") {
         // Every slot, then one more; printed for the parent to check.
-        std::string out;
-        for (int i = 0; i < TextLogManager::MaxLoggers + 1; ++i) {
+        std::string out = std::to_string(manager.AddDefaultLogger()) + " ";
+        for (int i = 1; i < TextLogManager::MaxLoggers + 1; ++i) {
             const std::string name = "Slot" + std::to_string(i);
             out += std::to_string(manager.CreateLogger(name.c_str(), "slot.log", 0)) + " ";
         }
-        std::printf("%s\n", out.c_str());
+        TextLog *fallback = manager.FindLogger("DEFAULT");
+        std::printf("%s\n%s %d %d\n", out.c_str(), fallback->FilePath().c_str(),
+                    fallback->Threshold(), int(fallback->IsEnabled()));
         return 0;
     }
     if (mode == "exit") {
@@ -444,9 +446,10 @@ void TestTextLog::hundredSlotsThenRefused()
     for (int i = 0; i < 100; ++i)
         expected << QString::number(i);
     expected << "-1";
-    QCOMPARE(QString::fromLatin1(child.readAllStandardOutput()).split(' ', Qt::SkipEmptyParts)
-                 .replaceInStrings("\n", "").filter(QRegularExpression("\\S")),
-             expected);
+    const QStringList lines = QString::fromLatin1(child.readAllStandardOutput()).split('\n');
+    QCOMPARE(lines.value(0).split(' ', Qt::SkipEmptyParts), expected);
+    // The default logger sits in slot 0; without "Text.level" it stays off.
+    QCOMPARE(lines.value(1), QStringLiteral("Text.log 40 0"));
 
     // In this process too: a name longer than 255 characters is cut, and the
     // lookup ignores case.

@@ -10,7 +10,7 @@ packages=(
   qtbase5-dev qttools5-dev-tools libqt5webkit5-dev libqt5sql5-sqlite libqt5svg5-dev
   libboost-thread-dev libboost-system-dev libboost-date-time-dev
   libjsoncpp-dev libcurl4-openssl-dev libqrencode-dev libxcb1-dev
-  libbenchmark-dev
+  libbenchmark-dev libssl-dev
   # run and test
   xvfb xauth fonts-wqy-microhei zbar-tools
 )

@@ -1,0 +1,513 @@
+#include "LiveProxy.h"
+
+#include "Logger.h"
+
+#include <algorithm>
+
+// The facade's bookkeeping of scene items. The engine holds placements,
+// z-orders and names; the facade reads them, lets scenereg decide and sends
+// the outcome back at once.
+
+namespace {
+
+constexpr int kNameBufferSize = 256;
+const char kUnmove[] = "unmove";
+const char kUnresize[] = "unresize";
+const char kUnshift[] = "unshift";
+
+Logger *logger()
+{
+    return Logger::instance();
+}
+
+} // namespace
+
+std::string LiveProxy::makeItemName(const std::string &word, int start)
+{
+    if (!m_store)
+        return std::string();
+    const std::string name = scenereg::firstFreeName(
+        word, start, [this](const std::string &candidate) { return m_store->IsNameFree(candidate.c_str()); });
+    if (name.empty())
+        logger()->write(Logger::LOG_ERROR, "no free item name for %s.", word.c_str());
+    return name;
+}
+
+bool LiveProxy::registerItem(int id, const std::string &name)
+{
+    return m_store && !name.empty() && m_store->SetItemName(id, name.c_str());
+}
+
+std::string LiveProxy::storedNameOf(int id, bool *ok)
+{
+    char buffer[kNameBufferSize] = {};
+    const bool read = m_store && m_store->GetItemName(id, buffer, kNameBufferSize);
+    if (ok)
+        *ok = read;
+    return read ? std::string(buffer) : std::string();
+}
+
+int LiveProxy::itemType(int id)
+{
+    if (isEffectiveText(id))
+        return SceneItemEffectiveText;
+    if (!m_store)
+        return SceneItemOther;
+    const int kind = m_store->Kind(id);
+    if (kind != KindPicture && kind != KindOverlayFile)
+        return scenereg::typeOfKind(kind, nullptr);
+    bool named = false;
+    const std::string name = storedNameOf(id, &named);
+    return scenereg::typeOfKind(kind, named ? name.c_str() : nullptr);
+}
+
+scenereg::ZOrderBoard LiveProxy::readBoard()
+{
+    std::vector<scenereg::ZItem> items;
+    items.reserve(m_itemIds.size());
+    for (int id : m_itemIds) {
+        if (id <= 0)
+            continue;
+        scenereg::ZItem item;
+        item.id = id;
+        item.z = getItemZorder(id);
+        EffectiveTxtItem *pair = nullptr;
+        if (findEffectiveText(id, &pair)) {
+            item.pair = true;
+            item.textZ = pair->textZ();
+        }
+        items.push_back(item);
+    }
+    return scenereg::ZOrderBoard(std::move(items));
+}
+
+void LiveProxy::applyZ(const scenereg::ZAssign &assign)
+{
+    EffectiveTxtItem *pair = nullptr;
+    if (assign.pair && findEffectiveText(assign.id, &pair))
+        pair->setZ(assign.z);
+    else
+        setItemZorder(assign.id, assign.z);
+}
+
+void LiveProxy::sortedItemIds(std::vector<int> &ids)
+{
+    ids.clear();
+    for (const scenereg::ZItem &item : readBoard().ordered())
+        ids.push_back(item.id);
+}
+
+void LiveProxy::activeItemIds(std::vector<int> &ids)
+{
+    ids.clear();
+    for (const scenereg::ZItem &item : readBoard().ordered())
+        if (scenereg::isActiveZ(item.z))
+            ids.push_back(item.id);
+}
+
+bool LiveProxy::firstOfTypeInZOrder(int type, int *id)
+{
+    std::vector<int> ids;
+    sortedItemIds(ids);
+    for (int candidate : ids) {
+        if (itemType(candidate) == type) {
+            if (id)
+                *id = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool LiveProxy::firstAtZInList(int z, int *id)
+{
+    for (int candidate : m_itemIds) {
+        if (candidate > 0 && getItemZorder(candidate) == z) {
+            if (id)
+                *id = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool LiveProxy::findItem(int *id)
+{
+    return firstOfTypeInZOrder(SceneItemCamera, id);
+}
+
+bool LiveProxy::hasCameraItem()
+{
+    return findItem(nullptr);
+}
+
+bool LiveProxy::findEdgeItem(int *id)
+{
+    return firstOfTypeInZOrder(SceneItemEdge, id);
+}
+
+bool LiveProxy::findShadowItem(int *id)
+{
+    return firstOfTypeInZOrder(SceneItemShadow, id);
+}
+
+bool LiveProxy::findFullScreenCaptureItem(int *id)
+{
+    return firstAtZInList(scenereg::kZFullScreenCapture, id);
+}
+
+bool LiveProxy::findBottomImageItem(int *id)
+{
+    return firstAtZInList(scenereg::kZBottomPicture, id);
+}
+
+bool LiveProxy::findEffectiveText(int pictureId, EffectiveTxtItem **item)
+{
+    for (EffectiveTxtItem &pair : m_effectiveTexts) {
+        if (pair.pictureId() == pictureId) {
+            if (item)
+                *item = &pair;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool LiveProxy::isEffectiveText(int id)
+{
+    return findEffectiveText(id, nullptr);
+}
+
+int LiveProxy::countNonPluginItems()
+{
+    int n = 0;
+    for (int id : m_itemIds)
+        if (itemType(id) != SceneItemPlugin)
+            ++n;
+    return n;
+}
+
+int LiveProxy::getItemZorder(int id)
+{
+    return m_scene ? m_scene->GetItemZ(id) : -1;
+}
+
+void LiveProxy::setItemZorder(int id, int z)
+{
+    if (m_scene)
+        m_scene->SetItemZ(id, z);
+}
+
+int LiveProxy::zorderForLayer(int layer)
+{
+    if (const std::optional<int> z = scenereg::fixedLayerZ(layer))
+        return *z;
+    return ++m_maxActiveZ;
+}
+
+int LiveProxy::autoSetItemZorder(int id, int layer)
+{
+    int z = zorderForLayer(layer);
+    if (layer == scenereg::LayerActive && z > scenereg::kActiveZMax - 1) {
+        renumberActiveZorders();
+        z = zorderForLayer(scenereg::LayerActive);
+    }
+    setItemZorder(id, z);
+    logger()->write(Logger::LOG_INFO, "autoSetItemZorder: id(%d) z(%d).", id, z);
+    return z;
+}
+
+void LiveProxy::renumberActiveZorders()
+{
+    scenereg::ZOrderBoard board = readBoard();
+    for (const scenereg::ZAssign &assign : board.renumber(&m_maxActiveZ, &m_minActiveZ))
+        applyZ(assign);
+}
+
+int LiveProxy::minActiveZorder()
+{
+    return readBoard().lowestActive();
+}
+
+int LiveProxy::maxActiveZorder()
+{
+    return readBoard().highestActive();
+}
+
+void LiveProxy::applySwap(const char *what, const scenereg::ZSwap &swap, const scenereg::ZOrderBoard &board)
+{
+    for (const scenereg::ZAssign &assign : swap.assigns)
+        applyZ(assign);
+    logger()->write(Logger::LOG_INFO, "%s %d z(%d) <-> %d z(%d).", what, swap.id, swap.z, swap.neighbour,
+                    swap.neighbourZ);
+    logger()->write(Logger::LOG_INFO, "all items %s.", board.describe().c_str());
+}
+
+void LiveProxy::shiftUpItem(int id)
+{
+    if (!canShiftItem(id))
+        return;
+    scenereg::ZOrderBoard board = readBoard();
+    if (const std::optional<scenereg::ZSwap> swap = board.shiftUp(id))
+        applySwap("shift_up_item", *swap, board);
+}
+
+void LiveProxy::shiftDownItem(int id)
+{
+    if (!canShiftItem(id))
+        return;
+    scenereg::ZOrderBoard board = readBoard();
+    if (const std::optional<scenereg::ZSwap> swap = board.shiftDown(id))
+        applySwap("shift_down_item", *swap, board);
+}
+
+void LiveProxy::moveItemToTop(int id)
+{
+    if (!canShiftItem(id) || getItemZorder(id) == -1)
+        return;
+    EffectiveTxtItem *pair = nullptr;
+    const bool isPair = findEffectiveText(id, &pair);
+    const int z = isPair ? pair->textZ() : getItemZorder(id);
+    const int step = isPair ? 2 : 1;
+    if (z == m_maxActiveZ)
+        return;
+    if (m_maxActiveZ + step > scenereg::kActiveZMax - 1) {
+        renumberActiveZorders();
+        findEffectiveText(id, &pair);
+    }
+    m_maxActiveZ += step;
+    if (isPair)
+        pair->setZBelow(m_maxActiveZ);
+    else
+        setItemZorder(id, m_maxActiveZ);
+    logger()->write(Logger::LOG_INFO, "max active item z-order: %d.", m_maxActiveZ);
+}
+
+void LiveProxy::moveItemToBottom(int id)
+{
+    if (!canShiftItem(id) || getItemZorder(id) == -1)
+        return;
+    EffectiveTxtItem *pair = nullptr;
+    const bool isPair = findEffectiveText(id, &pair);
+    const int step = isPair ? 2 : 1;
+    if (m_minActiveZ - step < scenereg::kActiveZMin + 1) {
+        renumberActiveZorders();
+        findEffectiveText(id, &pair);
+    }
+    m_minActiveZ -= step;
+    if (isPair)
+        pair->setZ(m_minActiveZ);
+    else
+        setItemZorder(id, m_minActiveZ);
+    logger()->write(Logger::LOG_INFO, "min active item z-order: %d.", m_minActiveZ);
+}
+
+void LiveProxy::shiftItem(int id, int target)
+{
+    if (!canShiftItem(id) || !canShiftItem(target))
+        return;
+    int myZ = getItemZorder(id);
+    int targetZ = getItemZorder(target);
+    if (myZ == -1 || targetZ == -1)
+        return;
+    logger()->write(Logger::LOG_INFO, "shift_item %d z(%d) <-> %d z(%d).", id, myZ, target, targetZ);
+    logAllItems();
+    // One reading of the scene serves every step: each step is the same swap
+    // that shiftUpItem or shiftDownItem would make, sent to the engine at once.
+    scenereg::ZOrderBoard board = readBoard();
+    const bool down = targetZ < myZ;
+    const size_t limit = m_itemIds.size() + 1;
+    for (size_t step = 0; step < limit; ++step) {
+        const scenereg::ZItem *me = board.find(id);
+        const scenereg::ZItem *other = board.find(target);
+        if (!me || !other || (down ? me->z <= other->z : me->z >= other->z))
+            break;
+        const std::optional<scenereg::ZSwap> swap = down ? board.shiftDown(id) : board.shiftUp(id);
+        if (!swap)
+            break;
+        applySwap(down ? "shift_down_item" : "shift_up_item", *swap, board);
+    }
+    logAllItems();
+    logger()->write(Logger::LOG_INFO, "shift_item end.");
+}
+
+void LiveProxy::setItemFullWindow(int id)
+{
+    setItemGeometry(id, 0, 0, m_outputWidth, m_outputHeight);
+    logger()->write(Logger::LOG_INFO, "set item %d full win.", id);
+}
+
+bool LiveProxy::removeItemFromScene(int id)
+{
+    bool named = false;
+    const std::string name = storedNameOf(id, &named);
+    return named && m_store->Remove(name.c_str());
+}
+
+void LiveProxy::removeItem(int id)
+{
+    detachFilterFrom(id);
+    const auto paired = std::find_if(m_effectiveTexts.begin(), m_effectiveTexts.end(),
+                                     [id](const EffectiveTxtItem &p) { return p.pictureId() == id; });
+    if (paired != m_effectiveTexts.end())
+        paired->remove();
+    else
+        removeItemFromScene(id);
+    logger()->write(Logger::LOG_INFO, "remove item: %d.", id);
+    if (m_currentItem == id)
+        m_currentItem = -1;
+    const auto listed = std::find(m_itemIds.begin(), m_itemIds.end(), id);
+    if (listed != m_itemIds.end())
+        m_itemIds.erase(listed);
+    if (paired != m_effectiveTexts.end())
+        m_effectiveTexts.erase(paired);
+}
+
+void LiveProxy::getItemRect(int id, int *x, int *y, int *w, int *h)
+{
+    if (m_scene)
+        m_scene->GetItemRect(id, x, y, w, h);
+}
+
+void LiveProxy::getItemSourceRect(int id, int *x, int *y, int *w, int *h)
+{
+    if (m_scene)
+        m_scene->GetItemSourceRect(id, x, y, w, h);
+}
+
+void LiveProxy::setItemGeometry(int id, int x, int y, int w, int h)
+{
+    if (m_scene)
+        m_scene->SetItemRect(id, x, y, w, h);
+}
+
+void LiveProxy::setItemRect(int id, int x, int y, int w, int h)
+{
+    EffectiveTxtItem *pair = nullptr;
+    if (findEffectiveText(id, &pair))
+        pair->move(x, y);
+    else
+        setItemGeometry(id, x, y, w, h);
+}
+
+void LiveProxy::setItemRectAlt(int id, int x, int y, int w, int h)
+{
+    EffectiveTxtItem *pair = nullptr;
+    if (findEffectiveText(id, &pair))
+        pair->move(x, y);
+    else if (m_scene)
+        m_scene->SetItemRect2(id, x, y, w, h);
+}
+
+void LiveProxy::adjustItemRect(int id, int previousWidth, int previousHeight)
+{
+    // Without a previous size there is no scale to keep.
+    if (id <= 0 || previousWidth <= 0 || previousHeight <= 0)
+        return;
+    int sx = 0, sy = 0, sw = 0, sh = 0;
+    int x = 0, y = 0, w = 0, h = 0;
+    getItemSourceRect(id, &sx, &sy, &sw, &sh);
+    getItemRect(id, &x, &y, &w, &h);
+    const int newW = int(double(w) * sw / previousWidth + 0.5);
+    const int newH = int(double(h) * sh / previousHeight + 0.5);
+    setItemGeometry(id, x, y, newW, newH);
+}
+
+void LiveProxy::setItemAlpha(int id, int alpha)
+{
+    if (m_scene)
+        m_scene->SetItemAlpha(id, alpha);
+}
+
+void LiveProxy::getItemAlpha(int id, int *alpha)
+{
+    if (m_scene)
+        m_scene->GetItemAlpha(id, alpha);
+}
+
+bool LiveProxy::setItemSource(int id, const std::string &path)
+{
+    const char *files[] = {path.c_str()};
+    return m_scene && m_scene->SetItemSourceFiles(id, files, 1);
+}
+
+void LiveProxy::getItemSource(int id, std::string *path)
+{
+    if (!m_scene)
+        return;
+    int count = 0;
+    const char *const *files = m_scene->GetItemSourceFiles(id, &count);
+    if (count > 0 && files && files[0] && path)
+        *path = files[0];
+    m_scene->FreeBuffer(files);
+}
+
+bool LiveProxy::lockFree(int id, const char *word)
+{
+    bool named = false;
+    const std::string name = storedNameOf(id, &named);
+    return !named || !scenereg::hasLockWord(name, word);
+}
+
+bool LiveProxy::canMoveItem(int id)
+{
+    return scenereg::isMovableType(itemType(id)) && scenereg::isActiveZ(getItemZorder(id)) && lockFree(id, kUnmove);
+}
+
+bool LiveProxy::canResizeItem(int id)
+{
+    return scenereg::isMovableType(itemType(id)) && scenereg::isActiveZ(getItemZorder(id)) &&
+           lockFree(id, kUnresize);
+}
+
+bool LiveProxy::canShiftItem(int id)
+{
+    return scenereg::isShiftableType(itemType(id)) && scenereg::isActiveZ(getItemZorder(id)) &&
+           lockFree(id, kUnshift);
+}
+
+bool LiveProxy::isItemSelectable(int id)
+{
+    return scenereg::isMovableType(itemType(id)) && scenereg::isActiveZ(getItemZorder(id));
+}
+
+void LiveProxy::setLockWord(int id, const char *word)
+{
+    bool named = false;
+    const std::string name = storedNameOf(id, &named);
+    if (named && !scenereg::hasLockWord(name, word))
+        registerItem(id, scenereg::withLockWord(name, word));
+}
+
+void LiveProxy::clearLockWord(int id, const char *word)
+{
+    bool named = false;
+    const std::string name = storedNameOf(id, &named);
+    if (named && scenereg::hasLockWord(name, word))
+        registerItem(id, scenereg::withoutLockWord(name, word));
+}
+
+void LiveProxy::setItemUnmove(int id) { setLockWord(id, kUnmove); }
+void LiveProxy::setItemUnresize(int id) { setLockWord(id, kUnresize); }
+void LiveProxy::setItemUnshift(int id) { setLockWord(id, kUnshift); }
+void LiveProxy::clearItemUnmove(int id) { clearLockWord(id, kUnmove); }
+void LiveProxy::clearItemUnresize(int id) { clearLockWord(id, kUnresize); }
+void LiveProxy::clearItemUnshift(int id) { clearLockWord(id, kUnshift); }
+
+void LiveProxy::logAllItems()
+{
+    logger()->write(Logger::LOG_INFO, "all items %s.", readBoard().describe().c_str());
+}
+
+std::string LiveProxy::registerNewItem(int id, const std::string &word, int layer, bool flagBeforeListing, int *z)
+{
+    const std::string name = makeItemName(word, id);
+    registerItem(id, name);
+    const int placed = autoSetItemZorder(id, layer);
+    if (flagBeforeListing && m_scene)
+        m_scene->SetItemFlag(id, true);
+    m_itemIds.push_back(id);
+    if (z)
+        *z = placed;
+    return name;
+}

@@ -1,6 +1,7 @@
 #include "SceneRegistry.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace scenereg {
@@ -167,8 +168,12 @@ std::vector<ZItem> ZOrderBoard::ordered() const
 std::string ZOrderBoard::describe() const
 {
     std::string text;
-    for (const ZItem &it : ordered())
-        text += " [" + std::to_string(it.id) + " z:" + std::to_string(it.z) + "]";
+    text.reserve(m_items.size() * 20);
+    char entry[40];
+    for (const ZItem &it : ordered()) {
+        const int n = std::snprintf(entry, sizeof(entry), " [%d z:%d]", it.id, it.z);
+        text.append(entry, size_t(n));
+    }
     return text;
 }
 

@@ -187,22 +187,28 @@ void ZOrderBoard::apply(const ZAssign &a)
     it.textZ = it.pair ? a.textZ : a.z;
 }
 
-std::optional<ZSwap> ZOrderBoard::shiftUp(int id)
+int ZOrderBoard::neighbourOf(int self, bool above) const
 {
-    const int self = indexOf(id);
-    if (self < 0 || m_items[size_t(self)].z == -1)
-        return std::nullopt;
-    const ZItem me = m_items[size_t(self)];
+    const int myZ = m_items[size_t(self)].z;
     int best = -1;
     for (size_t j = 0; j < m_items.size(); ++j) {
         const ZItem &o = m_items[j];
-        if (int(j) == self || !isActiveZ(o.z) || o.z <= me.z)
+        if (int(j) == self || !isActiveZ(o.z) || (above ? o.z <= myZ : o.z >= myZ))
             continue;
-        if (best < 0 || o.z < m_items[size_t(best)].z)
+        // Strictly nearer only: on equal z-orders the earlier item stays chosen.
+        if (best < 0 || (above ? o.z < m_items[size_t(best)].z : o.z > m_items[size_t(best)].z))
             best = int(j);
     }
+    return best;
+}
+
+std::optional<ZSwap> ZOrderBoard::shiftUp(int id)
+{
+    const int self = indexOf(id);
+    const int best = self < 0 || m_items[size_t(self)].z == -1 ? -1 : neighbourOf(self, true);
     if (best < 0)
         return std::nullopt;
+    const ZItem me = m_items[size_t(self)];
     const ZItem nb = m_items[size_t(best)];
     const int myZ = me.z;
     const int nz = nb.pair ? nb.textZ : nb.z;
@@ -215,19 +221,10 @@ std::optional<ZSwap> ZOrderBoard::shiftUp(int id)
 std::optional<ZSwap> ZOrderBoard::shiftDown(int id)
 {
     const int self = indexOf(id);
-    if (self < 0 || m_items[size_t(self)].z == -1)
-        return std::nullopt;
-    const ZItem me = m_items[size_t(self)];
-    int best = -1;
-    for (size_t j = 0; j < m_items.size(); ++j) {
-        const ZItem &o = m_items[j];
-        if (int(j) == self || !isActiveZ(o.z) || o.z >= me.z)
-            continue;
-        if (best < 0 || o.z > m_items[size_t(best)].z)
-            best = int(j);
-    }
+    const int best = self < 0 || m_items[size_t(self)].z == -1 ? -1 : neighbourOf(self, false);
     if (best < 0)
         return std::nullopt;
+    const ZItem me = m_items[size_t(self)];
     const ZItem nb = m_items[size_t(best)];
     const int myZ = me.pair ? me.textZ : me.z;
     const int nz = nb.z;

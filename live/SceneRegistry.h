@@ -137,6 +137,8 @@ public:
 
 private:
     int indexOf(int id) const;
+    // Index of the nearest active item above (below) the item at `self`; -1 when none.
+    int neighbourOf(int self, bool above) const;
     void apply(const ZAssign &a);
 
     std::vector<ZItem> m_items;

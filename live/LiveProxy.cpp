@@ -80,6 +80,13 @@ LiveProxy::~LiveProxy()
 {
     // Nothing may call back into a facade that is going away.
     m_engine.reset();
+    m_scene = nullptr;
+    m_store = nullptr;
+    m_render = nullptr;
+    m_settings = nullptr;
+    m_recorder = nullptr;
+    m_systemInfo = nullptr;
+    m_plugins = nullptr;
     m_netService.reset();
     m_timer.reset();
     m_pool.reset();

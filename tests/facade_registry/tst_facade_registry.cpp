@@ -557,6 +557,8 @@ void FacadeRegistryTest::removeItemClearsSelectionAndLists()
     QCOMPARE(f.proxy->currentItemId(), -1);
     QCOMPARE(f.proxy->itemIds(), std::vector<int>{a});
     QVERIFY(!f.proxy->isEffectiveText(pair));
+    // The pair's entry went too, not only its ids.
+    QVERIFY(!f.proxy->findEffectiveText(-1));
     QVERIFY(!f.engine()->item(pair));
     QVERIFY(!f.engine()->item(textId));
     QVERIFY(f.engine()->item(a));

@@ -109,6 +109,8 @@ void TestPreviewEditing::conversions_data()
     QTest::newRow("fitted c2pw uses whole preview width") << fitted << "c2pw" << 100 << 82;
     QTest::newRow("fitted c2pw canvas width") << fitted << "c2pw" << 1216 << 1000;
     QTest::newRow("fitted c2ph") << fitted << "c2ph" << 100 << 73;
+    QTest::newRow("fitted c2py huge, no overflow") << fitted << "c2py" << 2000000000 << 1461988304;
+    QTest::newRow("fitted c2pw huge, no overflow") << fitted << "c2pw" << 2000000000 << 1644736842;
     QTest::newRow("fitted margin") << fitted << "margin" << 0 << 21;
     const QString stretched = QStringLiteral("stretched");
     QTest::newRow("stretched p2cx") << stretched << "p2cx" << 100 << 121;

@@ -137,6 +137,12 @@ void TestVideoFilter::unfilteredWithoutLevelsOrItem()
     QCOMPARE(facetone::liveHandles(), 0);
     QCOMPARE(f.frame.bytes, std::vector<uint8_t>(8 * 6 * 4, 0x80));
 
+    // An engine that hands no output plane gets the frame back unfiltered.
+    f.filter.setBlur(40);
+    QVERIFY(!f.filter.Filter(f.camera, f.frame.address(), 32, f.frame.bytes.size(), nullptr));
+    QCOMPARE(f.calls("ImageFilterInit"), 0);
+    f.filter.setBlur(0);
+
     // Levels set but nothing attached: still no handle.
     f.filter.detach();
     f.filter.setWhitening(50);

@@ -72,6 +72,7 @@ LiveProxy::LiveProxy()
     , m_loginManager(nullptr)
     , m_pointing(QString::fromLatin1(kClientVersion))
 {
+    m_videoFilter = std::make_unique<LiveProxyVideoFilter>(this);
     m_cameraHelper = CreateDShowInstance();
     openLibraries();
 }

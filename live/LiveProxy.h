@@ -8,6 +8,8 @@
 //   LiveProxyPictures.cpp    pictures, overlays, camera items and effects
 //   LiveProxyText.cpp        text and effective-text items
 //   LiveProxyCapture.cpp     screen captures, displays, pass-throughs
+//   LiveProxyPreview.cpp     mouse editing on the preview
+//   LiveProxyWatermark.cpp   the watermark and the beauty filter
 // Item operations run on the GUI thread; library callbacks arrive on the
 // libraries' threads and only forward.
 
@@ -16,9 +18,12 @@
 #include "INetService.h"
 #include "LiveEngine.h"
 #include "LiveParams.h"
+#include "LiveProxyVideoFilter.h"
 #include "LoginManager.h"
 #include "MorvaPointing.h"
+#include "PreviewEditor.h"
 #include "SceneRegistry.h"
+#include "WatermarkCapture.h"
 
 #include <QMutex>
 #include <QObject>
@@ -33,9 +38,10 @@ class CSttThreadPool;
 class IDShowHelper;
 class IListener;
 class SttTimerTask;
+class QWidget;
 class UITaskQueueWnd;
 
-class LiveProxy : public QObject, public ILiveListener, public INetseriveListener
+class LiveProxy : public QObject, public ILiveListener, public INetseriveListener, public VideoFilterOwner
 {
     Q_OBJECT
 
@@ -53,9 +59,9 @@ public:
     // 0, or the scene's negative start code (then nothing else was started).
     int init(LiveParams *params);
     void setListener(IListener *listener);
-    void *renderDeviceHandle();
-    void *renderContextHandle();
-    void setItemVideoFilter(int itemId, IVideoFilter *filter);
+    void *renderDeviceHandle() override;
+    void *renderContextHandle() override;
+    void setItemVideoFilter(int itemId, IVideoFilter *filter) override;
     // Writes the engine's output size, bit rate (bit/s) and frame rate.
     void getLiveVideoConfig(LiveParams *params);
     bool changeLiveResolution(LiveParams *params);
@@ -99,8 +105,8 @@ public:
     // The item's name in the scene store; *ok false when it has none.
     std::string storedNameOf(int id, bool *ok);
     int itemType(int id);
-    int currentItemId() const { return m_currentItem; }
-    void setCurrentItemId(int id) { m_currentItem = id; }
+    int currentItemId() const { return m_previewEditor.selectedItem(); }
+    void setCurrentItemId(int id) { m_previewEditor.setSelectedItem(id); }
     const std::vector<int> &itemIds() const { return m_itemIds; }
     void sortedItemIds(std::vector<int> &ids);
     void activeItemIds(std::vector<int> &ids);
@@ -131,7 +137,7 @@ public:
     void removeItem(int id);
     bool removeItemFromScene(int id);
     void getItemRect(int id, int *x, int *y, int *w, int *h);
-    void getItemSourceRect(int id, int *x, int *y, int *w, int *h);
+    void getItemSourceRect(int id, int *x, int *y, int *w, int *h) override;
     void setItemGeometry(int id, int x, int y, int w, int h);
     void setItemRect(int id, int x, int y, int w, int h);
     void setItemRectAlt(int id, int x, int y, int w, int h);
@@ -168,6 +174,10 @@ public:
     void setCameraParam(int id, const CameraParams *params);
     void getCameraParam(int id, CameraParams *params);
     void setSlim(int id, int slim);
+    // Each keeps only its own level in the beauty filter.
+    void setWhitening(int id, int blur, int whitening, int colourTemperature);
+    void setBlur(int id, int blur, int whitening, int colourTemperature);
+    void setColourTemperature(int id, int blur, int whitening, int colourTemperature);
     void setItemMirrored(int id, bool mirror);
     void setItemFlipped(int id, bool flip);
     bool isItemMirrored(int id);
@@ -201,6 +211,20 @@ public:
     QRect mapScreenRectToCanvas(const QRect &a, const QRect &b) const;
     int systemDriveIndex();
     std::intptr_t forwardNativeMessage(WId window, uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+
+    // ---- preview editing (LiveProxyPreview.cpp)
+    PreviewMapping previewMapping() const;
+    int previewToCanvasX(int x) const;
+    int previewToCanvasY(int y) const;
+    int canvasToPreviewX(int cx) const;
+    int canvasToPreviewY(int cy) const;
+    int canvasToPreviewWidth(int cx) const;
+    int canvasToPreviewHeight(int cy) const;
+    // The topmost editable item at a preview point; *id 0 when none.
+    bool hitTestItem(int x, int y, int *id);
+    // event: 0 moved, 1 left pressed, 2 left released, 3 right pressed,
+    // 4 right released; x, y in preview pixels.
+    void handlePreviewMouse(QWidget *widget, int event, int x, int y);
 
     // ---- watermark and beauty filter (LiveProxyWatermark.cpp)
     int addWatermark(int layer);
@@ -264,6 +288,8 @@ private:
     bool firstAtZInList(int z, int *id);
     int addOverlay(const char *word, const std::string &path, int alpha, int layer, bool pendant);
     std::u16string cameraDeviceOf(int id);
+    PreviewItem previewItemOf(int id);
+    std::vector<PreviewItem> previewItems();
 
     IListener *m_listener = nullptr;
     std::vector<GiftInfo> m_giftCatalogue;
@@ -275,7 +301,6 @@ private:
     ILiveRecorder *m_recorder = nullptr;
     ILiveSystemInfo *m_systemInfo = nullptr;
     IPluginHost *m_plugins = nullptr;
-    int m_currentItem = -1;
     int m_previewWidth = 0;
     int m_previewHeight = 0;
     int m_outputWidth = 0;
@@ -284,6 +309,7 @@ private:
     int m_minActiveZ = scenereg::kRenumberBase;
     bool m_recording = false;
     std::string m_recordPath;
+    std::unique_ptr<LiveProxyVideoFilter> m_videoFilter;
     IDShowHelper *m_cameraHelper = nullptr;
     SceneCallbacks m_sceneCallbacks;
     std::vector<EffectiveTxtItem> m_effectiveTexts;
@@ -302,4 +328,11 @@ private:
     std::unique_ptr<CSttThreadPool> m_pool;
     std::unique_ptr<SttTimerTask> m_timer;
     MorvaPointing m_pointing;
+    std::unique_ptr<WatermarkCapture> m_watermark;
+    int m_watermarkId = 0;
+    float m_watermarkWidth = 0.0f;
+    float m_watermarkHeight = 0.0f;
+    unsigned m_ticks = 0;
+    bool m_fitPreview = true;
+    PreviewEditor m_previewEditor;
 };

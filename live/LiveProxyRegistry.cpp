@@ -354,8 +354,7 @@ void LiveProxy::removeItem(int id)
     else
         removeItemFromScene(id);
     logger()->write(Logger::LOG_INFO, "remove item: %d.", id);
-    if (m_currentItem == id)
-        m_currentItem = -1;
+    m_previewEditor.forgetItem(id);
     const auto listed = std::find(m_itemIds.begin(), m_itemIds.end(), id);
     if (listed != m_itemIds.end())
         m_itemIds.erase(listed);

@@ -111,8 +111,21 @@ void BM_MoveItemToTop(benchmark::State &state)
     castcore::control().log().clear();
 }
 
+// A point on the preview covered by a few of the 100 items.
+void BM_HitTestItem(benchmark::State &state)
+{
+    Scene &s = scene();
+    int id = 0;
+    for (auto _ : state) {
+        s.proxy->hitTestItem(400, 225, &id);
+        benchmark::DoNotOptimize(id);
+    }
+    castcore::control().log().clear();
+}
+
 } // namespace
 
+BENCHMARK(BM_HitTestItem)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SortedItemIds)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ShiftItemNeighbour)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ShiftItemAcross)->Unit(benchmark::kMicrosecond);

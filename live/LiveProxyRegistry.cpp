@@ -376,6 +376,11 @@ void LiveProxy::getItemSourceRect(int id, int *x, int *y, int *w, int *h)
 
 void LiveProxy::setItemGeometry(int id, int x, int y, int w, int h)
 {
+    // An item without area could never be picked or resized again.
+    if (w <= 0 || h <= 0) {
+        logger()->write(Logger::LOG_WARN, "item %d keeps its place: size %d*%d refused.", id, w, h);
+        return;
+    }
     if (m_scene)
         m_scene->SetItemRect(id, x, y, w, h);
 }
@@ -394,7 +399,7 @@ void LiveProxy::setItemRectAlt(int id, int x, int y, int w, int h)
     EffectiveTxtItem *pair = nullptr;
     if (findEffectiveText(id, &pair))
         pair->move(x, y);
-    else if (m_scene)
+    else if (m_scene && w > 0 && h > 0)
         m_scene->SetItemRect2(id, x, y, w, h);
 }
 

@@ -108,6 +108,8 @@ void LiveProxy::on_login_result(bool success)
         m_openStatus = false;
 }
 
+// The sign-in jobs, the live lines and the room messages fill the bodies
+// that are still empty below: they need the job thread.
 void LiveProxy::slot_thirdpartyLoginSucceed(QString)
 {
 }

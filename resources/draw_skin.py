@@ -96,6 +96,14 @@ def box(x0, y0, x1, y1):
     return lambda x, y: x0 <= x < x1 and y0 <= y < y1
 
 
+def rounded_box(x0, y0, x1, y1, radius):
+    def inside(x, y):
+        cx = min(max(x, x0 + radius), x1 - radius)
+        cy = min(max(y, y0 + radius), y1 - radius)
+        return x0 <= x < x1 and y0 <= y < y1 and (x - cx) ** 2 + (y - cy) ** 2 <= radius ** 2
+    return inside
+
+
 def triangle(p0, p1, p2):
     def side(a, b, x, y):
         return (b[0] - a[0]) * (y - a[1]) - (b[1] - a[1]) * (x - a[0])
@@ -143,6 +151,12 @@ PICTURES = {
     # buttons' border-image slices
     "btn_ThirdParty_close.png": (96, 24, close_marks(24, 6, [ROSE, RED, DARK_RED, GREY])),
     "btn_verify_close.png": (96, 24, close_marks(24, 6, [SLATE, RED, DARK_RED, GREY])),
+    # watermark of the broadcast picture, served raw to the engine: a play
+    # mark on a rounded plate
+    "watermark.png": (56, 35, layered([
+        (ORANGE, rounded_box(0, 0, 56, 35, 7)),
+        (WHITE, triangle((22, 9), (22, 26), (37, 17.5))),
+    ])),
 }
 
 

@@ -1,0 +1,80 @@
+#include "LiveProxy.h"
+
+#include <QWidget>
+
+// Mouse editing on the preview: the facade hands its items to the editor and
+// sends the placement it answers to the engine at once.
+
+PreviewMapping LiveProxy::previewMapping() const
+{
+    return PreviewMapping(m_previewWidth, m_previewHeight, m_outputWidth, m_outputHeight, m_fitPreview);
+}
+
+int LiveProxy::previewToCanvasX(int x) const { return previewMapping().previewToCanvasX(x); }
+int LiveProxy::previewToCanvasY(int y) const { return previewMapping().previewToCanvasY(y); }
+int LiveProxy::canvasToPreviewX(int cx) const { return previewMapping().canvasToPreviewX(cx); }
+int LiveProxy::canvasToPreviewY(int cy) const { return previewMapping().canvasToPreviewY(cy); }
+int LiveProxy::canvasToPreviewWidth(int cx) const { return previewMapping().canvasToPreviewWidth(cx); }
+int LiveProxy::canvasToPreviewHeight(int cy) const { return previewMapping().canvasToPreviewHeight(cy); }
+
+PreviewItem LiveProxy::previewItemOf(int id)
+{
+    PreviewItem item;
+    item.id = id;
+    int x = 0, y = 0, w = 0, h = 0;
+    getItemRect(id, &x, &y, &w, &h);
+    item.rect = QRect(x, y, w, h);
+    item.z = getItemZorder(id);
+    const int type = itemType(id);
+    item.selectable = scenereg::isMovableType(type) && scenereg::isActiveZ(item.z);
+    if (item.selectable) {
+        bool named = false;
+        const std::string name = storedNameOf(id, &named);
+        item.movable = !named || !scenereg::hasLockWord(name, scenereg::kLockUnmove);
+        item.resizable = !named || !scenereg::hasLockWord(name, scenereg::kLockUnresize);
+    }
+    item.pendant = type == SceneItemPendant;
+    return item;
+}
+
+std::vector<PreviewItem> LiveProxy::previewItems()
+{
+    std::vector<PreviewItem> items;
+    items.reserve(m_itemIds.size());
+    for (int id : m_itemIds)
+        if (id > 0)
+            items.push_back(previewItemOf(id));
+    return items;
+}
+
+bool LiveProxy::hitTestItem(int x, int y, int *id)
+{
+    const int hit = preview::hitTestItem(previewMapping(), previewItems(), m_previewEditor.selectedItem(), QPoint(x, y));
+    if (id)
+        *id = hit;
+    return hit > 0;
+}
+
+void LiveProxy::handlePreviewMouse(QWidget *widget, int event, int x, int y)
+{
+    if (!widget) {
+        m_previewEditor.cancel();
+        return;
+    }
+    // A move reads only the selected item; a press picks among all of them.
+    std::vector<PreviewItem> items;
+    if (event == PreviewPointerMoved) {
+        const int selected = m_previewEditor.selectedItem();
+        if (selected > 0)
+            items.push_back(previewItemOf(selected));
+    } else if (event == PreviewLeftPressed || event == PreviewRightPressed) {
+        items = previewItems();
+    }
+    const PreviewEditOutcome outcome = m_previewEditor.handleMouse(previewMapping(), event, QPoint(x, y), items);
+    if (outcome.cursor)
+        widget->setCursor(*outcome.cursor);
+    if (outcome.geometry) {
+        const QRect &r = *outcome.geometry;
+        setItemGeometry(m_previewEditor.selectedItem(), r.x(), r.y(), r.width(), r.height());
+    }
+}

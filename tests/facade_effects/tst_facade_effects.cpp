@@ -67,7 +67,7 @@ void FacadeEffectsTest::watermarkIsAddedOnTopAtStart()
              (QStringList{QString("SetItemWatermark(%1,1)").arg(id), QString("SetItemWatermark(%1,2)").arg(id),
                           QString("SetItemWatermark(%1,1)").arg(id)}));
     QCOMPARE(f.callsOf("SetItemRelativeRect"),
-             QStringList{QString("SetItemRelativeRect(%1,0.0164474,0.0292398,0.0460526,0.0511696)").arg(id)});
+             QStringList{QString("SetItemRelativeRect(%1,0.016447369,0.029239766,0.04605263,0.05116959)").arg(id)});
     const QStringList log = FacadeFixture::logSince(start);
     QVERIFY(log.contains("add watermark."));
     QVERIFY(log.contains(QString("add watermark success: id(%1) z(5000000).").arg(id)));
@@ -112,7 +112,7 @@ void FacadeEffectsTest::watermarkHopsOnEverySixtiethTickOnly()
     QCOMPARE(f.init(), 0);
     const int id = watermarkOf(f);
     f.calls().clear();
-    const QStringList corners = {"0.0164474,0.0292398", "0.9375,0.0292398", "0.0164474,0.919591", "0.9375,0.919591"};
+    const QStringList corners = {"0.016447369,0.029239766", "0.9375,0.029239766", "0.016447369,0.91959065", "0.9375,0.91959065"};
     for (int tick = 1; tick <= 180; ++tick) {
         f.proxy->onTimer();
         const int hops = f.calls().count("SetItemRelativeRect");

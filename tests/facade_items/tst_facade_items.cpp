@@ -299,7 +299,7 @@ void FacadeItemsTest::cameraEffects()
     f.proxy->setSlim(id, 0);
     f.proxy->setSlim(id, 100);
     QCOMPARE(f.callsOf("SetItemAspect"),
-             args({"SetItemAspect(%id,1.77778,1)", "SetItemAspect(%id,1.47778,1)"}, id));
+             args({"SetItemAspect(%id,1.7777778,1)", "SetItemAspect(%id,1.4777777,1)"}, id));
     QCOMPARE(f.ops({"SetItemFlag", "SetItemAspect"}),
              (std::vector<std::string>{"SetItemFlag", "SetItemAspect", "SetItemFlag", "SetItemAspect"}));
 
@@ -311,7 +311,7 @@ void FacadeItemsTest::cameraEffects()
     QVERIFY(!f.proxy->isItemMirrored(id));
     QVERIFY(f.proxy->isItemFlipped(id));
     QCOMPARE(f.callsOf("SetItemRotation"),
-             args({"SetItemRotation(%id,3.14159,1)", "SetItemRotation(%id,3.14159,0)", "SetItemRotation(%id,0,1)"},
+             args({"SetItemRotation(%id,3.1415927,1)", "SetItemRotation(%id,3.1415927,0)", "SetItemRotation(%id,0,1)"},
                   id));
     float radians = 0;
     QVERIFY(f.engine()->scene().GetItemRotation(id, &radians, 0));

@@ -493,7 +493,7 @@ void TestTasks::workersStoppedAsTheyGoIdleNeverHang()
     auto finished = std::make_shared<std::promise<void>>();
     std::future<void> finishedFuture = finished->get_future();
     std::thread([finished] {
-        for (int round = 0; round < 4000; ++round) {
+        for (int round = 0; round < 600; ++round) {
             CSttThreadingMsgQueue worker;
             std::atomic<bool> done{false};
             worker.PostTask([&done] { done.store(true, std::memory_order_release); });

@@ -18,6 +18,10 @@ namespace {
 // How long a start waits for the starts ahead of it to decide. Each holds
 // the lock for a look at the process list and a probe of at most 500 ms.
 constexpr int kDecideWaitMs = 10000;
+// A lock file older than this is a leftover (a start that died while
+// deciding, perhaps before it wrote its process id). A live holder keeps the
+// file locked as well, so its lock is never taken from it.
+constexpr int kLeftoverLockMs = 5000;
 
 } // namespace
 
@@ -41,9 +45,9 @@ MvSingleApp::MvSingleApp(int &argc, char **argv)
 
     // Starts decide one after another, so that a start finding nobody on the
     // socket knows that nobody is about to listen on it either: only then is
-    // a socket left there stale. A holder that died frees the lock.
+    // a socket left there stale.
     QLockFile deciding(server + QStringLiteral(".lock"));
-    deciding.setStaleLockTime(0);
+    deciding.setStaleLockTime(kLeftoverLockMs);
     const bool alone = deciding.tryLock(kDecideWaitMs);
 
     QLocalSocket socket;

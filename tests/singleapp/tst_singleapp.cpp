@@ -241,14 +241,24 @@ void TestSingleApp::sameExecutableCountsEvenWhenServerIsSilent()
 void TestSingleApp::staleSocketDoesNotStopListening_data()
 {
     QTest::addColumn<bool>("deadSocket");
-    QTest::newRow("socket of a crashed copy") << true;
-    QTest::newRow("plain file of the server's name") << false;
+    QTest::addColumn<bool>("leftoverLock");
+    QTest::newRow("socket of a crashed copy") << true << false;
+    QTest::newRow("plain file of the server's name") << false << false;
+    // A start that died while deciding, with its lock file half written.
+    QTest::newRow("socket and lock file of a crashed start") << true << true;
 }
 
 void TestSingleApp::staleSocketDoesNotStopListening()
 {
     QFETCH(bool, deadSocket);
+    QFETCH(bool, leftoverLock);
     QVERIFY(QDir().mkpath(programFolder()));
+    if (leftoverLock) {
+        QFile lock(socketPath() + QStringLiteral(".lock"));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write("garbage");
+        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    }
     if (deadSocket) {
         QVERIFY(makeDeadSocket(socketPath()));
     } else {
@@ -260,7 +270,7 @@ void TestSingleApp::staleSocketDoesNotStopListening()
 
     Start *first = start(false);
     QVERIFY(first);
-    QTRY_VERIFY2(first->said("ready"), qPrintable(first->text()));
+    QTRY_VERIFY2_WITH_TIMEOUT(first->said("ready"), qPrintable(first->text()), 30000);
     QVERIFY2(first->said("first listening=1"), qPrintable(first->text()));
 
     // The recovered server answers the next start.

@@ -28,13 +28,14 @@ QString userTempFolder(const QString &preferred)
     const QByteArray path = QFile::encodeName(folder);
     if (isOwnFolder(path))
         return folder;
+    // Made with the usual mode, so the folder is where it always was for the
+    // first user of the machine. Looked at again whether or not we made it:
+    // another thread or copy of ours may have made it a moment ago.
     struct stat st;
-    if (::lstat(path.constData(), &st) != 0 && errno == ENOENT) {
-        // Made with the usual mode, so the folder is where it always was for
-        // the first user of the machine.
-        if (QDir().mkpath(folder) && isOwnFolder(path))
-            return folder;
-    }
+    if (::lstat(path.constData(), &st) != 0 && errno == ENOENT)
+        QDir().mkpath(folder);
+    if (isOwnFolder(path))
+        return folder;
     const QString own = folder + QLatin1Char('-') + QString::number(::geteuid());
     const QByteArray ownPath = QFile::encodeName(own);
     if (::mkdir(ownPath.constData(), 0700) != 0 && errno != EEXIST)

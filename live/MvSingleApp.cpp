@@ -64,8 +64,8 @@ MvSingleApp::MvSingleApp(int &argc, char **argv)
     m_server = new QLocalServer(this);
     connect(m_server, &QLocalServer::newConnection, this, &MvSingleApp::newLocalConnection);
     if (!m_server->listen(server) && m_server->serverError() == QAbstractSocket::AddressInUseError && alone) {
-        // A copy that crashed left its socket file behind; nobody answered
-        // on it above, so it is stale.
+        // A copy that crashed left its socket file behind: nobody answered
+        // on it above, and no other start can have listened since.
         QLocalServer::removeServer(server);
         m_server->listen(server);
     }

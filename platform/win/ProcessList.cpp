@@ -1,7 +1,6 @@
 #include "ProcessList.h"
 
 #include <QByteArray>
-#include <QList>
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,6 +1,21 @@
 #include "CSttThreadingMsgQueue.h"
 
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+struct CSttThreadingMsgQueue::Shared
+{
+    std::deque<SttTask> tasks;
+    std::mutex mutex; // guards tasks and stop
+    std::condition_variable wakeUp;
+    bool stop = false;
+    std::atomic<int> pending{0};
+};
+
 CSttThreadingMsgQueue::CSttThreadingMsgQueue()
+    : m_shared(std::make_shared<Shared>())
 {
     m_thread = std::thread([this] { Run(); });
 }
@@ -8,60 +23,76 @@ CSttThreadingMsgQueue::CSttThreadingMsgQueue()
 CSttThreadingMsgQueue::~CSttThreadingMsgQueue()
 {
     // Called here rather than relied on from a derived class: the thread
-    // must be gone before the members it uses.
+    // must be gone (or own its state) before the members go.
     CSttThreadingMsgQueue::Stop();
 }
 
 void CSttThreadingMsgQueue::PostTask(const SttTask &task)
 {
+    Shared &s = *m_shared;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_stop)
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (s.stop)
             return;
-        m_tasks.push_back(task);
-        m_pending.fetch_add(1, std::memory_order_acq_rel);
+        s.tasks.push_back(task);
+        s.pending.fetch_add(1, std::memory_order_acq_rel);
     }
-    m_wakeUp.notify_one();
+    s.wakeUp.notify_one();
 }
 
 void CSttThreadingMsgQueue::Stop()
 {
+    Shared &s = *m_shared;
     {
         // Set under the mutex: the worker tests the flag under it before
         // waiting, so the wake-up cannot slip between test and wait.
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_stop = true;
+        std::lock_guard<std::mutex> lock(s.mutex);
+        s.stop = true;
     }
-    m_wakeUp.notify_all();
+    s.wakeUp.notify_all();
     if (m_thread.joinable()) {
+        // A task stopping its own worker cannot wait for itself; the thread
+        // holds the shared state and ends after this task.
         if (m_thread.get_id() == std::this_thread::get_id())
-            m_thread.detach(); // a task stopping its own worker: it ends after this task
+            m_thread.detach();
         else
             m_thread.join();
     }
     std::deque<SttTask> dropped;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        dropped.swap(m_tasks);
-        m_pending.fetch_sub(static_cast<int>(dropped.size()), std::memory_order_acq_rel);
+        std::lock_guard<std::mutex> lock(s.mutex);
+        dropped.swap(s.tasks);
+        s.pending.fetch_sub(static_cast<int>(dropped.size()), std::memory_order_acq_rel);
     }
     // Dropped outside the mutex: a task's captures may post on destruction.
 }
 
+int CSttThreadingMsgQueue::PendingCount() const
+{
+    return m_shared->pending.load(std::memory_order_acquire);
+}
+
 void CSttThreadingMsgQueue::Run()
+{
+    // A copy of our own: a task may delete this object while the loop runs.
+    const std::shared_ptr<Shared> shared = m_shared;
+    runLoop(*shared);
+}
+
+void CSttThreadingMsgQueue::runLoop(Shared &s)
 {
     for (;;) {
         SttTask task;
         {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            m_wakeUp.wait(lock, [this] { return m_stop || !m_tasks.empty(); });
-            if (m_stop)
+            std::unique_lock<std::mutex> lock(s.mutex);
+            s.wakeUp.wait(lock, [&s] { return s.stop || !s.tasks.empty(); });
+            if (s.stop)
                 return;
-            task = std::move(m_tasks.front());
-            m_tasks.pop_front();
+            task = std::move(s.tasks.front());
+            s.tasks.pop_front();
         }
         SttRunTask(task, "CSttThreadingMsgQueue");
         task = nullptr;
-        m_pending.fetch_sub(1, std::memory_order_acq_rel);
+        s.pending.fetch_sub(1, std::memory_order_acq_rel);
     }
 }

@@ -2,14 +2,12 @@
 
 #include "SttTask.h"
 
-#include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
+#include <memory>
 #include <thread>
 
 // One worker thread with its own task list, run one at a time in the order
-// posted.
+// posted. A task may stop or delete its own worker (or the pool that owns
+// it): the thread then ends after that task, without touching the object.
 class CSttThreadingMsgQueue
 {
 public:
@@ -23,22 +21,23 @@ public:
     virtual void PostTask(const SttTask &task);
 
     // Lets a running task finish, ends the thread and drops the tasks still
-    // waiting. Later calls do nothing.
+    // waiting. Later calls do nothing. Called from the worker's own task it
+    // returns at once; the thread ends when that task returns.
     virtual void Stop();
 
     // Tasks posted and not yet finished (waiting plus the running one). Read
     // without the list's mutex, so it may be stale by the time it is used.
-    int PendingCount() const { return m_pending.load(std::memory_order_acquire); }
+    int PendingCount() const;
 
 protected:
     // The worker loop.
     virtual void Run();
 
 private:
-    std::deque<SttTask> m_tasks;
-    std::mutex m_mutex;
-    std::condition_variable m_wakeUp;
+    struct Shared;
+    static void runLoop(Shared &shared);
+
+    // Shared with the thread, which keeps it alive for as long as it runs.
+    std::shared_ptr<Shared> m_shared;
     std::thread m_thread;
-    bool m_stop = false;
-    std::atomic<int> m_pending{0};
 };

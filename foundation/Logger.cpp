@@ -1,6 +1,7 @@
 #include "Logger.h"
 
 #include "TextHelpers.h"
+#include "UserTempFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -172,12 +173,21 @@ int Logger::level() const
 
 void Logger::setDirectory(const QString &directory)
 {
-    QByteArray bytes = QFile::encodeName(directory);
-    if (!bytes.endsWith('/'))
-        bytes.append('/');
     std::lock_guard<std::mutex> lock(m_mutex);
     m_directory = directory;
-    m_dirBytes = bytes;
+    m_dirBytes.clear(); // looked up with the next line
+}
+
+QByteArray Logger::lookUpFolder(const QString &directory)
+{
+    const QString folder = userTempFolder(directory);
+    QByteArray bytes;
+    if (!folder.isEmpty())
+        bytes = QFile::encodeName(folder) + '/';
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_directory == directory)
+        m_dirBytes = bytes;
+    return bytes;
 }
 
 QString Logger::directory() const
@@ -215,11 +225,11 @@ void Logger::appendLine(int level, const char *text, bool emptyLine)
     // Each line goes out as one append-mode write(2) of a whole line: the
     // kernel serialises appends to one file, so lines from different threads
     // never interleave, and opening and closing need no process-wide lock.
-    QByteArray path;
+    QByteArray folder;
     QString directory;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        path = m_dirBytes;
+        folder = m_dirBytes;
         directory = m_directory;
     }
     const Stamp stamp = readClock();
@@ -240,13 +250,19 @@ void Logger::appendLine(int level, const char *text, bool emptyLine)
             line.append(repaired.constData(), static_cast<size_t>(repaired.size()));
         line.append("}\n");
     }
-    path.append("mvshow_").append(stamp.date).append(".log");
+    QByteArray fileName("mvshow_");
+    fileName.append(stamp.date).append(".log");
 
-    int fd = openAppend(path);
-    if (fd < 0 && errno == ENOENT) {
-        if (!QDir().mkpath(directory))
+    // The folder is looked up (and made) for the first line, and again when
+    // it has gone or changed hands since.
+    int fd = -1;
+    if (!folder.isEmpty())
+        fd = openAppend(folder + fileName);
+    if (fd < 0) {
+        folder = lookUpFolder(directory);
+        if (folder.isEmpty())
             return;
-        fd = openAppend(path);
+        fd = openAppend(folder + fileName);
     }
     if (fd < 0)
         return;

@@ -9,10 +9,13 @@
 
 // The program's daily log: one line per call, appended to
 // <directory>/mvshow_yyyyMMdd.log, where the directory defaults to
-// QDir::tempPath() + "/MorvaShow". The file is opened and closed for every
-// line, and each line is one append-mode write, so every line reaches the
-// file whole when threads write at once. Failures (no folder, no file) lose
-// the line silently.
+// QDir::tempPath() + "/MorvaShow". The temporary folder is shared by every
+// user of the machine: when that directory belongs to another user (or is
+// not a folder we may write to) the lines go to this user's own folder
+// beside it instead, <directory>-<user id> (see userTempFolder). The file is
+// opened and closed for every line, and each line is one append-mode write,
+// so every line reaches the file whole when threads write at once. Failures
+// (no folder, no file) lose the line silently.
 class Logger
 {
 public:
@@ -38,6 +41,7 @@ public:
     // Replaces the folder of the log files (the constructor sets the default).
     // Tests that redirect TMPDIR re-point the log with this.
     void setDirectory(const QString &directory);
+    // The folder asked for; the lines may go to this user's folder beside it.
     QString directory() const;
 
     // Formats with printf conventions and appends
@@ -69,9 +73,12 @@ private:
     ~Logger() = default;
 
     void appendLine(int level, const char *text, bool emptyLine);
+    // This user's folder for the directory, encoded, ending with '/'; empty
+    // when there is none. Remembered while the directory stays the same.
+    QByteArray lookUpFolder(const QString &directory);
 
     mutable std::mutex m_mutex; // guards the directory
     QString m_directory;        // guarded by m_mutex
-    QByteArray m_dirBytes;      // m_directory encoded for the file system, ends with '/'
+    QByteArray m_dirBytes;      // lookUpFolder(m_directory), empty until looked up
     std::atomic<int> m_level{0};
 };

@@ -1,8 +1,11 @@
 #include "TextHelpers.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QDebug>
 #include <QDialog>
+#include <QFileDialog>
+#include <QFontDialog>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -47,6 +50,14 @@ bool hasAspect(int width, int height, int64_t ratioW, int64_t ratioH)
     return ratioH * width == ratioW * height;
 }
 
+// The platform's standard dialog boxes; the program's own dialogs and windows
+// (the room tool among them) are not ours to close.
+bool isStandardDialog(const QDialog *dialog)
+{
+    return qobject_cast<const QFileDialog *>(dialog) || qobject_cast<const QColorDialog *>(dialog)
+        || qobject_cast<const QFontDialog *>(dialog);
+}
+
 } // namespace
 
 bool isAspect4x3(int width, int height)
@@ -67,7 +78,7 @@ void closeOwnedDialogs(QWidget *window)
     QList<QPointer<QDialog>> owned;
     for (QWidget *w : QApplication::topLevelWidgets()) {
         auto *dialog = qobject_cast<QDialog *>(w);
-        if (!dialog || !dialog->isWindow() || !dialog->isVisible())
+        if (!dialog || !isStandardDialog(dialog) || !dialog->isWindow() || !dialog->isVisible())
             continue;
         QWidget *parent = dialog->parentWidget();
         if (parent && parent->window() == owner)

@@ -18,8 +18,9 @@ std::string local8BitToUtf8(const std::string &local);
 bool isAspect4x3(int width, int height);
 bool isAspect16x9(int width, int height);
 
-// Closes every visible QDialog top-level whose parent widget lies in `window`'s
-// window (its owner, as the window system sees it). Dialogs owned by such a
+// Closes every visible standard dialog box (file, colour or font dialog) whose
+// parent widget lies in `window`'s window (its owner, as the window system sees
+// it); every other window is left alone. Standard dialogs owned by such a
 // dialog are closed first. Takes the widget, not a native handle: dialogs are
 // found among QApplication's top-level widgets. Each closed dialog is reported
 // on Qt's debug output. Must run on the GUI thread.

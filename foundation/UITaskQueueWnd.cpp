@@ -46,6 +46,12 @@ bool UITaskQueueWnd::Create(int periodMs)
     return true;
 }
 
+bool UITaskQueueWnd::Create(void *moduleInstance, int periodMs)
+{
+    Q_UNUSED(moduleInstance);
+    return Create(periodMs);
+}
+
 int UITaskQueueWnd::PostTask(const SttTask &task, int tag)
 {
     std::lock_guard<std::mutex> lock(m_state->guard);

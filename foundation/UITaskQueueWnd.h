@@ -23,6 +23,9 @@ public:
     // Starts the pump with the given period in milliseconds. A second call
     // keeps the queue and only changes the period.
     bool Create(int periodMs);
+    // The program's form, with its module instance: on Windows the handle
+    // owns the pump's window class; here nothing needs it.
+    bool Create(void *moduleInstance, int periodMs);
 
     // Queues the task for the GUI thread and returns the number of tasks now
     // waiting, or 0 (the task dropped) when the pump is not running.

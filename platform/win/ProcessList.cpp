@@ -3,11 +3,15 @@
 #include <QByteArray>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <tuple>
 
 namespace mvplatform {
 
@@ -40,9 +44,49 @@ QByteArray executableName(const QByteArray &procDir)
     return path.mid(path.lastIndexOf('/') + 1);
 }
 
+// When a process started: its start time in clock ticks since boot (field 22
+// of /proc/<pid>/stat), then its id. False when the process has gone.
+struct StartKey
+{
+    unsigned long long ticks = 0;
+    long pid = 0;
+    bool operator<=(const StartKey &o) const { return std::tie(ticks, pid) <= std::tie(o.ticks, o.pid); }
+};
+
+bool readStartKey(const QByteArray &procDir, long pid, StartKey *key)
+{
+    char buf[1024];
+    int fd = ::open((procDir + "/stat").constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const ssize_t n = ::read(fd, buf, sizeof(buf) - 1);
+    ::close(fd);
+    if (n <= 0)
+        return false;
+    buf[n] = '\0';
+    // The command name in parentheses may hold spaces and parentheses
+    // itself; the fields after the last ')' start with field 3.
+    const char *p = std::strrchr(buf, ')');
+    if (!p)
+        return false;
+    ++p;
+    for (int field = 3; field < 22; ++field) {
+        while (*p == ' ')
+            ++p;
+        while (*p && *p != ' ')
+            ++p;
+        if (!*p)
+            return false;
+    }
+    char *end = nullptr;
+    key->ticks = std::strtoull(p, &end, 10);
+    key->pid = pid;
+    return end != p;
+}
+
 } // namespace
 
-int ProcessList::countByExecutableName(const QString &name)
+int ProcessList::countByExecutableName(const QString &name, Started started)
 {
     const QByteArray wanted = name.toLocal8Bit();
     if (wanted.isEmpty())
@@ -51,6 +95,11 @@ int ProcessList::countByExecutableName(const QString &name)
     if (!proc)
         return 0;
     const uid_t me = ::getuid();
+    StartKey self;
+    if (started == Started::NoLaterThanSelf && !readStartKey("/proc/self", long(::getpid()), &self)) {
+        ::closedir(proc);
+        return 0;
+    }
     int count = 0;
     while (dirent *e = ::readdir(proc)) {
         if (!isPidName(e->d_name))
@@ -60,8 +109,14 @@ int ProcessList::countByExecutableName(const QString &name)
         struct stat st;
         if (::stat(dir.constData(), &st) != 0 || st.st_uid != me)
             continue;
-        if (executableName(dir) == wanted)
-            ++count;
+        if (executableName(dir) != wanted)
+            continue;
+        if (started == Started::NoLaterThanSelf) {
+            StartKey key;
+            if (!readStartKey(dir, std::atol(e->d_name), &key) || !(key <= self))
+                continue;
+        }
+        ++count;
     }
     ::closedir(proc);
     return count;

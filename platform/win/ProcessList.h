@@ -8,10 +8,19 @@ namespace mvplatform {
 class ProcessList
 {
 public:
+    // Which processes count.
+    enum class Started {
+        Any,
+        // Only those started no later than the calling process: by start
+        // time, then by process id when two started in the same tick, so
+        // that processes started together agree on one order.
+        NoLaterThanSelf,
+    };
+
     // Number of processes of the current user whose executable file name
     // (without folder) equals the name exactly; the calling process counts
     // when it matches.
-    static int countByExecutableName(const QString &name);
+    static int countByExecutableName(const QString &name, Started started = Started::Any);
 };
 
 } // namespace mvplatform

@@ -12,6 +12,9 @@
 #include <QSet>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <memory>
 #include <string>
 #include <thread>
@@ -65,6 +68,8 @@ private slots:
     void longTextIsCutOnWholeCharacter();
     void oneClockReadingPerLine();
     void unwritableFolderLosesLineQuietly();
+    void anotherUsersFolderIsLeftAlone_data();
+    void anotherUsersFolderIsLeftAlone();
     void concurrentWritersLeaveWholeLines();
 
 private:
@@ -270,6 +275,57 @@ void TestLogger::unwritableFolderLosesLineQuietly()
     Logger::instance()->setDirectory(Logger::defaultDirectory());
     Logger::instance()->write(Logger::LOG_INFO, "kept");
     QCOMPARE(LogCapture::texts(), QStringList{QStringLiteral("kept")});
+}
+
+void TestLogger::anotherUsersFolderIsLeftAlone_data()
+{
+    QTest::addColumn<bool>("folderInTheWay"); // else a plain file
+    QTest::addColumn<bool>("ownFolderTaken");
+    QTest::newRow("another user's folder") << true << false;
+    QTest::newRow("a file in the folder's place") << false << false;
+    QTest::newRow("both folders another user's: lines lost quietly") << true << true;
+}
+
+void TestLogger::anotherUsersFolderIsLeftAlone()
+{
+    QFETCH(bool, folderInTheWay);
+    QFETCH(bool, ownFolderTaken);
+    // The shared temporary folder, where another user's copy came first.
+    const QString shared = m_env->tempPath() + QStringLiteral("/MorvaShow");
+    const QString own = shared + QStringLiteral("-") + QString::number(::geteuid());
+    if (folderInTheWay) {
+        QVERIFY(QDir().mkpath(shared));
+    } else {
+        QFile f(shared);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("theirs");
+    }
+    QVERIFY(m_env->makeForeign(shared));
+    if (ownFolderTaken) {
+        QVERIFY(QDir().mkpath(own));
+        QVERIFY(m_env->makeForeign(own));
+    }
+
+    Logger::instance()->write(Logger::LOG_INFO, "mine");
+    Logger::instance()->write(Logger::LOG_INFO, "mine too");
+
+    const QString day = QStringLiteral("/mvshow_%1.log").arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
+    if (folderInTheWay)
+        QCOMPARE(QDir(shared).entryList(QDir::Files), QStringList());
+    else
+        QCOMPARE(readAll(shared), QByteArray("theirs"));
+    if (ownFolderTaken) {
+        QCOMPARE(QDir(own).entryList(QDir::Files), QStringList());
+        return;
+    }
+    // This user's own folder beside it, closed to everybody else.
+    struct stat st;
+    QCOMPARE(::lstat(QFile::encodeName(own).constData(), &st), 0);
+    QVERIFY(S_ISDIR(st.st_mode));
+    QCOMPARE(st.st_uid, ::geteuid());
+    QCOMPARE(int(st.st_mode & 0777), 0700);
+    QCOMPARE(readAll(own + day).count('\n'), 2);
+    QVERIFY(readAll(own + day).endsWith("] [LOG_INFO] {mine too}\n"));
 }
 
 void TestLogger::concurrentWritersLeaveWholeLines()

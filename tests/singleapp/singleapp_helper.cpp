@@ -2,6 +2,7 @@
 // MvSingleApp and reports on stdout, one line per event, what a start sees.
 //   second <ms>              this start found a running copy and ends (exit 0)
 //   first listening=<0|1>    this start is the first copy
+//   server=<path>            where the first copy's server listens
 //   others=<0|1>             whether another mvShow process was counted
 //   ready                    the main window is shown and another window
 //                            is active, so a later activation is visible
@@ -92,6 +93,8 @@ int main(int argc, char **argv)
 
     auto *server = app.findChild<QLocalServer *>();
     say("first listening=" + QByteArray(server && server->isListening() ? "1" : "0"));
+    if (server)
+        say("server=" + server->fullServerName().toUtf8());
     if (server && args.contains(QStringLiteral("--close-server")))
         server->close();
     if (server) {

@@ -4,6 +4,7 @@
 
 #include <QtTest>
 
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
 
@@ -77,9 +78,24 @@ QString helperPath(bool asProgram)
     return QString::fromUtf8(asProgram ? HELPER_AS_PROGRAM_PATH : HELPER_PATH);
 }
 
+const char kServerName[] = "9FCBAA25-D362-49A9-9D8B-8BF86D19AA13";
+
+// The program's folder in the temporary folder, which the daily log shares.
+QString programFolder()
+{
+    return QDir::tempPath() + QStringLiteral("/MorvaShow");
+}
+
 QString socketPath()
 {
-    return QDir::tempPath() + QLatin1Char('/') + QLatin1String(MvSingleApp::ServerName);
+    return programFolder() + QLatin1Char('/') + QLatin1String(kServerName);
+}
+
+// This user's folder beside the program's folder when that one is another
+// user's.
+QString ownFolder()
+{
+    return programFolder() + QLatin1Char('-') + QString::number(::geteuid());
 }
 
 // A socket file left by a process that ended without closing its server.
@@ -118,6 +134,9 @@ private slots:
     void knockWithoutMainWindowRaisesNothing();
     void everyKnockIsAnswered();
     void processListCountsByExactExecutableName();
+    void burstOfStartsLeavesExactlyOne_data();
+    void burstOfStartsLeavesExactlyOne();
+    void anotherUsersCopyDoesNotBlockThisUsers();
 
 private:
     Start *start(bool asProgram, const QStringList &args = QStringList());
@@ -172,6 +191,7 @@ void TestSingleApp::secondStartEndsAndFirstRaises()
     QVERIFY(first);
     QTRY_VERIFY2(first->said("ready"), qPrintable(first->text()));
     QVERIFY2(first->said("first listening=1"), qPrintable(first->text()));
+    QVERIFY2(first->said("server=" + socketPath()), qPrintable(first->text()));
     QVERIFY(first->said("others=0"));
     const int ready = first->find("ready");
 
@@ -221,13 +241,24 @@ void TestSingleApp::sameExecutableCountsEvenWhenServerIsSilent()
 void TestSingleApp::staleSocketDoesNotStopListening_data()
 {
     QTest::addColumn<bool>("deadSocket");
-    QTest::newRow("socket of a crashed copy") << true;
-    QTest::newRow("plain file of the server's name") << false;
+    QTest::addColumn<bool>("leftoverLock");
+    QTest::newRow("socket of a crashed copy") << true << false;
+    QTest::newRow("plain file of the server's name") << false << false;
+    // A start that died while deciding, with its lock file half written.
+    QTest::newRow("socket and lock file of a crashed start") << true << true;
 }
 
 void TestSingleApp::staleSocketDoesNotStopListening()
 {
     QFETCH(bool, deadSocket);
+    QFETCH(bool, leftoverLock);
+    QVERIFY(QDir().mkpath(programFolder()));
+    if (leftoverLock) {
+        QFile lock(socketPath() + QStringLiteral(".lock"));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write("garbage");
+        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    }
     if (deadSocket) {
         QVERIFY(makeDeadSocket(socketPath()));
     } else {
@@ -239,7 +270,7 @@ void TestSingleApp::staleSocketDoesNotStopListening()
 
     Start *first = start(false);
     QVERIFY(first);
-    QTRY_VERIFY2(first->said("ready"), qPrintable(first->text()));
+    QTRY_VERIFY2_WITH_TIMEOUT(first->said("ready"), qPrintable(first->text()), 30000);
     QVERIFY2(first->said("first listening=1"), qPrintable(first->text()));
 
     // The recovered server answers the next start.
@@ -266,7 +297,7 @@ void TestSingleApp::knockWithoutMainWindowRaisesNothing()
 
     // Still alive and still answering; the window was left alone.
     QLocalSocket knock;
-    knock.connectToServer(QLatin1String(MvSingleApp::ServerName));
+    knock.connectToServer(socketPath());
     QVERIFY(knock.waitForConnected(5000));
     QTRY_VERIFY2(first->said("connection 2"), qPrintable(first->text()));
     QCOMPARE(first->process().state(), QProcess::Running);
@@ -285,7 +316,7 @@ void TestSingleApp::everyKnockIsAnswered()
     const int knocks = 40;
     for (int i = 1; i <= knocks; ++i) {
         QLocalSocket knock;
-        knock.connectToServer(QLatin1String(MvSingleApp::ServerName));
+        knock.connectToServer(socketPath());
         QVERIFY(knock.waitForConnected(5000));
         const QString answered = QStringLiteral("connection %1").arg(i);
         QTRY_VERIFY2(first->said(answered), qPrintable(first->text()));
@@ -309,9 +340,118 @@ void TestSingleApp::processListCountsByExactExecutableName()
     QTRY_VERIFY2(copy->said("ready"), qPrintable(copy->text()));
     QCOMPARE(ProcessList::countByExecutableName(QStringLiteral("mvShow")), 1);
     QVERIFY(!HasOtherInstanceProcess(QStringLiteral("mvShow"))); // one is not "another"
+    Start *later = start(true, {QStringLiteral("--no-window")});
+    QVERIFY(later);
+    QVERIFY(later->process().waitForFinished(20000));
+    QVERIFY2(later->said("others=1"), qPrintable(later->text()));
+    // Both copies started after this process: neither counts for it.
+    QCOMPARE(ProcessList::countByExecutableName(QStringLiteral("mvShow"), ProcessList::Started::NoLaterThanSelf), 0);
     m_starts.clear();
     // An ended copy is not counted.
     QTRY_COMPARE(ProcessList::countByExecutableName(QStringLiteral("mvShow")), 0);
+}
+
+void TestSingleApp::burstOfStartsLeavesExactlyOne_data()
+{
+    QTest::addColumn<bool>("asProgram");
+    QTest::addColumn<int>("copies");
+    QTest::addColumn<int>("gapMs");
+    QTest::newRow("ten at once under the program's name") << true << 10 << 0;
+    QTest::newRow("ten at once under another name") << false << 10 << 0;
+    QTest::newRow("two 10 ms apart under the program's name") << true << 2 << 10;
+    QTest::newRow("two 10 ms apart under another name") << false << 2 << 10;
+}
+
+void TestSingleApp::burstOfStartsLeavesExactlyOne()
+{
+    QFETCH(bool, asProgram);
+    QFETCH(int, copies);
+    QFETCH(int, gapMs);
+    if (asProgram && !programNameIsFree())
+        QSKIP("a process named mvShow already runs for this user");
+
+    std::vector<Start *> burst;
+    for (int i = 0; i < copies; ++i) {
+        if (i > 0 && gapMs > 0)
+            QThread::msleep(gapMs);
+        m_starts.emplace_back(new Start(helperPath(asProgram), {QStringLiteral("--no-window")}));
+        burst.push_back(m_starts.back().get());
+    }
+    // Each copy either becomes the first one or ends as a second one.
+    auto decided = [&] {
+        for (Start *s : burst) {
+            if (!s->said("ready") && s->process().state() != QProcess::NotRunning)
+                return false;
+        }
+        return true;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(decided(), 60000);
+
+    Start *first = nullptr;
+    int seconds = 0;
+    for (Start *s : burst) {
+        if (s->said("first ")) {
+            if (first)
+                QFAIL(qPrintable(QLatin1String("two first copies: ") + first->text() + QLatin1String(" ### ") + s->text()));
+            first = s;
+        } else {
+            QCOMPARE(s->process().exitStatus(), QProcess::NormalExit);
+            QCOMPARE(s->process().exitCode(), 0);
+            QVERIFY2(s->said("second "), qPrintable(s->text()));
+            ++seconds;
+        }
+    }
+    QVERIFY2(first, "no copy is left running");
+    QCOMPARE(seconds, copies - 1);
+    QCOMPARE(first->process().state(), QProcess::Running);
+    QVERIFY2(first->said("first listening=1"), qPrintable(first->text()));
+    QVERIFY2(first->said("server=" + socketPath()), qPrintable(first->text()));
+
+    // The survivor holds the server name: a knock there reaches it.
+    const int before = first->lines().filter(QRegularExpression(QStringLiteral("^connection "))).size();
+    QLocalSocket knock;
+    knock.connectToServer(socketPath());
+    QVERIFY(knock.waitForConnected(5000));
+    QTRY_VERIFY2(first->said(QStringLiteral("connection %1").arg(before + 1)), qPrintable(first->text()));
+}
+
+void TestSingleApp::anotherUsersCopyDoesNotBlockThisUsers()
+{
+    // Another user's copy runs: its server listens in its own program folder
+    // and, as earlier builds placed it, straight in the temporary folder.
+    const QString theirFolderSocket = socketPath();
+    const QString theirTempSocket = QDir::tempPath() + QLatin1Char('/') + QLatin1String(kServerName);
+    QVERIFY(QDir().mkpath(programFolder()));
+    QLocalServer theirs;
+    QLocalServer theirsOlder;
+    QVERIFY(theirs.listen(theirFolderSocket));
+    QVERIFY(theirsOlder.listen(theirTempSocket));
+    QVERIFY(m_env->makeForeign(theirFolderSocket));
+    QVERIFY(m_env->makeForeign(theirTempSocket));
+    QVERIFY(m_env->makeForeign(programFolder()));
+
+    // This user's first copy listens in this user's own folder...
+    const QString mySocket = ownFolder() + QLatin1Char('/') + QLatin1String(kServerName);
+    Start *first = start(false);
+    QVERIFY(first);
+    QTRY_VERIFY2(first->said("ready"), qPrintable(first->text()));
+    QVERIFY2(first->said("first listening=1"), qPrintable(first->text()));
+    QVERIFY2(first->said("server=" + mySocket), qPrintable(first->text()));
+
+    // ... and this user's second start finds it there.
+    Start *second = start(false);
+    QVERIFY(second);
+    QVERIFY(second->process().waitForFinished(20000));
+    QVERIFY2(second->said("second "), qPrintable(second->text()));
+    QTRY_VERIFY2(first->said("connection 1"), qPrintable(first->text()));
+
+    // The other user's copy was never knocked at (a knock would wait in the
+    // backlog, taken here without waiting), and its socket is still there.
+    for (QLocalServer *server : {&theirs, &theirsOlder}) {
+        server->waitForNewConnection(0);
+        QVERIFY(!server->hasPendingConnections());
+    }
+    QVERIFY(QFileInfo::exists(theirFolderSocket));
 }
 
 QTEST_MAIN(TestSingleApp)

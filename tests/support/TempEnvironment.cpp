@@ -3,6 +3,10 @@
 #include "Logger.h"
 
 #include <QDir>
+#include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace testsupport {
 
@@ -24,6 +28,9 @@ TempEnvironment::TempEnvironment()
 
 TempEnvironment::~TempEnvironment()
 {
+    // Writable again, so that the folder can be emptied.
+    for (const QString &path : qAsConst(m_foreign))
+        ::chmod(QFile::encodeName(path).constData(), 0755);
     QDir::setCurrent(m_oldCwd);
     for (int i = m_savedCount - 1; i >= 0; --i) {
         const SavedVar &v = m_saved[i];
@@ -34,6 +41,17 @@ TempEnvironment::~TempEnvironment()
     }
     if (m_savedCount > 0)
         Logger::instance()->setDirectory(Logger::defaultDirectory());
+}
+
+bool TempEnvironment::makeForeign(const QString &path)
+{
+    const QByteArray p = QFile::encodeName(path);
+    m_foreign << path;
+    if (::geteuid() == 0) {
+        const uid_t nobody = 65534;
+        return ::lchown(p.constData(), nobody, nobody) == 0;
+    }
+    return ::chmod(p.constData(), 0555) == 0;
 }
 
 void TempEnvironment::redirect(const char *name, const QString &path)

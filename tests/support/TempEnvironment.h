@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 namespace testsupport {
@@ -26,6 +27,13 @@ public:
     QString configHome() const { return root() + QStringLiteral("/config"); }
     QString workPath() const { return root() + QStringLiteral("/work"); }
 
+    // Makes a file or folder that the test made look like another user's,
+    // as a second desktop user on the machine would leave it. Run as root
+    // (who passes every permission check) it is handed to another user id;
+    // otherwise it loses our write permission. False when that fails. The
+    // folder is emptied on exit either way.
+    bool makeForeign(const QString &path);
+
 private:
     struct SavedVar
     {
@@ -36,6 +44,7 @@ private:
     void redirect(const char *name, const QString &path);
 
     QTemporaryDir m_dir;
+    QStringList m_foreign;
     QString m_oldCwd;
     SavedVar m_saved[3];
     int m_savedCount = 0;

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <cstring>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -51,6 +52,43 @@ QVector<int> pendingOf(const CSttThreadPool &pool)
     return v;
 }
 
+// Fulfils its promise when the thread that armed it ends.
+struct ThreadEnd
+{
+    std::shared_ptr<std::promise<void>> ended;
+    ~ThreadEnd()
+    {
+        if (ended)
+            ended->set_value();
+    }
+};
+thread_local ThreadEnd t_threadEnd;
+
+// Blocks of a worker's size filled with a pattern, allocated on the thread
+// that just freed workers: the allocator hands a thread the blocks it freed
+// last, so a thread still using a deleted worker reads the pattern and goes
+// wrong visibly instead of by luck.
+using Scribbles = std::vector<std::unique_ptr<unsigned char[]>>;
+Scribbles *scribbleFreedWorkers(int count)
+{
+    auto *blocks = new Scribbles;
+    for (int i = 0; i < count; ++i) {
+        blocks->emplace_back(new unsigned char[sizeof(CSttThreadingMsgQueue)]);
+        std::memset(blocks->back().get(), 0xA5, sizeof(CSttThreadingMsgQueue));
+    }
+    return blocks;
+}
+
+// Waits for the thread to end; the scribbles are freed only then, since a
+// thread that never ends may still read them.
+bool threadEnded(std::future<void> &ended, Scribbles *scribbles)
+{
+    const bool done = ended.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    if (done)
+        delete scribbles;
+    return done;
+}
+
 } // namespace
 
 class TestTasks : public QObject
@@ -73,6 +111,10 @@ private slots:
     void throwingTaskIsCaughtAndLogged_data();
     void throwingTaskIsCaughtAndLogged();
     void poolDestructionJoinsWorkers();
+    void taskStopsOrDeletesItsOwnWorker_data();
+    void taskStopsOrDeletesItsOwnWorker();
+    void taskDeletesItsPool();
+    void workersStoppedAsTheyGoIdleNeverHang();
 
     void taskQueuePostCountsAndRunAllOrder();
     void taskQueueRunsTasksPostedDuringDrain();
@@ -374,6 +416,97 @@ void TestTasks::poolDestructionJoinsWorkers()
     // The running tasks finished; the waiting ones were dropped, with at most
     // those a worker had already taken before the stop.
     QVERIFY2(ran.load() % 100 == 4, qPrintable(QString::number(ran.load())));
+}
+
+void TestTasks::taskStopsOrDeletesItsOwnWorker_data()
+{
+    QTest::addColumn<bool>("deleteIt");
+    QTest::newRow("stop") << false;
+    QTest::newRow("delete") << true;
+}
+
+void TestTasks::taskStopsOrDeletesItsOwnWorker()
+{
+    QFETCH(bool, deleteIt);
+    Gates gates;
+    auto *worker = new CSttThreadingMsgQueue;
+    OpenGatesOnExit opener{gates};
+    auto ended = std::make_shared<std::promise<void>>();
+    std::future<void> endedFuture = ended->get_future();
+    std::atomic<Scribbles *> scribbles{nullptr};
+    std::atomic<bool> returned{false};
+    std::atomic<int> laterRan{0};
+
+    gates.close("start");
+    worker->PostTask([&, ended] {
+        gates.pass("start");
+        t_threadEnd.ended = ended;
+        if (deleteIt) {
+            delete worker;
+            scribbles = scribbleFreedWorkers(4);
+        } else {
+            worker->Stop();
+        }
+        returned = true;
+    });
+    worker->PostTask([&laterRan] { ++laterRan; });
+    QVERIFY(gates.waitForWaiting("start", 1, 5000));
+    gates.open("start");
+
+    // The call returns inside the task, and the thread ends after it.
+    QVERIFY2(threadEnded(endedFuture, scribbles), "the worker's thread did not end");
+    QVERIFY(returned);
+    QCOMPARE(laterRan.load(), 0);
+    if (!deleteIt) {
+        QCOMPARE(worker->PendingCount(), 0);
+        worker->PostTask([&laterRan] { ++laterRan; });
+        QCOMPARE(worker->PendingCount(), 0);
+        delete worker; // the thread is gone; nothing waits
+    }
+    QCOMPARE(laterRan.load(), 0);
+}
+
+void TestTasks::taskDeletesItsPool()
+{
+    auto *pool = new CSttThreadPool;
+    auto ended = std::make_shared<std::promise<void>>();
+    std::future<void> endedFuture = ended->get_future();
+    std::atomic<Scribbles *> scribbles{nullptr};
+    std::atomic<bool> returned{false};
+    pool->Dispatch([&, ended] {
+        t_threadEnd.ended = ended;
+        delete pool; // stops the other workers and this one
+        scribbles = scribbleFreedWorkers(16);
+        returned = true;
+    });
+    QVERIFY2(threadEnded(endedFuture, scribbles), "the worker's thread did not end");
+    QVERIFY(returned);
+}
+
+void TestTasks::workersStoppedAsTheyGoIdleNeverHang()
+{
+    // A stop that meets a worker between its last look at the stop flag and
+    // its wait must still wake it; a lost wake-up hangs the stop's join for
+    // ever. Each round stops a worker just as its only task ends, a little
+    // later each time, so that some stops land in that narrow moment. A hang
+    // fails the test after a generous bound.
+    auto finished = std::make_shared<std::promise<void>>();
+    std::future<void> finishedFuture = finished->get_future();
+    std::thread([finished] {
+        for (int round = 0; round < 600; ++round) {
+            CSttThreadingMsgQueue worker;
+            std::atomic<bool> done{false};
+            worker.PostTask([&done] { done.store(true, std::memory_order_release); });
+            while (!done.load(std::memory_order_acquire))
+                ;
+            for (volatile int spin = round % 200; spin > 0; --spin)
+                ;
+            worker.Stop();
+        }
+        finished->set_value();
+    }).detach(); // left behind, never joined, if it hangs
+    QVERIFY2(finishedFuture.wait_for(std::chrono::seconds(30)) == std::future_status::ready,
+             "stopping a worker going idle hung");
 }
 
 void TestTasks::taskQueuePostCountsAndRunAllOrder()

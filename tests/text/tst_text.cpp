@@ -3,7 +3,10 @@
 
 #include <QApplication>
 #include <QCryptographicHash>
+#include <QColorDialog>
 #include <QDialog>
+#include <QFileDialog>
+#include <QFontDialog>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QTextCodec>
@@ -198,22 +201,24 @@ void TestMd5::beyond512MiB()
 
 // ---------------------------------------------------------------------------
 
-class RecordingDialog : public QDialog
+// A dialog of the given kind that notes its name when it is closed.
+template <class Base>
+class Recording : public Base
 {
 public:
-    RecordingDialog(const QString &name, QWidget *parent, QStringList *closed)
-        : QDialog(parent)
+    Recording(const QString &name, QWidget *parent, QStringList *closed)
+        : Base(parent)
         , m_closed(closed)
     {
-        setObjectName(name);
-        setWindowTitle(name);
+        this->setObjectName(name);
+        this->setWindowTitle(name);
     }
 
 protected:
     void closeEvent(QCloseEvent *event) override
     {
-        m_closed->append(objectName());
-        QDialog::closeEvent(event);
+        m_closed->append(this->objectName());
+        Base::closeEvent(event);
     }
 
 private:
@@ -361,14 +366,19 @@ void TestTextHelpers::closesOwnedVisibleDialogsChildrenFirst()
     QWidget other;
     other.show();
 
-    auto *owned = new RecordingDialog(QStringLiteral("owned"), &main, &closed);
-    auto *ownedByOwned = new RecordingDialog(QStringLiteral("ownedByOwned"), owned, &closed);
-    auto *viaChild = new RecordingDialog(QStringLiteral("viaChild"), inner, &closed);
-    auto *hidden = new RecordingDialog(QStringLiteral("hidden"), &main, &closed);
-    auto *foreign = new RecordingDialog(QStringLiteral("foreign"), &other, &closed);
-    RecordingDialog parentless(QStringLiteral("parentless"), nullptr, &closed);
+    auto *owned = new Recording<QFileDialog>(QStringLiteral("owned"), &main, &closed);
+    auto *ownedByOwned = new Recording<QColorDialog>(QStringLiteral("ownedByOwned"), owned, &closed);
+    auto *viaChild = new Recording<QFontDialog>(QStringLiteral("viaChild"), inner, &closed);
+    auto *hidden = new Recording<QFileDialog>(QStringLiteral("hidden"), &main, &closed);
+    auto *foreign = new Recording<QFileDialog>(QStringLiteral("foreign"), &other, &closed);
+    Recording<QColorDialog> parentless(QStringLiteral("parentless"), nullptr, &closed);
+    // The program's own dialog (the room tool is one) stays, and so does a
+    // standard dialog that it owns.
+    auto *ownDialog = new Recording<QDialog>(QStringLiteral("ownDialog"), &main, &closed);
+    auto *viaOwnDialog = new Recording<QFileDialog>(QStringLiteral("viaOwnDialog"), ownDialog, &closed);
     auto *plainWindow = new QWidget(&main, Qt::Window);
-    for (QWidget *w : std::initializer_list<QWidget *>{owned, ownedByOwned, viaChild, foreign, &parentless, plainWindow})
+    for (QWidget *w : std::initializer_list<QWidget *>{owned, ownedByOwned, viaChild, foreign, &parentless,
+                                                       ownDialog, viaOwnDialog, plainWindow})
         w->show();
 
     closeOwnedDialogs(&main);
@@ -384,6 +394,8 @@ void TestTextHelpers::closesOwnedVisibleDialogsChildrenFirst()
     QVERIFY(!hidden->isVisible());
     QVERIFY(foreign->isVisible());
     QVERIFY(parentless.isVisible());
+    QVERIFY(ownDialog->isVisible());
+    QVERIFY(viaOwnDialog->isVisible());
     QVERIFY(plainWindow->isVisible());
     QVERIFY(main.isVisible());
 
@@ -395,8 +407,8 @@ void TestTextHelpers::closesNestedModalDialogs()
     QStringList closed;
     QWidget main;
     main.show();
-    RecordingDialog outer(QStringLiteral("outer"), &main, &closed);
-    RecordingDialog inner(QStringLiteral("inner"), &outer, &closed);
+    Recording<QFileDialog> outer(QStringLiteral("outer"), &main, &closed);
+    Recording<QColorDialog> inner(QStringLiteral("inner"), &outer, &closed);
     int innerResult = -1;
 
     // Outer runs modally; inside it, inner runs modally; inside that, the
@@ -416,6 +428,8 @@ void TestTextHelpers::closesNestedModalDialogs()
 
 int main(int argc, char **argv)
 {
+    // The widget-drawn standard dialogs, whatever the platform offers.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QApplication app(argc, argv);
     int status = 0;
     {

@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -31,6 +32,8 @@ private slots:
 
     void tasksFromWorkersRunOnGuiThreadInOrderInOneDrain();
     void postedTaskRunsWithinAPeriod();
+    void ticksFollowThePeriod_data();
+    void ticksFollowThePeriod();
     void taskPostedDuringDrainRunsInSameDrain();
     void postBeforeCreateOrAfterDestroyRunsNothing();
     void destroyDropsWaitingTasks();
@@ -132,6 +135,42 @@ void TestUiPump::postedTaskRunsWithinAPeriod()
     worker.join();
     QVERIFY(gui);
     QVERIFY2(ranAt - postedAt < period + 2000, qPrintable(QString::number(ranAt - postedAt)));
+}
+
+void TestUiPump::ticksFollowThePeriod_data()
+{
+    QTest::addColumn<bool>("withModuleInstance");
+    QTest::newRow("period only") << false;
+    QTest::newRow("module instance and period") << true;
+}
+
+void TestUiPump::ticksFollowThePeriod()
+{
+    QFETCH(bool, withModuleInstance);
+    const int periodMs = 40;
+    const int ticks = 12;
+    UITaskQueueWnd pump;
+    int moduleInstance = 0; // any handle; the pump only passes it on
+    QVERIFY(withModuleInstance ? pump.Create(&moduleInstance, periodMs) : pump.Create(periodMs));
+
+    // One task per tick: each posts the next only after its drain has ended,
+    // so the next one waits for the following tick.
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<qint64> ranAt;
+    std::function<void()> task = [&] {
+        ranAt.push_back(clock.elapsed());
+        if (int(ranAt.size()) < ticks)
+            QTimer::singleShot(0, [&] { pump.PostTask(task); });
+    };
+    pump.PostTask(task);
+    QTRY_VERIFY_WITH_TIMEOUT(int(ranAt.size()) == ticks, 30000);
+
+    // Eleven periods of 40 ms are 440 ms. The bounds leave room for a loaded
+    // machine, yet a pump ticking ten times too fast (44 ms) or too slow
+    // (4400 ms) falls outside them.
+    const qint64 span = ranAt.back() - ranAt.front();
+    QVERIFY2(span >= 220 && span <= 1760, qPrintable(QString::number(span)));
 }
 
 void TestUiPump::taskPostedDuringDrainRunsInSameDrain()

@@ -31,22 +31,26 @@ QString MvClickTextEdit::FirstLine(const QString &text)
 
 QString MvClickTextEdit::MenuText(const QString &standardText)
 {
+    // Matched on the label alone: the shortcut after the tab is the
+    // platform's (Redo is Ctrl+Y on Windows, Ctrl+Shift+Z on X11) and stays.
     static const struct
     {
         const char *standard;
         const char16_t *shown;
-    } kTexts[] = {
-        {"&Undo\tCtrl+Z", u"&撤销\tCtrl+Z"},
-        {"&Redo\tCtrl+Y", u"&重做\tCtrl+Y"},
-        {"Cu&t\tCtrl+X", u"&剪切\tCtrl+X"},
-        {"&Copy\tCtrl+C", u"&复制\tCtrl+C"},
-        {"&Paste\tCtrl+V", u"&粘贴\tCtrl+V"},
+    } kLabels[] = {
+        {"&Undo", u"&撤销"},
+        {"&Redo", u"&重做"},
+        {"Cu&t", u"&剪切"},
+        {"&Copy", u"&复制"},
+        {"&Paste", u"&粘贴"},
         {"Delete", u"删除"},
-        {"Select All\tCtrl+A", u"全选\tCtrl+A"},
+        {"Select All", u"全选"},
     };
-    for (const auto &entry : kTexts) {
-        if (standardText == QLatin1String(entry.standard))
-            return QString::fromUtf16(entry.shown);
+    const int tab = standardText.indexOf(QLatin1Char('\t'));
+    const QString label = tab < 0 ? standardText : standardText.left(tab);
+    for (const auto &entry : kLabels) {
+        if (label == QLatin1String(entry.standard))
+            return QString::fromUtf16(entry.shown) + (tab < 0 ? QString() : standardText.mid(tab));
     }
     return standardText;
 }

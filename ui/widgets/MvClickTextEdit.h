@@ -17,7 +17,8 @@ public:
     // The text up to the first line end, whichever form it takes (\n, \r\n,
     // \r, or a Unicode line or paragraph separator).
     static QString FirstLine(const QString &text);
-    // The Chinese text of a standard edit-menu entry; other texts unchanged.
+    // The Chinese text of a standard edit-menu entry, its shortcut text kept;
+    // other texts unchanged.
     static QString MenuText(const QString &standardText);
     // Gives a standard edit menu its style and Chinese texts.
     static void LocalizeMenu(QMenu *menu);

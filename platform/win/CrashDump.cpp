@@ -12,23 +12,10 @@ namespace mvplatform {
 
 namespace {
 
-void writeAll(int fd, const char *data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        data += n;
-        size -= std::size_t(n);
-    }
-}
-
 template <std::size_t N>
 void writeText(int fd, const SignalSafeText<N> &t)
 {
-    writeAll(fd, t.text(), t.length());
+    writeFully(fd, t.text(), t.length());
 }
 
 void copyFile(int fd, const char *path)
@@ -43,7 +30,7 @@ void copyFile(int fd, const char *path)
             continue;
         if (n <= 0)
             break;
-        writeAll(fd, buffer, std::size_t(n));
+        writeFully(fd, buffer, std::size_t(n));
     }
     ::close(in);
 }
@@ -72,7 +59,7 @@ bool CrashDump::write(const char *path, const CrashSignal &signal)
     const int n = ::backtrace(frames, 64);
     ::backtrace_symbols_fd(frames, n, fd);
 
-    writeAll(fd, "maps:\n", 6);
+    writeFully(fd, "maps:\n", 6);
     copyFile(fd, "/proc/self/maps");
     ::close(fd);
     return true;

@@ -1,5 +1,7 @@
 #include "CrashMessage.h"
 
+#include "SignalSafeText.h"
+
 #include <QFile>
 #include <QMessageBox>
 
@@ -19,18 +21,9 @@ namespace {
 
 char g_boxProgram[PATH_MAX] = {};
 
-void writeAll(int fd, const char *data)
+void writeText(int fd, const char *text)
 {
-    std::size_t size = std::strlen(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        data += n;
-        size -= std::size_t(n);
-    }
+    writeFully(fd, text, std::strlen(text));
 }
 
 } // namespace
@@ -53,10 +46,10 @@ void CrashMessage::setBoxProgram(const QString &path)
 
 void CrashMessage::show(const char *title, const char *text)
 {
-    writeAll(STDERR_FILENO, title);
-    writeAll(STDERR_FILENO, ": ");
-    writeAll(STDERR_FILENO, text);
-    writeAll(STDERR_FILENO, "\n");
+    writeText(STDERR_FILENO, title);
+    writeText(STDERR_FILENO, ": ");
+    writeText(STDERR_FILENO, text);
+    writeText(STDERR_FILENO, "\n");
 
     if (!g_boxProgram[0])
         return;

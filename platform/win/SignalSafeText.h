@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
+
+#include <unistd.h>
 
 namespace mvplatform {
 
@@ -61,5 +64,20 @@ private:
     char m_buffer[N] = {};
     std::size_t m_length = 0;
 };
+
+// Writes all of the bytes, going on after an interrupted or partial write;
+// stops at the first failure. Async-signal-safe.
+inline void writeFully(int fd, const char *data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        data += n;
+        size -= std::size_t(n);
+    }
+}
 
 } // namespace mvplatform

@@ -1,12 +1,19 @@
-// The desktop's top-level windows. Runs twice: offscreen, where only the
-// steered list exists, and on the xcb platform under a private X server,
-// where the windows are the server's own.
+// What the desktop tells of its windows: the top-level windows and whether a
+// compositor runs. Runs twice: offscreen, where only steered answers exist,
+// and on the xcb platform under a private X server, which has no compositor
+// until the test claims to be one.
+#include "Compositor.h"
 #include "TopLevelWindows.h"
 
 #include <QtTest>
 
 #include <QWidget>
 
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
+using mvplatform::Compositor;
 using mvplatform::TopLevelWindow;
 using mvplatform::TopLevelWindows;
 
@@ -32,6 +39,41 @@ QRect rectOf(const QVector<TopLevelWindow> &list, const QWidget &w)
     return i < 0 ? QRect() : list.at(i).rect;
 }
 
+// A client of its own that owns the compositor's selection while it lives,
+// as a compositing manager does.
+class CompositorStandIn
+{
+public:
+    CompositorStandIn()
+    {
+        int screen = 0;
+        m_c = xcb_connect(nullptr, &screen);
+        if (xcb_connection_has_error(m_c))
+            return;
+        xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(m_c));
+        for (int i = 0; i < screen; ++i)
+            xcb_screen_next(&it);
+        const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screen);
+        xcb_intern_atom_reply_t *atom =
+            xcb_intern_atom_reply(m_c, xcb_intern_atom(m_c, 0, uint16_t(name.size()), name.constData()), nullptr);
+        if (!atom)
+            return;
+        const xcb_window_t owner = xcb_generate_id(m_c);
+        xcb_create_window(m_c, XCB_COPY_FROM_PARENT, owner, it.data->root, 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+        xcb_set_selection_owner(m_c, owner, atom->atom, XCB_CURRENT_TIME);
+        std::free(atom);
+        xcb_flush(m_c);
+        m_ok = true;
+    }
+    ~CompositorStandIn() { xcb_disconnect(m_c); }
+    bool ok() const { return m_ok; }
+
+private:
+    xcb_connection_t *m_c = nullptr;
+    bool m_ok = false;
+};
+
 } // namespace
 
 class TestWindows : public QObject
@@ -44,6 +86,7 @@ private slots:
     void steeredListIsAnsweredAsGiven();
     void offscreenHasNoWindows();
     void x11ListsViewableWindowsTopmostFirst();
+    void x11CompositorIsTheSelectionsOwner();
 
 private:
     void show(QWidget &w, const QRect &geometry);
@@ -52,6 +95,7 @@ private:
 void TestWindows::cleanup()
 {
     TopLevelWindows::reset();
+    Compositor::reset();
 }
 
 void TestWindows::show(QWidget &w, const QRect &geometry)
@@ -123,6 +167,25 @@ void TestWindows::x11ListsViewableWindowsTopmostFirst()
     // A moved window is listed where it is now.
     lower.move(40, 30);
     QTRY_COMPARE(rectOf(TopLevelWindows::list(), lower), QRect(40, 30, 300, 200));
+}
+
+void TestWindows::x11CompositorIsTheSelectionsOwner()
+{
+    if (!onX11())
+        QSKIP("needs an X server");
+    Compositor::reset();
+    QVERIFY(!Compositor::isPresent());
+    {
+        CompositorStandIn compositor;
+        QVERIFY(compositor.ok());
+        QTRY_VERIFY(Compositor::isPresent());
+        // Steering outranks the server.
+        Compositor::steer(false);
+        QVERIFY(!Compositor::isPresent());
+        Compositor::reset();
+    }
+    // The owner's connection closed: the selection is free again.
+    QTRY_VERIFY(!Compositor::isPresent());
 }
 
 QTEST_MAIN(TestWindows)

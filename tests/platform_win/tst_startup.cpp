@@ -1,9 +1,12 @@
-// The system checks of start-up: the OS version and its name, the DirectX
-// question, and opening files and pages.
+// The system checks of start-up: the OS version and its name, the start's
+// first steps, the DirectX question, and opening files and pages.
 #include "DirectXQuestion.h"
+#include "Logger.h"
 #include "ModalDriver.h"
+#include "ModalWatchdog.h"
 #include "OsVersion.h"
 #include "OsVersionName.h"
+#include "ProgramStart.h"
 #include "ShellOpen.h"
 #include "TempEnvironment.h"
 #include "UrlOpenRecorder.h"
@@ -28,6 +31,10 @@ private slots:
     void versionFromWorldFile_data();
     void versionFromWorldFile();
     void numbersMayBeLeftOut();
+
+    void systemCheck_data();
+    void systemCheck();
+    void prepareSetsNameFolderAndLogLevel();
 
     void directXQuestion_data();
     void directXQuestion();
@@ -171,6 +178,75 @@ void TestStartup::numbersMayBeLeftOut()
     int major = 0;
     QCOMPARE(osVersionName(nullptr, &major, nullptr), QStringLiteral("Windows XP"));
     QCOMPARE(major, 5);
+}
+
+void TestStartup::systemCheck_data()
+{
+    QTest::addColumn<int>("platformId");
+    QTest::addColumn<int>("major");
+    QTest::addColumn<int>("minor");
+    QTest::addColumn<bool>("fails");
+    QTest::addColumn<QString>("refusal"); // null: supported, no box
+    QTest::newRow("7") << 2 << 6 << 1 << false << QString();
+    QTest::newRow("Vista") << 2 << 6 << 0 << false << QString();
+    QTest::newRow("10") << 2 << 10 << 0 << false << QString();
+    QTest::newRow("XP") << 2 << 5 << 1 << false << QStringLiteral("暂不支持 Windows XP");
+    QTest::newRow("NT 5.2, no name") << 2 << 5 << 2 << false << QStringLiteral("暂不支持 ");
+    QTest::newRow("98, major 4") << 1 << 4 << 10 << false << QStringLiteral("暂不支持 Windows 98");
+    QTest::newRow("old family, major 6") << 1 << 6 << 0 << false << QStringLiteral("暂不支持 Windows 95");
+    QTest::newRow("query failed") << 0 << 0 << 0 << true << QStringLiteral("暂不支持 ");
+}
+
+void TestStartup::systemCheck()
+{
+    QFETCH(int, platformId);
+    QFETCH(int, major);
+    QFETCH(int, minor);
+    QFETCH(bool, fails);
+    QFETCH(QString, refusal);
+    if (fails)
+        OsVersion::steerFailure();
+    else
+        OsVersion::steer(platformId, major, minor);
+
+    testsupport::ModalWatchdog watchdog;
+    testsupport::ModalDriver driver;
+    if (!refusal.isNull())
+        driver.pressNext(QStringLiteral("pushButton_ok"));
+    QCOMPARE(ProgramStart::systemSupported(), refusal.isNull());
+    QVERIFY(driver.waitDone());
+    QVERIFY2(driver.errors().isEmpty(), qPrintable(driver.errors().join(QLatin1Char('\n'))));
+    QVERIFY(watchdog.firedOn().isEmpty());
+    if (refusal.isNull()) {
+        QVERIFY(watchdog.ended().isEmpty());
+        return;
+    }
+    QCOMPARE(driver.seen().size(), 1);
+    QCOMPARE(driver.last().className, QStringLiteral("UiToolTipDialog"));
+    QCOMPARE(driver.last().text(QStringLiteral("tipinfolabel")), refusal);
+}
+
+void TestStartup::prepareSetsNameFolderAndLogLevel()
+{
+    testsupport::TempEnvironment env;
+    QVERIFY(QDir::currentPath() != QCoreApplication::applicationDirPath());
+    const QString oldName = QCoreApplication::applicationName();
+    const int oldLevel = Logger::instance()->level();
+    Logger::instance()->setLevel(0);
+
+    ProgramStart::prepare();
+    const QString name = QCoreApplication::applicationName();
+    const QString folder = QDir::currentPath();
+    const int level = Logger::instance()->level();
+    const bool noSiblings = QCoreApplication::testAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+    QCoreApplication::setApplicationName(oldName);
+    Logger::instance()->setLevel(oldLevel);
+
+    QCOMPARE(name, QStringLiteral("MorvaShow"));
+    QCOMPARE(QFileInfo(folder).canonicalFilePath(),
+             QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath());
+    QCOMPARE(level, 1);
+    QVERIFY(noSiblings);
 }
 
 void TestStartup::directXQuestion_data()

@@ -60,6 +60,8 @@ bool CrashHandler::install()
     QDir().mkpath(fallback);
     copyInto(g_fallbackDir, sizeof(g_fallbackDir), fallback);
 
+    // The offset of now: a change to or from summer time during the run is
+    // not followed, and a later dump's name is then an hour off.
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     ::localtime_r(&now, &local);

@@ -45,6 +45,7 @@ private slots:
     void dumpFileName_data();
     void dumpFileName();
     void messageBoxShowsTitleAndText();
+    void boxProgramEndsWhereNoScreenShowsIt();
 
 private:
     // Copies the helper in as "mvShow" (and the box stand-in beside it) and
@@ -252,6 +253,18 @@ void TestCrash::messageBoxShowsTitleAndText()
              QStringLiteral("程序发生异常错误，请将目录下面的mvShow_2017-1109-1530-12.dmp文件提供给技术人员！"));
     QCOMPARE(driver.last().buttons, QStringList{QStringLiteral("OK")});
     QVERIFY(flags & Qt::WindowStaysOnTopHint);
+}
+
+void TestCrash::boxProgramEndsWhereNoScreenShowsIt()
+{
+    QProcess box;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    box.setProcessEnvironment(env);
+    box.start(QStringLiteral(CRASHBOX_PATH), {QStringLiteral("Dump"), QStringLiteral("text")});
+    QVERIFY(box.waitForFinished(30000));
+    QCOMPARE(box.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(box.exitCode(), 0);
 }
 
 QTEST_MAIN(TestCrash)

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include <execinfo.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace mvplatform {
@@ -14,12 +15,19 @@ namespace {
 const int kSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, 0};
 
 std::atomic<CrashFilter::Handler> g_handler{nullptr};
-std::atomic<bool> g_entered{false};
+std::atomic<long> g_handlingThread{0};
 
 void onSignal(int signal, siginfo_t *info, void *)
 {
-    // A second faulting thread must not write a second dump over the first.
-    if (g_entered.exchange(true)) {
+    const long self = ::syscall(SYS_gettid);
+    long none = 0;
+    if (!g_handlingThread.compare_exchange_strong(none, self)) {
+        // The handler itself failed (an abort() inside it comes through
+        // here): end now rather than wait for ourselves.
+        if (none == self)
+            ::_exit(128 + signal);
+        // A second faulting thread must not write a second dump over the
+        // first; the first ends the process.
         for (;;)
             ::pause();
     }

@@ -6,8 +6,12 @@
 //   ill       runs an invalid instruction
 //   abort     calls abort()
 //   overflow  recurses until the stack is gone
+// The filter alone, with handlers of the test's own, then a write to 0x10:
+//   filter-returns  a handler that returns
+//   filter-aborts   a handler that calls abort()
 // With a second argument "--wait" it reads one line from stdin first, so the
 // test can change the world between the handler's installation and the crash.
+#include "CrashFilter.h"
 #include "CrashHandler.h"
 
 #include <QCoreApplication>
@@ -44,9 +48,18 @@ int main(int argc, char **argv)
 {
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     QCoreApplication app(argc, argv);
-    if (argc < 2 || !CrashHandler::install())
+    if (argc < 2)
         return 3;
     const QByteArray kind = argv[1];
+    bool installed = false;
+    if (kind == "filter-returns")
+        installed = mvplatform::CrashFilter::install([](const mvplatform::CrashSignal &) {});
+    else if (kind == "filter-aborts")
+        installed = mvplatform::CrashFilter::install([](const mvplatform::CrashSignal &) { std::abort(); });
+    else
+        installed = CrashHandler::install();
+    if (!installed)
+        return 3;
 
     void *page = nullptr;
     if (kind == "bus") {
@@ -62,7 +75,7 @@ int main(int argc, char **argv)
             return 5;
     }
 
-    if (kind == "segv")
+    if (kind == "segv" || kind.startsWith("filter-"))
         *reinterpret_cast<volatile int *>(g_lowAddress) = 1;
     else if (kind == "bus")
         return *static_cast<volatile char *>(page);

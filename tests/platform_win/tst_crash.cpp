@@ -41,6 +41,8 @@ private slots:
     void crashWritesDumpShowsBoxAndEnds_data();
     void crashWritesDumpShowsBoxAndEnds();
     void unwritableProgramFolderDumpsIntoLogFolder();
+    void failingHandlerStillEndsTheProcess_data();
+    void failingHandlerStillEndsTheProcess();
 
     void dumpFileName_data();
     void dumpFileName();
@@ -199,6 +201,32 @@ void TestCrash::unwritableProgramFolderDumpsIntoLogFolder()
                           + kMessageEnd + QLatin1Char('\n')),
              qPrintable(err));
     QVERIFY(!program.readAllStandardOutput().contains("box|"));
+}
+
+void TestCrash::failingHandlerStillEndsTheProcess_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("killed");
+    QTest::addColumn<int>("code"); // exit code when not killed
+    // The default action of the signal, as without the filter.
+    QTest::newRow("handler returns") << "filter-returns" << true << int(SIGSEGV);
+    // The abort inside the handler ends the process instead of waiting for
+    // the handler it interrupted.
+    QTest::newRow("handler aborts") << "filter-aborts" << false << 128 + SIGABRT;
+}
+
+void TestCrash::failingHandlerStillEndsTheProcess()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, killed);
+    QFETCH(int, code);
+    QProcess program;
+    QVERIFY(startProgram(program, kind));
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitStatus(), killed ? QProcess::CrashExit : QProcess::NormalExit);
+    if (!killed)
+        QCOMPARE(program.exitCode(), code);
+    QVERIFY(QDir(programDir()).entryList({QStringLiteral("*.dmp")}, QDir::Files).isEmpty());
 }
 
 void TestCrash::dumpFileName_data()

@@ -344,6 +344,11 @@ void LiveProxy::finishJobsAndCallbacks()
     m_qrPolling = false;
     m_taskThread.waitIdle();
     m_callbackGate.close();
+    {
+        // Lines still held go back before the service does.
+        QMutexLocker lock(&m_lineMutex);
+        freeLiveLinesLocked();
+    }
     // The listener dies with the main window, right after destroy().
     m_listener = nullptr;
 }

@@ -5,9 +5,14 @@
 
 #include "HttpStub.h"
 #include "LiveTaskThread.h"
+#include "ModalDriver.h"
 #include "WebEndpoints.h"
 
+#include <QDialog>
 #include <QSemaphore>
+#include <QWebFrame>
+#include <QWebPage>
+#include <QWebView>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -75,6 +80,8 @@ private slots:
     void outsideAccountFailureReportsMinusOne();
     void outsideAccountTokenSignsInWithJobOne();
     void outsideAccountKindsOtherThanOneToThreeOpenNothing();
+    void outsideAccountKindsRunTheirSignInPage_data();
+    void outsideAccountKindsRunTheirSignInPage();
     void openStatusQueryAfterLogin();
     void openStatusErrorReplyKeepsTheFlag();
     void hugeAndEmptyNamesAndTokensAreAnsweredByTheService();
@@ -386,6 +393,35 @@ void JobsTest::outsideAccountKindsOtherThanOneToThreeOpenNothing()
     QVERIFY(!f.proxy->thirdPartyLogin(4, nullptr));
     QVERIFY(!f.proxy->thirdPartyLogin(-1, nullptr));
     QCOMPARE(QApplication::topLevelWidgets().size(), 0);
+}
+
+void JobsTest::outsideAccountKindsRunTheirSignInPage_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("provider"); // in the authorize address
+    QTest::newRow("QQ") << 1 << "oauthSignin/qq";
+    QTest::newRow("Weibo") << 2 << "oauthSignin/weibo";
+    QTest::newRow("WeChat") << 3 << "oauthSignin/weixin";
+}
+
+void JobsTest::outsideAccountKindsRunTheirSignInPage()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, provider);
+    SessionFixture f;
+    testsupport::ModalDriver driver;
+    QString address;
+    driver.onNext([&](QWidget *dialog) {
+        if (QWebView *view = dialog->findChild<QWebView *>())
+            address = view->page()->mainFrame()->requestedUrl().toString();
+        static_cast<QDialog *>(dialog)->reject();
+    });
+    QVERIFY(f.proxy->thirdPartyLogin(kind, nullptr));
+    QVERIFY(driver.waitDone());
+    QCOMPARE(driver.last().className, QStringLiteral("WebViewDlg"));
+    QVERIFY2(address.contains(provider), qPrintable(address));
+    f.settle();
+    QCOMPARE(f.recorder.count("loginReturn"), 0);
 }
 
 void JobsTest::openStatusQueryAfterLogin()

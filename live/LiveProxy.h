@@ -4,7 +4,8 @@
 // the camera helper. Its implementation is split by concern:
 //   LiveProxy.cpp            creation, start of the scene, resolution, teardown
 //   LiveProxySession.cpp     logged-in, live and recording state, analytics
-//   LiveProxyRegistry.cpp    names, types, z-orders, locks, generic item calls
+//   LiveProxyRegistry.cpp    names, types, locks, generic item calls
+//   LiveProxyZOrder.cpp      z-order layers, restacking, renumbering
 //   LiveProxyPictures.cpp    pictures, overlays, camera items and effects
 //   LiveProxyText.cpp        text and effective-text items
 //   LiveProxyCapture.cpp     screen captures, displays, pass-throughs

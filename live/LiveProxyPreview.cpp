@@ -30,8 +30,8 @@ PreviewItem LiveProxy::previewItemOf(int id)
     if (item.selectable) {
         bool named = false;
         const std::string name = storedNameOf(id, &named);
-        item.movable = !named || !scenereg::hasLockWord(name, "unmove");
-        item.resizable = !named || !scenereg::hasLockWord(name, "unresize");
+        item.movable = !named || !scenereg::hasLockWord(name, scenereg::kLockUnmove);
+        item.resizable = !named || !scenereg::hasLockWord(name, scenereg::kLockUnresize);
     }
     item.pendant = type == SceneItemPendant;
     return item;

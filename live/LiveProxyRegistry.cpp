@@ -11,9 +11,9 @@
 namespace {
 
 constexpr int kNameBufferSize = 256;
-const char kUnmove[] = "unmove";
-const char kUnresize[] = "unresize";
-const char kUnshift[] = "unshift";
+using scenereg::kLockUnmove;
+using scenereg::kLockUnresize;
+using scenereg::kLockUnshift;
 
 Logger *logger()
 {
@@ -59,50 +59,6 @@ int LiveProxy::itemType(int id)
     bool named = false;
     const std::string name = storedNameOf(id, &named);
     return scenereg::typeOfKind(kind, named ? name.c_str() : nullptr);
-}
-
-scenereg::ZOrderBoard LiveProxy::readBoard()
-{
-    std::vector<scenereg::ZItem> items;
-    items.reserve(m_itemIds.size());
-    for (int id : m_itemIds) {
-        if (id <= 0)
-            continue;
-        scenereg::ZItem item;
-        item.id = id;
-        item.z = getItemZorder(id);
-        EffectiveTxtItem *pair = nullptr;
-        if (findEffectiveText(id, &pair)) {
-            item.pair = true;
-            item.textZ = pair->textZ();
-        }
-        items.push_back(item);
-    }
-    return scenereg::ZOrderBoard(std::move(items));
-}
-
-void LiveProxy::applyZ(const scenereg::ZAssign &assign)
-{
-    EffectiveTxtItem *pair = nullptr;
-    if (assign.pair && findEffectiveText(assign.id, &pair))
-        pair->setZ(assign.z);
-    else
-        setItemZorder(assign.id, assign.z);
-}
-
-void LiveProxy::sortedItemIds(std::vector<int> &ids)
-{
-    ids.clear();
-    for (const scenereg::ZItem &item : readBoard().ordered())
-        ids.push_back(item.id);
-}
-
-void LiveProxy::activeItemIds(std::vector<int> &ids)
-{
-    ids.clear();
-    for (const scenereg::ZItem &item : readBoard().ordered())
-        if (scenereg::isActiveZ(item.z))
-            ids.push_back(item.id);
 }
 
 bool LiveProxy::firstOfTypeInZOrder(int type, int *id)
@@ -187,150 +143,6 @@ int LiveProxy::countNonPluginItems()
     return n;
 }
 
-int LiveProxy::getItemZorder(int id)
-{
-    return m_scene ? m_scene->GetItemZ(id) : -1;
-}
-
-void LiveProxy::setItemZorder(int id, int z)
-{
-    if (m_scene)
-        m_scene->SetItemZ(id, z);
-}
-
-int LiveProxy::zorderForLayer(int layer)
-{
-    if (const std::optional<int> z = scenereg::fixedLayerZ(layer))
-        return *z;
-    return ++m_maxActiveZ;
-}
-
-int LiveProxy::autoSetItemZorder(int id, int layer)
-{
-    int z = zorderForLayer(layer);
-    if (layer == scenereg::LayerActive && z > scenereg::kActiveZMax - 1) {
-        renumberActiveZorders();
-        z = zorderForLayer(scenereg::LayerActive);
-    }
-    setItemZorder(id, z);
-    logger()->write(Logger::LOG_INFO, "autoSetItemZorder: id(%d) z(%d).", id, z);
-    return z;
-}
-
-void LiveProxy::renumberActiveZorders()
-{
-    scenereg::ZOrderBoard board = readBoard();
-    for (const scenereg::ZAssign &assign : board.renumber(&m_maxActiveZ, &m_minActiveZ))
-        applyZ(assign);
-}
-
-int LiveProxy::minActiveZorder()
-{
-    return readBoard().lowestActive();
-}
-
-int LiveProxy::maxActiveZorder()
-{
-    return readBoard().highestActive();
-}
-
-void LiveProxy::applySwap(const char *what, const scenereg::ZSwap &swap, const scenereg::ZOrderBoard &board)
-{
-    for (const scenereg::ZAssign &assign : swap.assigns)
-        applyZ(assign);
-    logger()->write(Logger::LOG_INFO, "%s %d z(%d) <-> %d z(%d).", what, swap.id, swap.z, swap.neighbour,
-                    swap.neighbourZ);
-    logger()->write(Logger::LOG_INFO, "all items %s.", board.describe().c_str());
-}
-
-void LiveProxy::shiftUpItem(int id)
-{
-    if (!canShiftItem(id))
-        return;
-    scenereg::ZOrderBoard board = readBoard();
-    if (const std::optional<scenereg::ZSwap> swap = board.shiftUp(id))
-        applySwap("shift_up_item", *swap, board);
-}
-
-void LiveProxy::shiftDownItem(int id)
-{
-    if (!canShiftItem(id))
-        return;
-    scenereg::ZOrderBoard board = readBoard();
-    if (const std::optional<scenereg::ZSwap> swap = board.shiftDown(id))
-        applySwap("shift_down_item", *swap, board);
-}
-
-void LiveProxy::moveItemToTop(int id)
-{
-    if (!canShiftItem(id) || getItemZorder(id) == -1)
-        return;
-    EffectiveTxtItem *pair = nullptr;
-    const bool isPair = findEffectiveText(id, &pair);
-    const int z = isPair ? pair->textZ() : getItemZorder(id);
-    const int step = isPair ? 2 : 1;
-    if (z == m_maxActiveZ)
-        return;
-    if (m_maxActiveZ + step > scenereg::kActiveZMax - 1) {
-        renumberActiveZorders();
-        findEffectiveText(id, &pair);
-    }
-    m_maxActiveZ += step;
-    if (isPair)
-        pair->setZBelow(m_maxActiveZ);
-    else
-        setItemZorder(id, m_maxActiveZ);
-    logger()->write(Logger::LOG_INFO, "max active item z-order: %d.", m_maxActiveZ);
-}
-
-void LiveProxy::moveItemToBottom(int id)
-{
-    if (!canShiftItem(id) || getItemZorder(id) == -1)
-        return;
-    EffectiveTxtItem *pair = nullptr;
-    const bool isPair = findEffectiveText(id, &pair);
-    const int step = isPair ? 2 : 1;
-    if (m_minActiveZ - step < scenereg::kActiveZMin + 1) {
-        renumberActiveZorders();
-        findEffectiveText(id, &pair);
-    }
-    m_minActiveZ -= step;
-    if (isPair)
-        pair->setZ(m_minActiveZ);
-    else
-        setItemZorder(id, m_minActiveZ);
-    logger()->write(Logger::LOG_INFO, "min active item z-order: %d.", m_minActiveZ);
-}
-
-void LiveProxy::shiftItem(int id, int target)
-{
-    if (!canShiftItem(id) || !canShiftItem(target))
-        return;
-    int myZ = getItemZorder(id);
-    int targetZ = getItemZorder(target);
-    if (myZ == -1 || targetZ == -1)
-        return;
-    logger()->write(Logger::LOG_INFO, "shift_item %d z(%d) <-> %d z(%d).", id, myZ, target, targetZ);
-    logAllItems();
-    // One reading of the scene serves every step: each step is the same swap
-    // that shiftUpItem or shiftDownItem would make, sent to the engine at once.
-    scenereg::ZOrderBoard board = readBoard();
-    const bool down = targetZ < myZ;
-    const size_t limit = m_itemIds.size() + 1;
-    for (size_t step = 0; step < limit; ++step) {
-        const scenereg::ZItem *me = board.find(id);
-        const scenereg::ZItem *other = board.find(target);
-        if (!me || !other || (down ? me->z <= other->z : me->z >= other->z))
-            break;
-        const std::optional<scenereg::ZSwap> swap = down ? board.shiftDown(id) : board.shiftUp(id);
-        if (!swap)
-            break;
-        applySwap(down ? "shift_down_item" : "shift_up_item", *swap, board);
-    }
-    logAllItems();
-    logger()->write(Logger::LOG_INFO, "shift_item end.");
-}
-
 void LiveProxy::setItemFullWindow(int id)
 {
     setItemGeometry(id, 0, 0, m_outputWidth, m_outputHeight);
@@ -376,6 +188,11 @@ void LiveProxy::getItemSourceRect(int id, int *x, int *y, int *w, int *h)
 
 void LiveProxy::setItemGeometry(int id, int x, int y, int w, int h)
 {
+    // An item without area could never be picked or resized again.
+    if (w <= 0 || h <= 0) {
+        logger()->write(Logger::LOG_WARN, "item %d keeps its place: size %d*%d refused.", id, w, h);
+        return;
+    }
     if (m_scene)
         m_scene->SetItemRect(id, x, y, w, h);
 }
@@ -394,7 +211,7 @@ void LiveProxy::setItemRectAlt(int id, int x, int y, int w, int h)
     EffectiveTxtItem *pair = nullptr;
     if (findEffectiveText(id, &pair))
         pair->move(x, y);
-    else if (m_scene)
+    else if (m_scene && w > 0 && h > 0)
         m_scene->SetItemRect2(id, x, y, w, h);
 }
 
@@ -450,19 +267,19 @@ bool LiveProxy::lockFree(int id, const char *word)
 
 bool LiveProxy::canMoveItem(int id)
 {
-    return scenereg::isMovableType(itemType(id)) && scenereg::isActiveZ(getItemZorder(id)) && lockFree(id, kUnmove);
+    return scenereg::isMovableType(itemType(id)) && scenereg::isActiveZ(getItemZorder(id)) && lockFree(id, kLockUnmove);
 }
 
 bool LiveProxy::canResizeItem(int id)
 {
     return scenereg::isMovableType(itemType(id)) && scenereg::isActiveZ(getItemZorder(id)) &&
-           lockFree(id, kUnresize);
+           lockFree(id, kLockUnresize);
 }
 
 bool LiveProxy::canShiftItem(int id)
 {
     return scenereg::isShiftableType(itemType(id)) && scenereg::isActiveZ(getItemZorder(id)) &&
-           lockFree(id, kUnshift);
+           lockFree(id, kLockUnshift);
 }
 
 bool LiveProxy::isItemSelectable(int id)
@@ -486,17 +303,12 @@ void LiveProxy::clearLockWord(int id, const char *word)
         registerItem(id, scenereg::withoutLockWord(name, word));
 }
 
-void LiveProxy::setItemUnmove(int id) { setLockWord(id, kUnmove); }
-void LiveProxy::setItemUnresize(int id) { setLockWord(id, kUnresize); }
-void LiveProxy::setItemUnshift(int id) { setLockWord(id, kUnshift); }
-void LiveProxy::clearItemUnmove(int id) { clearLockWord(id, kUnmove); }
-void LiveProxy::clearItemUnresize(int id) { clearLockWord(id, kUnresize); }
-void LiveProxy::clearItemUnshift(int id) { clearLockWord(id, kUnshift); }
-
-void LiveProxy::logAllItems()
-{
-    logger()->write(Logger::LOG_INFO, "all items %s.", readBoard().describe().c_str());
-}
+void LiveProxy::setItemUnmove(int id) { setLockWord(id, kLockUnmove); }
+void LiveProxy::setItemUnresize(int id) { setLockWord(id, kLockUnresize); }
+void LiveProxy::setItemUnshift(int id) { setLockWord(id, kLockUnshift); }
+void LiveProxy::clearItemUnmove(int id) { clearLockWord(id, kLockUnmove); }
+void LiveProxy::clearItemUnresize(int id) { clearLockWord(id, kLockUnresize); }
+void LiveProxy::clearItemUnshift(int id) { clearLockWord(id, kLockUnshift); }
 
 std::string LiveProxy::registerNewItem(int id, const std::string &word, int layer, bool flagBeforeListing, int *z)
 {

@@ -61,7 +61,10 @@ int typeOfKind(int kind, const char *name);
 bool isMovableType(int type);
 bool isShiftableType(int type);
 
-// Lock words ("unmove", "unresize", "unshift") kept inside the item name.
+// Lock words kept inside the item name.
+constexpr char kLockUnmove[] = "unmove";
+constexpr char kLockUnresize[] = "unresize";
+constexpr char kLockUnshift[] = "unshift";
 bool hasLockWord(const std::string &name, const std::string &word);
 // name + "_" + word, unless the word is already there.
 std::string withLockWord(const std::string &name, const std::string &word);

@@ -77,6 +77,8 @@ private slots:
     void screenRectMapping_data();
     void screenRectMapping();
     void displaysAndPassThroughs();
+    void rectanglesWithoutAreaChangeNothing_data();
+    void rectanglesWithoutAreaChangeNothing();
 };
 
 void FacadeItemsTest::creatorsCallTheEngineInOrder_data()
@@ -647,6 +649,34 @@ void FacadeItemsTest::displaysAndPassThroughs()
     castcore::control().ints().push("OnWindowMessage", 7);
     QCOMPARE(f.proxy->forwardNativeMessage(WId(0x42), 16, 1, 2), std::intptr_t(7));
     QCOMPARE(f.callsOf("OnWindowMessage"), QStringList{"OnWindowMessage(66,16,1,2)"});
+}
+
+void FacadeItemsTest::rectanglesWithoutAreaChangeNothing_data()
+{
+    QTest::addColumn<QRect>("rect");
+    QTest::newRow("no width") << QRect(5, 6, 0, 40);
+    QTest::newRow("negative height") << QRect(5, 6, 40, -2);
+    QTest::newRow("empty") << QRect();
+}
+
+void FacadeItemsTest::rectanglesWithoutAreaChangeNothing()
+{
+    QFETCH(QRect, rect);
+    FacadeFixture f;
+    QCOMPARE(f.init(), 0);
+    const int id = f.proxy->addImage(f.picture("p.png", 64, 32), 255, 3);
+    f.calls().clear();
+    f.proxy->setItemRect(id, rect.x(), rect.y(), rect.width(), rect.height());
+    f.proxy->setItemRectAlt(id, rect.x(), rect.y(), rect.width(), rect.height());
+    QCOMPARE(f.ops({"SetItemRect", "SetItemRect2"}), std::vector<std::string>{});
+    int x = 0, y = 0, w = 0, h = 0;
+    f.proxy->getItemRect(id, &x, &y, &w, &h);
+    QCOMPARE(QRect(x, y, w, h), QRect(0, 0, 64, 32));
+    QVERIFY(LogCapture::contains(
+        QStringLiteral("item %1 keeps its place: size %2*%3 refused.").arg(id).arg(rect.width()).arg(rect.height())));
+    // A capture of no region is refused by the engine and registers nothing.
+    QVERIFY(f.proxy->addScreenCapture(rect, 0, 3) <= 0);
+    QCOMPARE(f.proxy->itemIds(), std::vector<int>{id});
 }
 
 QTEST_MAIN(FacadeItemsTest)

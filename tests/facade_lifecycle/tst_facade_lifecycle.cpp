@@ -33,6 +33,7 @@ private slots:
     void videoConfigIsReadBack();
     void staticTextsComeFromTheOneTable();
     void analyticsCarryNoAccountWhileLoggedOut();
+    void oneFacadeForTheProcess();
 };
 
 void FacadeLifecycleTest::initStartsTheSceneInOrder_data()
@@ -327,6 +328,22 @@ void FacadeLifecycleTest::analyticsCarryNoAccountWhileLoggedOut()
     QCOMPARE(log.size(), 1);
     QCOMPARE(log.first(), QStringLiteral("point - {version:2.3.0.0, uid:0, rid:0, pagecode:page_home, "
                                          "action:click_home_filter, e:{\"filt_id\":5}}."));
+}
+
+void FacadeLifecycleTest::oneFacadeForTheProcess()
+{
+    testsupport::TempEnvironment env;
+    authport::control().log().clear();
+    castcore::control().log().clear();
+    LiveProxy *proxy = LiveProxy::GetInstance();
+    QVERIFY(proxy);
+    QCOMPARE(LiveProxy::GetInstance(), proxy);
+    // The account service and the engine were made once, and know each other.
+    QCOMPARE(authport::control().log().count("SetClientInfo"), 1);
+    const std::vector<mvplatform::CallRecord> info = authport::control().log().of("SetClientInfo");
+    QCOMPARE(info.front().args.at(1), std::string("2.3.0.0"));
+    QCOMPARE(castcore::control().log().count("SetNetService"), 1);
+    QCOMPARE(castcore::control().log().last("SetNetService")->args, std::vector<std::string>{"set"});
 }
 
 QTEST_MAIN(FacadeLifecycleTest)

@@ -62,11 +62,35 @@ void release(QWidget *w, QPoint pos, Qt::MouseButton button = Qt::LeftButton)
     send(w, QEvent::MouseButtonRelease, button, pos);
 }
 
+// A started scene with one 320 x 160 picture placed at (320, 160), its
+// frame on the preview 200,100 - 400,200, and a preview surface.
+struct EditScene
+{
+    FacadeFixture f;
+    int id = 0;
+    std::unique_ptr<PreviewSurface> surface;
+
+    explicit EditScene(bool pendant = false)
+    {
+        f.init();
+        const std::string p = f.picture("p.png", 320, 160);
+        id = pendant ? f.proxy->addPendant(p, 255, 3) : f.proxy->addImage(p, 255, 3);
+        f.proxy->setItemRect(id, 320, 160, 320, 160);
+        surface = std::make_unique<PreviewSurface>(f.proxy.get());
+    }
+    QRect placed() const;
+};
+
 QRect placement(LiveProxy *proxy, int id)
 {
     int x = 0, y = 0, w = 0, h = 0;
     proxy->getItemRect(id, &x, &y, &w, &h);
     return QRect(x, y, w, h);
+}
+
+QRect EditScene::placed() const
+{
+    return placement(f.proxy.get(), id);
 }
 
 } // namespace
@@ -161,11 +185,10 @@ void FacadePreviewTest::selectedItemIsPickedJustOutsideItsFrame()
 
 void FacadePreviewTest::cornerPressResizesOnlyWithTheLeftButton()
 {
-    FacadeFixture f;
-    QCOMPARE(f.init(), 0);
-    const int id = f.proxy->addImage(f.picture("p.png", 320, 160), 255, 3);
-    f.proxy->setItemRect(id, 320, 160, 320, 160);
-    PreviewSurface surface(f.proxy.get());
+    EditScene scene;
+    FacadeFixture &f = scene.f;
+    const int id = scene.id;
+    PreviewSurface &surface = *scene.surface;
 
     // A right press 3 pixels from the top-left corner selects and drags.
     press(&surface, QPoint(203, 103), Qt::RightButton);
@@ -213,11 +236,10 @@ void FacadePreviewTest::handlesResize()
     QFETCH(QPoint, drop);
     QFETCH(int, cursor);
     QFETCH(QRect, placed);
-    FacadeFixture f;
-    QCOMPARE(f.init(), 0);
-    const int id = f.proxy->addImage(f.picture("p.png", 320, 160), 255, 3);
-    f.proxy->setItemRect(id, 320, 160, 320, 160);
-    PreviewSurface surface(f.proxy.get());
+    EditScene scene;
+    FacadeFixture &f = scene.f;
+    const int id = scene.id;
+    PreviewSurface &surface = *scene.surface;
     press(&surface, grab);
     moveTo(&surface, drop, Qt::LeftButton);
     QCOMPARE(int(surface.cursor().shape()), cursor);
@@ -242,11 +264,10 @@ void FacadePreviewTest::movingKeepsTheMarginOnTheCanvas()
 {
     QFETCH(QPoint, drop);
     QFETCH(QPoint, origin);
-    FacadeFixture f;
-    QCOMPARE(f.init(), 0);
-    const int id = f.proxy->addImage(f.picture("p.png", 320, 160), 255, 3);
-    f.proxy->setItemRect(id, 320, 160, 320, 160);
-    PreviewSurface surface(f.proxy.get());
+    EditScene scene;
+    FacadeFixture &f = scene.f;
+    const int id = scene.id;
+    PreviewSurface &surface = *scene.surface;
     press(&surface, QPoint(300, 150));
     moveTo(&surface, drop, Qt::LeftButton);
     QCOMPARE(placement(f.proxy.get(), id), QRect(origin, QSize(320, 160)));
@@ -264,15 +285,10 @@ void FacadePreviewTest::shrinkingStopsAtTheLimits()
 {
     QFETCH(bool, pendant);
     QFETCH(QRect, placed);
-    FacadeFixture f;
-    QCOMPARE(f.init(), 0);
-    const std::string p = f.picture("p.png", 320, 160);
-    const int id = pendant ? f.proxy->addPendant(p, 255, 3) : f.proxy->addImage(p, 255, 3);
-    f.proxy->setItemRect(id, 320, 160, 320, 160);
-    PreviewSurface surface(f.proxy.get());
-    press(&surface, QPoint(398, 198));
-    moveTo(&surface, QPoint(-50, -50), Qt::LeftButton);
-    QCOMPARE(placement(f.proxy.get(), id), placed);
+    EditScene scene(pendant);
+    press(scene.surface.get(), QPoint(398, 198));
+    moveTo(scene.surface.get(), QPoint(-50, -50), Qt::LeftButton);
+    QCOMPARE(scene.placed(), placed);
 }
 
 void FacadePreviewTest::hoverCursors_data()
@@ -291,11 +307,10 @@ void FacadePreviewTest::hoverCursors()
 {
     QFETCH(QPoint, hover);
     QFETCH(int, cursor);
-    FacadeFixture f;
-    QCOMPARE(f.init(), 0);
-    const int id = f.proxy->addImage(f.picture("p.png", 320, 160), 255, 3);
-    f.proxy->setItemRect(id, 320, 160, 320, 160);
-    PreviewSurface surface(f.proxy.get());
+    EditScene scene;
+    FacadeFixture &f = scene.f;
+    const int id = scene.id;
+    PreviewSurface &surface = *scene.surface;
     surface.setCursor(Qt::WaitCursor);
     moveTo(&surface, hover);
     QCOMPARE(surface.cursor().shape(), Qt::ArrowCursor); // nothing selected yet
@@ -308,12 +323,11 @@ void FacadePreviewTest::hoverCursors()
 
 void FacadePreviewTest::lockedOrFixedItemsAreNotEdited()
 {
-    FacadeFixture f;
-    QCOMPARE(f.init(), 0);
-    const int id = f.proxy->addImage(f.picture("p.png", 320, 160), 255, 3);
-    f.proxy->setItemRect(id, 320, 160, 320, 160);
+    EditScene scene;
+    FacadeFixture &f = scene.f;
+    const int id = scene.id;
+    PreviewSurface &surface = *scene.surface;
     f.proxy->setItemUnresize(id);
-    PreviewSurface surface(f.proxy.get());
 
     // The resize lock: the corner only grabs the picture to move it.
     press(&surface, QPoint(400, 200));
@@ -341,11 +355,10 @@ void FacadePreviewTest::lockedOrFixedItemsAreNotEdited()
 
 void FacadePreviewTest::noWidgetEndsTheDrag()
 {
-    FacadeFixture f;
-    QCOMPARE(f.init(), 0);
-    const int id = f.proxy->addImage(f.picture("p.png", 320, 160), 255, 3);
-    f.proxy->setItemRect(id, 320, 160, 320, 160);
-    PreviewSurface surface(f.proxy.get());
+    EditScene scene;
+    FacadeFixture &f = scene.f;
+    const int id = scene.id;
+    PreviewSurface &surface = *scene.surface;
     press(&surface, QPoint(300, 150));
     f.proxy->handlePreviewMouse(nullptr, 0, 310, 160);
     moveTo(&surface, QPoint(320, 170), Qt::LeftButton);

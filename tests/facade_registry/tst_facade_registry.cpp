@@ -337,10 +337,8 @@ void FacadeRegistryTest::shiftUpAndDownSwapNeighbours()
 {
     FacadeFixture f;
     QCOMPARE(f.init(), 0);
-    const std::string p = f.picture("p.png", 10, 10);
-    const int a = f.proxy->addImage(p, 255, 3);
-    const int b = f.proxy->addImage(p, 255, 3);
-    const int c = f.proxy->addImage(p, 255, 3);
+    const std::vector<int> images = f.addImages(3);
+    const int a = images[0], b = images[1], c = images[2];
     int start = FacadeFixture::logSize();
 
     f.proxy->shiftUpItem(a);
@@ -368,9 +366,8 @@ void FacadeRegistryTest::moveToTopAndBottom()
 {
     FacadeFixture f;
     QCOMPARE(f.init(), 0);
-    const std::string p = f.picture("p.png", 10, 10);
-    const int a = f.proxy->addImage(p, 255, 3);
-    const int b = f.proxy->addImage(p, 255, 3);
+    const std::vector<int> images = f.addImages(2);
+    const int a = images[0], b = images[1];
 
     f.proxy->moveItemToTop(a);
     QCOMPARE(f.proxy->getItemZorder(a), 1000003);
@@ -389,10 +386,7 @@ void FacadeRegistryTest::shiftItemStepsPastOthers()
 {
     FacadeFixture f;
     QCOMPARE(f.init(), 0);
-    const std::string p = f.picture("p.png", 10, 10);
-    std::vector<int> ids;
-    for (int i = 0; i < 5; ++i)
-        ids.push_back(f.proxy->addImage(p, 255, 3));
+    const std::vector<int> ids = f.addImages(5);
     const int start = FacadeFixture::logSize();
 
     f.proxy->shiftItem(ids[0], ids[3]);
@@ -447,10 +441,8 @@ void FacadeRegistryTest::itemsSharingAZOrderAreAllListed()
 {
     FacadeFixture f;
     QCOMPARE(f.init(), 0);
-    const std::string p = f.picture("p.png", 10, 10);
-    const int a = f.proxy->addImage(p, 255, 3);
-    const int b = f.proxy->addImage(p, 255, 3);
-    const int c = f.proxy->addImage(p, 255, 3);
+    const std::vector<int> images = f.addImages(3);
+    const int a = images[0], b = images[1], c = images[2];
     f.proxy->setItemZorder(c, 1000001);
     f.proxy->setItemZorder(a, 1000001);
     std::vector<int> sorted;

@@ -127,6 +127,16 @@ public:
         return path.toStdString();
     }
 
+    // n pictures of 10 x 10 on the active layer, in order of their z-orders.
+    std::vector<int> addImages(int n)
+    {
+        const std::string path = picture(QStringLiteral("image.png"), 10, 10);
+        std::vector<int> ids;
+        for (int i = 0; i < n; ++i)
+            ids.push_back(proxy->addImage(path, 255, 3));
+        return ids;
+    }
+
     std::u16string cameraName() const { return castcore::control().world().cameras.at(0).name; }
 
     TempEnvironment env;

@@ -38,6 +38,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -345,6 +346,11 @@ public slots:
 private:
     // ---- jobs, session and callbacks
     void runJob(int job);
+    // Starts `job` when the thread takes it; `storeInputs` runs first, under
+    // the state mutex, only then.
+    bool startJob(int job, const std::function<void()> &storeInputs);
+    void storeCaptcha(const std::string &word, const std::string &key, const std::string &challenge,
+                      const std::string &validate, const std::string &seccode);
     void jobLogin();
     void jobCaptchaLogin();
     void jobPhoneLogin();

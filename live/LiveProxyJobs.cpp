@@ -58,12 +58,29 @@ void LiveProxy::runJob(int job)
 
 // ---- starters (GUI thread) -------------------------------------------------
 
-bool LiveProxy::loginByPassword(const std::string &user, const std::string &password, const std::string &token)
+bool LiveProxy::startJob(int job, const std::function<void()> &storeInputs)
 {
     if (!m_netService)
         return false;
-    return m_taskThread.startTask(LiveTaskThread::JobLogin, [&] {
+    return m_taskThread.startTask(job, [&] {
         QMutexLocker lock(&m_taskMutex);
+        storeInputs();
+    });
+}
+
+void LiveProxy::storeCaptcha(const std::string &word, const std::string &key, const std::string &challenge,
+                             const std::string &validate, const std::string &seccode)
+{
+    m_captcha[0] = word;
+    m_captcha[1] = key;
+    m_captcha[2] = challenge;
+    m_captcha[3] = validate;
+    m_captcha[4] = seccode;
+}
+
+bool LiveProxy::loginByPassword(const std::string &user, const std::string &password, const std::string &token)
+{
+    return startJob(LiveTaskThread::JobLogin, [&] {
         m_user = user;
         m_password = password;
         m_token = token;
@@ -75,17 +92,10 @@ bool LiveProxy::loginWithCaptcha(const std::string &user, const std::string &pas
                                  const std::string &geetestChallenge, const std::string &geetestValidate,
                                  const std::string &geetestSeccode, const std::string &token)
 {
-    if (!m_netService)
-        return false;
-    return m_taskThread.startTask(LiveTaskThread::JobCaptchaLogin, [&] {
-        QMutexLocker lock(&m_taskMutex);
+    return startJob(LiveTaskThread::JobCaptchaLogin, [&] {
         m_user = user;
         m_password = password;
-        m_captcha[0] = captchaWord;
-        m_captcha[1] = captchaKey;
-        m_captcha[2] = geetestChallenge;
-        m_captcha[3] = geetestValidate;
-        m_captcha[4] = geetestSeccode;
+        storeCaptcha(captchaWord, captchaKey, geetestChallenge, geetestValidate, geetestSeccode);
         m_token = token;
     });
 }
@@ -93,10 +103,7 @@ bool LiveProxy::loginWithCaptcha(const std::string &user, const std::string &pas
 bool LiveProxy::loginByPhone(const std::string &phone, const std::string &password, const std::string &zone,
                              const std::string &token)
 {
-    if (!m_netService)
-        return false;
-    return m_taskThread.startTask(LiveTaskThread::JobPhoneLogin, [&] {
-        QMutexLocker lock(&m_taskMutex);
+    return startJob(LiveTaskThread::JobPhoneLogin, [&] {
         m_user = phone;
         m_password = password;
         m_areaCode = zone;
@@ -110,25 +117,18 @@ bool LiveProxy::loginByPhoneWithCaptcha(const std::string &phone, const std::str
                                         const std::string &geetestValidate, const std::string &geetestSeccode,
                                         const std::string &token)
 {
-    if (!m_netService)
-        return false;
-    return m_taskThread.startTask(LiveTaskThread::JobPhoneCaptchaLogin, [&] {
-        QMutexLocker lock(&m_taskMutex);
+    return startJob(LiveTaskThread::JobPhoneCaptchaLogin, [&] {
         m_user = phone;
         m_password = password;
         m_areaCode = zone;
-        m_captcha[0] = captchaWord;
-        m_captcha[1] = captchaKey;
-        m_captcha[2] = geetestChallenge;
-        m_captcha[3] = geetestValidate;
-        m_captcha[4] = geetestSeccode;
+        storeCaptcha(captchaWord, captchaKey, geetestChallenge, geetestValidate, geetestSeccode);
         m_token = token;
     });
 }
 
 bool LiveProxy::requestQrCode()
 {
-    return m_netService && m_taskThread.startTask(LiveTaskThread::JobQrCode);
+    return startJob(LiveTaskThread::JobQrCode, [] {});
 }
 
 bool LiveProxy::setQrCode(const std::string &code)

@@ -40,6 +40,16 @@ int authCount(const char *op)
     return authport::control().log().count(op);
 }
 
+// The next call of `op` answers `code`; a failure's text becomes the
+// service's last error text.
+void scriptAnswer(const QString &op, int code, const QString &text)
+{
+    authport::Outcome o;
+    o.code = code;
+    o.text = text.toStdString();
+    authport::control().script(op.toStdString(), o);
+}
+
 } // namespace
 
 class LiveSessionTest : public QObject
@@ -239,10 +249,7 @@ void LiveSessionTest::openLiveFailures()
     QFETCH(QString, text);
     SessionFixture f;
     QVERIFY(f.login());
-    authport::Outcome o;
-    o.code = scripted;
-    o.text = serviceText.toStdString();
-    authport::control().script(op.toStdString(), o);
+    scriptAnswer(op, scripted, serviceText);
     QVERIFY(f.proxy->openLive(recordingPath()));
     QVERIFY(f.waitFor("liveStatus", 1));
     QCOMPARE(f.recorder.last("liveStatus"), (QVariantList{text, code}));
@@ -272,10 +279,7 @@ void LiveSessionTest::confirmResults()
     QFETCH(QString, text);
     SessionFixture f;
     QVERIFY(f.login());
-    authport::Outcome o;
-    o.code = scripted;
-    o.text = serviceText.toStdString();
-    authport::control().script("ConfirmLiveLine", o);
+    scriptAnswer(QStringLiteral("ConfirmLiveLine"), scripted, serviceText);
     QSignalSpy closed(f.proxy.get(), SIGNAL(CloseLive()));
     QVERIFY(f.proxy->openLive(recordingPath()));
     QVERIFY(f.waitFor("liveStatus", 1));

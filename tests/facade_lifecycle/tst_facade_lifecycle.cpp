@@ -238,6 +238,9 @@ void FacadeLifecycleTest::resolutionChangeScalesItems()
     const int pic = f.proxy->addImage(f.picture("p.png", 101, 51), 255, 3);
     f.proxy->setItemRect(pic, 33, 21, 101, 51);
     const int cam = f.proxy->openCamera(f.cameraName(), 2);
+    testsupport::TextRecord text(u"字幕");
+    const int pair = f.proxy->addEffectiveText(f.picture("bg.png", 400, 60), QRect(10, 10, 300, 40), &text.info);
+    f.proxy->setItemRect(pair, 100, 100, 400, 60);
     f.calls().clear();
     const int logStart = FacadeFixture::logSize();
 
@@ -253,6 +256,9 @@ void FacadeLifecycleTest::resolutionChangeScalesItems()
     QCOMPARE(QRect(x, y, w, h), picture);
     f.proxy->getItemRect(cam, &x, &y, &w, &h);
     QCOMPARE(QRect(x, y, w, h), camera);
+    // An effective text keeps its placement.
+    f.proxy->getItemRect(pair, &x, &y, &w, &h);
+    QCOMPARE(QRect(x, y, w, h), QRect(100, 100, 400, 60));
     QCOMPARE(f.proxy->canvasWidth(), width);
     QCOMPARE(f.proxy->qualityIndex(), 2);
     QCOMPARE(FacadeFixture::logSince(logStart).first(),

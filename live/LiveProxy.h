@@ -142,6 +142,11 @@ public:
     // ---- audio devices (LiveProxyAudio.cpp)
     // Tables of at most kMaxAudioDevices entries, kept until the next listing.
     static constexpr int kMaxAudioDevices = 10;
+    struct AudioDeviceTable
+    {
+        AudioDeviceRecord entries[kMaxAudioDevices]; // name and key as listed, kind of the table
+        int count = 0;
+    };
     void micDeviceList(const AudioDeviceRecord **table, int *count);
     void systemDeviceList(const AudioDeviceRecord **table, int *count);
     int openMicDevice(const char16_t *name);
@@ -368,7 +373,7 @@ private:
     // Waits for the running job and the callbacks inside the facade; after
     // it no job, callback or listener call runs again.
     void finishJobsAndCallbacks();
-    void listAudioDevices(int kind, AudioDeviceRecord *table, int *count);
+    void listAudioDevices(int kind, AudioDeviceTable &table);
     int openAudioDevice(int kind, const char16_t *name);
     void currentAudioDevice(int kind, std::u16string &name);
     void ensureGiftList();

@@ -32,19 +32,12 @@ const AudioKind &audioKind(int kind)
 }
 
 // One table per kind for the whole process; a new listing overwrites it.
-AudioDeviceRecord g_micTable[LiveProxy::kMaxAudioDevices];
-AudioDeviceRecord g_systemTable[LiveProxy::kMaxAudioDevices];
-int g_micCount = 0;
-int g_systemCount = 0;
+LiveProxy::AudioDeviceTable g_micTable;
+LiveProxy::AudioDeviceTable g_systemTable;
 
-AudioDeviceRecord *tableOf(int kind)
+LiveProxy::AudioDeviceTable &tableOf(int kind)
 {
     return kind == AudioSystemSound ? g_systemTable : g_micTable;
-}
-
-int &countOf(int kind)
-{
-    return kind == AudioSystemSound ? g_systemCount : g_micCount;
 }
 
 std::u16string textOf(const char16_t *units, size_t capacity)
@@ -54,17 +47,17 @@ std::u16string textOf(const char16_t *units, size_t capacity)
 
 } // namespace
 
-void LiveProxy::listAudioDevices(int kind, AudioDeviceRecord *table, int *count)
+void LiveProxy::listAudioDevices(int kind, AudioDeviceTable &table)
 {
-    *count = 0;
+    table.count = 0;
     if (!m_scene)
         return;
     int listed = 0;
     AudioDeviceRecord *records = m_scene->ListAudioDevices(&listed);
-    for (int i = 0; records && i < listed && *count < kMaxAudioDevices; ++i) {
+    for (int i = 0; records && i < listed && table.count < kMaxAudioDevices; ++i) {
         if (records[i].kind != kind)
             continue;
-        AudioDeviceRecord &entry = table[(*count)++];
+        AudioDeviceRecord &entry = table.entries[table.count++];
         entry = AudioDeviceRecord();
         // Each text keeps its terminator, whatever the engine wrote.
         std::copy_n(records[i].name, 254, entry.name);
@@ -76,20 +69,20 @@ void LiveProxy::listAudioDevices(int kind, AudioDeviceRecord *table, int *count)
 
 void LiveProxy::micDeviceList(const AudioDeviceRecord **table, int *count)
 {
-    listAudioDevices(AudioMicrophone, g_micTable, &g_micCount);
+    listAudioDevices(AudioMicrophone, g_micTable);
     if (table)
-        *table = g_micTable;
+        *table = g_micTable.entries;
     if (count)
-        *count = g_micCount;
+        *count = g_micTable.count;
 }
 
 void LiveProxy::systemDeviceList(const AudioDeviceRecord **table, int *count)
 {
-    listAudioDevices(AudioSystemSound, g_systemTable, &g_systemCount);
+    listAudioDevices(AudioSystemSound, g_systemTable);
     if (table)
-        *table = g_systemTable;
+        *table = g_systemTable.entries;
     if (count)
-        *count = g_systemCount;
+        *count = g_systemTable.count;
 }
 
 int LiveProxy::openAudioDevice(int kind, const char16_t *name)
@@ -101,15 +94,14 @@ int LiveProxy::openAudioDevice(int kind, const char16_t *name)
         log->write(Logger::LOG_ERROR, k.failLine);
         return -1;
     }
-    AudioDeviceRecord *table = tableOf(kind);
-    int &count = countOf(kind);
-    listAudioDevices(kind, table, &count);
+    AudioDeviceTable &table = tableOf(kind);
+    listAudioDevices(kind, table);
     const std::u16string wanted(name);
     int result = -1;
-    for (int i = 0; i < count; ++i) {
-        if (textOf(table[i].name, 255) != wanted)
+    for (int i = 0; i < table.count; ++i) {
+        if (textOf(table.entries[i].name, 255) != wanted)
             continue;
-        result = m_scene->OpenAudioDevice(table[i].key);
+        result = m_scene->OpenAudioDevice(table.entries[i].key);
         if (kind == AudioMicrophone)
             m_scene->SetMicOption(0);
         break;
@@ -138,13 +130,12 @@ void LiveProxy::currentAudioDevice(int kind, std::u16string &name)
     if (!found)
         return;
     key[kCurrentDeviceUnits - 1] = u'\0';
-    AudioDeviceRecord *table = tableOf(kind);
-    int &count = countOf(kind);
-    listAudioDevices(kind, table, &count);
+    AudioDeviceTable &table = tableOf(kind);
+    listAudioDevices(kind, table);
     const std::u16string current(key);
-    for (int i = 0; i < count; ++i) {
-        if (textOf(table[i].key, 255) == current) {
-            name = textOf(table[i].name, 255);
+    for (int i = 0; i < table.count; ++i) {
+        if (textOf(table.entries[i].key, 255) == current) {
+            name = textOf(table.entries[i].name, 255);
             return;
         }
     }

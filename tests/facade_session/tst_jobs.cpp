@@ -77,6 +77,7 @@ private slots:
     void qrPollsWaitSilentlyThenSignIn();
     void qrPollFailureStopsPollingAndKeepsTheSession();
     void timerStartsOnePollPerTickWhilePolling();
+    void sixtiethTickHopsTheWatermarkAndPolls();
     void outsideAccountFailureReportsMinusOne();
     void outsideAccountTokenSignsInWithJobOne();
     void outsideAccountKindsOtherThanOneToThreeOpenNothing();
@@ -354,6 +355,20 @@ void JobsTest::timerStartsOnePollPerTickWhilePolling()
     f.settle();
     QCOMPARE(authport::control().log().count("PollQrLogin"), 4);
     QCOMPARE(f.recorder.count("loginReturn"), 0);
+}
+
+void JobsTest::sixtiethTickHopsTheWatermarkAndPolls()
+{
+    SessionFixture f;
+    authport::control().scriptCode("PollQrLogin", 229, authport::Repeat::Always);
+    f.proxy->setQrCode("key");
+    castcore::control().log().clear();
+    for (int tick = 1; tick <= 120; ++tick) {
+        f.proxy->onTimer();
+        f.proxy->taskThread().waitIdle();
+        QCOMPARE(authport::control().log().count("PollQrLogin"), tick);
+        QCOMPARE(castcore::control().log().count("SetItemRelativeRect"), tick / 60);
+    }
 }
 
 void JobsTest::outsideAccountFailureReportsMinusOne()

@@ -363,7 +363,7 @@ private:
     void jobQrPoll();
     void jobQrCode();
     void jobOpenLive();
-    void finishLogin(int code, const std::string &error);
+    void finishLogin(int code, const std::string &error, const std::string &token);
     void reportLogin(int code, const std::string &error);
     void reportLiveFailure(int code);
     void pollQrOnTick();

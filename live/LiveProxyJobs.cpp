@@ -192,45 +192,54 @@ void LiveProxy::slot_thirdpartyLoginFailed(int, QString errorMsg)
 void LiveProxy::jobLogin()
 {
     std::string error;
+    std::string token = m_token;
     int code = 0;
     if (m_password.empty())
-        code = m_netService->LoginByToken(m_token, &error);
+        code = m_netService->LoginByToken(token, &error);
     else
-        code = m_netService->Login(m_user.c_str(), m_password.c_str(), &error, &m_token);
-    finishLogin(code, error);
+        code = m_netService->Login(m_user.c_str(), m_password.c_str(), &error, &token);
+    finishLogin(code, error, token);
 }
 
 void LiveProxy::jobCaptchaLogin()
 {
     std::string error;
+    std::string token = m_token;
     const int code = m_netService->LoginWithCaptcha(m_user.c_str(), m_password.c_str(), m_captcha[0].c_str(),
                                                     m_captcha[1].c_str(), m_captcha[2].c_str(),
-                                                    m_captcha[3].c_str(), m_captcha[4].c_str(), &error, &m_token);
-    finishLogin(code, error);
+                                                    m_captcha[3].c_str(), m_captcha[4].c_str(), &error, &token);
+    finishLogin(code, error, token);
 }
 
 void LiveProxy::jobPhoneLogin()
 {
     std::string error;
+    std::string token = m_token;
     int code = 0;
     if (m_password.empty())
-        code = m_netService->LoginByToken(m_token, &error);
+        code = m_netService->LoginByToken(token, &error);
     else
-        code = m_netService->PhoneLogin(m_user.c_str(), m_password.c_str(), m_areaCode.c_str(), &m_token, &error);
-    finishLogin(code, error);
+        code = m_netService->PhoneLogin(m_user.c_str(), m_password.c_str(), m_areaCode.c_str(), &token, &error);
+    finishLogin(code, error, token);
 }
 
 void LiveProxy::jobPhoneCaptchaLogin()
 {
     std::string error;
+    std::string token = m_token;
     const int code = m_netService->PhoneLoginWithCaptcha(
         m_user.c_str(), m_password.c_str(), m_areaCode.c_str(), m_captcha[0].c_str(), m_captcha[1].c_str(),
-        m_captcha[2].c_str(), m_captcha[3].c_str(), m_captcha[4].c_str(), &error, &m_token);
-    finishLogin(code, error);
+        m_captcha[2].c_str(), m_captcha[3].c_str(), m_captcha[4].c_str(), &error, &token);
+    finishLogin(code, error, token);
 }
 
-void LiveProxy::finishLogin(int code, const std::string &error)
+void LiveProxy::finishLogin(int code, const std::string &error, const std::string &token)
 {
+    {
+        // The panels read the account while the job writes it.
+        QMutexLocker lock(&m_taskMutex);
+        m_token = token;
+    }
     if (code == 0) {
         setLoggedIn(true);
         char nick[INetService::kNickNameSize];
@@ -266,13 +275,18 @@ void LiveProxy::jobQrPoll()
         code = m_qrCode;
     }
     std::string error;
-    const int result = m_netService->PollQrLogin(code, &m_token, &error);
+    std::string token;
+    {
+        QMutexLocker lock(&m_taskMutex);
+        token = m_token;
+    }
+    const int result = m_netService->PollQrLogin(code, &token, &error);
     if (result == kQrWaiting || result == kQrWaitingToo)
         return;
     stopQrPolling();
     if (result == 0) {
         // A failed poll leaves whoever is signed in signed in.
-        finishLogin(0, error);
+        finishLogin(0, error, token);
         return;
     }
     reportLogin(result, error);

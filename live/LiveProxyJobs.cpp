@@ -27,18 +27,33 @@ constexpr int kOutsideAccountFailure = -1;
 
 void LiveProxy::runJob(int job)
 {
-    // By job number; the job thread hands over only 1 to 7.
-    using Body = void (LiveProxy::*)();
-    static const Body kBodies[] = {nullptr,
-                                   &LiveProxy::jobLogin,
-                                   &LiveProxy::jobOpenLive,
-                                   &LiveProxy::jobCaptchaLogin,
-                                   &LiveProxy::jobPhoneLogin,
-                                   &LiveProxy::jobPhoneCaptchaLogin,
-                                   &LiveProxy::jobQrPoll,
-                                   &LiveProxy::jobQrCode};
-    if (m_netService && job >= LiveTaskThread::JobLogin && job <= LiveTaskThread::JobQrCode)
-        (this->*kBodies[job])();
+    if (!m_netService)
+        return;
+    switch (job) {
+    case LiveTaskThread::JobLogin:
+        jobLogin();
+        break;
+    case LiveTaskThread::JobOpenLive:
+        jobOpenLive();
+        break;
+    case LiveTaskThread::JobCaptchaLogin:
+        jobCaptchaLogin();
+        break;
+    case LiveTaskThread::JobPhoneLogin:
+        jobPhoneLogin();
+        break;
+    case LiveTaskThread::JobPhoneCaptchaLogin:
+        jobPhoneCaptchaLogin();
+        break;
+    case LiveTaskThread::JobQrPoll:
+        jobQrPoll();
+        break;
+    case LiveTaskThread::JobQrCode:
+        jobQrCode();
+        break;
+    default:
+        break;
+    }
 }
 
 // ---- starters (GUI thread) -------------------------------------------------

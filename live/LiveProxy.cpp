@@ -79,6 +79,8 @@ LiveProxy::LiveProxy()
 
 LiveProxy::~LiveProxy()
 {
+    finishJobsAndCallbacks();
+    m_taskThread.finish();
     // Nothing may call back into a facade that is going away.
     m_engine.reset();
     m_scene = nullptr;
@@ -304,6 +306,8 @@ bool LiveProxy::changeLiveResolution(LiveParams *params)
 
 void LiveProxy::destroy()
 {
+    finishJobsAndCallbacks();
+    m_ended = true;
     stopRecording();
     if (isLiving()) {
         if (m_netService)

@@ -11,15 +11,21 @@
 //   LiveProxyCapture.cpp     screen captures, displays, pass-throughs
 //   LiveProxyPreview.cpp     mouse editing on the preview
 //   LiveProxyWatermark.cpp   the watermark and the beauty filter
+//   LiveProxyJobs.cpp        the job thread's login, QR and open-live jobs
+//   LiveProxyCallbacks.cpp   engine and account-service callbacks, overlay
+//   LiveProxyAudio.cpp       audio devices and volumes
+//   LiveProxyPlugins.cpp     plug-ins and room operations
 // Item operations run on the GUI thread; library callbacks arrive on the
 // libraries' threads and only forward.
 
+#include "CallbackGate.h"
 #include "EffectiveTxtItem.h"
 #include "ErrorTexts.h"
 #include "INetService.h"
 #include "LiveEngine.h"
 #include "LiveParams.h"
 #include "LiveProxyVideoFilter.h"
+#include "LiveTaskThread.h"
 #include "LoginManager.h"
 #include "MorvaPointing.h"
 #include "PreviewEditor.h"
@@ -31,6 +37,8 @@
 #include <QRect>
 #include <QString>
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +47,7 @@ class CSttThreadPool;
 class IDShowHelper;
 class IListener;
 class SttTimerTask;
+class QPainter;
 class QWidget;
 class UITaskQueueWnd;
 
@@ -97,6 +106,73 @@ public:
     int roomId();
     bool isAnchor();
     void reportAction(int action, int value);
+
+    // ---- account jobs (LiveProxyJobs.cpp)
+    // Each starter answers whether its job started; a refused start (another
+    // job runs) changes nothing.
+    bool loginByPassword(const std::string &user, const std::string &password, const std::string &token);
+    bool loginWithCaptcha(const std::string &user, const std::string &password, const std::string &captchaWord,
+                          const std::string &captchaKey, const std::string &geetestChallenge,
+                          const std::string &geetestValidate, const std::string &geetestSeccode,
+                          const std::string &token);
+    bool loginByPhone(const std::string &phone, const std::string &password, const std::string &zone,
+                      const std::string &token);
+    bool loginByPhoneWithCaptcha(const std::string &phone, const std::string &password, const std::string &zone,
+                                 const std::string &captchaWord, const std::string &captchaKey,
+                                 const std::string &geetestChallenge, const std::string &geetestValidate,
+                                 const std::string &geetestSeccode, const std::string &token);
+    bool requestQrCode();
+    bool setQrCode(const std::string &code);
+    void stopQrPolling();
+    bool isQrPolling() const { return m_qrPolling; }
+    // 1 QQ, 2 Weibo, 3 WeChat: runs the modal sign-in page and answers true
+    // once it closed; false for another kind or while a job runs.
+    bool thirdPartyLogin(int kind, QWidget *parent);
+    LoginManager &loginManager() { return m_loginManager; }
+    LiveTaskThread &taskThread() { return m_taskThread; }
+
+    // ---- live session (LiveProxySession.cpp)
+    bool openLive(const std::string &recordPath);
+    void stopLive(bool notify);
+    int changeLiveLine();
+    void getLoginUser(std::string &name, std::string &token);
+    // The file the running recording was asked to write; empty while none runs.
+    std::string recordingPath() const;
+
+    // ---- audio devices (LiveProxyAudio.cpp)
+    // Tables of at most kMaxAudioDevices entries, kept until the next listing.
+    static constexpr int kMaxAudioDevices = 10;
+    struct AudioDeviceTable
+    {
+        AudioDeviceRecord entries[kMaxAudioDevices]; // name and key as listed, kind of the table
+        int count = 0;
+    };
+    void micDeviceList(const AudioDeviceRecord **table, int *count);
+    void systemDeviceList(const AudioDeviceRecord **table, int *count);
+    int openMicDevice(const char16_t *name);
+    int openSystemDevice(const char16_t *name);
+    void currentMicDevice(std::u16string &name);
+    void currentSystemDevice(std::u16string &name);
+    void setMicLevel(int value);
+    void setSystemLevel(int value);
+
+    // ---- plug-ins and room operations (LiveProxyPlugins.cpp)
+    struct PluginName
+    {
+        char16_t text[256] = {}; // at most 255 units and the terminator
+    };
+    void pluginList(const PluginName **names, int *count);
+    int openPlugin(const char16_t *name, int layer);
+    bool openPluginConfig(int itemId, QObject *parent);
+    std::intptr_t pluginOp(WId window, uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+    // Called from worker threads.
+    bool sendChatText(const char *text);
+    int fetchMuteList(std::string *reply);
+    int unmuteUser(int userId, std::string *reply);
+    int muteUser(int userId, int type, int seconds);
+
+    // The performance text of the preview overlay for a quality index.
+    static QString overlayText(int cpu, int memory, int fps, int quality);
 
     // ---- registry (LiveProxyRegistry.cpp)
     // First free "<word>_<n>" from `start` upwards; empty when none is free
@@ -244,6 +320,7 @@ public:
     void OnReserved5(int, int, int, int, int) override {}
     void OnReserved6(int, int, int) override {}
     void OnAudioLevel(int type, int level) override;
+    void OnPaintOverlay(QPainter *painter) override;
     void OnKbps(float kbps) override;
     void OnSystemPerformance(int cpu, int mem) override;
     void OnFrameDropped(int64_t total, int reserved, float percent) override;
@@ -272,6 +349,57 @@ public slots:
     void onWebResponse(QString url, QByteArray response);
 
 private:
+    // ---- jobs, session and callbacks
+    void runJob(int job);
+    // Starts `job` when the thread takes it; `storeInputs` runs first, under
+    // the state mutex, only then.
+    bool startJob(int job, const std::function<void()> &storeInputs);
+    void storeCaptcha(const std::string &word, const std::string &key, const std::string &challenge,
+                      const std::string &validate, const std::string &seccode);
+    void jobLogin();
+    void jobCaptchaLogin();
+    void jobPhoneLogin();
+    void jobPhoneCaptchaLogin();
+    void jobQrPoll();
+    void jobQrCode();
+    void jobOpenLive();
+    void finishLogin(int code, const std::string &error, const std::string &token);
+    void reportLogin(int code, const std::string &error);
+    void reportLiveFailure(int code);
+    void pollQrOnTick();
+    void sendOpenStatusQuery();
+    void freeLiveLinesLocked();
+    int fetchLiveLinesLocked();
+    // Waits for the running job and the callbacks inside the facade; after
+    // it no job, callback or listener call runs again.
+    void finishJobsAndCallbacks();
+    void listAudioDevices(int kind, AudioDeviceTable &table);
+    int openAudioDevice(int kind, const char16_t *name);
+    void currentAudioDevice(int kind, std::u16string &name);
+    void ensureGiftList();
+    GiftInfo findGiftInfo(int id);
+    void paintPreviewOverlay(QPainter *painter);
+
+    // Inputs of the login jobs, written only when a start is accepted.
+    std::string m_user;
+    std::string m_password;
+    std::string m_token;
+    std::string m_captcha[5];
+    std::string m_areaCode;
+    std::string m_qrCode;
+    std::atomic<bool> m_qrPolling{false};
+    // Live lines of the opening broadcast; the engine's push callback and
+    // the job thread both walk them.
+    QMutex m_lineMutex;
+    bool m_roomWasLive = false;
+    LiveLine *m_liveLines = nullptr;
+    int m_liveLineCount = 0;
+    int m_liveLineIndex = 0;
+    std::vector<PluginName> m_pluginNames;
+    bool m_ended = false; // destroy() ran: queued session slots do nothing
+    CallbackGate m_callbackGate;
+    LiveTaskThread m_taskThread{[this](int job) { runJob(job); }};
+
     void openLibraries();
     void restoreSavedItems();
     void connectSignals();

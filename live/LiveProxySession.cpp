@@ -5,8 +5,18 @@
 
 #include <QMutexLocker>
 
-// Logged-in, live and recording state as teardown and analytics need it;
-// the jobs that sign in and open the room build on these.
+// Logged-in, live and recording state, opening and closing the broadcast
+// over the room's live lines, and analytics.
+
+namespace {
+
+constexpr int kNetworkFailure = 210;
+constexpr int kAllLinesTried = 212;
+constexpr int kRoomClosed = 219;
+constexpr int kServiceText = 226;
+constexpr int kStoppedByUser = 326;
+
+} // namespace
 
 void LiveProxy::setLoggedIn(bool loggedIn)
 {
@@ -28,6 +38,15 @@ void LiveProxy::logout()
     setLoggedIn(false);
 }
 
+void LiveProxy::getLoginUser(std::string &name, std::string &token)
+{
+    if (!isLoggedIn())
+        return;
+    QMutexLocker lock(&m_taskMutex);
+    name = m_user;
+    token = m_token;
+}
+
 bool LiveProxy::startRecording(const std::string &path)
 {
     if (path.empty() || !m_recorder)
@@ -45,12 +64,130 @@ void LiveProxy::stopRecording()
     m_recording = false;
 }
 
+std::string LiveProxy::recordingPath() const
+{
+    return m_recording ? m_recordPath : std::string();
+}
+
 void LiveProxy::endLive()
 {
     if (m_scene)
         m_scene->SetLive(false);
     setLiveBusy(false);
     stopRecording();
+}
+
+bool LiveProxy::openLive(const std::string &recordPath)
+{
+    if (!isLoggedIn() || isLiving() || !m_netService)
+        return false;
+    // Busy and the record path are set only once the job thread took job 2,
+    // so a refused start leaves the broadcast idle.
+    return m_taskThread.startTask(LiveTaskThread::JobOpenLive, [&] {
+        m_recordPath = recordPath;
+        setLiveBusy(true);
+        QMutexLocker lock(&m_lineMutex);
+        freeLiveLinesLocked();
+    });
+}
+
+void LiveProxy::stopLive(bool notify)
+{
+    if (m_netService)
+        m_netService->CloseLive();
+    endLive();
+    if (notify && m_listener)
+        m_listener->OnLiveStatus(std::string(), kStoppedByUser);
+}
+
+void LiveProxy::freeLiveLinesLocked()
+{
+    if (m_liveLines && m_netService)
+        m_netService->FreeLiveLines(m_liveLines);
+    m_liveLines = nullptr;
+    m_liveLineCount = 0;
+    m_liveLineIndex = 0;
+}
+
+int LiveProxy::fetchLiveLinesLocked()
+{
+    freeLiveLinesLocked();
+    LiveLine *list = nullptr;
+    int count = 0;
+    const int code = m_netService->GetLiveLines(&list, &count);
+    if (code != 0) {
+        if (list)
+            m_netService->FreeLiveLines(list);
+        return code;
+    }
+    m_liveLines = list;
+    m_liveLineCount = list ? std::max(0, count) : 0;
+    return 0;
+}
+
+int LiveProxy::changeLiveLine()
+{
+    if (!m_netService)
+        return kNetworkFailure;
+    QMutexLocker lock(&m_lineMutex);
+    int code = 0;
+    if (m_roomWasLive) {
+        const int closed = m_netService->CloseLive();
+        if (closed == 0 || closed == kRoomClosed) {
+            m_roomWasLive = false;
+            code = fetchLiveLinesLocked();
+        } else {
+            code = kNetworkFailure;
+        }
+    }
+    // A failed close stays 210: asking for lines must not hide it.
+    if (code == 0 && (!m_liveLines || m_liveLineCount == 0))
+        code = fetchLiveLinesLocked();
+    if (code != 0)
+        return code;
+    if (m_liveLineIndex >= m_liveLineCount)
+        return kAllLinesTried;
+    const std::string url = m_liveLines[m_liveLineIndex++].url;
+    emit OpenRoom(QString::fromUtf8(url.c_str()));
+    return 0;
+}
+
+void LiveProxy::reportLiveFailure(int code)
+{
+    setLiveBusy(false);
+    std::string text;
+    if (code == kServiceText && m_netService)
+        m_netService->GetLastErrorText(&text);
+    if (m_listener)
+        m_listener->OnLiveStatus(text, code);
+}
+
+void LiveProxy::jobOpenLive()
+{
+    Logger *log = Logger::instance();
+    log->write(Logger::LOG_DEBUG, "open live :  -> is_room_broadcasting");
+    bool broadcasting = false;
+    int code = m_netService->IsRoomLive(&broadcasting);
+    {
+        QMutexLocker lock(&m_lineMutex);
+        m_roomWasLive = broadcasting;
+    }
+    if (code == 0 && broadcasting) {
+        log->write(Logger::LOG_DEBUG, "open live :  -> get_rtmp_address");
+        std::string address;
+        int unused = 0;
+        code = m_netService->GetPushAddress(&address, &unused);
+        // The room is pushed only to an address the service handed out.
+        if (code == 0 && address.empty())
+            code = kNetworkFailure;
+        if (code == 0)
+            emit OpenRoom(QString::fromUtf8(address.c_str()));
+    } else if (code == 0) {
+        log->write(Logger::LOG_DEBUG, "open live :  -> change_live_line");
+        code = changeLiveLine();
+    }
+    if (code != 0)
+        reportLiveFailure(code);
 }
 
 int LiveProxy::userId()
@@ -84,12 +221,14 @@ void LiveProxy::reportAction(int action, int value)
 
 void LiveProxy::on_login_room(QString room)
 {
-    if (m_scene)
+    if (m_scene && !m_ended)
         m_scene->SetPushUrl(room.toLatin1().constData(), 1, 0);
 }
 
 void LiveProxy::on_open_live()
 {
+    if (m_ended)
+        return;
     Logger::instance()->write(Logger::LOG_DEBUG, "open live :  -> on_open_live.");
     if (m_scene)
         m_scene->SetLive(true);
@@ -100,83 +239,4 @@ void LiveProxy::on_open_live()
 void LiveProxy::on_close_live()
 {
     endLive();
-}
-
-void LiveProxy::on_login_result(bool success)
-{
-    if (!success)
-        m_openStatus = false;
-}
-
-// The sign-in jobs, the live lines and the room messages fill the bodies
-// that are still empty below: they need the job thread.
-void LiveProxy::slot_thirdpartyLoginSucceed(QString)
-{
-}
-
-void LiveProxy::slot_thirdpartyLoginFailed(int, QString errorMsg)
-{
-    if (m_listener)
-        m_listener->OnLoginReturn(std::string(), std::string(), errorMsg.toUtf8().toStdString(), -1);
-}
-
-void LiveProxy::onWebResponse(QString, QByteArray)
-{
-}
-
-void LiveProxy::OnVideoFps(int fps)
-{
-    if (m_listener)
-        m_listener->OnVideoFps(fps);
-    m_fps = fps;
-}
-
-void LiveProxy::GetPushUrl(char *, int, int)
-{
-}
-
-void LiveProxy::OnPushState(const char *, bool, int)
-{
-}
-
-void LiveProxy::OnAudioLevel(int type, int level)
-{
-    if (m_listener)
-        m_listener->OnAudioLevel(type, level);
-}
-
-void LiveProxy::OnKbps(float kbps)
-{
-    if (m_listener)
-        m_listener->OnKbps(kbps);
-}
-
-void LiveProxy::OnSystemPerformance(int cpu, int mem)
-{
-    if (m_listener)
-        m_listener->OnSystemPerformance(cpu, mem);
-    m_cpu = cpu;
-    m_memory = mem;
-}
-
-void LiveProxy::OnFrameDropped(int64_t total, int, float percent)
-{
-    if (m_listener)
-        m_listener->OnFrameDropped(total, percent);
-}
-
-void LiveProxy::OnNetEvent(int)
-{
-}
-
-void LiveProxy::OnRoomMessage(const std::string &)
-{
-}
-
-void LiveProxy::OnLiveClosed(int, int)
-{
-}
-
-void LiveProxy::onCameraTurn(int, int, void *)
-{
 }

@@ -55,6 +55,7 @@ void LiveProxy::onTimer()
     ++m_ticks;
     if (m_ticks % watermark::kHopTicks == 0)
         hopWatermark();
+    pollQrOnTick();
 }
 
 void LiveProxy::attachFilterToCamera(int id)

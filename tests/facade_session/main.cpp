@@ -1,0 +1,22 @@
+#include <QApplication>
+#include <QTest>
+
+#include <memory>
+#include <vector>
+
+std::unique_ptr<QObject> makeJobsTest();
+std::unique_ptr<QObject> makeLiveSessionTest();
+std::unique_ptr<QObject> makeCallbacksTest();
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    std::vector<std::unique_ptr<QObject>> tests;
+    tests.push_back(makeJobsTest());
+    tests.push_back(makeLiveSessionTest());
+    tests.push_back(makeCallbacksTest());
+    int failed = 0;
+    for (auto &t : tests)
+        failed += QTest::qExec(t.get(), argc, argv);
+    return failed;
+}

@@ -13,8 +13,7 @@ option(MORVA_FUZZ "Build the libFuzzer targets under fuzz/ (clang)" OFF)
 # ThreadSanitizer sees every access there. Areas that hand data between
 # threads through Qt's own queues and locks are left out: the distribution's
 # Qt is not instrumented, so TSan cannot see its synchronisation.
-set(MORVA_TSAN_AREAS tasks timertask log platform_common authport castcore chatlink
-  CACHE STRING "Test areas (tests/<area>) built and run under ThreadSanitizer")
+set(MORVA_TSAN_AREAS tasks timertask log platform_common authport castcore chatlink camassist facetone)
 
 if(MORVA_SANITIZE STREQUAL "address,undefined")
   set(_morva_san -fsanitize=address,undefined -fno-sanitize-recover=undefined)
@@ -48,10 +47,30 @@ if(_morva_san)
       "ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1:strict_init_order=1"
       "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/scripts/lsan-suppressions.txt:print_suppressions=0"
       "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
-      "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1")
+      "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${CMAKE_SOURCE_DIR}/scripts/tsan-suppressions.txt")
     string(REGEX MATCH "^[A-Z]+_OPTIONS" name "${pair}")
     string(REPLACE "${name}=" "" value "${pair}")
     file(APPEND ${_morva_env} "if(NOT DEFINED ENV{${name}})\n  set(ENV{${name}} \"${value}\")\nendif()\n")
   endforeach()
   set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY TEST_INCLUDE_FILES ${_morva_env})
+endif()
+
+# The ThreadSanitizer build makes `tsan_tests`: the test executables of its
+# areas. A build of another kind runs them as tests named tsan_<area> when
+# MORVA_TSAN_BUILD names that build's folder.
+if(MORVA_SANITIZE STREQUAL "thread")
+  add_custom_target(tsan_tests)
+  foreach(area ${MORVA_TSAN_AREAS})
+    add_dependencies(tsan_tests test_${area})
+  endforeach()
+endif()
+set(MORVA_TSAN_BUILD "" CACHE PATH "Folder of a ThreadSanitizer build whose area tests this build runs")
+if(MORVA_TSAN_BUILD AND NOT MORVA_SANITIZE STREQUAL "thread")
+  foreach(area ${MORVA_TSAN_AREAS})
+    add_test(NAME tsan_${area} COMMAND ${MORVA_TSAN_BUILD}/tests/${area}/test_${area})
+    set_tests_properties(tsan_${area} PROPERTIES
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MORVASHOW_HOSTS=;MORVASHOW_WORLD="
+      TIMEOUT 300
+      LABELS tsan)
+  endforeach()
 endif()

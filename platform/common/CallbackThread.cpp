@@ -56,18 +56,20 @@ void CallbackThread::run(const std::function<void()> &task)
         task();
         return;
     }
+    // The queued callback owns the only promise: dropped unrun, it breaks the
+    // promise, and that ends the wait too.
     auto finished = std::make_shared<std::promise<void>>();
     std::future<void> done = finished->get_future();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_stopping)
             return;
-        // Dropped unrun, the callback breaks its promise: that ends the wait too.
         m_tasks.emplace(Key(Clock::now(), ++m_sequence), [&task, finished] {
             task();
             finished->set_value();
         });
     }
+    finished.reset();
     m_changed.notify_all();
     done.wait();
 }
@@ -84,6 +86,12 @@ bool CallbackThread::waitIdle(int timeoutMs)
                               [&] { return m_stopping || (!m_running && !dueLocked()); });
 }
 
+std::size_t CallbackThread::queued() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_tasks.size();
+}
+
 void CallbackThread::loop()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
@@ -93,8 +101,11 @@ void CallbackThread::loop()
                 return;
             if (m_tasks.empty())
                 m_changed.wait(lock);
-            else
-                m_changed.wait_until(lock, m_tasks.begin()->first.first);
+            else {
+                // A copy: stop() may drop the task, and its key, during the wait.
+                const Clock::time_point due = m_tasks.begin()->first.first;
+                m_changed.wait_until(lock, due);
+            }
             continue;
         }
         std::function<void()> task = std::move(m_tasks.begin()->second);

@@ -33,6 +33,8 @@ public:
     // True once no callback is running and none is due (later ones may still
     // wait), or the thread is stopping; false on timeout.
     bool waitIdle(int timeoutMs);
+    // Callbacks waiting to run, due or not.
+    std::size_t queued() const;
     std::thread::id id() const { return m_id; }
     // Ends the thread once the running callback returns and, with Run, the
     // due ones after it. Callbacks not yet due are dropped. Only the first
@@ -46,7 +48,7 @@ private:
     void loop();
     bool dueLocked() const;
 
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::map<Key, std::function<void()>> m_tasks;
     unsigned long long m_sequence = 0;

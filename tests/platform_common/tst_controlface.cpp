@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -25,6 +26,8 @@ private slots:
     void callbackThreadRunsInDueOrder();
     void callbackThreadStop_data();
     void callbackThreadStop();
+    void callbackThreadDropsWhileWaitingForALaterTask();
+    void callbackThreadRunReturnsWhenItsTaskIsDropped();
     void worldFile();
 };
 
@@ -173,6 +176,47 @@ void TestControlFace::callbackThreadStop()
     QVERIFY(heldRan);
     QCOMPARE(bool(dueRan), !drop);
     QVERIFY(!laterRan);
+}
+
+void TestControlFace::callbackThreadDropsWhileWaitingForALaterTask()
+{
+    CallbackThread t("test-drop-wait");
+    std::atomic<bool> laterRan{false};
+    t.post([&] { laterRan = true; }, 60000);
+    t.run([] {});
+    // Idle with a task not yet due: the thread sleeps until that task's due
+    // time. Dropping the task must not leave the sleep reading freed memory
+    // (the sanitizer build shows it).
+    QVERIFY(t.waitIdle(5000));
+    QCOMPARE(int(t.queued()), 1);
+    t.stop(CallbackThread::Pending::Drop);
+    QVERIFY(!laterRan);
+    QCOMPARE(int(t.queued()), 0);
+}
+
+void TestControlFace::callbackThreadRunReturnsWhenItsTaskIsDropped()
+{
+    CallbackThread t("test-drop-run");
+    Gates gates;
+    gates.close("held");
+    t.post([&] { gates.pass("held"); });
+    QVERIFY(gates.waitForWaiting("held", 1, 5000));
+    std::atomic<bool> taskRan{false};
+    std::promise<void> returned;
+    std::future<void> runReturned = returned.get_future();
+    std::thread caller([&] {
+        t.run([&] { taskRan = true; });
+        returned.set_value();
+    });
+    QTRY_COMPARE(int(t.queued()), 1);
+    std::thread stopper([&] { t.stop(CallbackThread::Pending::Drop); });
+    QTRY_COMPARE(int(t.queued()), 0);
+    // The caller must come back while the held callback still runs.
+    QCOMPARE(runReturned.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    gates.open("held");
+    stopper.join();
+    caller.join();
+    QVERIFY(!taskRan);
 }
 
 void TestControlFace::worldFile()

@@ -27,6 +27,11 @@ if(_morva_san)
   add_compile_options(${_morva_san} -O1 -g -fno-omit-frame-pointer)
   add_link_options(${_morva_san})
 endif()
+if(MORVA_SANITIZE STREQUAL "thread")
+  # File and line in every report is all TSan needs; full debug information
+  # would only lengthen this second build.
+  add_compile_options(-gline-tables-only)
+endif()
 
 if(MORVA_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")

@@ -25,4 +25,4 @@ cmake -S . -B "$ASAN_DIR" -DCMAKE_BUILD_TYPE=Debug -DMORVA_SANITIZE=address,unde
 cmake --build "$ASAN_DIR" -j "$jobs"
 
 cd "$ASAN_DIR"
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 300
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-label-summary -j "$jobs" --timeout 300

@@ -11,6 +11,9 @@ packages=(
   libboost-thread-dev libboost-system-dev libboost-date-time-dev
   libjsoncpp-dev libcurl4-openssl-dev libqrencode-dev libxcb1-dev
   libbenchmark-dev libssl-dev
+  # sanitizer builds and fuzzing: clang, its sanitizer and libFuzzer
+  # runtimes, and llvm-symbolizer for readable reports
+  clang libclang-rt-14-dev llvm
   # run and test
   xvfb xauth fonts-wqy-microhei zbar-tools
 )

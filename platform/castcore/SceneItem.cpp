@@ -48,6 +48,8 @@ int copyU16(const std::u16string &s, char16_t *buffer, int capacity)
 
 namespace {
 
+const int kMaxTextSide = 100000;
+
 // Every field of a text style but its two strings, with its mask bit and its
 // key in the scene file: visit(bit, key, &TextStyle::field, &TextInfo::field).
 template <class Visit>
@@ -100,8 +102,10 @@ void TextStyle::fill(TextInfo *i) const
 void textSourceSize(const TextStyle &s, int *width, int *height)
 {
     // Widths in tenths of an em: CJK and other wide characters take a whole
-    // em, everything else six tenths.
-    const int fontSize = std::max(1, s.size);
+    // em, everything else six tenths. From ten times the largest side on,
+    // any text reaches the largest side anyway; the bound keeps the products
+    // below within 64 bits whatever size a scene file holds.
+    const long long fontSize = std::clamp(s.size, 1, 10 * kMaxTextSide);
     std::vector<long long> lineUnits(1, 0);
     std::vector<long long> lineChars(1, 0);
     for (char16_t c : s.text) {
@@ -135,8 +139,8 @@ void textSourceSize(const TextStyle &s, int *width, int *height)
         w += o;
         h += o;
     }
-    w = std::max(1LL, std::min(w, 100000LL));
-    h = std::max(1LL, std::min(h, 100000LL));
+    w = std::clamp<long long>(w, 1, kMaxTextSide);
+    h = std::clamp<long long>(h, 1, kMaxTextSide);
     if (s.extend) {
         w = std::max<long long>(w, s.extendWidth);
         h = std::max<long long>(h, s.extendHeight);
@@ -160,9 +164,16 @@ int at(const QJsonArray &a, int i)
     return a.at(i).toInt();
 }
 
+// Colours are written as numbers from 0 to 0xFFFFFFFF; a hand-edited file
+// may hold any number, which is clamped into that range.
 uint32_t u32(const QJsonValue &v)
 {
-    return uint32_t(qint64(v.toDouble()));
+    const double d = v.toDouble();
+    if (!(d > 0))
+        return 0;
+    if (d >= 4294967295.0)
+        return 0xFFFFFFFFu;
+    return uint32_t(d);
 }
 
 QJsonValue jsonOf(int v) { return v; }

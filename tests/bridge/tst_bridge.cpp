@@ -168,7 +168,7 @@ void TestBridge::callsFromLibraryThreadReachGuiThreadUnchanged()
         QCOMPARE(int(recorder.received.size()), 1);
         const Delivery &d = recorder.received.front();
         QVERIFY2(d.signal == QLatin1String(c.signal), c.name);
-        QVERIFY2(d.thread == qApp->thread(), c.name);
+        QVERIFY2(d.thread == QCoreApplication::instance()->thread(), c.name);
         QCOMPARE(d.args, c.args);
     }
 }

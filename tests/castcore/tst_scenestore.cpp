@@ -46,6 +46,8 @@ private slots:
     void namesMustFitTheRecord_data();
     void namesMustFitTheRecord();
     void overlongSavedNameSkipped();
+    void outOfRangeTextValuesClamped_data();
+    void outOfRangeTextValuesClamped();
 };
 
 void TestSceneStore::namesKeptAndRenamed()
@@ -391,6 +393,61 @@ void TestSceneStore::overlongSavedNameSkipped()
     std::unique_ptr<ILiveEngine> second(CreateLiveInstance(&f.listener, 3, 0, 0, 0, 2));
     QVERIFY(second->GetSceneStore()->OpenFile("scene", f.scenePath().c_str()));
     QCOMPARE(names(second->GetSceneStore()), (std::vector<std::string>{"text_2"}));
+}
+
+void TestSceneStore::outOfRangeTextValuesClamped_data()
+{
+    QTest::addColumn<QByteArray>("size");
+    QTest::addColumn<QByteArray>("colour");
+    QTest::addColumn<QSize>("sourceSize");
+    QTest::addColumn<uint>("readColour");
+    // "abc" at 40: 18 tenths of an em wide, 1.25 em high, rounded up.
+    QTest::newRow("ordinary") << QByteArray("40") << QByteArray("16777215") << QSize(72, 50) << 0xFFFFFFu;
+    QTest::newRow("size 500000000") << QByteArray("500000000") << QByteArray("255") << QSize(100000, 100000)
+                                    << 255u;
+    QTest::newRow("first size whose 5/4 passes int") << QByteArray("429496730") << QByteArray("0")
+                                                     << QSize(100000, 100000) << 0u;
+    QTest::newRow("largest int size") << QByteArray("2147483647") << QByteArray("0") << QSize(100000, 100000)
+                                      << 0u;
+    QTest::newRow("largest colour") << QByteArray("40") << QByteArray("4294967295") << QSize(72, 50)
+                                    << 0xFFFFFFFFu;
+    QTest::newRow("colour past 32 bits") << QByteArray("40") << QByteArray("4294967296") << QSize(72, 50)
+                                         << 0xFFFFFFFFu;
+    QTest::newRow("colour 1e300") << QByteArray("40") << QByteArray("1e300") << QSize(72, 50) << 0xFFFFFFFFu;
+    QTest::newRow("colour -1") << QByteArray("40") << QByteArray("-1") << QSize(72, 50) << 0u;
+    QTest::newRow("colour -1e300") << QByteArray("40") << QByteArray("-1e300") << QSize(72, 50) << 0u;
+}
+
+// A hand-edited scene file: sizes and colours of any magnitude come back
+// clamped, never wrapped.
+void TestSceneStore::outOfRangeTextValuesClamped()
+{
+    QFETCH(QByteArray, size);
+    QFETCH(QByteArray, colour);
+    QFETCH(QSize, sourceSize);
+    QFETCH(uint, readColour);
+
+    EngineFixture f;
+    const QByteArray text = "{\"format\":\"castcore-scene\",\"version\":1,\"items\":[{\"name\":\"effectivetxt_1\","
+                            "\"kind\":4,\"colorEffect\":"
+        + colour + ",\"text\":{\"text\":\"abc\",\"size\":" + size + ",\"color\":" + colour
+        + ",\"backgroundColor\":" + colour + ",\"outlineColor\":" + colour + "}}]}";
+    QVERIFY(writeFile(QString::fromStdString(f.scenePath()), text));
+    QVERIFY(f.store()->OpenFile("scene", f.scenePath().c_str()));
+    const int id = f.store()->Open("effectivetxt_1");
+    QVERIFY(id > 0);
+
+    int x, y, w, h;
+    QVERIFY(f.scene()->GetItemSourceRect(id, &x, &y, &w, &h));
+    QCOMPARE(QSize(w, h), sourceSize);
+    uint32_t effect = 1;
+    QVERIFY(f.scene()->GetItemColorEffect(id, &effect));
+    QCOMPARE(effect, readColour);
+    TextInfo info;
+    QVERIFY(f.scene()->GetTextProperties(id, &info));
+    QCOMPARE(info.color, readColour);
+    QCOMPARE(info.backgroundColor, readColour);
+    QCOMPARE(info.outlineColor, readColour);
 }
 
 std::unique_ptr<QObject> makeSceneStoreTest()

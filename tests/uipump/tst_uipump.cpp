@@ -73,6 +73,9 @@ void TestUiPump::tasksFromWorkersRunOnGuiThreadInOrderInOneDrain()
     std::vector<Record> records; // GUI thread only
     bool loopRan = false;
     bool markerSet = false;
+    // The marker's timer may still be pending when the test returns; it
+    // goes with this object instead of writing into a finished frame.
+    QObject markerScope;
 
     const int producers = 4;
     const int perProducer = 50;
@@ -86,7 +89,7 @@ void TestUiPump::tasksFromWorkersRunOnGuiThreadInOrderInOneDrain()
                 const int n = pump.PostTask([&, p, k] {
                     if (!markerSet) {
                         markerSet = true;
-                        QTimer::singleShot(0, [&] { loopRan = true; });
+                        QTimer::singleShot(0, &markerScope, [&] { loopRan = true; });
                     }
                     records.push_back({p, k, onGuiThread(), loopRan});
                 }, 0);
@@ -178,10 +181,11 @@ void TestUiPump::taskPostedDuringDrainRunsInSameDrain()
     UITaskQueueWnd pump;
     QVERIFY(pump.Create(20));
     bool loopRan = false;
+    QObject markerScope; // as above
     QStringList ran;
     pump.PostTask([&] {
         ran << "first";
-        QTimer::singleShot(0, [&] { loopRan = true; });
+        QTimer::singleShot(0, &markerScope, [&] { loopRan = true; });
         pump.PostTask([&] { ran << (loopRan ? "second, later drain" : "second"); });
     });
     QTRY_COMPARE(ran.size(), 2);

@@ -81,11 +81,11 @@ Scribbles *scribbleFreedWorkers(int count)
 
 // Waits for the thread to end; the scribbles are freed only then, since a
 // thread that never ends may still read them.
-bool threadEnded(std::future<void> &ended, Scribbles *scribbles)
+bool threadEnded(std::future<void> &ended, std::atomic<Scribbles *> &scribbles)
 {
     const bool done = ended.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
     if (done)
-        delete scribbles;
+        delete scribbles.load();
     return done;
 }
 

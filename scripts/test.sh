@@ -16,6 +16,8 @@ ASAN_DIR=${BUILD_DIR:-build-asan}
 TSAN_DIR=${TSAN_BUILD_DIR:-build-tsan}
 jobs=${JOBS:-$(nproc)}
 export CC=clang CXX=clang++
+# Paths relative to the checkout, so another clone reuses the compiler cache.
+export CCACHE_BASEDIR="$PWD"
 
 cmake -S . -B "$TSAN_DIR" -DCMAKE_BUILD_TYPE=Debug -DMORVA_SANITIZE=thread >/dev/null
 cmake --build "$TSAN_DIR" -j "$jobs" --target tsan_tests

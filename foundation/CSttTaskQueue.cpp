@@ -62,15 +62,24 @@ void CSttTaskQueue::PostAndWait(const SttTask &task)
         std::condition_variable done;
         bool finished = false;
     };
-    // Shared, so that a drain finishing after a spurious wake-up never
-    // touches a freed record.
+    // Owned by the posted task alone: it wakes the waiter when the task's
+    // last copy goes, after it ran or when the queue dropped it unrun, so a
+    // dropped task never leaves its poster waiting for ever.
+    struct Release
+    {
+        std::shared_ptr<Signal> signal;
+        ~Release()
+        {
+            std::lock_guard<std::mutex> lock(signal->mutex);
+            signal->finished = true;
+            signal->done.notify_all();
+        }
+    };
     auto signal = std::make_shared<Signal>();
-    Post([task, signal] {
-        SttRunTask(task, "CSttTaskQueue");
-        std::lock_guard<std::mutex> lock(signal->mutex);
-        signal->finished = true;
-        signal->done.notify_all();
-    });
+    auto release = std::make_shared<Release>();
+    release->signal = signal;
+    Post([task, release] { SttRunTask(task, "CSttTaskQueue"); });
+    release.reset();
     std::unique_lock<std::mutex> lock(signal->mutex);
     signal->done.wait(lock, [&] { return signal->finished; });
 }

@@ -32,7 +32,8 @@ public:
     // Runs the first waiting task; false when there was none.
     bool RunOne();
 
-    // Posts the task and blocks until the owner has run it.
+    // Posts the task and blocks until the owner has run it, or until the
+    // task was dropped unrun (the queue destroyed).
     void PostAndWait(const SttTask &task);
 
 private:

@@ -122,6 +122,7 @@ private slots:
     void taskQueueDestructionDropsWaitingTasks();
     void taskQueueThrowingTaskDoesNotEndDrain();
     void taskQueuePostAndWaitReturnsAfterOwnerRan();
+    void taskQueuePostAndWaitReturnsWhenItsTaskIsDropped();
 
 private:
     std::unique_ptr<testsupport::TempEnvironment> m_env;
@@ -628,6 +629,27 @@ void TestTasks::taskQueuePostAndWaitReturnsAfterOwnerRan()
     waiter.join();
     QVERIFY(ran);
     QCOMPARE(ranOn, std::this_thread::get_id());
+}
+
+void TestTasks::taskQueuePostAndWaitReturnsWhenItsTaskIsDropped()
+{
+    auto *queue = new CSttTaskQueue;
+    std::atomic<bool> ran{false};
+    auto returned = std::make_shared<std::promise<void>>();
+    std::future<void> returnedFuture = returned->get_future();
+    std::thread waiter([queue, &ran, returned] {
+        queue->PostAndWait([&ran] { ran = true; });
+        returned->set_value();
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(queue->PendingCount(), 1, 5000);
+    delete queue; // drops the waiting task unrun
+    const bool back = returnedFuture.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    if (!back)
+        waiter.detach(); // still blocked: fail instead of hanging the run
+    else
+        waiter.join();
+    QVERIFY2(back, "PostAndWait still waits for a task the queue dropped");
+    QVERIFY(!ran);
 }
 
 QTEST_GUILESS_MAIN(TestTasks)

@@ -9,6 +9,7 @@
 #include "ControlFace.h"
 #include "LiveEngine.h"
 #include "TempEnvironment.h"
+#include "TextRecord.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -167,21 +168,4 @@ struct EngineFixture
     }
 };
 
-// A text record with its own buffers.
-struct TextRecord
-{
-    std::u16string font = u"微软雅黑";
-    std::u16string text;
-    TextInfo info;
-
-    explicit TextRecord(const std::u16string &t, int size = 40)
-        : text(t)
-    {
-        info.mask = 0xFFFFFFFF;
-        info.fontName = font.data();
-        info.text = text.data();
-        info.size = size;
-        info.color = 0xFF000000;
-        info.opacity = 100;
-    }
-};
+using testsupport::TextRecord;

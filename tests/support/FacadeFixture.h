@@ -12,6 +12,7 @@
 #include "LiveProxy.h"
 #include "LogCapture.h"
 #include "TempEnvironment.h"
+#include "TextRecord.h"
 
 #include <QImage>
 #include <QString>
@@ -141,27 +142,6 @@ public:
 
     TempEnvironment env;
     std::unique_ptr<LiveProxy> proxy;
-};
-
-// A text record with its own buffers, every field marked.
-struct TextRecord
-{
-    std::u16string font = u"微软雅黑";
-    std::u16string text;
-    TextInfo info;
-
-    explicit TextRecord(const std::u16string &t, int size = 40)
-        : text(t)
-    {
-        text.resize(kTextTextUnits, u'\0');
-        font.resize(kTextFontNameUnits, u'\0');
-        info.mask = 0xFFFFFFFF;
-        info.fontName = font.data();
-        info.text = text.data();
-        info.size = size;
-        info.color = 0xFF000000;
-        info.opacity = 100;
-    }
 };
 
 } // namespace testsupport

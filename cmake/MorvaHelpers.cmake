@@ -36,3 +36,11 @@ function(morva_register_test name platform runner)
     ENVIRONMENT "QT_QPA_PLATFORM=${platform};MORVASHOW_HOSTS=;MORVASHOW_WORLD="
     TIMEOUT ${T_TIMEOUT})
 endfunction()
+
+# Copies the run-time assets (effect/) beside a program after each build: the
+# program reads them by paths relative to its folder.
+function(morva_copy_effect_folder target)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/effect $<TARGET_FILE_DIR:${target}>/effect
+    VERBATIM)
+endfunction()

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
-"""Draws every skin picture (owner-drawn widgets, frameless dialogs, web
-sign-in and captcha dialogs) as flat PNG files into resources/skin/.
+"""Draws every picture the program ships as flat PNG files: the skin
+(owner-drawn widgets, frameless dialogs, panels) into resources/skin/, served
+as ":/image/skin/...", and the run-time assets into effect/, copied beside
+the program. Names may hold sub-folders ("login/qq.png").
 Run from anywhere:
     python3 resources/draw_skin.py
 """
@@ -11,6 +13,7 @@ import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SKIN = os.path.join(HERE, "skin")
+EFFECT = os.path.join(os.path.dirname(HERE), "effect")
 
 ORANGE = (0xFF, 0x55, 0x00)
 GREY = (0x7F, 0x8B, 0x99)
@@ -160,11 +163,42 @@ PICTURES = {
 }
 
 
+# Each area adds its own pictures below its own heading, so that areas built
+# side by side never edit the same lines.
+
+# -- main window (title bar, workspace, preview, live panel, item list, settings)
+
+# -- login dialog
+
+# -- camera page, filter effects and camera quality dialog
+
+# -- screen capture, region picker, text and picture editors
+
+# -- subtitles, pictures, pendants and special effects
+
+# -- room-manager assistant
+
+
+# Run-time assets under effect/, read by relative path from the program folder
+EFFECTS = {
+    # bottom picture of every scene, stretched over the canvas
+    "background.png": (160, 90, layered([(SLATE, box(0, 0, 160, 90))])),
+    # plate behind the system figures drawn on the preview overlay
+    "systeminfo.png": (260, 22, layered([((0x26, 0x29, 0x38), rounded_box(0, 0, 260, 22, 4))])),
+}
+
+
+def draw_all(folder, pictures):
+    for name, (width, height, pixel) in sorted(pictures.items()):
+        path = os.path.join(folder, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        write_png(path, width, height, pixel)
+        print(os.path.relpath(path, os.path.dirname(HERE)), width, height)
+
+
 def main():
-    os.makedirs(SKIN, exist_ok=True)
-    for name, (width, height, pixel) in sorted(PICTURES.items()):
-        write_png(os.path.join(SKIN, name), width, height, pixel)
-        print(name, width, height)
+    draw_all(SKIN, PICTURES)
+    draw_all(EFFECT, EFFECTS)
 
 
 if __name__ == "__main__":

@@ -3,7 +3,9 @@
 #include "Logger.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,6 +54,22 @@ bool TempEnvironment::makeForeign(const QString &path)
         return ::lchown(p.constData(), nobody, nobody) == 0;
     }
     return ::chmod(p.constData(), 0555) == 0;
+}
+
+bool TempEnvironment::copyEffectFolder() const
+{
+    const QDir source(QStringLiteral(MORVA_EFFECT_DIR));
+    const QString target = workPath() + QStringLiteral("/effect");
+    bool ok = source.exists();
+    QDirIterator it(source.path(), QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString from = it.next();
+        const QString to = target + QLatin1Char('/') + source.relativeFilePath(from);
+        QDir().mkpath(QFileInfo(to).path());
+        QFile::remove(to);
+        ok = QFile::copy(from, to) && ok;
+    }
+    return ok;
 }
 
 void TempEnvironment::redirect(const char *name, const QString &path)

@@ -34,6 +34,11 @@ public:
     // folder is emptied on exit either way.
     bool makeForeign(const QString &path);
 
+    // Copies the program's run-time assets (effect/) into the working
+    // folder, where the program finds them as "./effect/...". False when a
+    // file could not be copied.
+    bool copyEffectFolder() const;
+
 private:
     struct SavedVar
     {

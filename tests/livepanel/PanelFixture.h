@@ -23,7 +23,12 @@ public:
     PanelFixture()
     {
         config = std::make_unique<SysConfig>();
-        panel = std::make_unique<UiSetLiving>();
+        // The program's nesting: main window -> workspace container ->
+        // workspace -> panel.
+        mainWindow = std::make_unique<QWidget>();
+        auto *container = new QWidget(mainWindow.get());
+        workspace = new QWidget(container);
+        panel = std::make_unique<UiSetLiving>(workspace);
         panel->setConfig(config.get());
         panel->setLiveProxy(proxy.get());
         const auto q = Qt::QueuedConnection;
@@ -64,7 +69,9 @@ public:
     }
 
     std::unique_ptr<SysConfig> config;
-    std::unique_ptr<UiSetLiving> panel;
+    std::unique_ptr<QWidget> mainWindow;
+    QWidget *workspace = nullptr;
+    std::unique_ptr<UiSetLiving> panel; // goes before its parents
 };
 
 } // namespace paneltest

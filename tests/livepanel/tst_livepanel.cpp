@@ -5,6 +5,10 @@
 #include "PanelFixture.h"
 
 #include "CastCoreEngine.h"
+#include "ChatLogFile.h"
+#include "CurrentDialog.h"
+#include "MessageCodec.h"
+#include "RoomManageTool.h"
 #include "LogCapture.h"
 #include "ModalDriver.h"
 #include "SceneRegistry.h"
@@ -156,6 +160,9 @@ private slots:
     void qqMusicOpensOnceThenConfigures();
     void logoutClosesLoginBoundAssistants();
     void restoredPluginItemsRemovedWhenTheFacadeArrives();
+    void roomToolLivesFromLoginToLogout();
+    void roomManagerButtonShowsTheTool();
+    void roomToolGoesWithThePanel();
 };
 
 void LivePanelTest::formAtRest()
@@ -612,6 +619,78 @@ void LivePanelTest::restoredPluginItemsRemovedWhenTheFacadeArrives()
     second.setLiveProxy(f.proxy.get());
     QVERIFY(pluginItems(*f.proxy).empty());
     QCOMPARE(f.proxy->itemType(pictures[0]), int(SceneItemPicture));
+}
+
+void LivePanelTest::roomToolLivesFromLoginToLogout()
+{
+    PanelFixture f;
+    const std::string chat = chatlink::encodeChat({77, "张三", "你好", 3});
+    const QString chatLog = ChatLogFile::defaultPath();
+    // No tool before a login: room events are dropped.
+    authport::control().fireRoomMessage(chat);
+    QVERIFY(f.waitFor("newBarrage", 1));
+    QCoreApplication::processEvents();
+    QVERIFY(!f.panel->roomTool());
+
+    QVERIFY(f.login());
+    f.panel->slot_onUserLoginStatus(QStringLiteral("mvanchor"), true);
+    QPointer<RoomManageTool> tool = f.panel->roomTool();
+    QVERIFY(tool);
+    QVERIFY(!tool->isVisible());
+    QCOMPARE(tool->parentWidget(), f.mainWindow.get());
+    // Its settings came from the panel's store.
+    RoomToolSettings room;
+    QVERIFY(f.config->getRoomConfig(room));
+    // A second login report keeps the tool.
+    f.panel->slot_onUserLoginStatus(QStringLiteral("mvanchor"), true);
+    QCOMPARE(f.panel->roomTool(), tool.data());
+
+    // Hidden, it still collects the room's chat.
+    authport::control().fireRoomMessage(chat);
+    QVERIFY(f.waitFor("newBarrage", 2));
+    QCoreApplication::processEvents();
+    QFile log(chatLog);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QString lines = QString::fromUtf8(log.readAll());
+    log.close();
+    QVERIFY2(lines.contains(QStringLiteral("张三:")) && lines.contains(QStringLiteral("你好")), qPrintable(lines));
+    QCOMPARE(lines.count(QStringLiteral("你好")), 1);
+
+    f.panel->slot_onUserLoginStatus(QString(), false);
+    QVERIFY(tool.isNull());
+    QVERIFY(!f.panel->roomTool());
+    // Events after the logout find no tool.
+    authport::control().fireRoomMessage(chat);
+    QVERIFY(f.waitFor("newBarrage", 3));
+    QCoreApplication::processEvents();
+}
+
+void LivePanelTest::roomManagerButtonShowsTheTool()
+{
+    PanelFixture f;
+    QVERIFY(f.login());
+    pressAssistant(f, "roommanuassistbtn");
+    RoomManageTool *tool = f.panel->roomTool();
+    QVERIFY(tool);
+    QVERIFY(tool->isVisible());
+    QCOMPARE(currentDialog.data(), static_cast<QDialog *>(tool));
+    QCOMPARE(tool->parentWidget(), f.mainWindow.get());
+    QVERIFY(logHasPoint(QStringLiteral("click_home_admin"), QStringLiteral("{}")));
+    // Pressed again, the same tool shows.
+    pressAssistant(f, "roommanuassistbtn");
+    QCOMPARE(f.panel->roomTool(), tool);
+    QVERIFY(!f.child<QWidget>("label_roommanuassist")->isVisibleTo(f.panel.get()));
+}
+
+void LivePanelTest::roomToolGoesWithThePanel()
+{
+    PanelFixture f;
+    QVERIFY(f.login());
+    f.panel->slot_onUserLoginStatus(QStringLiteral("mvanchor"), true);
+    QPointer<RoomManageTool> tool = f.panel->roomTool();
+    QVERIFY(tool);
+    f.panel.reset();
+    QVERIFY(tool.isNull());
 }
 
 std::unique_ptr<QObject> makeLivePanelTest()

@@ -4,6 +4,7 @@
 #include "LiveProxy.h"
 #include "Logger.h"
 #include "MvPicTextBtn.h"
+#include "RoomManageTool.h"
 #include "SceneRegistry.h"
 #include "SysConfig.h"
 #include "UiScreenItemControlWidget.h"
@@ -61,7 +62,10 @@ UiSetLiving::UiSetLiving(QWidget *parent)
     connect(ui->qqmusicbtn, SIGNAL(buttonpressed()), this, SLOT(on_qqmusicbtn_clicked()));
 }
 
-UiSetLiving::~UiSetLiving() = default;
+UiSetLiving::~UiSetLiving()
+{
+    deleteRoomTool();
+}
 
 void UiSetLiving::setLiveProxy(LiveProxy *proxy)
 {
@@ -382,6 +386,9 @@ void UiSetLiving::on_roommanuassistbtn_clicked()
         showMessage(QStringLiteral("房管助手使用前需要先登录!"));
         return;
     }
+    if (!m_roomTool)
+        createRoomTool();
+    m_roomTool->ShowTool();
     m_proxy->reportAction(kActionRoomManager, -1);
 }
 
@@ -420,42 +427,66 @@ void UiSetLiving::removePluginItems()
 
 // ---- login state and room events
 
+RoomManageTool *UiSetLiving::roomTool() const
+{
+    return m_roomTool.data();
+}
+
+void UiSetLiving::createRoomTool()
+{
+    // panel -> workspace -> the main window's workspace container -> main window
+    QWidget *mainWindow = parentWidget();
+    for (int i = 0; i < 2 && mainWindow; ++i)
+        mainWindow = mainWindow->parentWidget();
+    m_roomTool = new RoomManageTool(mainWindow);
+    m_roomTool->LoadSettings(m_config);
+    m_roomTool->SetLiveProxy(m_proxy);
+}
+
+void UiSetLiving::deleteRoomTool()
+{
+    delete m_roomTool.data();
+    m_roomTool = nullptr;
+}
+
 void UiSetLiving::slot_onUserLoginStatus(QString name, bool logon)
 {
     Q_UNUSED(name);
-    if (!logon)
-        closeAssistantPlugins();
+    if (logon) {
+        if (!m_roomTool)
+            createRoomTool();
+        return;
+    }
+    closeAssistantPlugins();
+    deleteRoomTool();
 }
 
 void UiSetLiving::slot_onNewBlacker(int id)
 {
-    Q_UNUSED(id);
+    if (m_roomTool)
+        m_roomTool->OnBlackUserId(id);
 }
 
 void UiSetLiving::slot_onNewBarrage(int id, QString sname, QString content, int lev)
 {
-    Q_UNUSED(id);
-    Q_UNUSED(sname);
-    Q_UNUSED(content);
-    Q_UNUSED(lev);
+    if (m_roomTool)
+        m_roomTool->OnAddBarrageMsg(id, sname, content, lev);
 }
 
 void UiSetLiving::slot_onDonaterMsg(QString nick_name, int price)
 {
-    Q_UNUSED(nick_name);
-    Q_UNUSED(price);
+    if (m_roomTool)
+        m_roomTool->OnAddDonaterRecord(nick_name, price);
 }
 
 void UiSetLiving::slot_onAmberMsg(QString nick_name, int id, QString gift_name, int price)
 {
-    Q_UNUSED(nick_name);
-    Q_UNUSED(id);
-    Q_UNUSED(gift_name);
-    Q_UNUSED(price);
+    if (m_roomTool)
+        m_roomTool->OnAddAmberRecord(nick_name, id, gift_name, price);
 }
 
 void UiSetLiving::slot_onMeritMsg(QString nick_name, int lev)
 {
-    Q_UNUSED(nick_name);
-    Q_UNUSED(lev);
+    if (m_roomTool)
+        m_roomTool->OnAddMeritrRecord(nick_name, lev);
 }

@@ -3,6 +3,7 @@
 #include "LiveClock.h"
 
 #include <QDateTime>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -11,6 +12,7 @@
 class LiveProxy;
 class MvPicTextBtn;
 class QLabel;
+class RoomManageTool;
 class SysConfig;
 class UiScreenItemControlWidget;
 
@@ -38,6 +40,8 @@ public:
 
     // The panel's own view of the broadcast (stop look shown).
     bool isLivingShown() const { return m_living; }
+    // The room-manager assistant while a user is signed in; null otherwise.
+    RoomManageTool *roomTool() const;
 
     // "<year>-<MMdd>-<hhmm>-<ss>.mp4" of the given local time.
     static QString makeRecordFileName(const QDateTime &when);
@@ -88,6 +92,8 @@ private:
     int openPluginByName(const QString &name, int layer);
     void closeAssistantPlugins();
     void removePluginItems();
+    void createRoomTool();
+    void deleteRoomTool();
     void setMicMute(bool muted);
     void setSystemMute(bool muted);
     void showMessage(const QString &text);
@@ -112,5 +118,8 @@ private:
     int m_songRequestPluginId = -1;
     int m_songNamePluginId = -1;
     int m_qqMusicPluginId = -1;
+    // Owned by the panel, parented to the main window; guarded, since the
+    // main window may be deleted first.
+    QPointer<RoomManageTool> m_roomTool;
     UiScreenItemControlWidget *m_itemList = nullptr;
 };

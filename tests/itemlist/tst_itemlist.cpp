@@ -144,6 +144,7 @@ private slots:
     void pageTurning();
     void deletingTheOnlyEntryOfTheLastPage();
     void deletingInTheMiddleShowsTheNextCancel();
+    void staleDeleteClickNamesNothing();
     void removalsByKind();
     void reorderFollowsTheScene();
     void dragReorders();
@@ -283,6 +284,18 @@ void ItemListTest::deletingInTheMiddleShowsTheNextCancel()
     // The last cell deleted: nothing moves in.
     f.cell(3)->CancelButton()->click();
     QCOMPARE(f.captions().size(), 3);
+}
+
+void ItemListTest::staleDeleteClickNamesNothing()
+{
+    ListFixture f;
+    const std::vector<int> ids = f.addPictures(3);
+    QSignalSpy deleted(f.list.get(), SIGNAL(screenitem_sampleDel(int)));
+    // A click reported for a cell that holds no entry (queued from a page
+    // that was refilled meanwhile).
+    f.list->slot_onScreenItemDelClicked(0, 5);
+    QCOMPARE(deleted.size(), 0);
+    QCOMPARE(f.order(), reversed(ids));
 }
 
 void ItemListTest::removalsByKind()

@@ -250,40 +250,32 @@ void UiSetLiving::slot_onNotifyLiveStatus(QString message, int code)
 
 void UiSetLiving::on_headsetSlider_valueChanged(int value)
 {
-    ui->label_headsetValue->setText(QString::number(value));
-    m_micLevel = value;
-    if (!m_proxy)
-        return;
-    m_proxy->setMicLevel(value);
-    if (!m_micMuted && value == 0)
-        setMicMute(true);
-    else if (m_micMuted && value != 0)
-        setMicMute(false);
+    changeVolume(value, ui->label_headsetValue, m_micLevel, m_micMuted, &LiveProxy::setMicLevel);
 }
 
 void UiSetLiving::on_trumpetSlider_valueChanged(int value)
 {
-    ui->label_trumpetValue->setText(QString::number(value));
-    m_systemLevel = value;
+    changeVolume(value, ui->label_trumpetValue, m_systemLevel, m_systemMuted, &LiveProxy::setSystemLevel);
+}
+
+void UiSetLiving::changeVolume(int value, QLabel *label, int &level, bool &muted, LevelSetter setLevel)
+{
+    label->setText(QString::number(value));
+    level = value;
+    // No facade yet: the values set while the panel is built stay here.
     if (!m_proxy)
         return;
-    m_proxy->setSystemLevel(value);
-    if (!m_systemMuted && value == 0)
-        setSystemMute(true);
-    else if (m_systemMuted && value != 0)
-        setSystemMute(false);
+    (m_proxy->*setLevel)(value);
+    if (!muted && value == 0)
+        setMute(true, level, muted, setLevel);
+    else if (muted && value != 0)
+        setMute(false, level, muted, setLevel);
 }
 
-void UiSetLiving::setMicMute(bool muted)
+void UiSetLiving::setMute(bool mute, int level, bool &muted, LevelSetter setLevel)
 {
-    m_micMuted = muted;
-    m_proxy->setMicLevel(muted ? 0 : m_micLevel);
-}
-
-void UiSetLiving::setSystemMute(bool muted)
-{
-    m_systemMuted = muted;
-    m_proxy->setSystemLevel(muted ? 0 : m_systemLevel);
+    muted = mute;
+    (m_proxy->*setLevel)(mute ? 0 : level);
 }
 
 void UiSetLiving::slot_onNotifyLevel(int type, int level)

@@ -94,8 +94,11 @@ private:
     void removePluginItems();
     void createRoomTool();
     void deleteRoomTool();
-    void setMicMute(bool muted);
-    void setSystemMute(bool muted);
+    // The microphone and the system sound are twins that differ in their
+    // label, level, mute flag and facade setter.
+    using LevelSetter = void (LiveProxy::*)(int);
+    void changeVolume(int value, QLabel *label, int &level, bool &muted, LevelSetter setLevel);
+    void setMute(bool mute, int level, bool &muted, LevelSetter setLevel);
     void showMessage(const QString &text);
     void showPlayLook(bool withPressed);
     void resetAfterStop();

@@ -11,6 +11,7 @@
 #include "UiScreenItemControlWidget.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -137,6 +138,7 @@ class ItemListTest : public QObject
 
 private slots:
     void formAtRest();
+    void skinPicturesServed();
     void picturesNumberedLowestFirst();
     void capturesNumberedFullScreenKept();
     void paging_data();
@@ -170,6 +172,20 @@ void ItemListTest::formAtRest()
     QCOMPARE(f.list->currentPage(), 1);
     QCOMPARE(f.list->findChild<QLabel *>(QStringLiteral("label_2"))->text(),
              QStringLiteral("画面管理（拖拽可调整画面优先级顺序）"));
+}
+
+void ItemListTest::skinPicturesServed()
+{
+    for (const char *name : {"pageleft.png", "pageleft_b.png", "pageright.png", "pageright_b.png"}) {
+        const QString path = QStringLiteral(":/image/skin/") + QString::fromLatin1(name);
+        QVERIFY2(!QImage(path).isNull(), qPrintable(path));
+    }
+    ListFixture f;
+    QCOMPARE(f.button("pushButton_pagefront")->geometry(), QRect(22, 50, 11, 20));
+    QCOMPARE(f.button("pushButton_pageback")->geometry(), QRect(830, 50, 11, 20));
+    QCOMPARE(QString::fromLatin1(f.button("pushButton_pageback")->metaObject()->className()),
+             QStringLiteral("MvChangeCursorShape"));
+    QCOMPARE(f.list->size(), QSize(850, 131));
 }
 
 void ItemListTest::picturesNumberedLowestFirst()

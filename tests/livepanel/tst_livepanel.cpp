@@ -16,7 +16,9 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QAbstractButton>
 #include <QFile>
+#include <QImage>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -135,6 +137,9 @@ class LivePanelTest : public QObject
     Q_OBJECT
 
 private slots:
+    void formGeometry_data();
+    void formGeometry();
+    void skinPicturesServed();
     void formAtRest();
     void startRefusals_data();
     void startRefusals();
@@ -158,12 +163,77 @@ private slots:
     void pluginMessages_data();
     void pluginMessages();
     void qqMusicOpensOnceThenConfigures();
+    void qqMusicOpenFailures_data();
+    void qqMusicOpenFailures();
     void logoutClosesLoginBoundAssistants();
     void restoredPluginItemsRemovedWhenTheFacadeArrives();
     void roomToolLivesFromLoginToLogout();
     void roomManagerButtonShowsTheTool();
     void roomToolGoesWithThePanel();
 };
+
+void LivePanelTest::formGeometry_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("className");
+    QTest::addColumn<QRect>("rect");
+    QTest::addColumn<QString>("text");
+    const auto row = [](const char *name, const char *cls, QRect rect, const QString &text) {
+        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(cls) << rect << text;
+    };
+    row("bulletassistbtn", "MvPicTextBtn", QRect(42, 8, 200, 64), QStringLiteral("弹幕助手"));
+    row("musicnameassistbtn", "MvPicTextBtn", QRect(241, 8, 200, 64), QStringLiteral("歌名助手"));
+    row("roommanuassistbtn", "MvPicTextBtn", QRect(440, 8, 200, 64), QStringLiteral("房管助手"));
+    row("qqmusicbtn", "MvPicTextBtn", QRect(639, 8, 200, 64), QStringLiteral("QQ音乐"));
+    row("requestmusicbtn", "MvPicTextBtn", QRect(470, 190, 200, 64), QStringLiteral("点歌助手"));
+    row("label_bulletassist", "QLabel", QRect(192, 42, 9, 9), QString());
+    row("label_musicnameassist", "QLabel", QRect(391, 42, 9, 9), QString());
+    row("label_roommanuassist", "QLabel", QRect(590, 42, 9, 9), QString());
+    row("label_requestmusic", "QLabel", QRect(789, 42, 9, 9), QString());
+    row("label", "QLabel", QRect(42, 108, 30, 16), QStringLiteral("音量"));
+    row("trumpetSlider", "QSlider", QRect(80, 102, 144, 28), QString());
+    row("label_trumpetValue", "QLabel", QRect(231, 108, 24, 16), QStringLiteral("50"));
+    row("label_2", "QLabel", QRect(272, 110, 40, 16), QStringLiteral("麦克风"));
+    row("headsetSlider", "QSlider", QRect(320, 102, 144, 28), QString());
+    row("label_headsetValue", "QLabel", QRect(471, 108, 24, 16), QStringLiteral("50"));
+    row("label_3", "QLabel", QRect(550, 99, 14, 14), QString());
+    row("recordtimelabel", "QLabel", QRect(570, 98, 51, 16), QStringLiteral("00:00:00"));
+    row("recordbtn", "MvChangeCursorShapeCheckBox", QRect(550, 116, 71, 20), QStringLiteral("同步录制"));
+    row("playbtn", "QPushButton", QRect(642, 86, 204, 69), QString());
+}
+
+void LivePanelTest::formGeometry()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, className);
+    QFETCH(QRect, rect);
+    QFETCH(QString, text);
+    PanelFixture f;
+    QWidget *w = f.panel->findChild<QWidget *>(name);
+    QVERIFY(w);
+    QCOMPARE(w->parentWidget(), static_cast<QWidget *>(f.panel.get()));
+    QCOMPARE(QString::fromLatin1(w->metaObject()->className()), className);
+    QCOMPARE(w->geometry(), rect);
+    if (auto *label = qobject_cast<QLabel *>(w))
+        QCOMPARE(label->text(), text);
+    else if (auto *button = qobject_cast<QAbstractButton *>(w))
+        QCOMPARE(button->text(), text);
+    if (auto *slider = qobject_cast<QSlider *>(w))
+        QCOMPARE(slider->orientation(), Qt::Horizontal);
+}
+
+void LivePanelTest::skinPicturesServed()
+{
+    const char *const names[] = {
+        "play.png", "play_a.png", "play_b.png", "stopliving.png", "stopliving_a.png", "closeassist.png",
+        "sysrecord.png", "checkboxunchoosen.png", "checkboxchoosen.png", "checkboxunchoosen_b.png",
+        "checkboxchoosen_b.png", "trumpetslider.png", "trumpetslider_b.png", "bulletassist.png",
+        "musicnameassit.png", "roommanuassist.png", "requestmusic.png", "qq_musice.png"};
+    for (const char *name : names) {
+        const QString path = QStringLiteral(":/image/skin/") + QString::fromLatin1(name);
+        QVERIFY2(!QImage(path).isNull(), qPrintable(path));
+    }
+}
 
 void LivePanelTest::formAtRest()
 {
@@ -582,6 +652,36 @@ void LivePanelTest::qqMusicOpensOnceThenConfigures()
     // Layer 5: the z-order of the edge layer.
     QCOMPARE(f.proxy->getItemZorder(open[0]), scenereg::kZEdge);
     QVERIFY(logHasPoint(QStringLiteral("click_home_mus"), QStringLiteral("{}")));
+}
+
+void LivePanelTest::qqMusicOpenFailures_data()
+{
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("not installed") << false << QStringLiteral("QQ音乐插件没有安装!");
+    QTest::newRow("open failed") << true << QStringLiteral("QQ音乐插件打开失败!");
+}
+
+void LivePanelTest::qqMusicOpenFailures()
+{
+    QFETCH(bool, installed);
+    QFETCH(QString, message);
+    PanelFixture f;
+    if (installed) {
+        setPlugins({u"QQ音乐插件"});
+        castcore::control().ints().push("OpenPlugin", -2);
+    }
+    QVERIFY(f.login());
+    f.proxy->onWebResponse(QStringLiteral("https://127.0.0.1:9/musicnc/anchor/getOpenStatus"),
+                           QByteArray("{\"error\":0,\"data\":{\"status\":1}}"));
+    QCOMPARE(messageOf([&] { pressAssistant(f, "qqmusicbtn"); }), message);
+    QCOMPARE(engineCount("ShowPluginConfig"), 0);
+    QVERIFY(pluginItems(*f.proxy).empty());
+    if (installed) { // tried again with the next press
+        pressAssistant(f, "qqmusicbtn");
+        QCOMPARE(int(pluginItems(*f.proxy).size()), 1);
+        QCOMPARE(engineCount("ShowPluginConfig"), 1);
+    }
 }
 
 void LivePanelTest::logoutClosesLoginBoundAssistants()

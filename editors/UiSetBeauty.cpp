@@ -5,6 +5,7 @@
 #include "MvComboBoxItemDelegate.h"
 #include "SysConfig.h"
 #include "TextHelpers.h"
+#include "UiCameraQuality.h"
 #include "UiToolTipDialog.h"
 #include "UifigureEffect.h"
 #include "ui_UiSetBeauty.h"
@@ -832,9 +833,16 @@ void UiSetBeauty::slot_onCameraTurnStatus(bool bHTurn, bool bVTurn)
 
 void UiSetBeauty::on_pushButton_ImageQuality_clicked()
 {
-    // The quality dialog arrives with its own class; until then the button
-    // finds the camera and stops.
     int id = -1;
     if (!m_proxy || !m_proxy->findItem(&id) || id < 1)
         return;
+    QString device;
+    m_proxy->getCameraDeviceName(id, device);
+    if (device.isEmpty())
+        return;
+    UiCameraQuality dialog(this);
+    if (dialog.InitCamera(device) != 0)
+        return;
+    m_proxy->reportAction(1, -1);
+    dialog.exec();
 }

@@ -52,6 +52,19 @@ void addPromptRow(QComboBox *combo, const QString &prompt)
     combo->setItemData(kPromptRow, QSize(0, 0), Qt::SizeHintRole);
 }
 
+// Record fields of each beauty level, in the order of UiSetBeauty::Level.
+struct LevelFields
+{
+    int CameraSettings::*value;
+    bool CameraSettings::*enabled;
+};
+constexpr LevelFields kLevelFields[] = {
+    {&CameraSettings::slim, &CameraSettings::slim_enable},
+    {&CameraSettings::blur, &CameraSettings::blur_enable},
+    {&CameraSettings::whitening, &CameraSettings::whitening_enable},
+    {&CameraSettings::colour_temperature, &CameraSettings::colour_temperature_enable},
+};
+
 int leadingInt(const QString &text)
 {
     const QByteArray bytes = text.toLatin1();
@@ -617,32 +630,12 @@ void UiSetBeauty::on_superclarityBtn_clicked()
 
 int &UiSetBeauty::levelValue(Level level)
 {
-    switch (level) {
-    case Level::Slim:
-        return m_settings.slim;
-    case Level::Blur:
-        return m_settings.blur;
-    case Level::Whitening:
-        return m_settings.whitening;
-    case Level::ColourTemperature:
-        break;
-    }
-    return m_settings.colour_temperature;
+    return m_settings.*kLevelFields[int(level)].value;
 }
 
 bool &UiSetBeauty::levelEnabled(Level level)
 {
-    switch (level) {
-    case Level::Slim:
-        return m_settings.slim_enable;
-    case Level::Blur:
-        return m_settings.blur_enable;
-    case Level::Whitening:
-        return m_settings.whitening_enable;
-    case Level::ColourTemperature:
-        break;
-    }
-    return m_settings.colour_temperature_enable;
+    return m_settings.*kLevelFields[int(level)].enabled;
 }
 
 // The level's own call with `ownLevel` in its place and the stored values of

@@ -151,6 +151,19 @@ public:
             formats()->setCurrentIndex(formats()->findText(formatText));
     }
 
+    // Moves both combos to another camera and format without their change
+    // handlers, as a list rebuilt under blocked signals leaves them.
+    void pickQuietly(const QString &cameraName, const QString &formatText)
+    {
+        {
+            const QSignalBlocker blocker(cameras());
+            cameras()->setCurrentText(cameraName);
+        }
+        press(formats());
+        const QSignalBlocker blocker(formats());
+        formats()->setCurrentText(formatText);
+    }
+
     // The camera item the page holds, as the engine sees it.
     std::optional<castcore::SceneItem> cameraItem() const { return engine()->item(page->cameraItemId()); }
     std::vector<int> cameraItems() const

@@ -25,19 +25,7 @@ namespace {
 
 const QString kCam = QStringLiteral("Quality Cam 摄像头");
 
-CameraProperty prop(int min, int max, int step, int def, int caps, int value, int flags)
-{
-    CameraProperty p;
-    p.minimum = min;
-    p.maximum = max;
-    p.step = step;
-    p.defaultValue = def;
-    p.caps = caps;
-    p.value = value;
-    p.flags = flags;
-    return p;
-}
-
+// Fields: min, max, step, default, caps, value, flags.
 // Brightness manual without an automatic mode, contrast automatic, no hue,
 // saturation manual, sharpness manual, no gamma, colour enable automatic,
 // white balance automatic, no backlight compensation, gain with flags 0;
@@ -46,16 +34,16 @@ camassist::CameraDevice qualityCamera()
 {
     camassist::CameraDevice d;
     d.name = kCam.toStdU16String();
-    d.videoProcAmp[0] = prop(-64, 64, 1, 0, 2, 10, 2);
-    d.videoProcAmp[1] = prop(0, 100, 1, 50, 3, 40, 1);
-    d.videoProcAmp[3] = prop(0, 200, 5, 100, 3, 120, 2);
-    d.videoProcAmp[4] = prop(0, 7, 1, 3, 2, 3, 2);
-    d.videoProcAmp[6] = prop(0, 1, 1, 1, 3, 1, 1);
-    d.videoProcAmp[7] = prop(2800, 6500, 10, 4600, 3, 4000, 1);
-    d.videoProcAmp[9] = prop(0, 255, 1, 0, 2, 0, 0);
-    d.cameraControl[3] = prop(100, 500, 10, 100, 2, 150, 2);
-    d.cameraControl[4] = prop(-13, -1, 1, -6, 3, -5, 1);
-    d.cameraControl[6] = prop(0, 250, 5, 0, 3, 30, 2);
+    d.videoProcAmp[0] = CameraProperty{-64, 64, 1, 0, 2, 10, 2};
+    d.videoProcAmp[1] = CameraProperty{0, 100, 1, 50, 3, 40, 1};
+    d.videoProcAmp[3] = CameraProperty{0, 200, 5, 100, 3, 120, 2};
+    d.videoProcAmp[4] = CameraProperty{0, 7, 1, 3, 2, 3, 2};
+    d.videoProcAmp[6] = CameraProperty{0, 1, 1, 1, 3, 1, 1};
+    d.videoProcAmp[7] = CameraProperty{2800, 6500, 10, 4600, 3, 4000, 1};
+    d.videoProcAmp[9] = CameraProperty{0, 255, 1, 0, 2, 0, 0};
+    d.cameraControl[3] = CameraProperty{100, 500, 10, 100, 2, 150, 2};
+    d.cameraControl[4] = CameraProperty{-13, -1, 1, -6, 3, -5, 1};
+    d.cameraControl[6] = CameraProperty{0, 250, 5, 0, 3, 30, 2};
     return d;
 }
 

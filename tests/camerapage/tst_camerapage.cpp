@@ -4,6 +4,8 @@
 
 #include "PageFixture.h"
 
+#include "HttpStub.h"
+
 #include "MvCheckableBtn.h"
 #include "MvListener.h"
 #include "UifigureEffect.h"
@@ -134,6 +136,7 @@ private slots:
     void slidersReachTheCameraFilter();
     void uncheckedLevelStaysOff();
     void oneKeyBeautyAndRestore();
+    void analyticsReachTheHost();
     void recordIsPushedInOrderToANewCamera();
     void effectReachesTheCameraAsColourEffect();
     void flipsBothWays();
@@ -875,6 +878,32 @@ void CameraPageTest::oneKeyBeautyAndRestore()
     QCOMPARE(f.filterLevels(id), QStringLiteral("0,0,0"));
     QVERIFY(f.store->getCameraConfig(stored));
     QCOMPARE(stored.index_beauty, 0);
+}
+
+void CameraPageTest::analyticsReachTheHost()
+{
+    testsupport::HttpStub::trustTestCertificate();
+    testsupport::HttpStub host(testsupport::HttpStub::Tls);
+    host.route("POST", "/deliver/tide2", testsupport::HttpResponse::json(R"({"error":0})"));
+    testsupport::ScopedHosts hosts(QJsonObject{{"analytics", host.hostPort()}});
+    PageFixture f;
+    f.openPage();
+    f.w<QPushButton>("KeyBeautyBtn")->click();
+    f.page->slot_onSetEffect(3);
+    emit f.w<QLabel>("label_restore")->linkActivated(QString());
+    QTRY_COMPARE(host.requestCount(), 3);
+    QStringList sent;
+    for (const testsupport::HttpRequest &r : host.requests()) {
+        const QByteArray body = r.body;
+        QVERIFY(body.startsWith("multi=") && body.endsWith("&v=1.0"));
+        const QJsonObject record =
+            QJsonDocument::fromJson(QByteArray::fromBase64(body.mid(6, body.size() - 12))).object();
+        sent << record.value("ac").toString() + QLatin1Char(' ') +
+                    QJsonDocument(record.value("e").toObject()).toJson(QJsonDocument::Compact);
+    }
+    // Each record goes on its own request, so they may arrive in any order.
+    sent.sort();
+    QCOMPARE(sent, (QStringList{"click_home_beauty {}", "click_home_filter {\"filt_id\":4}", "click_home_normal {}"}));
 }
 
 void CameraPageTest::recordIsPushedInOrderToANewCamera()

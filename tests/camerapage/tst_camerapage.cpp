@@ -2,7 +2,7 @@
 // format lists, opening, closing and adopting the camera, clarity, beauty,
 // effect and flips, each reaching the scene at once and the settings file.
 
-#include "PageFixture.h"
+#include "CameraPageFixture.h"
 
 #include "HttpStub.h"
 

@@ -3,7 +3,7 @@
 // (Apply, page switch, defaults), revert on close and Escape, OK, a missing
 // helper, and the dialog's end.
 
-#include "../camerapage/PageFixture.h"
+#include "CameraPageFixture.h"
 
 #include "CamAssist.h"
 #include "CurrentDialog.h"

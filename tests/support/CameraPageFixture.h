@@ -1,7 +1,8 @@
 #pragma once
 
-// A camera page on a bare widget, over a started facade on the platform
-// layers, with a settings store on a real file in the test's own folder.
+// For the test areas that link the editors: a camera page on a bare
+// widget, over a started facade on the platform layers, with a settings
+// store on a real file in the test's own folder.
 
 #include "AuthWorld.h"
 #include "FacadeFixture.h"

@@ -250,6 +250,72 @@ PICTURES.update({
 
 # -- camera page, filter effects and camera quality dialog
 
+def slider_handle(ring):
+    """14 x 14 slider handle: a white knob in the slider's colour ring."""
+    return (14, 14, layered([(ring, circle(7, 7, 6.5)), (WHITE, circle(7, 7, 3.5))]))
+
+
+def check_box(frame, ticked):
+    """13 x 13 enable box; ticked: filled with a white tick."""
+    layers = [(frame, rounded_box(0, 0, 13, 13, 2))]
+    if ticked:
+        layers += [(WHITE, segment(3.2, 6.8, 5.6, 9.2, 0.9)), (WHITE, segment(5.6, 9.2, 10, 4, 0.9))]
+    else:
+        layers += [(WHITE, rounded_box(1, 1, 12, 12, 1.5))]
+    return (13, 13, layered(layers))
+
+
+def page_arrow(colour, forward):
+    """16 x 16 page button: a chevron pointing back or forward."""
+    tip, tail = (10.5, 5.5) if forward else (5.5, 10.5)
+    return (16, 16, layered([(colour, segment(tail, 3.5, tip, 8, 1.1)), (colour, segment(tip, 8, tail, 12.5, 1.1))]))
+
+
+def effect_thumbnail(tint):
+    """112 x 62 thumbnail of a filter effect: a head and shoulders over the
+    effect's own colour cast."""
+    back = tuple(min(255, (c + 3 * 0xE0) // 4) for c in tint)
+    figure = tuple(min(255, (c + 0x80) // 2) for c in tint)
+    return (112, 62, layered([
+        (back, box(0, 0, 112, 62)),
+        (figure, circle(56, 24, 11)),
+        (figure, rounded_box(34, 40, 78, 70, 12)),
+    ]))
+
+
+BLUE = (0x00, 0x8D, 0xFE)
+PINK = (0xFF, 0x46, 0x72)
+GREEN = (0x1E, 0xCB, 0x94)
+DEEP_BLUE = (0x35, 0x57, 0xAF)
+INK = (0x26, 0x29, 0x38)
+PAGE_GREY = (0xC2, 0xC7, 0xCE)
+EFFECT_TINTS = [(0x38, 0x46, 0x5C), (0x4C, 0x3C, 0x32), (0x32, 0x32, 0x2A), (0x20, 0x2E, 0x50),
+                (0x1E, 0x3E, 0x3E), (0x34, 0x10, 0x32), (0x66, 0x1E, 0xF6), (0xDC, 0x3C, 0x48)]
+
+PICTURES.update({
+    "blueslider.png": slider_handle(BLUE),
+    "blueslider_b.png": slider_handle((0x16, 0xC5, 0xFF)),
+    "pinkslider.png": slider_handle(PINK),
+    "pinkslider_b.png": slider_handle((0xFF, 0x52, 0xC0)),
+    "greenslider.png": slider_handle(GREEN),
+    "greenslider_b.png": slider_handle((0x37, 0xDD, 0xB8)),
+    "deepblueslider.png": slider_handle(DEEP_BLUE),
+    "deepblueslider_b.png": slider_handle((0x56, 0x8C, 0xE1)),
+    "disableslider.png": slider_handle((0xD9, 0xDB, 0xE2)),
+    "checkboxunchoosen.png": check_box((0xC2, 0xC7, 0xCE), False),
+    "checkboxunchoosen_b.png": check_box(BLUE, False),
+    "checkboxchoosen.png": check_box(BLUE, True),
+    "checkboxchoosen_b.png": check_box((0x16, 0xC5, 0xFF), True),
+    "circleuncheck.png": (12, 12, layered([(PAGE_GREY, circle(6, 6, 5.5)), (WHITE, circle(6, 6, 4.5))])),
+    "circlecheck.png": (12, 12, layered([(ORANGE, circle(6, 6, 5.5)), (WHITE, circle(6, 6, 4.5)),
+                                         (ORANGE, circle(6, 6, 2.5))])),
+    "frontpage.png": page_arrow(PAGE_GREY, False),
+    "frontpage_b.png": page_arrow(INK, False),
+    "backpage.png": page_arrow(PAGE_GREY, True),
+    "backpage_b.png": page_arrow(INK, True),
+})
+PICTURES.update({"effect/%02d.png" % i: effect_thumbnail(tint) for i, tint in enumerate(EFFECT_TINTS)})
+
 # -- screen capture, region picker, text and picture editors
 
 # -- subtitles, pictures, pendants and special effects

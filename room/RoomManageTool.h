@@ -109,6 +109,7 @@ private:
     void ShowGiftSummary(const GiftSummary &gifts);
     void OnMuteList(QVector<DisableRecordData> rows);
     void FillMuteTable(const QVector<DisableRecordData> &rows);
+    void askUnmute(int uid);
     void OnUnmuteReply(int uid, const std::string &reply);
     void removeRowsOfUid(int uid);
 

@@ -340,12 +340,12 @@ void RoomManageTool::ShowGiftSummary(const GiftSummary &gifts)
 
 void RoomManageTool::openChatLog()
 {
-    m_chatLog.open(ChatLogFile::defaultPath(), QDateTime::currentDateTime());
+    m_chatLog.open(ChatLogFile::defaultPath());
 }
 
 void RoomManageTool::AppendChatLog(const QString &name, const QString &content)
 {
-    m_chatLog.append(name, content, QDateTime::currentDateTime());
+    m_chatLog.append(name, content);
 }
 
 // ---- mute records -----------------------------------------------------------

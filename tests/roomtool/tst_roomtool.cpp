@@ -29,6 +29,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -321,6 +322,7 @@ private slots:
     void eventsWhileHiddenAndANewSignIn();
     void deletionWhileServerCallsAreHeld();
     void deletionDuringTheUnmuteQuestion();
+    void deletionDuringATip();
     void unopenableStoreLeavesTheToolWorking();
 };
 
@@ -1222,6 +1224,26 @@ void RoomToolTest::deletionDuringTheUnmuteQuestion()
     QTest::qWait(100);
     QCOMPARE(authport::control().log().count("Unmute"), 0);
     QVERIFY(currentDialog.isNull());
+}
+
+void RoomToolTest::deletionDuringATip()
+{
+    ToolFixture f;
+    QVERIFY(f.signIn());
+    f.tool->ShowTool();
+    f.child<QLineEdit>("ledit_keyWords")->setText(QStringLiteral("广告"));
+    ModalDriver driver;
+    driver.onNext([&f](QWidget *) { f.tool.reset(); });
+    QPointer<QPushButton> button = f.child<QPushButton>("button_confirm_1");
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(driver.waitDone());
+    QVERIFY(!f.tool && !button);
+    QCOMPARE(driver.last().labels.value(0), QStringLiteral("禁言设置成功！"));
+    QVERIFY(currentDialog.isNull());
+    // The change reached the store before the tip.
+    RoomToolSettings stored;
+    QVERIFY(f.config->getRoomConfig(stored));
+    QCOMPARE(stored.keywords, QStringLiteral("广告"));
 }
 
 void RoomToolTest::unopenableStoreLeavesTheToolWorking()

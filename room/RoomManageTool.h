@@ -10,7 +10,6 @@
 #include <QByteArray>
 #include <QDialog>
 #include <QList>
-#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QVector>

@@ -323,6 +323,7 @@ private slots:
     void deletionWhileServerCallsAreHeld();
     void deletionDuringTheUnmuteQuestion();
     void deletionDuringATip();
+    void withoutAFacadeNothingReachesTheServer();
     void unopenableStoreLeavesTheToolWorking();
 };
 
@@ -1244,6 +1245,26 @@ void RoomToolTest::deletionDuringATip()
     RoomToolSettings stored;
     QVERIFY(f.config->getRoomConfig(stored));
     QCOMPARE(stored.keywords, QStringLiteral("广告"));
+}
+
+void RoomToolTest::withoutAFacadeNothingReachesTheServer()
+{
+    ToolFixture f;
+    QVERIFY(f.login());
+    f.tool = std::make_unique<RoomManageTool>();
+    f.tool->LoadSettings(f.config.get());
+    f.setKeywords(QStringLiteral("广告"));
+    f.setChecked("check_open", true);
+    f.child<QLineEdit>("ledit_msgContent")->setText(QStringLiteral("hi"));
+    f.confirm("comboBox_time", QStringLiteral("20"), "button_confirm_2");
+    f.setChecked("check_open_speech", true);
+    f.tool->OnAddBarrageMsg(1, QStringLiteral("甲"), QStringLiteral("广告"), 1);
+    f.tick(RoomManageTool::MuteTick);
+    f.tick(RoomManageTool::SpeechTick, 20);
+    f.child<QTabWidget>("tabWidget")->setCurrentIndex(1);
+    settleWorkers();
+    for (const char *op : {"MuteUser", "SendChat", "GetMuteList", "Unmute"})
+        QCOMPARE(authport::control().log().count(op), 0);
 }
 
 void RoomToolTest::unopenableStoreLeavesTheToolWorking()

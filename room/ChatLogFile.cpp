@@ -3,6 +3,7 @@
 #include "UserTempFolder.h"
 
 #include <QDir>
+#include <QStringBuilder>
 
 const char *const ChatLogFile::kFileName = "chatMsg.txt";
 
@@ -35,45 +36,51 @@ QString ChatLogFile::firstLine(const QDateTime &now)
     return QStringLiteral("本次消息记录(开始时间：%1)\n").arg(stamp(now));
 }
 
-QString ChatLogFile::messageLine(const QString &name, const QString &content, const QDateTime &now)
+QString ChatLogFile::messageLine(const QString &name, const QString &content, const QString &stamp)
 {
-    return name + QStringLiteral("  ") + stamp(now) + QStringLiteral("  ") + content + QLatin1Char('\n');
+    // Built in one allocation.
+    return name % QLatin1String("  ") % stamp % QLatin1String("  ") % content % QLatin1Char('\n');
 }
 
-bool ChatLogFile::open(const QString &path, const QDateTime &now)
+QString ChatLogFile::stampNow()
+{
+    const qint64 second = QDateTime::currentMSecsSinceEpoch() / 1000;
+    if (second != m_stampSecond) {
+        m_stampSecond = second;
+        m_stamp = stamp(QDateTime::fromMSecsSinceEpoch(second * 1000));
+    }
+    return m_stamp;
+}
+
+bool ChatLogFile::open(const QString &path)
 {
     if (m_file.isOpen())
         m_file.close();
     if (path.isEmpty())
         return false;
     m_file.setFileName(path);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+    // Unbuffered: each line goes to the file in one write, flushed as written.
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text | QIODevice::Unbuffered))
         return false;
-    m_stream.setDevice(&m_file);
-    m_stream.setCodec("UTF-8");
-    write(firstLine(now));
+    write(firstLine(QDateTime::currentDateTime()));
     return true;
 }
 
-void ChatLogFile::append(const QString &name, const QString &content, const QDateTime &now)
+void ChatLogFile::append(const QString &name, const QString &content)
 {
-    write(messageLine(name, content, now));
+    if (m_file.isOpen())
+        write(messageLine(name, content, stampNow()));
 }
 
 void ChatLogFile::write(const QString &line)
 {
-    if (!m_file.isOpen())
-        return;
-    m_stream << line;
-    m_stream.flush();
+    m_file.write(line.toUtf8());
 }
 
 void ChatLogFile::truncateAndClose()
 {
     if (!m_file.isOpen())
         return;
-    m_stream.flush();
     m_file.resize(0);
     m_file.close();
-    m_stream.setDevice(nullptr);
 }

@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QFile>
 #include <QString>
-#include <QTextStream>
 
 // The chat log of one sign-in: "chatMsg.txt" in the daily log's folder, a
 // first line when the assistant starts, one line per chat message, flushed
@@ -25,23 +24,28 @@ public:
     ChatLogFile(const ChatLogFile &) = delete;
     ChatLogFile &operator=(const ChatLogFile &) = delete;
 
-    // Opens `path` for appending and writes the first line. False when the
-    // file cannot be opened; the log then loses every line silently.
-    bool open(const QString &path, const QDateTime &now);
+    // Opens `path` for appending and writes the first line, stamped now.
+    // False when the file cannot be opened; the log then loses every line
+    // silently.
+    bool open(const QString &path);
     bool isOpen() const { return m_file.isOpen(); }
 
-    // `name` already ends with ":".
-    void append(const QString &name, const QString &content, const QDateTime &now);
+    // One message, stamped now; `name` already ends with ":".
+    void append(const QString &name, const QString &content);
 
     // Empties the file and closes it.
     void truncateAndClose();
 
     static QString firstLine(const QDateTime &now);
-    static QString messageLine(const QString &name, const QString &content, const QDateTime &now);
+    static QString messageLine(const QString &name, const QString &content, const QString &stamp);
 
 private:
     void write(const QString &line);
+    // The local time as "yyyy-MM-dd hh:mm:ss", formatted once a second: a
+    // chat message costs no more than its flushed line.
+    QString stampNow();
 
     QFile m_file;
-    QTextStream m_stream;
+    qint64 m_stampSecond = -1;
+    QString m_stamp;
 };

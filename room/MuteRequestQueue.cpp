@@ -7,9 +7,9 @@ void MuteRequestQueue::addMessage(const ChatInfo &message)
     m_pending << message;
 }
 
-QList<ChatInfo> MuteRequestQueue::takeDue(bool autoMute, const KeywordList &keywords)
+QVector<ChatInfo> MuteRequestQueue::takeDue(bool autoMute, const KeywordList &keywords)
 {
-    QList<ChatInfo> due;
+    QVector<ChatInfo> due;
     for (const ChatInfo &message : qAsConst(m_pending)) {
         if (autoMute && keywords.ContainsKeyword(message.content)) {
             m_awaiting << message;

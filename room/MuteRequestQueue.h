@@ -3,7 +3,7 @@
 #include "KeywordList.h"
 #include "RoomRecords.h"
 
-#include <QList>
+#include <QVector>
 
 // The keyword mute's two queues. Chat messages wait in the pending list until
 // the next 200 ms tick; at the tick each one is either discarded or, when
@@ -18,16 +18,16 @@ public:
     // Empties the pending list and answers the messages whose senders are to
     // be muted, in arrival order, one per matching message. Only the message
     // text is matched, never the nick name.
-    QList<ChatInfo> takeDue(bool autoMute, const KeywordList &keywords);
+    QVector<ChatInfo> takeDue(bool autoMute, const KeywordList &keywords);
 
     // The server confirmed a mute of `uid`: its awaiting messages leave.
     // True when there was one, that is when the assistant asked for it.
     bool confirm(int uid);
 
-    const QList<ChatInfo> &pending() const { return m_pending; }
-    const QList<ChatInfo> &awaiting() const { return m_awaiting; }
+    const QVector<ChatInfo> &pending() const { return m_pending; }
+    const QVector<ChatInfo> &awaiting() const { return m_awaiting; }
 
 private:
-    QList<ChatInfo> m_pending;
-    QList<ChatInfo> m_awaiting;
+    QVector<ChatInfo> m_pending;
+    QVector<ChatInfo> m_awaiting;
 };

@@ -121,14 +121,15 @@ void RoomManageTool::LoadSettings(SysConfig *config)
     if (!config)
         return;
     m_config = config;
-    if (config->isLoaded()) {
-        RoomToolSettings stored;
-        if (config->getRoomConfig(stored)) {
-            // A hand-edited or incomplete section may hold any interval;
-            // one the form would refuse runs as the default.
-            stored.interval = SpeechSchedule::workingInterval(stored.interval);
-            m_settings = stored;
-        }
+    // A store that read no file may still hold the section that an earlier
+    // tool of this run wrote; taking it keeps the broadcaster's changes
+    // across signing out and in.
+    RoomToolSettings stored;
+    if (config->getRoomConfig(stored)) {
+        // A hand-edited or incomplete section may hold any interval; one
+        // the form would refuse runs as the default.
+        stored.interval = SpeechSchedule::workingInterval(stored.interval);
+        m_settings = stored;
     }
     config->setRoomConfig(m_settings);
     showSettings();
@@ -339,12 +340,12 @@ void RoomManageTool::ShowGiftSummary(const GiftSummary &gifts)
 
 void RoomManageTool::openChatLog()
 {
-    m_chatLog.open(ChatLogFile::defaultPath(), QDateTime::currentDateTime());
+    m_chatLog.open(ChatLogFile::defaultPath());
 }
 
 void RoomManageTool::AppendChatLog(const QString &name, const QString &content)
 {
-    m_chatLog.append(name, content, QDateTime::currentDateTime());
+    m_chatLog.append(name, content);
 }
 
 // ---- mute records -----------------------------------------------------------
@@ -414,7 +415,16 @@ void RoomManageTool::OnItemClicked(QTableWidgetItem *item)
     // No id the service could know: nothing to lift.
     if (uid <= 0 || m_unmuteInFlight.contains(uid))
         return;
+    // Asked once the table has finished with the click: a sign-out while the
+    // question runs deletes the tool, table included, and the table must not
+    // be inside its own mouse handler then.
+    QTimer::singleShot(0, this, [this, uid] { askUnmute(uid); });
+}
 
+void RoomManageTool::askUnmute(int uid)
+{
+    if (m_unmuteInFlight.contains(uid))
+        return;
     m_box->setText(QStringLiteral("确定要解封该用户吗？"));
     m_box->setWindowTitle(QStringLiteral("提示"));
     m_box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);

@@ -10,7 +10,6 @@
 #include <QByteArray>
 #include <QDialog>
 #include <QList>
-#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -109,6 +108,7 @@ private:
     void ShowGiftSummary(const GiftSummary &gifts);
     void OnMuteList(QVector<DisableRecordData> rows);
     void FillMuteTable(const QVector<DisableRecordData> &rows);
+    void askUnmute(int uid);
     void OnUnmuteReply(int uid, const std::string &reply);
     void removeRowsOfUid(int uid);
 

@@ -24,6 +24,7 @@
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -76,6 +77,104 @@ QStringList lastArgs(const LoginFixture &f, const std::string &op)
     return record ? argsOf(*record) : QStringList{QStringLiteral("<no call>")};
 }
 
+
+// Sends a mouse event the way the application delivers it.
+void sendMouse(QWidget *w, QEvent::Type type, QPoint global, Qt::MouseButton button, Qt::MouseButtons buttons)
+{
+    const QPointF local = w->mapFromGlobal(global);
+    QMouseEvent e(type, local, local, QPointF(global), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+void press(const LoginFixture &f, const char *button)
+{
+    child<QPushButton>(f, button)->click();
+}
+
+void pressLabel(const LoginFixture &f, const char *label)
+{
+    QTest::mousePress(child(f, label), Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
+}
+
+void show(LoginFixture &f)
+{
+    f.dialog->show();
+    QCoreApplication::processEvents();
+}
+
+// Types into the password field as the user does: over a filler, the first
+// key starts a new password.
+void typePassword(LoginFixture &f, const QString &password)
+{
+    auto *field = child<QLineEdit>(f, "ledit_password");
+    if (password.isEmpty())
+        field->clear();
+    else
+        QTest::keyClicks(field, password);
+}
+
+// The password page with the nickname tab and its two fields filled.
+void fillNickname(LoginFixture &f, const QString &user, const QString &password)
+{
+    press(f, "button_loginbypsw");
+    press(f, "button_nickname");
+    child<QLineEdit>(f, "ledit_username")->setText(user);
+    typePassword(f, password);
+}
+
+void fillPhone(LoginFixture &f, const QString &phone, const QString &password)
+{
+    press(f, "button_loginbypsw");
+    press(f, "button_phonelogin");
+    child<QLineEdit>(f, "ledit_phonenumber")->setText(phone);
+    typePassword(f, password);
+}
+
+// The world's anchor signs in on the QR page: a code, then polls until the
+// service confirms it.
+void signInByQr(LoginFixture &f)
+{
+    authport::control().scriptQrCode(0, "https://127.0.0.1:9/qr?c=", "KEY1", 60);
+    authport::control().scriptQrPolls({229, 0});
+    show(f);
+    press(f, "button_loginbyQRcode");
+    f.settle();
+    for (int i = 0; i < 2; ++i) {
+        f.proxy()->onTimer();
+        f.settle();
+    }
+}
+
+void setAnchor(bool anchor, int loginCode = 0)
+{
+    authport::World world = authport::control().world();
+    world.accounts.at(0).anchor = anchor;
+    world.accounts.at(0).loginCode = loginCode;
+    authport::control().setWorld(world);
+}
+
+QString tipText(const LoginFixture &f)
+{
+    const MvToolTip *tip = f.dialog->messageTip();
+    return tip->isVisible() ? tip->text() : QString();
+}
+
+QStringList statusSignals(const QSignalSpy &spy)
+{
+    QStringList out;
+    for (const QList<QVariant> &args : spy)
+        out << args.at(0).toString() + QLatin1Char('/') + (args.at(1).toBool() ? "true" : "false");
+    return out;
+}
+
+QJsonObject account(const QString &name, const QString &token, bool autoLogin, const QString &zone, int mode)
+{
+    return QJsonObject{{"name", name}, {"token", token}, {"auto_login", autoLogin}, {"zone", zone}, {"mode", mode}};
+}
+
+const QString kAnchorToken = QStringLiteral("token-mvanchor");
+const QString kAnchorNick = QStringLiteral("摩瓦主播");
+
 } // namespace
 
 class TestLoginDialog : public QObject
@@ -95,8 +194,31 @@ private slots:
     void stateAfterConstruction();
     void skinPictures();
 
-private:
-    std::unique_ptr<testsupport::TempEnvironment> m_env;
+    // saved account and automatic sign-in
+    void savedAccountFillsTheForm_data();
+    void savedAccountFillsTheForm();
+    void autoLoginUsesTheSavedToken_data();
+    void autoLoginUsesTheSavedToken();
+    void successSavesTheAccount_data();
+    void successSavesTheAccount();
+    void failureKeepsTheSavedAccount();
+    void signedElsewhere_data();
+    void signedElsewhere();
+    void logoutSavesWithoutToken_data();
+    void logoutSavesWithoutToken();
+    void autoLoginBoxSavesItsState_data();
+    void autoLoginBoxSavesItsState();
+
+    // results
+    void failureTips_data();
+    void failureTips();
+    void resultsIgnoredWhileSignedIn();
+    void expiredCodeOnlyInQrMode();
+    void nonAnchorNoticeOnlyForPasswords();
+    void code227ForgetsTheToken();
+    void closingUnsignedTellsOnce_data();
+    void closingUnsignedTellsOnce();
+    void tipFollowsTheDialog();
 };
 
 void TestLoginDialog::initTestCase()
@@ -326,6 +448,400 @@ void TestLoginDialog::skinPictures()
         QVERIFY2(!pixmap.isNull(), p.name);
         QCOMPARE(pixmap.size(), p.size);
     }
+}
+
+
+// ---- saved account and automatic sign-in -------------------------------------
+
+void TestLoginDialog::savedAccountFillsTheForm_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("zone");
+    QTest::addColumn<QString>("nickname");
+    QTest::addColumn<QString>("phone");
+    QTest::addColumn<bool>("filler");
+    QTest::addColumn<bool>("checked");
+
+    QTest::newRow("nickname") << accountFile(account("小明", "T-1234567890", true, "+852", 1)) << 1 << "+852"
+                              << "小明" << "" << true << true;
+    QTest::newRow("phone") << accountFile(account("13800000000", "T-1234567890", true, "+86", 2)) << 2 << "+86" << ""
+                           << "13800000000" << true << true;
+    QTest::newRow("mode 7 reads as QR") << accountFile(account("小明", "T-1234567890", true, "+86", 7)) << 0 << "+86"
+                                        << "" << "" << true << true;
+    QTest::newRow("empty zone") << accountFile(account("小明", "T-1", true, "", 1)) << 1 << "+86" << "小明" << ""
+                                << true << true;
+    QTest::newRow("automatic login off") << accountFile(account("小明", "T-1", false, "+86", 1)) << 1 << "+86"
+                                         << "小明" << "" << false << false;
+    QTest::newRow("no token") << accountFile(account("小明", "", true, "+86", 1)) << 1 << "+86" << "小明" << ""
+                              << false << true;
+    QTest::newRow("no zone, no mode") << accountFile(QJsonObject{{"name", "x"}, {"token", "T-1"}, {"auto_login", true}})
+                                      << 0 << "+86" << "" << "" << true << true;
+    QTest::newRow("no account") << QByteArray("{\"sys\":{}}") << 0 << "+86" << "" << "" << false << true;
+}
+
+void TestLoginDialog::savedAccountFillsTheForm()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, mode);
+    QFETCH(QString, zone);
+    QFETCH(QString, nickname);
+    QFETCH(QString, phone);
+    QFETCH(bool, filler);
+    QFETCH(bool, checked);
+
+    LoginFixture f(file);
+    QCOMPARE(f.dialog->currentMode(), mode);
+    QCOMPARE(f.dialog->currentZone(), zone);
+    QCOMPARE(child<QComboBox>(f, "combo_Area_code")->currentText(), zone);
+    QCOMPARE(child<QLineEdit>(f, "ledit_username")->text(), nickname);
+    QCOMPARE(child<QLineEdit>(f, "ledit_phonenumber")->text(), phone);
+    const QString password = child<QLineEdit>(f, "ledit_password")->text();
+    QCOMPARE(!password.isEmpty(), filler);
+    // The token itself never reaches a widget.
+    QVERIFY(!password.contains(QStringLiteral("T-1")));
+    QCOMPARE(child<QCheckBox>(f, "autologinCheck")->isChecked(), checked);
+    // The dialog opens on the QR page whatever the saved mode.
+    QCOMPARE(child<QStackedWidget>(f, "stackedWidget")->currentIndex(), 0);
+}
+
+void TestLoginDialog::autoLoginUsesTheSavedToken_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("sends");
+    QTest::addColumn<QString>("logLine");
+    QTest::addColumn<QString>("signal");
+
+    QTest::newRow("nickname") << accountFile(account("小明", kAnchorToken, true, "+86", 1)) << true
+                              << QStringLiteral("小明 auto login.") << QStringLiteral("小明/true");
+    // Mode 2 signs in with the phone number and no password; the signal
+    // carries the nickname the service returned.
+    QTest::newRow("phone") << accountFile(account("13800000000", kAnchorToken, true, "+86", 2)) << true
+                           << QStringLiteral(" auto login.") << kAnchorNick + "/true";
+    QTest::newRow("automatic login off") << accountFile(account("小明", kAnchorToken, false, "+86", 1)) << false
+                                         << QString() << QString();
+    QTest::newRow("no token") << accountFile(account("小明", "", true, "+86", 1)) << false << QString() << QString();
+}
+
+void TestLoginDialog::autoLoginUsesTheSavedToken()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, sends);
+    QFETCH(QString, logLine);
+    QFETCH(QString, signal);
+
+    LoginFixture f(file);
+    f.auth().clear();
+    const int logBefore = LogCapture::texts().size();
+    f.dialog->autoLogin();
+    f.settle();
+
+    if (!sends) {
+        QCOMPARE(f.auth().all().size(), size_t(0));
+        QVERIFY(f.status->isEmpty());
+        return;
+    }
+    QCOMPARE(f.auth().count("LoginByToken"), 1);
+    QCOMPARE(lastArgs(f, "LoginByToken"), QStringList{kAnchorToken});
+    QCOMPARE(f.auth().count("Login"), 0);
+    QVERIFY(LogCapture::texts().mid(logBefore).contains(logLine));
+    QCOMPARE(statusSignals(*f.status), QStringList{signal});
+    QVERIFY(f.proxy()->isLoggedIn());
+    QVERIFY(child<QCheckBox>(f, "autologinCheck")->isChecked());
+}
+
+void TestLoginDialog::successSavesTheAccount_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QJsonObject>("saved");
+    QTest::addColumn<QString>("signal");
+
+    QTest::newRow("QR") << 0 << account("", kAnchorToken, true, "+86", 0) << QStringLiteral("/true");
+    QTest::newRow("nickname") << 1 << account("mvanchor", kAnchorToken, true, "+86", 1)
+                              << QStringLiteral("mvanchor/true");
+    QTest::newRow("phone") << 2 << account("13800000000", kAnchorToken, true, "+86", 2) << kAnchorNick + "/true";
+}
+
+void TestLoginDialog::successSavesTheAccount()
+{
+    QFETCH(int, mode);
+    QFETCH(QJsonObject, saved);
+    QFETCH(QString, signal);
+
+    LoginFixture f;
+    if (mode == 0) {
+        signInByQr(f);
+    } else {
+        show(f);
+        if (mode == 1)
+            fillNickname(f, "mvanchor", "123456");
+        else
+            fillPhone(f, "13800000000", "123456");
+        press(f, "button_login");
+        f.settle();
+    }
+    QVERIFY(f.dialog->isLoggedIn());
+    QVERIFY(f.dialog->isHidden());
+    QCOMPARE(statusSignals(*f.status), QStringList{signal});
+    QCOMPARE(child<QPushButton>(f, "button_login")->styleSheet(),
+             QStringLiteral("QPushButton{border-image: url(:/image/skin/login/login.png);}"));
+    QCOMPARE(f.savedAccount(), saved);
+}
+
+void TestLoginDialog::failureKeepsTheSavedAccount()
+{
+    const QJsonObject before = account("mvanchor", kAnchorToken, true, "+86", 1);
+    LoginFixture f(accountFile(before));
+    show(f);
+    fillNickname(f, "mvanchor", "wrong");
+    press(f, "button_login");
+    f.settle();
+
+    QVERIFY(!f.dialog->isLoggedIn());
+    QVERIFY(!f.proxy()->isLoggedIn());
+    QCOMPARE(tipText(f), QStringLiteral("密码错误"));
+    QCOMPARE(statusSignals(*f.status), QStringList{"mvanchor/false"});
+    QVERIFY(f.dialog->isVisible());
+    QCOMPARE(f.savedAccount(), before);
+}
+
+void TestLoginDialog::signedElsewhere_data()
+{
+    QTest::addColumn<bool>("autoLogin");
+    QTest::addColumn<QJsonObject>("saved");
+    QTest::newRow("automatic login on") << true << account("小明", "", true, "+852", 1);
+    QTest::newRow("automatic login off") << false << account("小明", kAnchorToken, false, "+852", 1);
+}
+
+void TestLoginDialog::signedElsewhere()
+{
+    QFETCH(bool, autoLogin);
+    QFETCH(QJsonObject, saved);
+
+    LoginFixture f(accountFile(account("小明", kAnchorToken, autoLogin, "+852", 1)));
+    show(f);
+    authport::control().fireNetEvent(211);
+    authport::control().waitIdle();
+    QTRY_COMPARE(f.relogin->count(), 1);
+
+    QCOMPARE(tipText(f), QStringLiteral("账号在别处登录!"));
+    QVERIFY(child<QLineEdit>(f, "ledit_password")->text().isEmpty());
+    QVERIFY(!f.proxy()->isLoggedIn());
+    QVERIFY(f.status->isEmpty());
+    QVERIFY(LogCapture::texts().contains(QStringLiteral("receive login status: code 211")));
+    QCOMPARE(f.savedAccount(), saved);
+}
+
+void TestLoginDialog::logoutSavesWithoutToken_data()
+{
+    QTest::addColumn<QJsonObject>("before");
+    QTest::addColumn<QJsonObject>("after");
+    QTest::addColumn<QString>("signal");
+    QTest::newRow("nickname") << account("小明", kAnchorToken, true, "+86", 1) << account("小明", "", true, "+86", 1)
+                              << "小明/false";
+    QTest::newRow("phone") << account("138", kAnchorToken, false, "+852", 2) << account("138", "", false, "+852", 2)
+                           << "/false";
+    QTest::newRow("QQ saves no name") << account("someone", kAnchorToken, true, "+86", 3)
+                                      << account("", "", true, "+86", 3) << "/false";
+}
+
+void TestLoginDialog::logoutSavesWithoutToken()
+{
+    QFETCH(QJsonObject, before);
+    QFETCH(QJsonObject, after);
+    QFETCH(QString, signal);
+
+    LoginFixture f(accountFile(before));
+    f.dialog->autoLogin();
+    f.settle();
+    f.status->clear();
+
+    f.dialog->logout();
+    QVERIFY(!f.proxy()->isLoggedIn());
+    QVERIFY(!f.dialog->isLoggedIn());
+    QCOMPARE(statusSignals(*f.status), QStringList{signal});
+    QVERIFY(child<QLineEdit>(f, "ledit_password")->text().isEmpty());
+    QCOMPARE(child<QCheckBox>(f, "autologinCheck")->isChecked(), before.value("auto_login").toBool());
+    QCOMPARE(f.savedAccount(), after);
+}
+
+void TestLoginDialog::autoLoginBoxSavesItsState_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QJsonObject>("after");
+    QTest::newRow("saved account") << accountFile(account("小明", "T", true, "+852", 9))
+                                   << account("小明", "T", false, "+852", 0);
+    QTest::newRow("no saved account") << QByteArray() << account("", "", false, "+86", 0);
+}
+
+void TestLoginDialog::autoLoginBoxSavesItsState()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QJsonObject, after);
+
+    LoginFixture f(file);
+    show(f);
+    press(f, "button_loginbypsw");
+    QTest::mouseClick(child(f, "autologinCheck"), Qt::LeftButton, Qt::NoModifier, QPoint(5, 10));
+    QVERIFY(!child<QCheckBox>(f, "autologinCheck")->isChecked());
+    QCOMPARE(f.savedAccount(), after);
+}
+
+// ---- results -----------------------------------------------------------------
+
+void TestLoginDialog::failureTips_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("serviceText");
+    QTest::addColumn<QString>("tip");
+    QTest::newRow("service text") << 205 << QStringLiteral("密码不对哦") << QStringLiteral("密码不对哦");
+    QTest::newRow("code text") << 206 << QString() << QStringLiteral("您的账号已被限制!");
+    QTest::newRow("unknown code") << 4711 << QString()
+                                  << QStringLiteral("未知错误 error code:4711，如有疑问请与客服联系!");
+}
+
+void TestLoginDialog::failureTips()
+{
+    QFETCH(int, code);
+    QFETCH(QString, serviceText);
+    QFETCH(QString, tip);
+
+    LoginFixture f;
+    authport::control().scriptLogin("Login", code, serviceText.toStdString());
+    show(f);
+    fillNickname(f, "mvanchor", "123456");
+    press(f, "button_login");
+    QCOMPARE(child<QPushButton>(f, "button_login")->styleSheet(),
+             QStringLiteral("QPushButton{border-image: url(:/image/skin/login/logining.png);}"));
+    f.settle();
+
+    QCOMPARE(tipText(f), tip);
+    QCOMPARE(statusSignals(*f.status), QStringList{"mvanchor/false"});
+    QCOMPARE(child<QPushButton>(f, "button_login")->styleSheet(),
+             QStringLiteral("QPushButton{border-image: url(:/image/skin/login/login.png);}"));
+    QVERIFY(LogCapture::texts().contains(QStringLiteral("mvanchor login return: code %1").arg(code)));
+    QVERIFY(LogCapture::texts().contains(QStringLiteral("mvanchor login fail")));
+}
+
+void TestLoginDialog::resultsIgnoredWhileSignedIn()
+{
+    LoginFixture f;
+    show(f);
+    fillNickname(f, "mvanchor", "123456");
+    press(f, "button_login");
+    f.settle();
+    QCOMPARE(f.status->count(), 1);
+
+    const int logBefore = LogCapture::texts().size();
+    f.dialog->slot_onProxyLoginReturn("other", "T2", QString(), 0);
+    f.dialog->slot_onProxyLoginReturn("other", QString(), QStringLiteral("失败"), 205);
+    QCOMPARE(f.status->count(), 1);
+    QVERIFY(f.dialog->isLoggedIn());
+    QCOMPARE(LogCapture::texts().size(), logBefore);
+}
+
+void TestLoginDialog::expiredCodeOnlyInQrMode()
+{
+    LoginFixture f;
+    show(f);
+    press(f, "button_loginbypsw");
+    f.dialog->slot_onProxyLoginReturn(QString(), QString(), QString(), -2);
+    QVERIFY(f.status->isEmpty());
+    QVERIFY(!f.dialog->messageTip()->isVisible());
+    QVERIFY(child(f, "label_10")->isHidden());
+
+    press(f, "button_loginbyQRcode");
+    f.settle();
+    f.dialog->slot_onProxyLoginReturn(QString(), QString(), QString(), -2);
+    QVERIFY(f.status->isEmpty());
+    QVERIFY(!f.dialog->messageTip()->isVisible());
+    QVERIFY(child(f, "label_10")->isVisible());
+    QVERIFY(child(f, "button_QR_refresh")->isVisible());
+}
+
+void TestLoginDialog::nonAnchorNoticeOnlyForPasswords()
+{
+    {
+        LoginFixture f;
+        setAnchor(false);
+        show(f);
+        fillNickname(f, "mvanchor", "123456");
+        press(f, "button_login");
+        f.settle();
+        QVERIFY(f.dialog->isHidden());
+        QCOMPARE(tipText(f), QStringLiteral("登陆成功，您不是主播!"));
+        // The filler stands for the new token.
+        QVERIFY(!child<QLineEdit>(f, "ledit_password")->text().isEmpty());
+        QVERIFY(!child<QLineEdit>(f, "ledit_password")->text().contains(QStringLiteral("token")));
+    }
+    {
+        LoginFixture f;
+        setAnchor(false);
+        signInByQr(f);
+        QVERIFY(f.dialog->isLoggedIn());
+        QCOMPARE(tipText(f), QString());
+    }
+}
+
+void TestLoginDialog::code227ForgetsTheToken()
+{
+    LoginFixture f(accountFile(account("mvanchor", kAnchorToken, true, "+86", 1)));
+    authport::control().scriptLogin("LoginByToken", 227, "过期了");
+    f.dialog->autoLogin();
+    f.settle();
+    QCOMPARE(tipText(f), QStringLiteral("过期了"));
+    QVERIFY(child<QLineEdit>(f, "ledit_password")->text().isEmpty());
+
+    // Nothing is left to sign in with: the sign-in button asks for a password.
+    show(f);
+    press(f, "button_loginbypsw");
+    press(f, "button_nickname");
+    ModalDriver driver;
+    driver.pressNext(QStringLiteral("确定"));
+    press(f, "button_login");
+    QVERIFY(driver.waitDone());
+    QCOMPARE(driver.last().text("tipinfolabel"), QStringLiteral("用户名或密码为空!"));
+}
+
+void TestLoginDialog::closingUnsignedTellsOnce_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("close button") << "button";
+    QTest::newRow("Escape") << "escape";
+}
+
+void TestLoginDialog::closingUnsignedTellsOnce()
+{
+    QFETCH(QString, how);
+    LoginFixture f(accountFile(account("小明", "", true, "+86", 1)));
+    ModalDriver driver;
+    driver.onNext([&](QWidget *) {
+        if (how == QLatin1String("button"))
+            press(f, "button_close");
+        else
+            QTest::keyClick(f.dialog.get(), Qt::Key_Escape);
+    });
+    const int result = f.dialog->exec();
+    QVERIFY(driver.waitDone());
+    QCOMPARE(result, int(QDialog::Rejected));
+    QCOMPARE(statusSignals(*f.status), QStringList{"小明/false"});
+}
+
+void TestLoginDialog::tipFollowsTheDialog()
+{
+    LoginFixture f;
+    f.dialog->move(100, 80);
+    show(f);
+    MvToolTip *tip = f.dialog->messageTip();
+    // Shown: 10 right and 38 down of the centred place.
+    QCOMPARE(tip->geometry(), QRect(100 + 30 + 10, 80 + 195 + 38, 300, 35));
+
+    const QPoint start = f.dialog->mapToGlobal(QPoint(150, 5));
+    sendMouse(f.dialog.get(), QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(f.dialog.get(), QEvent::MouseMove, start + QPoint(40, 25), Qt::NoButton, Qt::LeftButton);
+    sendMouse(f.dialog.get(), QEvent::MouseButtonRelease, start + QPoint(40, 25), Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(f.dialog->pos(), QPoint(140, 105));
+    QCOMPARE(tip->geometry(), QRect(140 + 30, 105 + 195, 300, 35));
 }
 
 QTEST_MAIN(TestLoginDialog)

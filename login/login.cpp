@@ -431,6 +431,7 @@ void login::on_button_close_clicked()
 void login::initQrTimer()
 {
     qrTimer = new QTimer(this);
+    qrTimer->setObjectName(QStringLiteral("qrTimer"));
     connect(qrTimer, SIGNAL(timeout()), this, SLOT(timerDone()));
     ui->label_10->hide();
     ui->button_QR_refresh->hide();

@@ -6,6 +6,7 @@
 #include "CountryDialCodeTable.h"
 #include "FixedWebSources.h"
 #include "HttpStub.h"
+#include "LayeredShadowWindow.h"
 #include "LogCapture.h"
 #include "Md5.h"
 #include "ModalDriver.h"
@@ -25,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QProcess>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -175,6 +177,51 @@ QJsonObject account(const QString &name, const QString &token, bool autoLogin, c
 const QString kAnchorToken = QStringLiteral("token-mvanchor");
 const QString kAnchorNick = QStringLiteral("摩瓦主播");
 
+QTimer *qrTimer(const LoginFixture &f)
+{
+    return f.dialog->findChild<QTimer *>(QStringLiteral("qrTimer"));
+}
+
+QImage shownQr(const LoginFixture &f)
+{
+    const QPixmap *pixmap = child<QLabel>(f, "label_QR_code")->pixmap();
+    return pixmap ? pixmap->toImage() : QImage();
+}
+
+// A code on the QR page: the dialog shown, the scripted reply drawn.
+void showQrCode(LoginFixture &f, const std::string &key = "KEY1", int expire = 60)
+{
+    authport::control().scriptQrCode(0, "https://127.0.0.1:9/qr?c=", key, expire);
+    show(f);
+    press(f, "button_loginbyQRcode");
+    f.settle();
+}
+
+bool qrStopped(const LoginFixture &f)
+{
+    return child(f, "label_10")->isHidden() && child(f, "button_QR_refresh")->isHidden() && !qrTimer(f)->isActive()
+        && !f.proxy()->isQrPolling();
+}
+
+// What zbarimg reads from the picture, framed by a quiet zone as the
+// label's white border and the dialog's white page around it give it.
+QString decodeQr(const QImage &picture, const QString &folder)
+{
+    QImage framed(picture.width() + 80, picture.height() + 80, QImage::Format_RGB32);
+    framed.fill(Qt::white);
+    QPainter painter(&framed);
+    painter.drawImage(40, 40, picture);
+    painter.end();
+    const QString png = folder + QStringLiteral("/qr.png");
+    if (!framed.scaled(framed.size() * 2).save(png))
+        return QStringLiteral("<not saved>");
+    QProcess zbar;
+    zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--quiet"), QStringLiteral("--raw"), png});
+    if (!zbar.waitForFinished(10000))
+        return QStringLiteral("<timeout>");
+    return QString::fromUtf8(zbar.readAllStandardOutput()).trimmed();
+}
+
 } // namespace
 
 class TestLoginDialog : public QObject
@@ -219,6 +266,23 @@ private slots:
     void closingUnsignedTellsOnce_data();
     void closingUnsignedTellsOnce();
     void tipFollowsTheDialog();
+
+    // QR code
+    void qrPictureDecodesToTheCode();
+    void qrModulePixels_data();
+    void qrModulePixels();
+    void qrEncoderFailuresStartNothing_data();
+    void qrEncoderFailuresStartNothing();
+    void qrErrorReplyIsOnlyLogged();
+    void qrWaitingPollsAreSilent();
+    void qrOverlayAndRefresh();
+    void qrExpiredPollShowsTheOverlay();
+    void qrEveryCloseStopsTheCode_data();
+    void qrEveryCloseStopsTheCode();
+    void qrPasswordPageStopsTheCode_data();
+    void qrPasswordPageStopsTheCode();
+    void qrRefreshWhileARequestRuns();
+    void execAsksForACodeEachRun();
 };
 
 void TestLoginDialog::initTestCase()
@@ -842,6 +906,279 @@ void TestLoginDialog::tipFollowsTheDialog()
     sendMouse(f.dialog.get(), QEvent::MouseButtonRelease, start + QPoint(40, 25), Qt::LeftButton, Qt::NoButton);
     QCOMPARE(f.dialog->pos(), QPoint(140, 105));
     QCOMPARE(tip->geometry(), QRect(140 + 30, 105 + 195, 300, 35));
+}
+
+// ---- QR code -------------------------------------------------------------------
+
+void TestLoginDialog::qrPictureDecodesToTheCode()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty())
+        QSKIP("zbarimg (zbar-tools) is not installed");
+    LoginFixture f;
+    showQrCode(f, "KEY-4711", 60);
+
+    const auto encode = qrmark::callLog().last("encodeQrText");
+    QVERIFY(encode);
+    QCOMPARE(argsOf(*encode), (QStringList{"https://127.0.0.1:9/qr?c=KEY-4711", "1", "0", "2", "1"}));
+    QCOMPARE(qrmark::encodeCount(), 1);
+    QCOMPARE(qrmark::freeCount(), 1);
+    QCOMPARE(qrmark::liveMatrices(), 0);
+
+    const QImage picture = shownQr(f);
+    QCOMPARE(picture.size(), QSize(132, 132));
+    // One bit a pixel: black or white, nothing between.
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb c = picture.pixel(x, y) & 0xFFFFFF;
+            QVERIFY(c == 0 || c == 0xFFFFFF);
+        }
+    QTemporaryDir folder;
+    QCOMPARE(decodeQr(picture, folder.path()), QStringLiteral("https://127.0.0.1:9/qr?c=KEY-4711"));
+
+    QVERIFY(qrTimer(f)->isActive());
+    QCOMPARE(qrTimer(f)->interval(), 55000);
+    QVERIFY(!qrTimer(f)->isSingleShot());
+    QVERIFY(f.proxy()->isQrPolling());
+    f.proxy()->onTimer();
+    f.settle();
+    QCOMPARE(lastArgs(f, "PollQrLogin"), QStringList{"KEY-4711"});
+}
+
+void TestLoginDialog::qrModulePixels_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QVector<int>>("darkBytes"); // index, value pairs
+    QTest::addColumn<QVector<QPoint>>("black");
+    QTest::addColumn<QVector<QPoint>>("white");
+
+    // 132 / 21 = 6.2857 pixels a module: module (0, 0) covers pixels 0 to 5,
+    // module (1, 0) the rows 6 to 12 (centres 6.5 to 12.5 lie below 12.571).
+    QTest::newRow("21 modules") << 21 << QVector<int>{0, 1, 1, 2, 21, 3}
+                                << QVector<QPoint>{{0, 0}, {5, 5}, {0, 6}, {5, 12}}
+                                << QVector<QPoint>{{6, 0}, {12, 3}, {0, 13}, {131, 131}, {6, 6}};
+    QTest::newRow("one module") << 1 << QVector<int>{0, 1} << QVector<QPoint>{{0, 0}, {131, 131}, {66, 66}}
+                                << QVector<QPoint>{};
+    // Only bit 0 counts.
+    QTest::newRow("other bits") << 2 << QVector<int>{0, 0xFE, 3, 0x81} << QVector<QPoint>{{66, 66}, {131, 131}}
+                                << QVector<QPoint>{{0, 0}, {65, 65}};
+}
+
+void TestLoginDialog::qrModulePixels()
+{
+    QFETCH(int, width);
+    QFETCH(QVector<int>, darkBytes);
+    QFETCH(QVector<QPoint>, black);
+    QFETCH(QVector<QPoint>, white);
+
+    LoginFixture f;
+    std::vector<unsigned char> data(size_t(width) * size_t(width), 0);
+    for (int i = 0; i + 1 < darkBytes.size(); i += 2)
+        data[size_t(darkBytes[i])] = static_cast<unsigned char>(darkBytes[i + 1]);
+    qrmark::forceNextResult(3, width, data);
+    showQrCode(f);
+
+    const QImage picture = shownQr(f);
+    QCOMPARE(picture.size(), QSize(132, 132));
+    for (const QPoint &p : black)
+        QVERIFY2(picture.pixelColor(p) == QColor(Qt::black), qPrintable(QString("%1,%2").arg(p.x()).arg(p.y())));
+    for (const QPoint &p : white)
+        QVERIFY2(picture.pixelColor(p) == QColor(Qt::white), qPrintable(QString("%1,%2").arg(p.x()).arg(p.y())));
+    QCOMPARE(qrmark::liveMatrices(), 0);
+}
+
+void TestLoginDialog::qrEncoderFailuresStartNothing_data()
+{
+    QTest::addColumn<int>("width"); // -100: the encoder fails
+    QTest::newRow("no matrix") << -100;
+    QTest::newRow("zero width") << 0;
+    QTest::newRow("negative width") << -3;
+}
+
+void TestLoginDialog::qrEncoderFailuresStartNothing()
+{
+    QFETCH(int, width);
+    LoginFixture f;
+    if (width == -100)
+        qrmark::forceNextFailure();
+    else
+        qrmark::forceNextResult(1, width, {});
+    showQrCode(f);
+
+    QCOMPARE(qrmark::encodeCount(), 1);
+    QCOMPARE(qrmark::liveMatrices(), 0);
+    QVERIFY(shownQr(f).isNull());
+    QVERIFY(!qrTimer(f)->isActive());
+    QVERIFY(!f.proxy()->isQrPolling());
+}
+
+void TestLoginDialog::qrErrorReplyIsOnlyLogged()
+{
+    LoginFixture f;
+    showQrCode(f);
+    const qint64 picture = child<QLabel>(f, "label_QR_code")->pixmap()->cacheKey();
+
+    authport::control().scriptQrCode(5);
+    QVERIFY(f.proxy()->requestQrCode());
+    f.settle();
+    QVERIFY(LogCapture::texts().contains(QStringLiteral("slot_onReceiveQRCode receive: code 5")));
+    QCOMPARE(child<QLabel>(f, "label_QR_code")->pixmap()->cacheKey(), picture);
+    QCOMPARE(qrmark::encodeCount(), 1);
+    QVERIFY(qrTimer(f)->isActive());
+    QVERIFY(f.proxy()->isQrPolling());
+    QCOMPARE(tipText(f), QString());
+    QVERIFY(f.status->isEmpty());
+}
+
+void TestLoginDialog::qrWaitingPollsAreSilent()
+{
+    LoginFixture f;
+    authport::control().scriptQrPolls({229, -5, 229, 0});
+    showQrCode(f);
+    for (int i = 0; i < 3; ++i) {
+        f.proxy()->onTimer();
+        f.settle();
+    }
+    QCOMPARE(f.auth().count("PollQrLogin"), 3);
+    QVERIFY(f.status->isEmpty());
+    QCOMPARE(tipText(f), QString());
+    QVERIFY(f.dialog->isVisible());
+
+    f.proxy()->onTimer();
+    f.settle();
+    QCOMPARE(statusSignals(*f.status), QStringList{"/true"});
+    QVERIFY(f.dialog->isHidden());
+    QVERIFY(qrStopped(f));
+}
+
+void TestLoginDialog::qrOverlayAndRefresh()
+{
+    LoginFixture f;
+    // A code that lives 5 seconds is overdue at once.
+    showQrCode(f, "K1", 5);
+    QCOMPARE(qrTimer(f)->interval(), 0);
+    QTRY_VERIFY(child(f, "label_10")->isVisible());
+    QVERIFY(child(f, "button_QR_refresh")->isVisible());
+    QVERIFY(f.proxy()->isQrPolling());
+
+    // The refresh button hides the overlay and asks again.
+    authport::control().scriptQrCode(0, "https://127.0.0.1:9/qr?c=", "K2", 60);
+    press(f, "button_QR_refresh");
+    QVERIFY(child(f, "label_10")->isHidden());
+    f.settle();
+    QCOMPARE(f.auth().count("RequestQrCode"), 2);
+    QCOMPARE(qrTimer(f)->interval(), 55000);
+    QTest::qWait(20);
+    QVERIFY(child(f, "label_10")->isHidden());
+
+    // A new code that arrives over the overlay hides it too.
+    f.dialog->timerDone();
+    authport::control().scriptQrCode(0, "https://127.0.0.1:9/qr?c=", "K3", 30);
+    QVERIFY(f.proxy()->requestQrCode());
+    f.settle();
+    QVERIFY(child(f, "label_10")->isHidden());
+    QVERIFY(child(f, "button_QR_refresh")->isHidden());
+    QCOMPARE(qrTimer(f)->interval(), 25000);
+    f.proxy()->onTimer();
+    f.settle();
+    QCOMPARE(lastArgs(f, "PollQrLogin"), QStringList{"K3"});
+}
+
+void TestLoginDialog::qrExpiredPollShowsTheOverlay()
+{
+    LoginFixture f;
+    authport::control().scriptQrPolls({-2});
+    showQrCode(f);
+    f.proxy()->onTimer();
+    f.settle();
+    QVERIFY(child(f, "label_10")->isVisible());
+    QVERIFY(!f.proxy()->isQrPolling());
+    QVERIFY(f.status->isEmpty());
+    QCOMPARE(tipText(f), QString());
+}
+
+void TestLoginDialog::qrEveryCloseStopsTheCode_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("close button") << "button";
+    QTest::newRow("Escape") << "escape";
+    QTest::newRow("signed in") << "success";
+}
+
+void TestLoginDialog::qrEveryCloseStopsTheCode()
+{
+    QFETCH(QString, how);
+    LoginFixture f;
+    showQrCode(f);
+    f.dialog->timerDone();
+    if (how == QLatin1String("button"))
+        press(f, "button_close");
+    else if (how == QLatin1String("escape"))
+        QTest::keyClick(f.dialog.get(), Qt::Key_Escape);
+    else
+        f.dialog->slot_onProxyLoginReturn(QString(), kAnchorToken, QString(), 0);
+    QVERIFY(f.dialog->isHidden());
+    QVERIFY(qrStopped(f));
+}
+
+void TestLoginDialog::qrPasswordPageStopsTheCode_data()
+{
+    QTest::addColumn<bool>("byLabel");
+    QTest::newRow("corner button") << false;
+    QTest::newRow("label") << true;
+}
+
+void TestLoginDialog::qrPasswordPageStopsTheCode()
+{
+    QFETCH(bool, byLabel);
+    LoginFixture f;
+    showQrCode(f);
+    f.dialog->timerDone();
+    if (byLabel)
+        pressLabel(f, "label_loginbypsd");
+    else
+        press(f, "button_loginbypsw");
+    QCOMPARE(child<QStackedWidget>(f, "stackedWidget")->currentIndex(), 1);
+    QVERIFY(qrStopped(f));
+
+    // A code that arrives now is drawn for later, but not polled.
+    QVERIFY(f.proxy()->requestQrCode());
+    f.settle();
+    QCOMPARE(qrmark::encodeCount(), 2);
+    QVERIFY(qrStopped(f));
+}
+
+void TestLoginDialog::qrRefreshWhileARequestRuns()
+{
+    LoginFixture f;
+    show(f);
+    authport::control().gates().close("RequestQrCode");
+    press(f, "button_QR_refresh");
+    QVERIFY(authport::control().gates().waitForWaiting("RequestQrCode", 1, 5000));
+    press(f, "button_QR_refresh");
+    authport::control().gates().open("RequestQrCode");
+    f.settle();
+    QCOMPARE(f.auth().count("RequestQrCode"), 1);
+    QCOMPARE(qrmark::encodeCount(), 1);
+}
+
+void TestLoginDialog::execAsksForACodeEachRun()
+{
+    LoginFixture f;
+    for (int run = 1; run <= 2; ++run) {
+        ModalDriver driver;
+        driver.onNext([&](QWidget *) {
+            f.settle();
+            press(f, "button_close");
+        });
+        f.dialog->exec();
+        QVERIFY(driver.waitDone());
+        f.settle();
+        QCOMPARE(f.auth().count("RequestQrCode"), run);
+    }
+    // The shadow is made once.
+    QCOMPARE(f.dialog->findChildren<LayeredShadowWindow *>().size(), 1);
+    QCOMPARE(qrmark::encodeCount(), 2);
+    QVERIFY(qrStopped(f));
 }
 
 QTEST_MAIN(TestLoginDialog)

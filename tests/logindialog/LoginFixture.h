@@ -43,6 +43,9 @@ public:
         qrmark::reset();
         if (!settings.isEmpty())
             writeSettings(settings);
+        // The main window starts the scene first; that also joins the web
+        // sign-in's outcome to the facade.
+        facade.init();
         facade.proxy->setListener(&listener);
         config = std::make_unique<SysConfig>();
         dialog = std::make_unique<login>(nullptr);

@@ -9,6 +9,7 @@
 #include "LayeredShadowWindow.h"
 #include "LogCapture.h"
 #include "Md5.h"
+#include "MvComboBoxItemDelegate.h"
 #include "ModalDriver.h"
 #include "ModalWatchdog.h"
 #include "MvToolTip.h"
@@ -109,10 +110,18 @@ void show(LoginFixture &f)
 void typePassword(LoginFixture &f, const QString &password)
 {
     auto *field = child<QLineEdit>(f, "ledit_password");
-    if (password.isEmpty())
+    bool ascii = true;
+    for (const QChar c : password)
+        ascii = ascii && c.unicode() < 0x80;
+    if (password.isEmpty()) {
         field->clear();
-    else
+    } else if (ascii) {
         QTest::keyClicks(field, password);
+    } else {
+        // Keys of other scripts come as an input method's text.
+        field->clear();
+        field->insert(password);
+    }
 }
 
 // The password page with the nickname tab and its two fields filled.
@@ -176,6 +185,14 @@ QJsonObject account(const QString &name, const QString &token, bool autoLogin, c
 
 const QString kAnchorToken = QStringLiteral("token-mvanchor");
 const QString kAnchorNick = QStringLiteral("摩瓦主播");
+
+int endedPages(const ModalWatchdog &watchdog, const char *className)
+{
+    int n = 0;
+    for (const ModalWatchdog::Ended &e : watchdog.ended())
+        n += e.className == QLatin1String(className) ? 1 : 0;
+    return n;
+}
 
 QTimer *qrTimer(const LoginFixture &f)
 {
@@ -283,6 +300,36 @@ private slots:
     void qrPasswordPageStopsTheCode();
     void qrRefreshWhileARequestRuns();
     void execAsksForACodeEachRun();
+
+    // password and phone
+    void emptyFieldsAreRefused_data();
+    void emptyFieldsAreRefused();
+    void passwordDigestAndDialCode_data();
+    void passwordDigestAndDialCode();
+    void refusedStartKeepsTheRunningAttempt();
+    void returnSignsInOnce_data();
+    void returnSignsInOnce();
+    void fillerSignsInWithTheSavedToken();
+    void signInFollowsTheShownSubPage();
+    void areaCodeBecomesTheZone();
+
+    // captcha
+    void captchaAnswerStartsTheCaptchaJob_data();
+    void captchaAnswerStartsTheCaptchaJob();
+    void captchaClosedUnanswered();
+    void secondCaptchaWhileOneIsOpen();
+    void captchaNeverForATokenSignIn();
+
+    // outside accounts
+    void outsideAccounts_data();
+    void outsideAccounts();
+
+    // form behaviour
+    void areaCodeBox();
+    void eyeButtonShowsThePassword();
+    void labelsOpenBrowserPages_data();
+    void labelsOpenBrowserPages();
+    void pagesAndTabs();
 };
 
 void TestLoginDialog::initTestCase()
@@ -1179,6 +1226,523 @@ void TestLoginDialog::execAsksForACodeEachRun()
     QCOMPARE(f.dialog->findChildren<LayeredShadowWindow *>().size(), 1);
     QCOMPARE(qrmark::encodeCount(), 2);
     QVERIFY(qrStopped(f));
+}
+
+// ---- password and phone --------------------------------------------------------
+
+void TestLoginDialog::emptyFieldsAreRefused_data()
+{
+    QTest::addColumn<bool>("nicknameTab");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("nickname, no password") << true << "mvanchor" << "" << QStringLiteral("用户名或密码为空!");
+    QTest::newRow("no nickname") << true << "" << "123456" << QStringLiteral("用户名或密码为空!");
+    QTest::newRow("phone, no password") << false << "13800000000" << "" << QStringLiteral("电话号码或密码为空!");
+    QTest::newRow("no phone") << false << "" << "123456" << QStringLiteral("电话号码或密码为空!");
+}
+
+void TestLoginDialog::emptyFieldsAreRefused()
+{
+    QFETCH(bool, nicknameTab);
+    QFETCH(QString, name);
+    QFETCH(QString, password);
+    QFETCH(QString, message);
+
+    LoginFixture f;
+    show(f);
+    if (nicknameTab)
+        fillNickname(f, name, password);
+    else
+        fillPhone(f, name, password);
+    f.auth().clear();
+    ModalDriver driver;
+    driver.pressNext(QStringLiteral("确定"));
+    press(f, "button_login");
+    QVERIFY(driver.waitDone());
+    QCOMPARE(driver.last().className, QStringLiteral("UiToolTipDialog"));
+    QCOMPARE(driver.last().text("tipinfolabel"), message);
+    f.settle();
+    QCOMPARE(f.auth().all().size(), size_t(0));
+    QVERIFY(f.status->isEmpty());
+    QVERIFY(!child<QPushButton>(f, "button_login")->styleSheet().contains(QStringLiteral("logining")));
+}
+
+void TestLoginDialog::passwordDigestAndDialCode_data()
+{
+    QTest::addColumn<QString>("zone");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("digest");
+    QTest::addColumn<QString>("area");
+    QTest::newRow("+86") << "+86" << "123456" << "e10adc3949ba59abbe56e057f20f883e" << "86";
+    QTest::newRow("+852, Chinese password") << "+852" << QStringLiteral("密码1")
+                                            << "b4e32b8555a9fd3571a5c28e3f38fc3e" << "852";
+    QTest::newRow("+1, blank in password") << "+1" << "pass word" << "4ac6430a17d0215b3052b15c879d48bc" << "1";
+}
+
+void TestLoginDialog::passwordDigestAndDialCode()
+{
+    QFETCH(QString, zone);
+    QFETCH(QString, password);
+    QFETCH(QString, digest);
+    QFETCH(QString, area);
+
+    LoginFixture f(accountFile(account("", "", true, zone, 0)));
+    show(f);
+    const int logBefore = LogCapture::texts().size();
+    fillPhone(f, "13800000000", password);
+    press(f, "button_login");
+    f.settle();
+    QCOMPARE(lastArgs(f, "PhoneLogin"), (QStringList{"13800000000", digest, area}));
+    QVERIFY(LogCapture::texts().mid(logBefore).contains(
+        QStringLiteral("13800000000 use passwd begin to login by phone.")));
+
+    // The nickname path sends the same digest and no token.
+    LoginFixture g;
+    show(g);
+    fillNickname(g, QStringLiteral("主播"), password);
+    press(g, "button_login");
+    g.settle();
+    QCOMPARE(lastArgs(g, "Login"), (QStringList{QStringLiteral("主播"), digest}));
+    QCOMPARE(g.auth().count("LoginByToken"), 0);
+    QVERIFY(LogCapture::texts().contains(QStringLiteral("主播 use passwd begin to login.")));
+}
+
+void TestLoginDialog::refusedStartKeepsTheRunningAttempt()
+{
+    const QJsonObject saved = account("someone", "", true, "+86", 1);
+    LoginFixture f(accountFile(saved));
+    show(f);
+    authport::control().gates().close("Login");
+    fillNickname(f, "mvanchor", "123456");
+    press(f, "button_login");
+    QVERIFY(authport::control().gates().waitForWaiting("Login", 1, 5000));
+
+    // A second attempt while the first runs: refused, said so, nothing sent.
+    child<QLineEdit>(f, "ledit_username")->setText(QStringLiteral("other"));
+    press(f, "button_login");
+    QCOMPARE(child<QPushButton>(f, "button_login")->styleSheet(),
+             QStringLiteral("QPushButton{border-image: url(:/image/skin/login/login.png);}"));
+    QCOMPARE(tipText(f), QStringLiteral("上一个登录请求尚未完成，请稍后再试!"));
+
+    // The held attempt answers as itself.
+    authport::control().gates().open("Login");
+    f.settle();
+    QCOMPARE(f.auth().count("Login"), 1);
+    QCOMPARE(statusSignals(*f.status), QStringList{"mvanchor/true"});
+    QCOMPARE(f.savedAccount(), account("mvanchor", kAnchorToken, true, "+86", 1));
+}
+
+void TestLoginDialog::returnSignsInOnce_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier);
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier);
+}
+
+void TestLoginDialog::returnSignsInOnce()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    LoginFixture f;
+    show(f);
+    fillNickname(f, "mvanchor", "123456");
+    auto *field = child<QLineEdit>(f, "ledit_password");
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    f.settle();
+    QCOMPARE(f.auth().count("Login"), 1);
+    QCOMPARE(statusSignals(*f.status), QStringList{"mvanchor/true"});
+}
+
+void TestLoginDialog::fillerSignsInWithTheSavedToken()
+{
+    // A password the user never typed is no password: the saved token signs in.
+    {
+        LoginFixture f(accountFile(account("mvanchor", kAnchorToken, true, "+86", 1)));
+        show(f);
+        press(f, "button_loginbypsw");
+        press(f, "button_nickname");
+        press(f, "button_login");
+        f.settle();
+        QCOMPARE(f.auth().count("Login"), 0);
+        QCOMPARE(lastArgs(f, "LoginByToken"), QStringList{kAnchorToken});
+        QCOMPARE(statusSignals(*f.status), QStringList{"mvanchor/true"});
+    }
+    // Typing over the filler replaces it.
+    {
+        LoginFixture f(accountFile(account("mvanchor", kAnchorToken, true, "+86", 1)));
+        show(f);
+        fillNickname(f, "mvanchor", "123456");
+        QCOMPARE(child<QLineEdit>(f, "ledit_password")->text(), QStringLiteral("123456"));
+        press(f, "button_login");
+        f.settle();
+        QCOMPARE(lastArgs(f, "Login"), (QStringList{"mvanchor", "e10adc3949ba59abbe56e057f20f883e"}));
+        QCOMPARE(f.auth().count("LoginByToken"), 0);
+    }
+}
+
+void TestLoginDialog::signInFollowsTheShownSubPage()
+{
+    // Saved mode 3 (QQ): the sign-in button still checks the shown fields.
+    LoginFixture f(accountFile(account("", "", true, "+86", 3)));
+    show(f);
+    press(f, "button_loginbypsw");
+    QCOMPARE(f.dialog->currentMode(), 2);
+    ModalDriver driver;
+    driver.pressNext(QStringLiteral("确定"));
+    press(f, "button_login");
+    QVERIFY(driver.waitDone());
+    QCOMPARE(driver.last().text("tipinfolabel"), QStringLiteral("电话号码或密码为空!"));
+
+    // Nickname tab, a trip to the QR page and back: the nickname sub-page
+    // shows, and the nickname signs in.
+    press(f, "button_nickname");
+    press(f, "button_loginbyQRcode");
+    QCOMPARE(f.dialog->currentMode(), 0);
+    press(f, "button_loginbypsw");
+    QCOMPARE(child<QStackedWidget>(f, "stackedWidget_2")->currentWidget()->objectName(), QStringLiteral("page_4"));
+    QCOMPARE(f.dialog->currentMode(), 1);
+    child<QLineEdit>(f, "ledit_username")->setText("mvanchor");
+    typePassword(f, "123456");
+    press(f, "button_login");
+    f.settle();
+    QCOMPARE(f.auth().count("PhoneLogin"), 0);
+    QCOMPARE(f.auth().count("Login"), 1);
+    QCOMPARE(f.savedAccount().value("mode").toInt(), 1);
+}
+
+void TestLoginDialog::areaCodeBecomesTheZone()
+{
+    LoginFixture f;
+    authport::World world = authport::control().world();
+    world.accounts.at(0).area = "852";
+    authport::control().setWorld(world);
+    show(f);
+    fillPhone(f, "13800000000", "123456");
+    auto *box = child<QComboBox>(f, "combo_Area_code");
+    int hongKong = -1;
+    for (int i = 0; i < box->count(); ++i)
+        if (box->itemData(i, Qt::UserRole).toString() == QLatin1String("+852"))
+            hongKong = i;
+    QVERIFY(hongKong > 0);
+    emit box->activated(hongKong);
+    QCOMPARE(box->currentText(), QStringLiteral("+852"));
+    press(f, "button_login");
+    f.settle();
+    QCOMPARE(lastArgs(f, "PhoneLogin").value(2), QStringLiteral("852"));
+    QCOMPARE(f.savedAccount().value("zone").toString(), QStringLiteral("+852"));
+}
+
+// ---- captcha -------------------------------------------------------------------
+
+void TestLoginDialog::captchaAnswerStartsTheCaptchaJob_data()
+{
+    QTest::addColumn<bool>("phone");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("signals_");
+    QTest::newRow("nickname, captcha word")
+        << false << "captcha_word=w1&captcha_key=k1" << "LoginWithCaptcha"
+        << QStringList{"mvanchor", "e10adc3949ba59abbe56e057f20f883e", "w1", "k1", "", "", ""}
+        << "mvanchor/false,mvanchor/true";
+    QTest::newRow("phone, geetest")
+        << true << "geetest_challenge=c1&geetest_validate=v1&geetest_seccode=s1" << "PhoneLoginWithCaptcha"
+        << QStringList{"13800000000", "e10adc3949ba59abbe56e057f20f883e", "86", "", "", "c1", "v1", "s1"}
+        << "/false," + kAnchorNick + "/true";
+}
+
+void TestLoginDialog::captchaAnswerStartsTheCaptchaJob()
+{
+    QFETCH(bool, phone);
+    QFETCH(QString, answer);
+    QFETCH(QString, op);
+    QFETCH(QStringList, args);
+    QFETCH(QString, signals_);
+
+    HttpStub stub;
+    stub.route("GET", "/api/appCaptchaV3", HttpResponse::redirect(("/captcha/result?" + answer).toUtf8()));
+    stub.route("GET", "/captcha/result", HttpResponse::html("<html><body>ok</body></html>"));
+    ScopedHosts hosts(QStringList{"passport"}, stub.hostPort());
+    ModalWatchdog watchdog(10000);
+
+    LoginFixture f;
+    setAnchor(true, 81);
+    show(f);
+    if (phone)
+        fillPhone(f, "13800000000", "123456");
+    else
+        fillNickname(f, "mvanchor", "123456");
+    press(f, "button_login");
+    f.settle();
+    QTRY_COMPARE(f.auth().count(op.toStdString()), 1);
+    f.settle();
+
+    QVERIFY(watchdog.firedOn().isEmpty());
+    QCOMPARE(endedPages(watchdog, "VerifyWebDlg"), 1);
+    const QList<testsupport::HttpRequest> page = stub.requestsTo("/api/appCaptchaV3");
+    QCOMPARE(page.size(), 1);
+    QCOMPARE(page.first().query, QStringLiteral("style=3&client_sys=mvshow&deviceid=52:54:00:12:34:56&version=2.3.0.0"));
+    QCOMPARE(lastArgs(f, op.toStdString()), args);
+    // The first attempt ends silently; the captcha attempt signs in.
+    QCOMPARE(statusSignals(*f.status).join(','), signals_);
+    QCOMPARE(tipText(f), QString());
+    QVERIFY(f.dialog->isLoggedIn());
+}
+
+void TestLoginDialog::captchaClosedUnanswered()
+{
+    HttpStub stub;
+    stub.route("GET", "/api/appCaptchaV3", HttpResponse::html("<html><body>captcha</body></html>"));
+    ScopedHosts hosts(QStringList{"passport"}, stub.hostPort());
+
+    LoginFixture f;
+    setAnchor(true, 81);
+    show(f);
+    fillNickname(f, "mvanchor", "123456");
+    ModalDriver driver;
+    driver.pressNext(QStringLiteral("closeBtn"));
+    press(f, "button_login");
+    f.settle();
+    QVERIFY(driver.waitDone());
+    QCOMPARE(driver.last().className, QStringLiteral("VerifyWebDlg"));
+    f.settle();
+
+    QCOMPARE(f.auth().count("LoginWithCaptcha"), 0);
+    QCOMPARE(tipText(f), QStringLiteral("未知错误 error code:81，如有疑问请与客服联系!"));
+    QCOMPARE(statusSignals(*f.status), QStringList{"mvanchor/false"});
+    QVERIFY(!f.proxy()->isLoggedIn());
+}
+
+void TestLoginDialog::secondCaptchaWhileOneIsOpen()
+{
+    HttpStub stub;
+    stub.route("GET", "/api/appCaptchaV3", HttpResponse::html("<html><body>captcha</body></html>"));
+    ScopedHosts hosts(QStringList{"passport"}, stub.hostPort());
+
+    LoginFixture f;
+    setAnchor(true, 81);
+    show(f);
+    fillNickname(f, "mvanchor", "123456");
+    ModalWatchdog watchdog(10000);
+    ModalDriver driver;
+    QString tipWhileOpen;
+    driver.onNext([&](QWidget *page) {
+        // A second 81 for the same flow: an ordinary failure, no second page.
+        f.dialog->slot_onProxyLoginReturn("mvanchor", QString(), QStringLiteral("请输入验证码"), 81);
+        tipWhileOpen = tipText(f);
+        ModalDriver::press(page, QStringLiteral("closeBtn"));
+    });
+    press(f, "button_login");
+    f.settle();
+    QVERIFY(driver.waitDone());
+    f.settle();
+
+    QCOMPARE(driver.seen().size(), 1);
+    QCOMPARE(endedPages(watchdog, "VerifyWebDlg"), 1);
+    QCOMPARE(tipWhileOpen, QStringLiteral("请输入验证码"));
+    QCOMPARE(statusSignals(*f.status), (QStringList{"mvanchor/false", "mvanchor/false"}));
+    QCOMPARE(f.auth().count("LoginWithCaptcha"), 0);
+}
+
+void TestLoginDialog::captchaNeverForATokenSignIn()
+{
+    LoginFixture f(accountFile(account("mvanchor", kAnchorToken, true, "+86", 1)));
+    setAnchor(true, 81);
+    ModalWatchdog watchdog(10000);
+    f.dialog->autoLogin();
+    f.settle();
+    QTest::qWait(50);
+    QCOMPARE(endedPages(watchdog, "VerifyWebDlg"), 0);
+    QVERIFY(watchdog.openDialogs().isEmpty());
+    QCOMPARE(tipText(f), QStringLiteral("未知错误 error code:81，如有疑问请与客服联系!"));
+    QCOMPARE(statusSignals(*f.status), QStringList{"mvanchor/false"});
+}
+
+// ---- outside accounts ----------------------------------------------------------
+
+void TestLoginDialog::outsideAccounts_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("provider");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("logLine");
+    QTest::addColumn<bool>("succeeds");
+    QTest::newRow("QQ, signed in") << "button_QQ" << 3 << "qq" << QStringLiteral("QQ登录") << "use qq login." << true;
+    QTest::newRow("WeChat, failed") << "button_WeChat" << 4 << "weixin" << QStringLiteral("微信登录")
+                                    << "use weixin login." << false;
+    QTest::newRow("Weibo, signed in") << "button_MicroBlog" << 5 << "weibo" << QStringLiteral("微博登录")
+                                      << "use weibo login." << true;
+    QTest::newRow("Weibo, failed") << "button_MicroBlog" << 5 << "weibo" << QStringLiteral("微博登录")
+                                   << "use weibo login." << false;
+}
+
+void TestLoginDialog::outsideAccounts()
+{
+    QFETCH(QString, button);
+    QFETCH(int, mode);
+    QFETCH(QString, provider);
+    QFETCH(QString, title);
+    QFETCH(QString, logLine);
+    QFETCH(bool, succeeds);
+
+    HttpStub stub;
+    stub.route("GET", "/api/appcastmate/oauthSignin/" + provider, HttpResponse::html("<html><body>page</body></html>"));
+    ScopedHosts hosts(QStringList{"clientApi", "webApi"}, stub.hostPort());
+
+    LoginFixture f;
+    show(f);
+    press(f, "button_loginbypsw");
+    ModalDriver driver;
+    QString shownTitle;
+    bool loggedWhileOpen = true;
+    driver.onNext([&](QWidget *page) {
+        QTRY_VERIFY(!stub.requestsTo("/api/appcastmate/oauthSignin/" + provider).isEmpty());
+        shownTitle = page->findChild<QLabel *>(QStringLiteral("label"))->text();
+        loggedWhileOpen = LogCapture::texts().contains(logLine);
+        ModalDriver::press(page, QStringLiteral("closeBtn"));
+    });
+    press(f, button.toLatin1().constData());
+    QVERIFY(driver.waitDone());
+    QCOMPARE(driver.last().className, QStringLiteral("WebViewDlg"));
+    QCOMPARE(shownTitle, title);
+    QVERIFY(!loggedWhileOpen);
+    QVERIFY(LogCapture::texts().contains(logLine));
+    QCOMPARE(f.dialog->currentMode(), mode);
+
+    // The page's outcome reaches the facade, and through it the dialog.
+    if (succeeds)
+        emit f.proxy()->loginManager().loginSucceed(kAnchorToken);
+    else
+        emit f.proxy()->loginManager().loginFailed(3, QStringLiteral("授权失败"));
+    QTest::qWait(10);
+    f.settle();
+    if (succeeds) {
+        QCOMPARE(lastArgs(f, "LoginByToken"), QStringList{kAnchorToken});
+        QCOMPARE(statusSignals(*f.status), QStringList{"/true"});
+        QCOMPARE(f.savedAccount(), account("", kAnchorToken, true, "+86", mode));
+    } else {
+        QCOMPARE(tipText(f), QStringLiteral("授权失败"));
+        QCOMPARE(statusSignals(*f.status), QStringList{"/false"});
+    }
+}
+
+// ---- form behaviour ------------------------------------------------------------
+
+void TestLoginDialog::areaCodeBox()
+{
+    LoginFixture f;
+    auto *box = child<QComboBox>(f, "combo_Area_code");
+    QCOMPARE(box->count(), 234);
+    QVERIFY(box->isEditable());
+    QCOMPARE(box->maxVisibleItems(), 6);
+    QCOMPARE(box->view()->width(), 300);
+    QCOMPARE(box->itemData(0, Qt::UserRole).toString(), QStringLiteral("+86"));
+    for (int i = 0; i < box->count(); ++i) {
+        QCOMPARE(box->itemText(i), CountryDialCodeTable::entry(i).label);
+        QCOMPARE(box->itemData(i, Qt::UserRole).toString(), CountryDialCodeTable::entry(i).code);
+    }
+    QVERIFY(qobject_cast<MvComboBoxItemDelegate *>(box->itemDelegate()));
+
+    // Typed codes: "+" and 1 to 4 digits become the zone; anything else
+    // goes back to it.
+    const struct
+    {
+        const char *typed;
+        const char *zone;
+    } typed[] = {{"+1", "+1"}, {"+1234", "+1234"}, {"+12345", "+1234"}, {"86", "+1234"}, {"+8a", "+1234"},
+                 {" +44 ", "+44"}, {"", "+44"}};
+    for (const auto &t : typed) {
+        box->lineEdit()->setText(QString::fromUtf8(t.typed));
+        emit box->lineEdit()->editingFinished();
+        QCOMPARE(f.dialog->currentZone(), QString::fromUtf8(t.zone));
+        QCOMPARE(box->currentText(), QString::fromUtf8(t.zone));
+    }
+    // Return in the box never adds a row.
+    box->lineEdit()->setText(QStringLiteral("+7"));
+    QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    QCOMPARE(box->count(), 234);
+}
+
+void TestLoginDialog::eyeButtonShowsThePassword()
+{
+    LoginFixture f;
+    auto *field = child<QLineEdit>(f, "ledit_password");
+    auto *eye = field->findChild<QPushButton *>();
+    QVERIFY(eye);
+    QVERIFY(eye->isCheckable());
+    QCOMPARE(eye->size(), QSize(16, 12));
+    QCOMPARE(field->echoMode(), QLineEdit::Password);
+    eye->click();
+    QCOMPARE(field->echoMode(), QLineEdit::Normal);
+    eye->click();
+    QCOMPARE(field->echoMode(), QLineEdit::Password);
+    QCOMPARE(field->contextMenuPolicy(), Qt::NoContextMenu);
+    QCOMPARE(field->textMargins().left(), 14 + 15);
+    QCOMPARE(field->textMargins().right(), 16);
+    QCOMPARE(child<QLineEdit>(f, "ledit_username")->textMargins().left(), 15 + 15);
+    QCOMPARE(child<QLineEdit>(f, "ledit_phonenumber")->textMargins().left(), 15);
+}
+
+void TestLoginDialog::labelsOpenBrowserPages_data()
+{
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("url");
+    QTest::newRow("client download") << "label_morvaAPP" << "https://127.0.0.1:7001/client?platform=2";
+    QTest::newRow("register") << "label_register" << "https://127.0.0.1:7002/member/login?type=reg";
+    QTest::newRow("5 s register") << "label_5register" << "https://127.0.0.1:7002/member/login?type=reg";
+    QTest::newRow("forgotten password") << "label_forgetPsd" << "http://127.0.0.1:7001/member/findpassword";
+}
+
+void TestLoginDialog::labelsOpenBrowserPages()
+{
+    QFETCH(QString, label);
+    QFETCH(QString, url);
+    ScopedHosts hosts(QJsonObject{{"site", "127.0.0.1:7001"}, {"passport", "127.0.0.1:7002"}});
+    UrlOpenRecorder recorder;
+    LoginFixture f;
+    show(f);
+    QWidget *w = child(f, label.toLatin1().constData());
+    QCOMPARE(w->cursor().shape(), Qt::PointingHandCursor);
+    QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
+    QCOMPARE(recorder.urls(), QList<QUrl>{QUrl(url)});
+    QCOMPARE(f.auth().count("Login"), 0);
+}
+
+void TestLoginDialog::pagesAndTabs()
+{
+    LoginFixture f;
+    show(f);
+    auto *pages = child<QStackedWidget>(f, "stackedWidget");
+    auto *sub = child<QStackedWidget>(f, "stackedWidget_2");
+    const QString active = QStringLiteral("QPushButton{color:#ff4b2f;font: 14px \"微软雅黑\";border:none}");
+    const QString idle = QStringLiteral("QPushButton{color:#34495e;font: 14px \"微软雅黑\";border:none}");
+
+    press(f, "button_loginbypsw");
+    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("page_2"));
+    QVERIFY(child(f, "page")->isHidden());
+    QCOMPARE(f.dialog->currentMode(), 2);
+
+    press(f, "button_nickname");
+    QCOMPARE(sub->currentWidget()->objectName(), QStringLiteral("page_4"));
+    QVERIFY(child(f, "page_3")->isHidden());
+    QCOMPARE(child<QPushButton>(f, "button_nickname")->styleSheet(), active);
+    QCOMPARE(child<QPushButton>(f, "button_phonelogin")->styleSheet(), idle);
+    QCOMPARE(f.dialog->currentMode(), 1);
+
+    press(f, "button_phonelogin");
+    QCOMPARE(sub->currentWidget()->objectName(), QStringLiteral("page_3"));
+    QCOMPARE(child<QPushButton>(f, "button_phonelogin")->styleSheet(), active);
+    QCOMPARE(child<QPushButton>(f, "button_nickname")->styleSheet(), idle);
+    QCOMPARE(f.dialog->currentMode(), 2);
+
+    press(f, "button_loginbyQRcode");
+    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("page"));
+    QVERIFY(child(f, "page_2")->isHidden());
+    QCOMPARE(f.dialog->currentMode(), 0);
 }
 
 QTEST_MAIN(TestLoginDialog)

@@ -778,6 +778,11 @@ void login::isShowPsd()
 
 void login::initWidgets()
 {
+    ui->button_close->setStyleSheet(QStringLiteral(
+        "QPushButton{border-image: url(:/image/skin/login/setdialog_close.png)}"
+        "QPushButton:hover {border-image: url(:/image/skin/login/setdialog_close_hover.png);}"
+        "QPushButton:pressed {border-image: url(:/image/skin/login/setdialog_close_press.png);}"));
+    ui->button_close->setFocusPolicy(Qt::NoFocus);
     ui->label_8->setPixmap(QPixmap(QStringLiteral(":/image/skin/login/tip1.png")));
     ui->button_phonelogin->setStyleSheet(kTabActive);
     ui->button_nickname->setStyleSheet(kTabIdle);

@@ -256,6 +256,8 @@ private slots:
     void formTexts_data();
     void formTexts();
     void stateAfterConstruction();
+    void looks_data();
+    void looks();
     void skinPictures();
 
     // saved account and automatic sign-in
@@ -529,6 +531,89 @@ void TestLoginDialog::stateAfterConstruction()
     QTest::qWait(50);
     QCOMPARE(stub.requestCount(), 0);
     QCOMPARE(f.auth().all().size(), size_t(0));
+}
+
+void TestLoginDialog::looks_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("rules"); // fragments of the style sheet
+    QTest::addColumn<bool>("hand");
+
+    const QStringList grey14{"color:#656f7a", "14px"};
+    QTest::newRow("label") << "label" << QStringList{"color:#2c3e50", "bold 18px", "微软雅黑"} << false;
+    QTest::newRow("label_2") << "label_2" << QStringList{"color:#2c3e50", "bold 18px"} << false;
+    QTest::newRow("label_6") << "label_6" << grey14 << false;
+    QTest::newRow("label_7") << "label_7" << grey14 << false;
+    QTest::newRow("label_loginbypsd") << "label_loginbypsd" << grey14 << true;
+    QTest::newRow("label_register") << "label_register" << grey14 << true;
+    QTest::newRow("label_morvaAPP") << "label_morvaAPP" << QStringList{"color:#ff4b2f", "14px"} << true;
+    QTest::newRow("label_5register") << "label_5register" << QStringList{"color:#ff4b2f", "12px"} << true;
+    QTest::newRow("label_9") << "label_9" << QStringList{"12px"} << false;
+    QTest::newRow("label_forgetPsd") << "label_forgetPsd" << QStringList{"color:#33beff", "14px"} << true;
+    QTest::newRow("label_5") << "label_5" << QStringList{"color:#89898a", "12px"} << false;
+    QTest::newRow("label_QR_code") << "label_QR_code" << QStringList{"border:5px solid white"} << false;
+    QTest::newRow("label_10") << "label_10"
+                              << QStringList{"background-color:rgba(0,0,0,150)", "color:white", "bold 16px"} << false;
+    QTest::newRow("button_QR_refresh") << "button_QR_refresh"
+                                       << QStringList{"background-color:#ff5500", "color:white", "14px"} << false;
+    QTest::newRow("line_6") << "line_6" << QStringList{"background-color:lightgray;"} << false;
+    QTest::newRow("line_9") << "line_9" << QStringList{"background-color:lightgray;"} << false;
+    QTest::newRow("ledit_password") << "ledit_password"
+                                    << QStringList{"background:#F8FCFF", "color:#555555", "1px solid #DEE5F5", "13px"}
+                                    << false;
+    QTest::newRow("ledit_username") << "ledit_username" << QStringList{"background:#F8FCFF", "13px"} << false;
+    QTest::newRow("ledit_phonenumber") << "ledit_phonenumber" << QStringList{"background:#F8FCFF", "13px"} << false;
+    QTest::newRow("button_close")
+        << "button_close"
+        << QStringList{"QPushButton{border-image: url(:/image/skin/login/setdialog_close.png)}"
+                       "QPushButton:hover {border-image: url(:/image/skin/login/setdialog_close_hover.png);}"
+                       "QPushButton:pressed {border-image: url(:/image/skin/login/setdialog_close_press.png);}"}
+        << false;
+    QTest::newRow("button_loginbypsw") << "button_loginbypsw"
+                                       << QStringList{"QPushButton{border-image: url(:/image/skin/login/normal_login.png)}"}
+                                       << true;
+    QTest::newRow("button_loginbyQRcode")
+        << "button_loginbyQRcode" << QStringList{"QPushButton{border-image: url(:/image/skin/login/QRCode_login.png)}"}
+        << true;
+    QTest::newRow("button_login")
+        << "button_login"
+        << QStringList{"QPushButton{border-image: url(:/image/skin/login/login.png);}"
+                       "QPushButton:hover {border-image: url(:/image/skin/login/login_pressed.png);}"
+                       "QPushButton:pressed {border-image: url(:/image/skin/login/login_pressed.png);}"}
+        << true;
+    QTest::newRow("autologinCheck")
+        << "autologinCheck"
+        << QStringList{"QCheckBox::indicator:unchecked {image: url(:/image/skin/login/unchoosed.png);",
+                       "QCheckBox::indicator:checked {image: url(:/image/skin/login/choose.png);"}
+        << true;
+    QTest::newRow("button_QQ") << "button_QQ" << QStringList{"login/qq.png", "hover", "login/qq_hover.png"} << true;
+    QTest::newRow("button_WeChat") << "button_WeChat" << QStringList{"login/wechat.png", "login/wechat_hover.png"}
+                                   << true;
+    QTest::newRow("button_MicroBlog") << "button_MicroBlog"
+                                      << QStringList{"login/microblog.png", "login/microblog_hover.png"} << true;
+    QTest::newRow("combo_Area_code") << "combo_Area_code"
+                                     << QStringList{"login/login_combox_down.png", "login/login_combox_up.png",
+                                                    "#ff5500", "padding-left:-16px"}
+                                     << false;
+    QTest::newRow("button_phonelogin") << "button_phonelogin" << QStringList{"color:#ff4b2f"} << true;
+    QTest::newRow("button_nickname") << "button_nickname" << QStringList{"color:#34495e"} << true;
+}
+
+void TestLoginDialog::looks()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, rules);
+    QFETCH(bool, hand);
+
+    LoginFixture f;
+    QWidget *w = f.dialog->findChild<QWidget *>(name);
+    QVERIFY2(w, qPrintable(name));
+    for (const QString &rule : rules)
+        QVERIFY2(w->styleSheet().contains(rule), qPrintable(rule + QStringLiteral(" in ") + w->styleSheet()));
+    if (hand)
+        QCOMPARE(w->cursor().shape(), Qt::PointingHandCursor);
+    if (name == QLatin1String("button_close"))
+        QCOMPARE(w->focusPolicy(), Qt::NoFocus);
 }
 
 void TestLoginDialog::skinPictures()
@@ -1401,6 +1486,7 @@ void TestLoginDialog::signInFollowsTheShownSubPage()
     press(f, "button_nickname");
     press(f, "button_loginbyQRcode");
     QCOMPARE(f.dialog->currentMode(), 0);
+    f.settle(); // the QR request's job ends before the sign-in starts one
     press(f, "button_loginbypsw");
     QCOMPARE(child<QStackedWidget>(f, "stackedWidget_2")->currentWidget()->objectName(), QStringLiteral("page_4"));
     QCOMPARE(f.dialog->currentMode(), 1);

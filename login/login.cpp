@@ -713,9 +713,18 @@ bool login::showCaptchaForPhone()
 
 void login::startOutsideAccount(int newMode, int kind, const char *logLine)
 {
+    if (!liveProxy)
+        return;
+    // The page ends in a token sign-in, which a running job would refuse:
+    // the running attempt keeps its state and its result.
+    if (liveProxy->taskThread().isBusy()) {
+        Logger::instance()->write(Logger::LOG_INFO, "%s", logLine);
+        refusedStart();
+        return;
+    }
     resetLoginState();
     mode = newMode;
-    const bool started = liveProxy && liveProxy->thirdPartyLogin(kind, this);
+    const bool started = liveProxy->thirdPartyLogin(kind, this);
     Logger::instance()->write(Logger::LOG_INFO, "%s", logLine);
     if (!started)
         refusedStart();

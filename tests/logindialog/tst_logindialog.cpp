@@ -4,11 +4,11 @@
 #include "LoginFixture.h"
 
 #include "CountryDialCodeTable.h"
+#include "CurrentDialog.h"
 #include "FixedWebSources.h"
 #include "HttpStub.h"
 #include "LayeredShadowWindow.h"
 #include "LogCapture.h"
-#include "Md5.h"
 #include "MvComboBoxItemDelegate.h"
 #include "ModalDriver.h"
 #include "ModalWatchdog.h"
@@ -57,13 +57,6 @@ T *child(const LoginFixture &f, const char *name)
 QByteArray accountFile(const QJsonObject &account)
 {
     return QJsonDocument(QJsonObject{{"account", account}}).toJson();
-}
-
-QString md5(const QString &text)
-{
-    std::string digest;
-    md5HexString(text.toUtf8().toStdString(), &digest);
-    return QString::fromStdString(digest);
 }
 
 QStringList argsOf(const mvplatform::CallRecord &record)
@@ -201,8 +194,7 @@ QTimer *qrTimer(const LoginFixture &f)
 
 QImage shownQr(const LoginFixture &f)
 {
-    const QPixmap *pixmap = child<QLabel>(f, "label_QR_code")->pixmap();
-    return pixmap ? pixmap->toImage() : QImage();
+    return child<QLabel>(f, "label_QR_code")->pixmap(Qt::ReturnByValue).toImage();
 }
 
 // A code on the QR page: the dialog shown, the scripted reply drawn.
@@ -1038,6 +1030,11 @@ void TestLoginDialog::tipFollowsTheDialog()
     sendMouse(f.dialog.get(), QEvent::MouseButtonRelease, start + QPoint(40, 25), Qt::LeftButton, Qt::NoButton);
     QCOMPARE(f.dialog->pos(), QPoint(140, 105));
     QCOMPARE(tip->geometry(), QRect(140 + 30, 105 + 195, 300, 35));
+
+    // Two seconds after construction the tip is placed once more, plainly.
+    f.dialog->move(10, 20);
+    f.dialog->OnInitDelayed();
+    QCOMPARE(tip->geometry(), QRect(10 + 30, 20 + 195, 300, 35));
 }
 
 // ---- QR code -------------------------------------------------------------------
@@ -1147,13 +1144,13 @@ void TestLoginDialog::qrErrorReplyIsOnlyLogged()
 {
     LoginFixture f;
     showQrCode(f);
-    const qint64 picture = child<QLabel>(f, "label_QR_code")->pixmap()->cacheKey();
+    const qint64 picture = child<QLabel>(f, "label_QR_code")->pixmap(Qt::ReturnByValue).cacheKey();
 
     authport::control().scriptQrCode(5);
     QVERIFY(f.proxy()->requestQrCode());
     f.settle();
     QVERIFY(LogCapture::texts().contains(QStringLiteral("slot_onReceiveQRCode receive: code 5")));
-    QCOMPARE(child<QLabel>(f, "label_QR_code")->pixmap()->cacheKey(), picture);
+    QCOMPARE(child<QLabel>(f, "label_QR_code")->pixmap(Qt::ReturnByValue).cacheKey(), picture);
     QCOMPARE(qrmark::encodeCount(), 1);
     QVERIFY(qrTimer(f)->isActive());
     QVERIFY(f.proxy()->isQrPolling());
@@ -1300,6 +1297,8 @@ void TestLoginDialog::execAsksForACodeEachRun()
         ModalDriver driver;
         driver.onNext([&](QWidget *) {
             f.settle();
+            // The login dialog is not the one the main window hides.
+            QVERIFY(currentDialog.isNull());
             press(f, "button_close");
         });
         f.dialog->exec();
@@ -1409,6 +1408,13 @@ void TestLoginDialog::refusedStartKeepsTheRunningAttempt()
     QCOMPARE(child<QPushButton>(f, "button_login")->styleSheet(),
              QStringLiteral("QPushButton{border-image: url(:/image/skin/login/login.png);}"));
     QCOMPARE(tipText(f), QStringLiteral("上一个登录请求尚未完成，请稍后再试!"));
+    // So is an outside account: no page opens.
+    ModalWatchdog watchdog(10000);
+    press(f, "button_QQ");
+    QTest::qWait(20);
+    QVERIFY(watchdog.openDialogs().isEmpty());
+    QCOMPARE(endedPages(watchdog, "WebViewDlg"), 0);
+    QCOMPARE(f.dialog->currentMode(), 1);
 
     // The held attempt answers as itself.
     authport::control().gates().open("Login");

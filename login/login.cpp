@@ -669,19 +669,14 @@ bool login::runCaptchaPage(QString answer[5])
     return true;
 }
 
-bool login::showCaptchaForNickname()
+bool login::runCaptchaFlow(bool &pageOpen, const CaptchaStart &startAttempt)
 {
-    if (nicknameCaptchaOpen)
+    if (pageOpen)
         return false;
-    nicknameCaptchaOpen = true;
+    pageOpen = true;
     QString answer[5];
-    bool started = false;
-    if (runCaptchaPage(answer) && liveProxy) {
-        started = liveProxy->loginWithCaptcha(utf8(userName), utf8(md5Hex(password)), utf8(answer[0]),
-                                              utf8(answer[1]), utf8(answer[2]), utf8(answer[3]),
-                                              utf8(answer[4]), utf8(token));
-    }
-    nicknameCaptchaOpen = false;
+    const bool started = runCaptchaPage(answer) && liveProxy && startAttempt(answer, utf8(md5Hex(password)));
+    pageOpen = false;
     if (!started)
         return false;
     loggedIn = false;
@@ -690,25 +685,20 @@ bool login::showCaptchaForNickname()
     return true;
 }
 
+bool login::showCaptchaForNickname()
+{
+    return runCaptchaFlow(nicknameCaptchaOpen, [this](const QString *a, const std::string &digest) {
+        return liveProxy->loginWithCaptcha(utf8(userName), digest, utf8(a[0]), utf8(a[1]), utf8(a[2]), utf8(a[3]),
+                                           utf8(a[4]), utf8(token));
+    });
+}
+
 bool login::showCaptchaForPhone()
 {
-    if (phoneCaptchaOpen)
-        return false;
-    phoneCaptchaOpen = true;
-    QString answer[5];
-    bool started = false;
-    if (runCaptchaPage(answer) && liveProxy) {
-        started = liveProxy->loginByPhoneWithCaptcha(utf8(phoneNumber), utf8(md5Hex(password)), zoneDigits(),
-                                                     utf8(answer[0]), utf8(answer[1]), utf8(answer[2]),
-                                                     utf8(answer[3]), utf8(answer[4]), utf8(token));
-    }
-    phoneCaptchaOpen = false;
-    if (!started)
-        return false;
-    loggedIn = false;
-    lastCode = 0;
-    lastMessage.clear();
-    return true;
+    return runCaptchaFlow(phoneCaptchaOpen, [this](const QString *a, const std::string &digest) {
+        return liveProxy->loginByPhoneWithCaptcha(utf8(phoneNumber), digest, zoneDigits(), utf8(a[0]), utf8(a[1]),
+                                                  utf8(a[2]), utf8(a[3]), utf8(a[4]), utf8(token));
+    });
 }
 
 void login::startOutsideAccount(int newMode, int kind, const char *logLine)

@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QString>
 
+#include <functional>
 #include <string>
 
 class LayeredShadowWindow;
@@ -107,6 +108,11 @@ private:
     bool showCaptchaForPhone();
     // Runs the captcha page; false when it closed without an answer.
     bool runCaptchaPage(QString answer[5]);
+    // Starts the attempt with the five captcha values (word, key, challenge,
+    // validate, seccode) and the password's digest; true when it started.
+    using CaptchaStart = std::function<bool(const QString *answer, const std::string &digest)>;
+    // One page per flow: false at once while the flow's page is open.
+    bool runCaptchaFlow(bool &pageOpen, const CaptchaStart &startAttempt);
     void startOutsideAccount(int newMode, int kind, const char *logLine);
     void showPasswordPage();
     void hideQrOverlay();

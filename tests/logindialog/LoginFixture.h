@@ -16,6 +16,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
@@ -23,6 +26,26 @@
 #include <memory>
 
 namespace logintest {
+
+// What zbarimg reads from a picture of a QR code (its standard output),
+// framed by a quiet zone as the label's white border and the white page
+// around it give it.
+inline QString decodeQr(const QImage &picture, const QString &folder)
+{
+    QImage framed(picture.width() + 80, picture.height() + 80, QImage::Format_RGB32);
+    framed.fill(Qt::white);
+    QPainter painter(&framed);
+    painter.drawImage(40, 40, picture);
+    painter.end();
+    const QString png = folder + QStringLiteral("/qr.png");
+    if (!framed.scaled(framed.size() * 2).save(png))
+        return QStringLiteral("<not saved>");
+    QProcess zbar;
+    zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--quiet"), QStringLiteral("--raw"), png});
+    if (!zbar.waitForFinished(10000))
+        return QStringLiteral("<timeout>");
+    return QString::fromUtf8(zbar.readAllStandardOutput()).trimmed();
+}
 
 inline void writeSettings(const QByteArray &json)
 {

@@ -179,6 +179,26 @@ QJsonObject account(const QString &name, const QString &token, bool autoLogin, c
 const QString kAnchorToken = QStringLiteral("token-mvanchor");
 const QString kAnchorNick = QStringLiteral("摩瓦主播");
 
+// A captcha page on the passport host that never answers.
+struct UnansweredCaptchaPage
+{
+    UnansweredCaptchaPage()
+    {
+        stub.route("GET", "/api/appCaptchaV3", HttpResponse::html("<html><body>captcha</body></html>"));
+    }
+    HttpStub stub;
+    ScopedHosts hosts{QStringList{"passport"}, stub.hostPort()};
+};
+
+// The anchor's nickname and password typed in, and an account that asks for
+// a captcha.
+void startNeedingCaptcha(LoginFixture &f)
+{
+    setAnchor(true, 81);
+    show(f);
+    fillNickname(f, "mvanchor", "123456");
+}
+
 int endedPages(const ModalWatchdog &watchdog, const char *className)
 {
     int n = 0;
@@ -210,25 +230,6 @@ bool qrStopped(const LoginFixture &f)
 {
     return child(f, "label_10")->isHidden() && child(f, "button_QR_refresh")->isHidden() && !qrTimer(f)->isActive()
         && !f.proxy()->isQrPolling();
-}
-
-// What zbarimg reads from the picture, framed by a quiet zone as the
-// label's white border and the dialog's white page around it give it.
-QString decodeQr(const QImage &picture, const QString &folder)
-{
-    QImage framed(picture.width() + 80, picture.height() + 80, QImage::Format_RGB32);
-    framed.fill(Qt::white);
-    QPainter painter(&framed);
-    painter.drawImage(40, 40, picture);
-    painter.end();
-    const QString png = folder + QStringLiteral("/qr.png");
-    if (!framed.scaled(framed.size() * 2).save(png))
-        return QStringLiteral("<not saved>");
-    QProcess zbar;
-    zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--quiet"), QStringLiteral("--raw"), png});
-    if (!zbar.waitForFinished(10000))
-        return QStringLiteral("<timeout>");
-    return QString::fromUtf8(zbar.readAllStandardOutput()).trimmed();
 }
 
 } // namespace
@@ -1586,14 +1587,9 @@ void TestLoginDialog::captchaAnswerStartsTheCaptchaJob()
 
 void TestLoginDialog::captchaClosedUnanswered()
 {
-    HttpStub stub;
-    stub.route("GET", "/api/appCaptchaV3", HttpResponse::html("<html><body>captcha</body></html>"));
-    ScopedHosts hosts(QStringList{"passport"}, stub.hostPort());
-
+    UnansweredCaptchaPage page;
     LoginFixture f;
-    setAnchor(true, 81);
-    show(f);
-    fillNickname(f, "mvanchor", "123456");
+    startNeedingCaptcha(f);
     ModalDriver driver;
     driver.pressNext(QStringLiteral("closeBtn"));
     press(f, "button_login");
@@ -1610,14 +1606,9 @@ void TestLoginDialog::captchaClosedUnanswered()
 
 void TestLoginDialog::secondCaptchaWhileOneIsOpen()
 {
-    HttpStub stub;
-    stub.route("GET", "/api/appCaptchaV3", HttpResponse::html("<html><body>captcha</body></html>"));
-    ScopedHosts hosts(QStringList{"passport"}, stub.hostPort());
-
+    UnansweredCaptchaPage page;
     LoginFixture f;
-    setAnchor(true, 81);
-    show(f);
-    fillNickname(f, "mvanchor", "123456");
+    startNeedingCaptcha(f);
     ModalWatchdog watchdog(10000);
     ModalDriver driver;
     QString tipWhileOpen;

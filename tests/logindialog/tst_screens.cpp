@@ -5,8 +5,6 @@
 
 #include <QGuiApplication>
 #include <QLabel>
-#include <QPainter>
-#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
@@ -46,22 +44,6 @@ double share(const QImage &image, const QColor &colour)
     return image.isNull() ? 0.0 : double(near) / (image.width() * image.height());
 }
 
-QString decode(const QImage &image, const QString &folder)
-{
-    QImage framed(image.width() + 80, image.height() + 80, QImage::Format_RGB32);
-    framed.fill(Qt::white);
-    QPainter painter(&framed);
-    painter.drawImage(40, 40, image);
-    painter.end();
-    const QString png = folder + QStringLiteral("/shot.png");
-    framed.scaled(framed.size() * 2).save(png);
-    QProcess zbar;
-    zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--quiet"), QStringLiteral("--raw"), png});
-    if (!zbar.waitForFinished(10000))
-        return QStringLiteral("<timeout>");
-    return QString::fromUtf8(zbar.readAllStandardOutput()).trimmed();
-}
-
 } // namespace
 
 class TestLoginScreens : public QObject
@@ -94,7 +76,7 @@ private slots:
         qrPage.save(QCoreApplication::applicationDirPath() + QStringLiteral("/login_qr_page.png"));
         QTemporaryDir folder;
         const QImage code = partOf(qrPage, dialog, dialog->findChild<QLabel *>(QStringLiteral("label_QR_code")));
-        QCOMPARE(decode(code, folder.path()), QStringLiteral("https://127.0.0.1:9/qr?c=SCREEN-1"));
+        QCOMPARE(decodeQr(code, folder.path()), QStringLiteral("https://127.0.0.1:9/qr?c=SCREEN-1"));
         const QImage corner =
             partOf(qrPage, dialog, dialog->findChild<QWidget *>(QStringLiteral("button_loginbypsw")));
         QVERIFY(share(corner, QColor(0xFF, 0x55, 0x00)) > 0.3);

@@ -210,10 +210,6 @@ int login::exec()
         shadow = LayeredShadowWindow::Attach(winId());
         shadowAttached = true;
     }
-    // The QR page is mode 0 whatever was saved: a code scanned now signs in
-    // as a QR sign-in.
-    if (ui->stackedWidget->currentWidget() == ui->page)
-        mode = ModeQr;
     if (liveProxy)
         liveProxy->requestQrCode();
     return MvDragDialog::exec();
@@ -482,7 +478,8 @@ void login::on_button_QR_refresh_clicked()
 bool login::paintQrMatrix(const QrCodeMatrix &matrix, QImage *image)
 {
     *image = QImage();
-    if (matrix.width <= 0 || !matrix.data)
+    // No modules, or more than the largest symbol has: nothing to show.
+    if (matrix.width <= 0 || matrix.width > kQrMaxModules || !matrix.data)
         return false;
     QImage picture(kQrSide, kQrSide, QImage::Format_Mono);
     QPainter painter(&picture);
@@ -494,7 +491,7 @@ bool login::paintQrMatrix(const QrCodeMatrix &matrix, QImage *image)
     const double s = double(kQrSide) / n;
     for (int i = 0; i < n; ++i) {
         for (int j = 0; j < n; ++j) {
-            if (matrix.data[i * n + j] & 1)
+            if (matrix.data[size_t(i) * size_t(n) + size_t(j)] & 1)
                 painter.drawRect(QRectF(j * s, i * s, s, s));
         }
     }
@@ -527,6 +524,8 @@ void login::slot_onReceiveQRCode(QString url, QString code, int exprie, int erro
     // closed) is drawn for later but not polled.
     if (!qrPageShown())
         return;
+    // Whatever mode was saved, a code scanned now signs in as a QR sign-in.
+    mode = ModeQr;
     const qint64 interval = (qint64(exprie) - kQrLeadSeconds) * 1000;
     if (interval >= 0)
         qrTimer->start(int(qMin<qint64>(interval, INT_MAX)));

@@ -37,6 +37,8 @@ public:
 
     // The QR picture's side, in pixels.
     static constexpr int kQrSide = 132;
+    // Modules a side of the largest QR symbol (version 40).
+    static constexpr int kQrMaxModules = 177;
     // The expiry overlay shows this long before the service's expiry.
     static constexpr int kQrLeadSeconds = 5;
     static constexpr int kTipWidth = 300;
@@ -56,7 +58,7 @@ public:
     MvToolTip *messageTip() const { return tip; }
 
     // Paints a matrix as the 132 x 132 one-bit picture; false (and a null
-    // image) when the matrix has no modules.
+    // image) when the matrix has no modules or more than a QR symbol can.
     static bool paintQrMatrix(const QrCodeMatrix &matrix, QImage *image);
 
 signals:

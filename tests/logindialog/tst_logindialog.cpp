@@ -1044,8 +1044,14 @@ void TestLoginDialog::qrPictureDecodesToTheCode()
 {
     if (QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty())
         QSKIP("zbarimg (zbar-tools) is not installed");
-    LoginFixture f;
-    showQrCode(f, "KEY-4711", 60);
+    LoginFixture f(accountFile(account("小明", "", true, "+86", 1)));
+    QCOMPARE(f.dialog->currentMode(), 1);
+    show(f);
+    authport::control().scriptQrCode(0, "https://127.0.0.1:9/qr?c=", "KEY-4711", 60);
+    QVERIFY(f.proxy()->requestQrCode());
+    f.settle();
+    // A code polled on the QR page signs in as a QR sign-in.
+    QCOMPARE(f.dialog->currentMode(), 0);
 
     const auto encode = qrmark::callLog().last("encodeQrText");
     QVERIFY(encode);
@@ -1086,6 +1092,8 @@ void TestLoginDialog::qrModulePixels_data()
     QTest::newRow("21 modules") << 21 << QVector<int>{0, 1, 1, 2, 21, 3}
                                 << QVector<QPoint>{{0, 0}, {5, 5}, {0, 6}, {5, 12}}
                                 << QVector<QPoint>{{6, 0}, {12, 3}, {0, 13}, {131, 131}, {6, 6}};
+    QTest::newRow("largest symbol") << 177 << QVector<int>{0, 1, 177 * 177 - 1, 1}
+                                    << QVector<QPoint>{{0, 0}, {131, 131}} << QVector<QPoint>{{1, 0}, {130, 131}};
     QTest::newRow("one module") << 1 << QVector<int>{0, 1} << QVector<QPoint>{{0, 0}, {131, 131}, {66, 66}}
                                 << QVector<QPoint>{};
     // Only bit 0 counts.
@@ -1122,6 +1130,7 @@ void TestLoginDialog::qrEncoderFailuresStartNothing_data()
     QTest::newRow("no matrix") << -100;
     QTest::newRow("zero width") << 0;
     QTest::newRow("negative width") << -3;
+    QTest::newRow("wider than any symbol") << 178;
 }
 
 void TestLoginDialog::qrEncoderFailuresStartNothing()
@@ -1131,7 +1140,7 @@ void TestLoginDialog::qrEncoderFailuresStartNothing()
     if (width == -100)
         qrmark::forceNextFailure();
     else
-        qrmark::forceNextResult(1, width, {});
+        qrmark::forceNextResult(1, width, std::vector<unsigned char>(size_t(qMax(width, 0)) * size_t(qMax(width, 0)), 1));
     showQrCode(f);
 
     QCOMPARE(qrmark::encodeCount(), 1);
@@ -1275,6 +1284,7 @@ void TestLoginDialog::qrPasswordPageStopsTheCode()
     f.settle();
     QCOMPARE(qrmark::encodeCount(), 2);
     QVERIFY(qrStopped(f));
+    QCOMPARE(f.dialog->currentMode(), 2);
 }
 
 void TestLoginDialog::qrRefreshWhileARequestRuns()

@@ -281,6 +281,8 @@ private slots:
 
     // QR code
     void qrPictureDecodesToTheCode();
+    void qrTimerInterval_data();
+    void qrTimerInterval();
     void qrModulePixels_data();
     void qrModulePixels();
     void qrEncoderFailuresStartNothing_data();
@@ -1078,6 +1080,34 @@ void TestLoginDialog::qrPictureDecodesToTheCode()
     f.proxy()->onTimer();
     f.settle();
     QCOMPARE(lastArgs(f, "PollQrLogin"), QStringList{"KEY-4711"});
+}
+
+void TestLoginDialog::qrTimerInterval_data()
+{
+    QTest::addColumn<int>("expire");
+    QTest::addColumn<int>("interval"); // -1: no timer runs
+    QTest::newRow("60 s") << 60 << 55000;
+    QTest::newRow("6 s") << 6 << 1000;
+    QTest::newRow("4 s: the service's expiry is all there is") << 4 << -1;
+    QTest::newRow("beyond a timer's range") << 3000000 << 2147483647;
+}
+
+void TestLoginDialog::qrTimerInterval()
+{
+    QFETCH(int, expire);
+    QFETCH(int, interval);
+    LoginFixture f;
+    showQrCode(f, "K1", 60);
+    QVERIFY(qrTimer(f)->isActive());
+
+    // The new code's lifetime replaces the old one's.
+    authport::control().scriptQrCode(0, "https://127.0.0.1:9/qr?c=", "K2", expire);
+    QVERIFY(f.proxy()->requestQrCode());
+    f.settle();
+    QCOMPARE(qrTimer(f)->isActive(), interval >= 0);
+    if (interval >= 0)
+        QCOMPARE(qrTimer(f)->interval(), interval);
+    QVERIFY(f.proxy()->isQrPolling());
 }
 
 void TestLoginDialog::qrModulePixels_data()

@@ -1,5 +1,6 @@
 #include "UiAddImage.h"
 
+#include "CurrentDialog.h"
 #include "LiveProxy.h"
 #include "ui_UiAddImage.h"
 
@@ -18,7 +19,19 @@ UiAddImage::UiAddImage(QWidget *parent)
     ShowImageInfo();
 }
 
-UiAddImage::~UiAddImage() = default;
+UiAddImage::~UiAddImage()
+{
+    // A dialog started while this one ran has taken the pointer over.
+    if (m_inExec && currentDialog == this)
+        currentDialog = nullptr;
+}
+
+int UiAddImage::exec()
+{
+    m_inExec = true;
+    currentDialog = this;
+    return QDialog::exec();
+}
 
 bool UiAddImage::EditItem(LiveProxy *proxy, int itemId)
 {

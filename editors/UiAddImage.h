@@ -21,6 +21,9 @@ public:
     explicit UiAddImage(QWidget *parent = nullptr);
     ~UiAddImage() override;
 
+    // Records this editor in currentDialog, then runs it modally.
+    int exec() override;
+
     // Loads the record; accepted reads false until OK.
     void SetImageInfo(const ImageOverlayInfo &info);
     void GetImageInfo(ImageOverlayInfo &info) const;
@@ -48,5 +51,6 @@ private:
     void ShowImageInfo();
 
     std::unique_ptr<Ui::UiAddImage> ui;
+    bool m_inExec = false;
     ImageOverlayInfo m_info;
 };

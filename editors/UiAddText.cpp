@@ -1,5 +1,6 @@
 #include "UiAddText.h"
 
+#include "CurrentDialog.h"
 #include "LiveProxy.h"
 #include "ui_UiAddText.h"
 
@@ -33,7 +34,19 @@ UiAddText::UiAddText(LiveProxy *proxy, QWidget *parent)
     ShowTextInfo();
 }
 
-UiAddText::~UiAddText() = default;
+UiAddText::~UiAddText()
+{
+    // A dialog started while this one ran has taken the pointer over.
+    if (m_inExec && currentDialog == this)
+        currentDialog = nullptr;
+}
+
+int UiAddText::exec()
+{
+    m_inExec = true;
+    currentDialog = this;
+    return QDialog::exec();
+}
 
 bool UiAddText::EditItem(LiveProxy *proxy, int itemId)
 {

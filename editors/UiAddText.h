@@ -23,6 +23,9 @@ public:
     explicit UiAddText(LiveProxy *proxy, QWidget *parent = nullptr);
     ~UiAddText() override;
 
+    // Records this editor in currentDialog, then runs it modally.
+    int exec() override;
+
     // Loads the record without previewing it; accepted reads false until OK.
     void SetTextInfo(const TextOverlayInfo &info);
     // The edited record, accepted and itemId included.
@@ -82,6 +85,7 @@ private:
     void EnableExtendControls(bool on);
 
     std::unique_ptr<Ui::UiAddText> ui;
+    bool m_inExec = false;
     TextOverlayInfo m_info;
     LiveProxy *m_proxy = nullptr;
 };

@@ -1,3 +1,4 @@
+#include "CurrentDialog.h"
 #include "FacadeFixture.h"
 #include "ModalDriver.h"
 #include "ModalWatchdog.h"
@@ -329,9 +330,15 @@ private slots:
     {
         PictureFixture p;
         ModalDriver driver;
-        driver.pressNext(QStringLiteral("pushButton_ok"));
+        bool registered = false;
+        driver.onNext([&](QWidget *w) {
+            registered = currentDialog.data() == w;
+            QVERIFY(ModalDriver::press(w, QStringLiteral("pushButton_ok")));
+        });
         QCOMPARE(UiAddImage::EditItem(p.f.proxy.get(), p.id), true);
         QVERIFY(driver.waitDone());
+        QVERIFY(registered);
+        QVERIFY(currentDialog.isNull());
         QCOMPARE(p.alpha(), 128);
         QCOMPARE(p.source(), p.first);
     }

@@ -1,3 +1,4 @@
+#include "CurrentDialog.h"
 #include "FacadeFixture.h"
 #include "ModalDriver.h"
 #include "ModalWatchdog.h"
@@ -750,13 +751,17 @@ private slots:
     {
         TextItemFixture t;
         ModalDriver driver;
+        bool registered = false;
         driver.onNext([&](QWidget *w) {
+            registered = currentDialog.data() == w;
             QCOMPARE(part<QTextEdit>(w, "textEdit")->toPlainText(), QStringLiteral("你好"));
             part<QSpinBox>(w, "spinBox_font_size")->setValue(91);
             QVERIFY(ModalDriver::press(w, QStringLiteral("pushButton_ok")));
         });
         QCOMPARE(UiAddText::EditItem(t.f.proxy.get(), t.id), true);
         QVERIFY(driver.waitDone());
+        QVERIFY(registered);
+        QVERIFY(currentDialog.isNull());
         QCOMPARE(t.look().size, 91);
         QCOMPARE(t.previews(), 1);
     }

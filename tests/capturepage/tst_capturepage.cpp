@@ -1,5 +1,6 @@
 #include "CastCoreControl.h"
 #include "FacadeFixture.h"
+#include "HttpStub.h"
 #include "ModalDriver.h"
 #include "ModalWatchdog.h"
 #include "MouseMoves.h"
@@ -9,6 +10,8 @@
 #include "TopLevelWindows.h"
 #include "UiSetCaptureScreen.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -363,6 +366,34 @@ private slots:
         std::vector<int> ids;
         p.f.proxy->sortedItemIds(ids);
         QCOMPARE(p.page.regionCaptureCount(), 0);
+    }
+
+    // The records reach the analytics host: one per capture button press
+    // that got past its first check.
+    void analyticsReachTheHost()
+    {
+        testsupport::HttpStub::trustTestCertificate();
+        testsupport::HttpStub analytics(testsupport::HttpStub::Tls);
+        QVERIFY(analytics.isListening());
+        analytics.route("POST", "/deliver/tide2", testsupport::HttpResponse::json(R"({"error":0})"));
+        testsupport::ScopedHosts hosts(QJsonObject{{"analytics", analytics.hostPort()}});
+        PageFixture p;
+        ModalDriver driver;
+        driver.onNext(drawAndAccept(QPoint(10, 10), QPoint(90, 70)));
+        p.click("fullscreencapturebtn");
+        p.click("manualscreencapturebtn");
+        QVERIFY(driver.waitDone());
+        QTRY_COMPARE(analytics.requestCount(), 2);
+        QStringList actions;
+        for (const testsupport::HttpRequest &r : analytics.requests()) {
+            QCOMPARE(r.path, QStringLiteral("/deliver/tide2"));
+            const QByteArray body = r.body.mid(6, r.body.size() - 6 - 6); // "multi=" ... "&v=1.0"
+            const QJsonObject record = QJsonDocument::fromJson(QByteArray::fromBase64(body)).object();
+            QCOMPARE(record.value(QStringLiteral("pc")).toString(), QStringLiteral("page_stypelive"));
+            actions << record.value(QStringLiteral("ac")).toString();
+        }
+        actions.sort();
+        QCOMPARE(actions, (QStringList{QStringLiteral("click_stypelive_fscreen"), QStringLiteral("click_stypelive_manual")}));
     }
 
     void pageWithoutFacadeDoesNothing()

@@ -293,6 +293,19 @@ private slots:
         QCOMPARE(p.picker->currentRect(), QRect(590, 490, 200, 100));
     }
 
+    void movesStopAtTheGrabbedDisplaysEdge()
+    {
+        // The second of two displays side by side: its own 400 x 300, not
+        // the whole desktop, bounds the moves.
+        PickerFixture p({}, QRect(400, 0, 400, 300));
+        p.show();
+        p.select(QPoint(10, 10), QPoint(110, 60));
+        QTest::mousePress(p.picker.get(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 30));
+        moveMouse(p.picker.get(), QPoint(5000, 5000), Qt::LeftButton);
+        QTest::mouseRelease(p.picker.get(), Qt::LeftButton, Qt::NoModifier, QPoint(5000, 5000));
+        QCOMPARE(p.picker->currentRect(), QRect(300, 250, 100, 50));
+    }
+
     // The handle's point, the point it is dragged to, and what results.
     void eachHandleResizes_data()
     {

@@ -1,5 +1,6 @@
 #include "CastCoreControl.h"
 #include "FacadeFixture.h"
+#include "FormParts.h"
 #include "HttpStub.h"
 #include "ModalDriver.h"
 #include "ModalWatchdog.h"
@@ -106,13 +107,7 @@ private slots:
         UiSetCaptureScreen page;
         QCOMPARE(page.size(), QSize(264, 740));
         QCOMPARE(page.windowTitle(), QStringLiteral("Form"));
-        struct Part
-        {
-            const char *name;
-            QRect geometry;
-            QString text;
-        };
-        const Part parts[] = {
+        const QVector<testsupport::FormPart> parts = {
             {"label_3", QRect(12, 20, 61, 12), QStringLiteral("截取屏幕")},
             {"label", QRect(12, 68, 246, 222), QString()},
             {"label_4", QRect(94, 318, 71, 12), QStringLiteral("选择屏幕截取")},
@@ -120,13 +115,8 @@ private slots:
             {"fullscreencapturebtn", QRect(12, 387, 112, 32), QStringLiteral("全屏截取")},
             {"manualscreencapturebtn", QRect(136, 387, 112, 32), QStringLiteral("手动截取")},
         };
-        for (const Part &p : parts) {
-            QWidget *w = page.findChild<QWidget *>(QLatin1String(p.name));
-            QVERIFY2(w, p.name);
-            QCOMPARE(w->geometry(), p.geometry);
-            const QString text = w->property("text").toString();
-            QCOMPARE(text, p.text);
-        }
+        const QString mismatch = testsupport::formMismatch(&page, parts);
+        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
         QCOMPARE(page.findChild<QLabel *>(QStringLiteral("label"))->styleSheet(),
                  QStringLiteral("image:url(:/image/skin/insertscreen);"));
         // The page's picture is served under its name without an extension.

@@ -1,5 +1,6 @@
 #include "CurrentDialog.h"
 #include "FacadeFixture.h"
+#include "FormParts.h"
 #include "ModalDriver.h"
 #include "ModalWatchdog.h"
 #include "UiAddImage.h"
@@ -20,10 +21,7 @@ namespace {
 template <class T>
 T *part(QWidget *dialog, const char *name)
 {
-    T *w = dialog->findChild<T *>(QLatin1String(name));
-    if (!w)
-        qWarning("missing part %s", name);
-    return w;
+    return testsupport::formPart<T>(dialog, name);
 }
 
 QSlider *sliderOf(QWidget *dialog)
@@ -114,13 +112,7 @@ private slots:
         QCOMPARE(editor.size(), QSize(452, 226));
         QCOMPARE(editor.windowTitle(), QStringLiteral("Dialog"));
         QCOMPARE(editor.windowFlags() & Qt::WindowType_Mask, Qt::SplashScreen);
-        struct Part
-        {
-            const char *name;
-            QRect geometry;
-            QString text;
-        };
-        const Part parts[] = {
+        const QVector<testsupport::FormPart> parts = {
             {"widget", QRect(1, 1, 450, 36), QString()},
             {"label", QRect(41, 7, 54, 21), QStringLiteral("添加图片")},
             {"label_2", QRect(7, 11, 24, 16), QString()},
@@ -134,15 +126,8 @@ private slots:
             {"label_4", QRect(35, 110, 51, 20), QStringLiteral("透明度：")},
             {"horizontalSlider", QRect(97, 110, 314, 18), QString()},
         };
-        for (const Part &p : parts) {
-            QWidget *w = part<QWidget>(&editor, p.name);
-            QVERIFY2(w, p.name);
-            QCOMPARE(w->geometry(), p.geometry);
-            if (auto *label = qobject_cast<QLabel *>(w))
-                QCOMPARE(label->text(), p.text);
-            else if (auto *button = qobject_cast<QAbstractButton *>(w))
-                QCOMPARE(button->text(), p.text);
-        }
+        const QString mismatch = testsupport::formMismatch(&editor, parts);
+        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
         QCOMPARE(part<QWidget>(&editor, "label")->parentWidget()->objectName(), QStringLiteral("widget"));
         QCOMPARE(part<QWidget>(&editor, "pushButton_ok")->parentWidget()->objectName(), QStringLiteral("widget_2"));
         QVERIFY(part<QLineEdit>(&editor, "lineEdit_file")->isReadOnly());
@@ -158,12 +143,7 @@ private slots:
 
         const QStringList tabOrder{"lineEdit_file", "pushButton_file", "horizontalSlider",
                                    "pushButton_ok", "pushButton_cancel", "pushButton_close"};
-        QStringList chain;
-        QWidget *w = part<QWidget>(&editor, "lineEdit_file");
-        for (int guard = 0; guard < 100 && chain.size() < tabOrder.size(); ++guard, w = w->nextInFocusChain())
-            if (tabOrder.contains(w->objectName()) && !chain.contains(w->objectName()))
-                chain << w->objectName();
-        QCOMPARE(chain, tabOrder);
+        QCOMPARE(testsupport::tabChain(part<QWidget>(&editor, "lineEdit_file"), tabOrder), tabOrder);
 
         ImageOverlayInfo fresh;
         editor.GetImageInfo(fresh);

@@ -1,5 +1,6 @@
 #include "CurrentDialog.h"
 #include "FacadeFixture.h"
+#include "FormParts.h"
 #include "ModalDriver.h"
 #include "ModalWatchdog.h"
 #include "TextOverlayInfo.h"
@@ -23,10 +24,7 @@ namespace {
 template <class T>
 T *part(QWidget *dialog, const char *name)
 {
-    T *w = dialog->findChild<T *>(QLatin1String(name));
-    if (!w)
-        qWarning("missing part %s", name);
-    return w;
+    return testsupport::formPart<T>(dialog, name);
 }
 
 // A record with every field away from the editor's defaults.
@@ -387,13 +385,7 @@ private slots:
         QCOMPARE(editor.windowTitle(), QStringLiteral("Dialog"));
         QCOMPARE(editor.windowFlags() & Qt::WindowType_Mask, Qt::SplashScreen);
 
-        struct Part
-        {
-            const char *name;
-            QRect geometry;
-            QString text;
-        };
-        const Part parts[] = {
+        const QVector<testsupport::FormPart> parts = {
             {"widget", QRect(1, 1, 550, 36), QString()},
             {"label", QRect(40, 10, 81, 20), QStringLiteral("添加文字")},
             {"label_2", QRect(10, 12, 24, 16), QString()},
@@ -436,19 +428,12 @@ private slots:
             {"comboBox_extend_align", QRect(340, 340, 88, 24), QString()},
             {"textEdit", QRect(40, 380, 482, 96), QString()},
         };
-        for (const Part &p : parts) {
-            QWidget *w = part<QWidget>(&editor, p.name);
-            QVERIFY2(w, p.name);
-            QCOMPARE(w->geometry(), p.geometry);
-            if (auto *label = qobject_cast<QLabel *>(w)) {
-                QCOMPARE(label->text(), p.text);
-                // the twelve labels beside the controls
-                if (QByteArray(p.name).startsWith("label_") && QByteArray(p.name) != "label_2")
-                    QCOMPARE(label->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
-            } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
-                QCOMPARE(button->text(), p.text);
-            }
-        }
+        const QString mismatch = testsupport::formMismatch(&editor, parts);
+        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+        // the twelve labels beside the controls
+        for (const testsupport::FormPart &p : parts)
+            if (QByteArray(p.name).startsWith("label_") && QByteArray(p.name) != "label_2")
+                QCOMPARE(part<QLabel>(&editor, p.name)->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
 
         auto itemsOf = [](QComboBox *box) {
             QStringList items;
@@ -478,12 +463,7 @@ private slots:
             "checkBox_vertical", "checkBox_extend", "spinBox_extend_size1", "spinBox_extend_size2",
             "checkBox_extend_scroll", "checkBox_extend_newline", "comboBox_extend_align", "textEdit",
             "pushButton_ok", "pushButton_cancel", "pushButton_close"};
-        QStringList chain;
-        QWidget *w = part<QWidget>(&editor, "comboBox_font");
-        for (int guard = 0; guard < 500 && chain.size() < tabOrder.size(); ++guard, w = w->nextInFocusChain())
-            if (tabOrder.contains(w->objectName()) && !chain.contains(w->objectName()))
-                chain << w->objectName();
-        QCOMPARE(chain, tabOrder);
+        QCOMPARE(testsupport::tabChain(part<QWidget>(&editor, "comboBox_font"), tabOrder), tabOrder);
     }
 
     void spinBoxesClampToTheirRanges_data()

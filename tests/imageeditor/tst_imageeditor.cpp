@@ -5,6 +5,7 @@
 #include "ModalWatchdog.h"
 #include "UiAddImage.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+#include <QToolTip>
 
 using testsupport::FacadeFixture;
 using testsupport::ModalDriver;
@@ -209,8 +211,31 @@ private slots:
         ImageOverlayInfo out;
         editor.GetImageInfo(out);
         QCOMPARE(out.alpha, alpha);
-        // The value travels as the slider's tool tip.
+        // The value shows at once as the slider's tool tip, below the handle.
         QCOMPARE(slider->toolTip(), QString::number(position));
+        QVERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), QString::number(position));
+    }
+
+    void tipFollowsTheHandle()
+    {
+        UiAddImage editor;
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        QSlider *slider = sliderOf(&editor);
+        auto tipX = [] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (w->inherits("QTipLabel") && w->isVisible())
+                    return w->x();
+            return -1;
+        };
+        slider->setValue(10);
+        const int atTen = tipX();
+        slider->setValue(90);
+        const int atNinety = tipX();
+        QVERIFY(atTen >= 0);
+        // 80 steps of a 314 px slider over a range of 100.
+        QCOMPARE(atNinety - atTen, 314 * 90 / 100 - 314 * 10 / 100);
     }
 
     void hiddenSliderLeavesTheAlpha()

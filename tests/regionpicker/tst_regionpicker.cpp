@@ -457,6 +457,7 @@ private slots:
     {
         PickerFixture p({QRect(0, 0, 300, 300), QRect(400, 0, 300, 300)});
         p.show();
+        QTest::qWait(100); // the paints of showing it
         PaintCounter paints(p.picker.get());
         QTest::qWait(300);
         QCOMPARE(paints.count, 0);

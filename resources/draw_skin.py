@@ -168,6 +168,82 @@ PICTURES = {
 
 # -- main window (title bar, workspace, preview, live panel, item list, settings)
 
+# Workspace, preview and source tabs: the side tab pictures (28 x 28, grey
+# while idle, orange while active), the preview's camera placeholder and the
+# item list's picture of a screen capture.
+
+
+def camera_glyph(colour, x0, y0, scale):
+    """A camera body with a lens, 28 units wide and 20 high."""
+    def at(x, y):
+        return x0 + x * scale, y0 + y * scale
+    bx0, by0 = at(2, 6)
+    bx1, by1 = at(26, 24)
+    hx0, hy0 = at(9, 3)
+    hx1, hy1 = at(19, 7)
+    cx, cy = at(14, 15)
+    return [
+        (colour, rounded_box(bx0, by0, bx1, by1, 2.5 * scale)),
+        (colour, box(hx0, hy0, hx1, hy1)),
+        (WHITE, circle(cx, cy, 5.5 * scale)),
+        (colour, circle(cx, cy, 3.5 * scale)),
+    ]
+
+
+def picture_glyph(colour):
+    return [
+        (colour, rounded_box(3, 5, 25, 23, 2)),
+        (WHITE, box(5, 7, 23, 21)),
+        (colour, triangle((6, 20), (12, 11), (18, 20))),
+        (colour, triangle((13, 20), (18, 14), (23, 20))),
+        (colour, circle(19, 10.5, 1.8)),
+    ]
+
+
+def text_glyph(colour):
+    return [
+        (colour, box(5, 5, 23, 9)),
+        (colour, box(12, 5, 16, 24)),
+    ]
+
+
+def screen_glyph(colour, x0, y0, scale):
+    def at(x, y):
+        return x0 + x * scale, y0 + y * scale
+    sx0, sy0 = at(3, 4)
+    sx1, sy1 = at(25, 19)
+    ix0, iy0 = at(5, 6)
+    ix1, iy1 = at(23, 17)
+    nx0, ny0 = at(12, 19)
+    nx1, ny1 = at(16, 22)
+    fx0, fy0 = at(8, 22)
+    fx1, fy1 = at(20, 24)
+    return [
+        (colour, rounded_box(sx0, sy0, sx1, sy1, 1.5 * scale)),
+        (WHITE, box(ix0, iy0, ix1, iy1)),
+        (colour, box(nx0, ny0, nx1, ny1)),
+        (colour, box(fx0, fy0, fx1, fy1)),
+    ]
+
+
+PICTURES.update({
+    "beauty.png": (28, 28, layered(camera_glyph(GREY, 0, 0, 1))),
+    "beauty_a.png": (28, 28, layered(camera_glyph(ORANGE, 0, 0, 1))),
+    "picsetting.png": (28, 28, layered(picture_glyph(GREY))),
+    "picsetting_a.png": (28, 28, layered(picture_glyph(ORANGE))),
+    "fontsetting.png": (28, 28, layered(text_glyph(GREY))),
+    "fontsetting_a.png": (28, 28, layered(text_glyph(ORANGE))),
+    "snotscreen.png": (28, 28, layered(screen_glyph(GREY, 0, 0, 1))),
+    "snotscreen_a.png": (28, 28, layered(screen_glyph(ORANGE, 0, 0, 1))),
+    # placeholder of the preview while no camera runs, and its start button
+    "notactivecamera.png": (84, 60, layered(camera_glyph((0x5A, 0x5E, 0x6B), 0, 0, 3))),
+    "activecamera_a.png": (131, 31, layered(
+        [(ORANGE, rounded_box(0, 0, 131, 31, 4))] + camera_glyph(WHITE, 51.5, 1.5, 1))),
+    # a screen capture in the item list, scaled into the 104 x 60 picture area
+    "snotscreenmiddle.png": (104, 60, layered(
+        [(SLOT, box(0, 0, 104, 60))] + screen_glyph(GREY, 31, 8, 1.5))),
+})
+
 # -- login dialog
 
 # -- camera page, filter effects and camera quality dialog

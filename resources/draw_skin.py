@@ -244,6 +244,84 @@ PICTURES.update({
         [(SLOT, box(0, 0, 104, 60))] + screen_glyph(GREY, 31, 8, 1.5))),
 })
 
+
+# Live panel and its scene item list
+GREEN = (0x08, 0xC6, 0x8B)
+LIGHT_ORANGE = (0xFF, 0x7A, 0x33)
+PRESSED_ORANGE = (0xE7, 0x3E, 0x00)
+
+
+def play_plate(colour):
+    """The start button: a rounded plate with a white play mark."""
+    return layered([
+        (colour, rounded_box(12, 6, 192, 63, 8)),
+        (WHITE, triangle((90, 20), (90, 49), (115, 34.5))),
+    ])
+
+
+def stop_plate(colour):
+    """The stop button: the same plate with a white square."""
+    return layered([
+        (colour, rounded_box(12, 6, 192, 63, 8)),
+        (WHITE, rounded_box(89, 21, 115, 47, 2)),
+    ])
+
+
+def check_box(border, ticked):
+    layers = [(border, rounded_box(0, 0, 13, 13, 2)), (WHITE, rounded_box(1, 1, 12, 12, 1.5))]
+    if ticked:
+        layers = [(border, rounded_box(0, 0, 13, 13, 2)),
+                  (WHITE, segment(3, 6.5, 5.5, 9, 0.8)),
+                  (WHITE, segment(5.5, 9, 10, 4, 0.8))]
+    return layered(layers)
+
+
+def page_arrow(colour, pointing_left):
+    tip, back = (1, 10) if pointing_left else (10, 1)
+    return layered([(colour, segment(back, 2, tip, 10, 1.2)), (colour, segment(tip, 10, back, 18, 1.2))])
+
+
+PICTURES.update({
+    # start and stop of the broadcast (204 x 69 button), normal, hover, pressed
+    "play.png": (204, 69, play_plate(ORANGE)),
+    "play_a.png": (204, 69, play_plate(LIGHT_ORANGE)),
+    "play_b.png": (204, 69, play_plate(PRESSED_ORANGE)),
+    "stopliving.png": (204, 69, stop_plate(GREY)),
+    "stopliving_a.png": (204, 69, stop_plate(SLATE)),
+    # open mark of an assistant plug-in, 9 x 9
+    "closeassist.png": (9, 9, layered([(GREEN, circle(4.5, 4.5, 4.4))])),
+    # recording mark beside the clock, 14 x 14
+    "sysrecord.png": (14, 14, layered([(GREY, circle(7, 7, 6.8)), (WHITE, circle(7, 7, 5.6)),
+                                       (RED, circle(7, 7, 3.6))])),
+    # the recording box's indicator, and its hover looks
+    "checkboxunchoosen.png": (13, 13, check_box(BORDER, False)),
+    "checkboxchoosen.png": (13, 13, check_box(ORANGE, True)),
+    "checkboxunchoosen_b.png": (13, 13, check_box(ORANGE, False)),
+    "checkboxchoosen_b.png": (13, 13, check_box(LIGHT_ORANGE, True)),
+    # handle of the volume sliders
+    "trumpetslider.png": (14, 14, layered([(ORANGE, circle(7, 7, 6.8)), (WHITE, circle(7, 7, 3))])),
+    "trumpetslider_b.png": (14, 14, layered([(PRESSED_ORANGE, circle(7, 7, 6.8)), (WHITE, circle(7, 7, 3.5))])),
+    # pictures of the assistant buttons, 28 x 28
+    "bulletassist.png": (28, 28, layered([
+        (ORANGE, rounded_box(2, 4, 26, 20, 3)), (ORANGE, triangle((7, 19), (13, 19), (7, 25))),
+        (WHITE, box(6, 9, 22, 11)), (WHITE, box(6, 13, 17, 15))])),
+    "musicnameassit.png": (28, 28, layered([
+        (ORANGE, circle(9, 21, 4)), (ORANGE, box(11, 5, 13.5, 21)), (ORANGE, segment(12, 6, 21, 9, 1.3))])),
+    "roommanuassist.png": (28, 28, layered([
+        (ORANGE, circle(14, 9, 5)), (ORANGE, rounded_box(5, 16, 23, 26, 5))])),
+    "requestmusic.png": (28, 28, layered([
+        (ORANGE, circle(8, 20, 4)), (ORANGE, circle(20, 18, 4)), (ORANGE, box(10, 6, 12.5, 20)),
+        (ORANGE, box(22, 4, 24.5, 18)), (ORANGE, segment(11, 6.5, 23.5, 4.5, 1.3))])),
+    "qq_musice.png": (28, 28, layered([
+        (GREEN, circle(14, 14, 13)), (WHITE, circle(11, 18, 3.5)), (WHITE, box(13, 7, 15, 18)),
+        (WHITE, segment(14, 7.5, 19, 10, 1.1))])),
+    # page arrows of the item list, 11 x 20, normal and hover
+    "pageleft.png": (11, 20, page_arrow(GREY, True)),
+    "pageleft_b.png": (11, 20, page_arrow(ORANGE, True)),
+    "pageright.png": (11, 20, page_arrow(GREY, False)),
+    "pageright_b.png": (11, 20, page_arrow(ORANGE, False)),
+})
+
 # -- login dialog
 
 # -- camera page, filter effects and camera quality dialog

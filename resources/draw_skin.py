@@ -328,6 +328,44 @@ PICTURES.update({
 
 # -- screen capture, region picker, text and picture editors
 
+BLUE = (0x27, 0xA3, 0xED)
+
+
+def monitor_picture():
+    """The capture page's picture: a monitor with a dashed capture frame."""
+    dashes = [box(x, 46, x + 8, 48) for x in range(52, 188, 14)]
+    dashes += [box(x, 118, x + 8, 120) for x in range(52, 188, 14)]
+    dashes += [box(52, y, 54, y + 8) for y in range(46, 120, 14)]
+    dashes += [box(186, y, 188, y + 8) for y in range(46, 120, 14)]
+    return layered([
+        (BORDER, rounded_box(23, 20, 223, 160, 8)),
+        (WHITE, box(33, 30, 213, 148)),
+        (GREY, box(113, 160, 133, 186)),
+        (GREY, rounded_box(83, 186, 163, 194, 3)),
+    ] + [(ORANGE, d) for d in dashes])
+
+
+PICTURES.update({
+    # picture of the capture page (served under the name without extension)
+    "insertscreen.png": (246, 222, monitor_picture()),
+    # title marks of the text and picture editors, 24 x 16
+    "text_title.png": (24, 16, layered([
+        (BLUE, box(4, 1, 20, 4)),
+        (BLUE, box(10, 1, 14, 15)),
+    ])),
+    "image_title.png": (24, 16, layered([
+        (BLUE, rounded_box(2, 1, 22, 15, 2)),
+        (WHITE, box(4, 3, 20, 13)),
+        (BLUE, triangle((5, 12), (11, 6), (16, 12))),
+        (BLUE, circle(17, 6, 1.8)),
+    ])),
+    # handle of the picture editor's transparency slider
+    "alphaslider.png": (12, 20, layered([(BLUE, rounded_box(1, 1, 11, 19, 3))])),
+    # drop-down arrows of the text editor's lists: idle, hovered or pressed
+    "droparrow_a.png": (10, 6, layered([(GREY, triangle((0, 0), (10, 0), (5, 6)))])),
+    "droparrow.png": (10, 6, layered([(BLUE, triangle((0, 0), (10, 0), (5, 6)))])),
+})
+
 # -- subtitles, pictures, pendants and special effects
 
 def chevron(width, height, pointing_left, colour):

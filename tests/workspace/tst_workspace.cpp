@@ -5,6 +5,7 @@
 // list and the engine in that order.
 
 #include "FacadeFixture.h"
+#include "MenuPicker.h"
 #include "SysConfig.h"
 #include "UiInsertPicWidget.h"
 #include "UiSampleWidget.h"
@@ -32,6 +33,7 @@
 #include <thread>
 
 using testsupport::FacadeFixture;
+using testsupport::MenuPicker;
 using testsupport::TextRecord;
 
 namespace {
@@ -100,38 +102,6 @@ bool listed(const std::vector<int> &ids, int id)
 {
     return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
-
-// Meets the next popup menu and triggers the action named, as Return does.
-class MenuPicker : public QObject
-{
-public:
-    explicit MenuPicker(const QString &choice)
-        : m_choice(choice)
-    {
-        connect(&m_poll, &QTimer::timeout, this, [this] {
-            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-            if (!menu || !menu->isVisible())
-                return;
-            m_poll.stop();
-            for (QAction *a : menu->actions()) {
-                if (a->text() == m_choice) {
-                    m_seen = true;
-                    menu->setActiveAction(a);
-                    QTest::keyClick(menu, Qt::Key_Return);
-                    return;
-                }
-            }
-            QTest::keyClick(menu, Qt::Key_Escape);
-        });
-        m_poll.start(5);
-    }
-    bool chosen() const { return m_seen; }
-
-private:
-    QString m_choice;
-    QTimer m_poll;
-    bool m_seen = false;
-};
 
 // Right click at a preview point (preview pixels) with the menu's choice.
 bool chooseFromPreviewMenu(UiVideo *preview, QPoint p, const QString &choice)

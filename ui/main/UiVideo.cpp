@@ -139,46 +139,34 @@ UiWorking *UiVideo::workspace() const
     return area ? qobject_cast<UiWorking *>(area->parentWidget()) : nullptr;
 }
 
-void UiVideo::flushItemList()
+void UiVideo::restack(void (LiveProxy::*move)(int))
 {
+    const int id = selectedItem();
+    if (id <= 0)
+        return;
+    (m_proxy->*move)(id);
     if (UiWorking *w = workspace())
         w->on_flushScreenItemList();
 }
 
 void UiVideo::slot_upVideoItem()
 {
-    const int id = selectedItem();
-    if (id <= 0)
-        return;
-    m_proxy->shiftUpItem(id);
-    flushItemList();
+    restack(&LiveProxy::shiftUpItem);
 }
 
 void UiVideo::slot_downVideoItem()
 {
-    const int id = selectedItem();
-    if (id <= 0)
-        return;
-    m_proxy->shiftDownItem(id);
-    flushItemList();
+    restack(&LiveProxy::shiftDownItem);
 }
 
 void UiVideo::slot_topVideoItem()
 {
-    const int id = selectedItem();
-    if (id <= 0)
-        return;
-    m_proxy->moveItemToTop(id);
-    flushItemList();
+    restack(&LiveProxy::moveItemToTop);
 }
 
 void UiVideo::slot_bottomVideoItem()
 {
-    const int id = selectedItem();
-    if (id <= 0)
-        return;
-    m_proxy->moveItemToBottom(id);
-    flushItemList();
+    restack(&LiveProxy::moveItemToBottom);
 }
 
 void UiVideo::slot_removeVideoItem()

@@ -64,7 +64,8 @@ private:
     // The selected item when a facade is set, else 0.
     int selectedItem() const;
     UiWorking *workspace() const;
-    void flushItemList();
+    // Moves the selected item in the z-order, then has the item list follow.
+    void restack(void (LiveProxy::*move)(int));
     // The event position as the preview editing reads it.
     QPoint editingPoint(const QMouseEvent *event) const;
 

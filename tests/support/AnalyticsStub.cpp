@@ -43,6 +43,7 @@ QStringList AnalyticsStub::actions() const
         out << record.value(QStringLiteral("ac")).toString() + QLatin1Char(' ')
                 + QString::fromUtf8(QJsonDocument(record.value(QStringLiteral("e")).toObject())
                                         .toJson(QJsonDocument::Compact));
+    out.sort();
     return out;
 }
 

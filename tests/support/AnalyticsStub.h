@@ -30,7 +30,8 @@ public:
     // Waits until at least `count` records arrived.
     bool waitForRecords(int count, int timeoutMs = 5000);
     QList<QJsonObject> records() const;
-    // "<ac> <e as compact JSON>" of every record, in arrival order.
+    // "<ac> <e as compact JSON>" of every record, sorted: records sent close
+    // together travel on separate connections and may arrive in any order.
     QStringList actions() const;
     void clear() { m_stub.clearRequests(); }
 

@@ -124,6 +124,7 @@ private slots:
     void engineTextPerMode();
     void switchingMode();
     void removingLines();
+    void clickedLineIsOnlyLogged();
     void lastLineTakesBothItems();
     void itemListRemovalKeepsTheLines();
     void refusedLines_data();
@@ -308,9 +309,19 @@ void SubtitlePageTest::firstLineMakesTheItem()
     QCOMPARE(order, (QStringList{"SetItemRect", "SetEffectiveText"}));
     QVERIFY(analytics.waitForRecords(1));
     QCOMPARE(analytics.actions(), QStringList{"click_subtitle_add {}"});
-    // The second line updates the same item.
+    // The second line updates the same item: the kept string first, then
+    // the text.
+    p.f.calls().clear();
     p.add(QStringLiteral("关注主播"));
     QCOMPARE(added.size(), 1);
+    QStringList updates;
+    for (const mvplatform::CallRecord &r : p.f.calls().all())
+        if (r.op == "SetEffectiveText" || r.op == "SetTextProperties" || r.op == "CreateItem")
+            updates << QString::fromStdString(r.op + "(" + r.args.at(0) + ")");
+    QCOMPARE(updates.value(0), QStringLiteral("SetEffectiveText(%1)").arg(id));
+    QCOMPARE(updates.value(1), QStringLiteral("SetTextProperties(%1)").arg(p.textIdOf(id)));
+    QVERIFY(!updates.join(",").contains("CreateItem"));
+    QCOMPARE(p.keptText(), QStringLiteral("关注主播") + kSep + QStringLiteral("欢迎来到直播间"));
     QCOMPARE(p.page->subtitleItemId(), id);
     QCOMPARE(p.sceneItemCount(), 2);
     QVERIFY(analytics.waitForRecords(2));
@@ -388,6 +399,19 @@ void SubtitlePageTest::removingLines()
     QCOMPARE(removed.size(), 0);
     QTRY_COMPARE(p.rows()->rowCount(), 2);
     QCOMPARE(rowText(p.row(1)), QStringLiteral("A"));
+}
+
+void SubtitlePageTest::clickedLineIsOnlyLogged()
+{
+    PageFixture p;
+    p.add(QStringLiteral("点我"));
+    p.f.calls().clear();
+    testsupport::DebugCapture debug;
+    auto *text = p.row(0)->findChild<MvClickTextEdit *>(QStringLiteral("plainTextEdit_content"));
+    QTest::mouseClick(text->viewport(), Qt::LeftButton);
+    QVERIFY(debug.contains(QStringLiteral("点我")));
+    QVERIFY(p.f.ops().empty());
+    QCOMPARE(p.page->subtitleList()->subtitles(), QStringList{"点我"});
 }
 
 void SubtitlePageTest::lastLineTakesBothItems()

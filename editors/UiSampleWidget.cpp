@@ -90,7 +90,9 @@ QStringList UiSampleWidget::sampleNames(int kind)
 {
     switch (kind) {
     case 0:
-        return {QStringLiteral("花边"), QStringLiteral("星光"), QStringLiteral("胶片")};
+        return {QStringLiteral("花边"), QStringLiteral("星光"), QStringLiteral("胶片"), QStringLiteral("彩虹"),
+                QStringLiteral("爱心"), QStringLiteral("雪花"), QStringLiteral("气球"), QStringLiteral("樱花"),
+                QStringLiteral("霓虹"), QStringLiteral("金框"), QStringLiteral("木框"), QStringLiteral("云朵")};
     case 1:
         return {QStringLiteral("冰水"), QStringLiteral("弹幕护体"), QStringLiteral("旋转木马"),
                 QStringLiteral("柯基放屁"), QStringLiteral("求关注"), QStringLiteral("求珍珠"),

@@ -13,8 +13,8 @@ namespace testsupport {
 // widget's size.
 QImage renderOf(QWidget &widget);
 
-// Writes a picture of one colour to `path` (format from its suffix) and
-// returns the path.
+// Writes a picture of one colour to `path` (format from its suffix, GIF
+// included) and returns the path.
 QString writeSolidPicture(const QString &path, const QSize &size, const QColor &color);
 
 } // namespace testsupport

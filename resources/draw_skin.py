@@ -249,9 +249,6 @@ PICTURES.update({
 LIVE_GREEN = (0x08, 0xC6, 0x8B)
 LIVE_LIGHT_ORANGE = (0xFF, 0x7A, 0x33)
 LIVE_PRESSED_ORANGE = (0xE7, 0x3E, 0x00)
-# The enable boxes of the camera page use the same four pictures; both areas
-# draw them alike, so either drawing serves.
-LIVE_BOX_BLUE = (0x00, 0x8D, 0xFE)
 
 
 def live_play_plate(colour):
@@ -268,13 +265,6 @@ def live_stop_plate(colour):
         (colour, rounded_box(12, 6, 192, 63, 8)),
         (WHITE, rounded_box(89, 21, 115, 47, 2)),
     ])
-
-
-def live_check_box(frame, ticked):
-    """13 x 13 check box: a white box in a frame, or filled with a tick."""
-    marks = [(WHITE, segment(3.2, 6.8, 5.6, 9.2, 0.9)), (WHITE, segment(5.6, 9.2, 10, 4, 0.9))] if ticked \
-        else [(WHITE, rounded_box(1, 1, 12, 12, 1.5))]
-    return layered([(frame, rounded_box(0, 0, 13, 13, 2))] + marks)
 
 
 def live_page_arrow(colour, pointing_left):
@@ -294,11 +284,7 @@ PICTURES.update({
     # recording mark beside the clock, 14 x 14
     "sysrecord.png": (14, 14, layered([(GREY, circle(7, 7, 6.8)), (WHITE, circle(7, 7, 5.6)),
                                        (RED, circle(7, 7, 3.6))])),
-    # the recording box's indicator, and its hover looks
-    "checkboxunchoosen.png": (13, 13, live_check_box((0xC2, 0xC7, 0xCE), False)),
-    "checkboxunchoosen_b.png": (13, 13, live_check_box(LIVE_BOX_BLUE, False)),
-    "checkboxchoosen.png": (13, 13, live_check_box(LIVE_BOX_BLUE, True)),
-    "checkboxchoosen_b.png": (13, 13, live_check_box((0x16, 0xC5, 0xFF), True)),
+    # the recording box's indicator is the camera page's enable box
     # handle of the volume sliders
     "trumpetslider.png": (14, 14, layered([(ORANGE, circle(7, 7, 6.8)), (WHITE, circle(7, 7, 3))])),
     "trumpetslider_b.png": (14, 14, layered([(LIVE_PRESSED_ORANGE, circle(7, 7, 6.8)), (WHITE, circle(7, 7, 3.5))])),
@@ -590,10 +576,7 @@ def sweep_mark(colour):
 
 
 PICTURES.update({
-    # indicators of the scroll / still radio buttons, 14 x 14
-    "circlecheck.png": (14, 14, layered([
-        (ORANGE, circle(7, 7, 6.5)), (WHITE, circle(7, 7, 5.2)), (ORANGE, circle(7, 7, 3.2))])),
-    "circleuncheck.png": (14, 14, layered([(BORDER, circle(7, 7, 6.5)), (WHITE, circle(7, 7, 5.5))])),
+    # the scroll / still radio buttons use the camera page's circle boxes
     # clear-all of the chosen effects and its hover look
     "clear.png": (36, 19, sweep_mark(GREY)),
     "clear_a.png": (36, 19, sweep_mark(ORANGE)),

@@ -62,6 +62,12 @@ struct World
     static World load();
 };
 
+// Whole-program runs: unless the world file's "engine" section names
+// displays, the engine's displays become the screens the application sees
+// now, so that a capture never claims more than a screen has. Needs the
+// application object; without one, or without screens, nothing changes.
+void mirrorRealScreens();
+
 // Colour format number of a name ("YUY2" ... "MJPG"); 7 for anything else.
 int colorFormatNumber(const QString &name);
 

@@ -230,6 +230,139 @@ ICONS = {"morva.ico": (32, layered([
 
 # -- login dialog
 
+QQ_BLUE = (0x12, 0xB7, 0xF5)
+WECHAT_GREEN = (0x2D, 0xC1, 0x00)
+WEIBO_RED = (0xE6, 0x16, 0x2D)
+FIELD_GREY = (0xB4, 0xBE, 0xC8)
+PALE_ORANGE = (0xFF, 0xEC, 0xE0)
+
+
+def darker(colour, f=0.8):
+    return tuple(int(c * f) for c in colour)
+
+
+def ring(cx, cy, outer, inner):
+    return lambda x, y: inner ** 2 < (x - cx) ** 2 + (y - cy) ** 2 <= outer ** 2
+
+
+def corner_flag(glyph):
+    """The corner buttons: an orange fold in the top-right half with a white
+    mark of the other page."""
+    return layered([(ORANGE, triangle((0, 0), (42, 0), (42, 42)))] + [(WHITE, g) for g in glyph])
+
+
+def outside_account(colour, glyph, hover):
+    back = darker(colour, 0.85) if hover else colour
+    layers = [(back, circle(26, 26, 25.5))]
+    if hover:
+        layers.append((WHITE, ring(26, 26, 25.5, 23.5)))
+    return layered(layers + [(WHITE, g) for g in glyph])
+
+
+def sign_in_button(colour):
+    """The sign-in bar: a rounded plate with a white arrow."""
+    return layered([
+        (colour, rounded_box(0, 0, 314, 54, 5)),
+        (WHITE, box(140, 25, 168, 29)),
+        (WHITE, triangle((166, 18), (166, 36), (176, 27))),
+    ])
+
+
+def bubble(colour):
+    """The speech-bubble hints beside the page titles."""
+    return layered([
+        (colour, rounded_box(8, 0, 137, 25, 5)),
+        (colour, triangle((0, 12.5), (9, 7), (9, 18))),
+        (ORANGE, circle(22, 12.5, 4)),
+        (ORANGE, box(32, 11, 124, 14)),
+    ])
+
+
+def qr_squares(x0, y0, size):
+    """Three finder squares of a QR code, size px each."""
+    out = []
+    for fx, fy in ((x0, y0), (x0 + 2 * size, y0), (x0, y0 + 2 * size)):
+        out.append(box(fx, fy, fx + size, fy + size))
+    return out
+
+
+PICTURES.update({
+    "login/normal_login.png": (42, 42, corner_flag([circle(x, 12, 2.2) for x in (23, 29, 35)])),
+    "login/QRCode_login.png": (42, 42, corner_flag(qr_squares(24, 5, 4.5))),
+    "login/phone.png": (227, 221, layered([
+        (SLATE, rounded_box(60, 5, 167, 216, 12)),
+        (WHITE, box(67, 25, 160, 190)),
+        (SLATE, circle(113.5, 203, 6)),
+        (WHITE, circle(113.5, 203, 4)),
+        (SLATE, box(95, 13, 132, 16)),
+    ] + [(SLATE, b) for b in qr_squares(82, 70, 18)] + [
+        (ORANGE, box(72, 100, 155, 103)),
+    ])),
+    "login/tip1.png": (137, 25, bubble(PALE_ORANGE)),
+    "login/tip2.png": (137, 25, bubble((0xE8, 0xF6, 0xFF))),
+    "login/scan.png": (32, 32, layered([
+        (ORANGE, box(2, 2, 11, 4)), (ORANGE, box(2, 2, 4, 11)),
+        (ORANGE, box(21, 2, 30, 4)), (ORANGE, box(28, 2, 30, 11)),
+        (ORANGE, box(2, 28, 11, 30)), (ORANGE, box(2, 21, 4, 30)),
+        (ORANGE, box(21, 28, 30, 30)), (ORANGE, box(28, 21, 30, 30)),
+        (ORANGE, box(6, 15, 26, 17)),
+    ])),
+    "login/setdialog_close.png": (12, 12, close_marks(12, 1, [GREY])),
+    "login/setdialog_close_hover.png": (12, 12, close_marks(12, 1, [ORANGE])),
+    "login/setdialog_close_press.png": (12, 12, close_marks(12, 1, [darker(ORANGE)])),
+    "login/login.png": (314, 54, sign_in_button(ORANGE)),
+    "login/login_pressed.png": (314, 54, sign_in_button(darker(ORANGE, 0.88))),
+    "login/logining.png": (314, 54, sign_in_button((0xFF, 0xA0, 0x70))),
+    "login/unchoosed.png": (14, 14, layered([
+        (FIELD_GREY, rounded_box(0, 0, 14, 14, 2)),
+        (WHITE, rounded_box(1, 1, 13, 13, 1.5)),
+    ])),
+    "login/choose.png": (14, 14, layered([
+        (ORANGE, rounded_box(0, 0, 14, 14, 2)),
+        (WHITE, segment(3.5, 7.2, 6, 9.8, 0.9)),
+        (WHITE, segment(6, 9.8, 10.8, 4.2, 0.9)),
+    ])),
+    "login/login_combox_down.png": (10, 6, layered([(GREY, triangle((0, 0), (10, 0), (5, 6)))])),
+    "login/login_combox_up.png": (10, 6, layered([(GREY, triangle((0, 6), (10, 6), (5, 0)))])),
+    "login/login-head.png": (15, 16, layered([
+        (FIELD_GREY, circle(7.5, 4.5, 4)),
+        (FIELD_GREY, lambda x, y: y >= 9.5 and (x - 7.5) ** 2 / 49 + (y - 16) ** 2 / 42 <= 1),
+    ])),
+    "login/login_psd.png": (14, 17, layered([
+        (FIELD_GREY, ring(7, 6.5, 5, 3.2)),
+        (WHITE, box(0, 6.5, 14, 8)),
+        (FIELD_GREY, rounded_box(0, 7, 14, 17, 2)),
+        (WHITE, circle(7, 11.5, 1.5)),
+    ])),
+    "login/hidePsd.png": (16, 12, layered([
+        (FIELD_GREY, lambda x, y: y >= 5 and 0.72 <= (x - 8) ** 2 / 56 + (y - 4) ** 2 / 20 <= 1),
+        (FIELD_GREY, segment(3, 8.5, 1.5, 10.5, 0.7)),
+        (FIELD_GREY, segment(8, 9.5, 8, 11.5, 0.7)),
+        (FIELD_GREY, segment(13, 8.5, 14.5, 10.5, 0.7)),
+    ])),
+    "login/showPsd.png": (16, 12, layered([
+        (ORANGE, lambda x, y: (x - 8) ** 2 / 64 + (y - 6) ** 2 / 30 <= 1),
+        (WHITE, lambda x, y: (x - 8) ** 2 / 40 + (y - 6) ** 2 / 17 <= 1),
+        (ORANGE, circle(8, 6, 2.6)),
+    ])),
+})
+for _hover in (False, True):
+    _suffix = "_hover" if _hover else ""
+    PICTURES.update({
+        "login/qq%s.png" % _suffix: (52, 52, outside_account(QQ_BLUE, [
+            lambda x, y: (x - 26) ** 2 / 81 + (y - 25) ** 2 / 144 <= 1,
+            lambda x, y: (x - 26) ** 2 / 200 + (y - 36) ** 2 / 16 <= 1,
+        ], _hover)),
+        "login/wechat%s.png" % _suffix: (52, 52, outside_account(WECHAT_GREEN, [
+            lambda x, y: (x - 22) ** 2 / 121 + (y - 22) ** 2 / 81 <= 1,
+            lambda x, y: (x - 31) ** 2 / 81 + (y - 31) ** 2 / 56 <= 1,
+        ], _hover)),
+        "login/microblog%s.png" % _suffix: (52, 52, outside_account(WEIBO_RED, [
+            lambda x, y: (x - 24) ** 2 / 169 + (y - 30) ** 2 / 81 <= 1,
+            ring(34, 17, 9, 6.5),
+        ], _hover)),
+    })
+
 # -- camera page, filter effects and camera quality dialog
 
 # -- screen capture, region picker, text and picture editors

@@ -216,17 +216,168 @@ PICTURES.update({
     "min_a.png": (28, 28, title_icon("min", PALE)),
     "set.png": (28, 28, title_icon("set", WHITE)),
     "set_a.png": (28, 28, title_icon("set", PALE)),
-    # radio indicators of the settings dialog, 12 x 12
-    "circleuncheck.png": (12, 12, layered([
-        ((0xC4, 0xC8, 0xCF), circle(6, 6, 5.8)), (WHITE, circle(6, 6, 4.8))])),
-    "circlecheck.png": (12, 12, layered([
-        (ORANGE, circle(6, 6, 5.8)), (WHITE, circle(6, 6, 4.8)), (ORANGE, circle(6, 6, 3.0))])),
+    # the settings dialog's radio indicators, circlecheck.png and
+    # circleuncheck.png, are the subtitle page's
 })
 # program icon (tray): the watermark's play mark, as an icon file
 ICONS = {"morva.ico": (32, layered([
     (ORANGE, rounded_box(0, 0, 32, 32, 7)),
     (WHITE, triangle((11, 7), (11, 25), (25, 16))),
 ]))}
+
+# Workspace, preview and source tabs: the side tab pictures (28 x 28, grey
+# while idle, orange while active), the preview's camera placeholder and the
+# item list's picture of a screen capture.
+
+
+def camera_glyph(colour, x0, y0, scale):
+    """A camera body with a lens, 28 units wide and 20 high."""
+    def at(x, y):
+        return x0 + x * scale, y0 + y * scale
+    bx0, by0 = at(2, 6)
+    bx1, by1 = at(26, 24)
+    hx0, hy0 = at(9, 3)
+    hx1, hy1 = at(19, 7)
+    cx, cy = at(14, 15)
+    return [
+        (colour, rounded_box(bx0, by0, bx1, by1, 2.5 * scale)),
+        (colour, box(hx0, hy0, hx1, hy1)),
+        (WHITE, circle(cx, cy, 5.5 * scale)),
+        (colour, circle(cx, cy, 3.5 * scale)),
+    ]
+
+
+def picture_glyph(colour):
+    return [
+        (colour, rounded_box(3, 5, 25, 23, 2)),
+        (WHITE, box(5, 7, 23, 21)),
+        (colour, triangle((6, 20), (12, 11), (18, 20))),
+        (colour, triangle((13, 20), (18, 14), (23, 20))),
+        (colour, circle(19, 10.5, 1.8)),
+    ]
+
+
+def text_glyph(colour):
+    return [
+        (colour, box(5, 5, 23, 9)),
+        (colour, box(12, 5, 16, 24)),
+    ]
+
+
+def screen_glyph(colour, x0, y0, scale):
+    def at(x, y):
+        return x0 + x * scale, y0 + y * scale
+    sx0, sy0 = at(3, 4)
+    sx1, sy1 = at(25, 19)
+    ix0, iy0 = at(5, 6)
+    ix1, iy1 = at(23, 17)
+    nx0, ny0 = at(12, 19)
+    nx1, ny1 = at(16, 22)
+    fx0, fy0 = at(8, 22)
+    fx1, fy1 = at(20, 24)
+    return [
+        (colour, rounded_box(sx0, sy0, sx1, sy1, 1.5 * scale)),
+        (WHITE, box(ix0, iy0, ix1, iy1)),
+        (colour, box(nx0, ny0, nx1, ny1)),
+        (colour, box(fx0, fy0, fx1, fy1)),
+    ]
+
+
+PICTURES.update({
+    "beauty.png": (28, 28, layered(camera_glyph(GREY, 0, 0, 1))),
+    "beauty_a.png": (28, 28, layered(camera_glyph(ORANGE, 0, 0, 1))),
+    "picsetting.png": (28, 28, layered(picture_glyph(GREY))),
+    "picsetting_a.png": (28, 28, layered(picture_glyph(ORANGE))),
+    "fontsetting.png": (28, 28, layered(text_glyph(GREY))),
+    "fontsetting_a.png": (28, 28, layered(text_glyph(ORANGE))),
+    "snotscreen.png": (28, 28, layered(screen_glyph(GREY, 0, 0, 1))),
+    "snotscreen_a.png": (28, 28, layered(screen_glyph(ORANGE, 0, 0, 1))),
+    # placeholder of the preview while no camera runs, and its start button
+    "notactivecamera.png": (84, 60, layered(camera_glyph((0x5A, 0x5E, 0x6B), 0, 0, 3))),
+    "activecamera_a.png": (131, 31, layered(
+        [(ORANGE, rounded_box(0, 0, 131, 31, 4))] + camera_glyph(WHITE, 51.5, 1.5, 1))),
+    # a screen capture in the item list, scaled into the 104 x 60 picture area
+    "snotscreenmiddle.png": (104, 60, layered(
+        [(SLOT, box(0, 0, 104, 60))] + screen_glyph(GREY, 31, 8, 1.5))),
+})
+
+
+# Live panel and its scene item list
+GREEN = (0x08, 0xC6, 0x8B)
+LIGHT_ORANGE = (0xFF, 0x7A, 0x33)
+PRESSED_ORANGE = (0xE7, 0x3E, 0x00)
+
+
+def play_plate(colour):
+    """The start button: a rounded plate with a white play mark."""
+    return layered([
+        (colour, rounded_box(12, 6, 192, 63, 8)),
+        (WHITE, triangle((90, 20), (90, 49), (115, 34.5))),
+    ])
+
+
+def stop_plate(colour):
+    """The stop button: the same plate with a white square."""
+    return layered([
+        (colour, rounded_box(12, 6, 192, 63, 8)),
+        (WHITE, rounded_box(89, 21, 115, 47, 2)),
+    ])
+
+
+def check_box(border, ticked):
+    layers = [(border, rounded_box(0, 0, 13, 13, 2)), (WHITE, rounded_box(1, 1, 12, 12, 1.5))]
+    if ticked:
+        layers = [(border, rounded_box(0, 0, 13, 13, 2)),
+                  (WHITE, segment(3, 6.5, 5.5, 9, 0.8)),
+                  (WHITE, segment(5.5, 9, 10, 4, 0.8))]
+    return layered(layers)
+
+
+def page_arrow(colour, pointing_left):
+    tip, back = (1, 10) if pointing_left else (10, 1)
+    return layered([(colour, segment(back, 2, tip, 10, 1.2)), (colour, segment(tip, 10, back, 18, 1.2))])
+
+
+PICTURES.update({
+    # start and stop of the broadcast (204 x 69 button), normal, hover, pressed
+    "play.png": (204, 69, play_plate(ORANGE)),
+    "play_a.png": (204, 69, play_plate(LIGHT_ORANGE)),
+    "play_b.png": (204, 69, play_plate(PRESSED_ORANGE)),
+    "stopliving.png": (204, 69, stop_plate(GREY)),
+    "stopliving_a.png": (204, 69, stop_plate(SLATE)),
+    # open mark of an assistant plug-in, 9 x 9
+    "closeassist.png": (9, 9, layered([(GREEN, circle(4.5, 4.5, 4.4))])),
+    # recording mark beside the clock, 14 x 14
+    "sysrecord.png": (14, 14, layered([(GREY, circle(7, 7, 6.8)), (WHITE, circle(7, 7, 5.6)),
+                                       (RED, circle(7, 7, 3.6))])),
+    # the recording box's indicator, and its hover looks
+    "checkboxunchoosen.png": (13, 13, check_box(BORDER, False)),
+    "checkboxchoosen.png": (13, 13, check_box(ORANGE, True)),
+    "checkboxunchoosen_b.png": (13, 13, check_box(ORANGE, False)),
+    "checkboxchoosen_b.png": (13, 13, check_box(LIGHT_ORANGE, True)),
+    # handle of the volume sliders
+    "trumpetslider.png": (14, 14, layered([(ORANGE, circle(7, 7, 6.8)), (WHITE, circle(7, 7, 3))])),
+    "trumpetslider_b.png": (14, 14, layered([(PRESSED_ORANGE, circle(7, 7, 6.8)), (WHITE, circle(7, 7, 3.5))])),
+    # pictures of the assistant buttons, 28 x 28
+    "bulletassist.png": (28, 28, layered([
+        (ORANGE, rounded_box(2, 4, 26, 20, 3)), (ORANGE, triangle((7, 19), (13, 19), (7, 25))),
+        (WHITE, box(6, 9, 22, 11)), (WHITE, box(6, 13, 17, 15))])),
+    "musicnameassit.png": (28, 28, layered([
+        (ORANGE, circle(9, 21, 4)), (ORANGE, box(11, 5, 13.5, 21)), (ORANGE, segment(12, 6, 21, 9, 1.3))])),
+    "roommanuassist.png": (28, 28, layered([
+        (ORANGE, circle(14, 9, 5)), (ORANGE, rounded_box(5, 16, 23, 26, 5))])),
+    "requestmusic.png": (28, 28, layered([
+        (ORANGE, circle(8, 20, 4)), (ORANGE, circle(20, 18, 4)), (ORANGE, box(10, 6, 12.5, 20)),
+        (ORANGE, box(22, 4, 24.5, 18)), (ORANGE, segment(11, 6.5, 23.5, 4.5, 1.3))])),
+    "qq_musice.png": (28, 28, layered([
+        (GREEN, circle(14, 14, 13)), (WHITE, circle(11, 18, 3.5)), (WHITE, box(13, 7, 15, 18)),
+        (WHITE, segment(14, 7.5, 19, 10, 1.1))])),
+    # page arrows of the item list, 11 x 20, normal and hover
+    "pageleft.png": (11, 20, page_arrow(GREY, True)),
+    "pageleft_b.png": (11, 20, page_arrow(ORANGE, True)),
+    "pageright.png": (11, 20, page_arrow(GREY, False)),
+    "pageright_b.png": (11, 20, page_arrow(ORANGE, False)),
+})
 
 # -- login dialog
 
@@ -367,7 +518,207 @@ for _hover in (False, True):
 
 # -- screen capture, region picker, text and picture editors
 
+BLUE = (0x27, 0xA3, 0xED)
+
+
+def monitor_picture():
+    """The capture page's picture: a monitor with a dashed capture frame."""
+    dashes = [box(x, 46, x + 8, 48) for x in range(52, 188, 14)]
+    dashes += [box(x, 118, x + 8, 120) for x in range(52, 188, 14)]
+    dashes += [box(52, y, 54, y + 8) for y in range(46, 120, 14)]
+    dashes += [box(186, y, 188, y + 8) for y in range(46, 120, 14)]
+    return layered([
+        (BORDER, rounded_box(23, 20, 223, 160, 8)),
+        (WHITE, box(33, 30, 213, 148)),
+        (GREY, box(113, 160, 133, 186)),
+        (GREY, rounded_box(83, 186, 163, 194, 3)),
+    ] + [(ORANGE, d) for d in dashes])
+
+
+PICTURES.update({
+    # picture of the capture page (served under the name without extension)
+    "insertscreen.png": (246, 222, monitor_picture()),
+    # title marks of the text and picture editors, 24 x 16
+    "text_title.png": (24, 16, layered([
+        (BLUE, box(4, 1, 20, 4)),
+        (BLUE, box(10, 1, 14, 15)),
+    ])),
+    "image_title.png": (24, 16, layered([
+        (BLUE, rounded_box(2, 1, 22, 15, 2)),
+        (WHITE, box(4, 3, 20, 13)),
+        (BLUE, triangle((5, 12), (11, 6), (16, 12))),
+        (BLUE, circle(17, 6, 1.8)),
+    ])),
+    # handle of the picture editor's transparency slider
+    "alphaslider.png": (12, 20, layered([(BLUE, rounded_box(1, 1, 11, 19, 3))])),
+    # drop-down arrows of the text editor's lists: idle, hovered or pressed
+    "droparrow_a.png": (10, 6, layered([(GREY, triangle((0, 0), (10, 0), (5, 6)))])),
+    "droparrow.png": (10, 6, layered([(BLUE, triangle((0, 0), (10, 0), (5, 6)))])),
+})
+
 # -- subtitles, pictures, pendants and special effects
+
+def chevron(width, height, pointing_left, colour):
+    """A 2 px chevron centred in a narrow page button."""
+    cx, cy = width / 2, height / 2
+    tip, back = (cx - 2, cx + 2) if pointing_left else (cx + 2, cx - 2)
+    return layered([
+        (colour, segment(back, cy - 5, tip, cy, 0.9)),
+        (colour, segment(tip, cy, back, cy + 5, 0.9)),
+    ])
+
+
+def sweep_mark(colour):
+    """Clear-all: a small brush stroke fan, 36 x 19."""
+    return layered([
+        (colour, segment(9, 4, 15, 13, 1.0)),
+        (colour, rounded_box(12, 12, 24, 16, 1.5)),
+        (colour, segment(16, 16, 14, 18.5, 0.8)),
+        (colour, segment(19, 16, 19, 18.5, 0.8)),
+        (colour, segment(22, 16, 24, 18.5, 0.8)),
+    ])
+
+
+PICTURES.update({
+    # indicators of the scroll / still radio buttons, 14 x 14
+    "circlecheck.png": (14, 14, layered([
+        (ORANGE, circle(7, 7, 6.5)), (WHITE, circle(7, 7, 5.2)), (ORANGE, circle(7, 7, 3.2))])),
+    "circleuncheck.png": (14, 14, layered([(BORDER, circle(7, 7, 6.5)), (WHITE, circle(7, 7, 5.5))])),
+    # clear-all of the chosen effects and its hover look
+    "clear.png": (36, 19, sweep_mark(GREY)),
+    "clear_a.png": (36, 19, sweep_mark(ORANGE)),
+    # page arrows of the chosen effects, 8 x 52, and their hover looks
+    "left.png": (8, 52, chevron(8, 52, True, GREY)),
+    "left_a.png": (8, 52, chevron(8, 52, True, ORANGE)),
+    "right.png": (8, 52, chevron(8, 52, False, GREY)),
+    "right_a.png": (8, 52, chevron(8, 52, False, ORANGE)),
+})
+
+
+def flat(layers):
+    """Like layered, for pictures of boxes only: one sample a pixel."""
+    def pixel(x, y):
+        out = (0, 0, 0, 0)
+        for colour, inside in layers:
+            if inside(x + 0.5, y + 0.5):
+                out = colour + (255,)
+        return out
+    return pixel
+
+
+def subtitle_template(scale, plate, band, mark):
+    """A subtitle plate of 420 x 90 (scaled by `scale`): a badge on the left
+    and a darker band where the text goes (77, 30, 320, 30 at full size)."""
+    def k(v):
+        return v * scale
+    return layered([
+        (plate, rounded_box(0, k(10), k(420), k(80), k(12))),
+        (band, rounded_box(k(77), k(30), k(397), k(60), k(6))),
+        (mark, circle(k(40), k(45), k(26))),
+        (WHITE, circle(k(40), k(45), k(14))),
+    ])
+
+
+SUBTITLE_LOOKS = [  # plate, band, badge; the text is white on 1 and 4-6, red on 2 and 3
+    ((0xFF, 0x55, 0x00), (0xC8, 0x3C, 0x00), (0xFF, 0xC8, 0x00)),
+    ((0xFF, 0xF2, 0xD9), (0xFF, 0xFF, 0xFF), (0xE8, 0x29, 0x45)),
+    ((0xFD, 0xE2, 0xE6), (0xFF, 0xFF, 0xFF), (0xE8, 0x29, 0x45)),
+    ((0x2C, 0x3E, 0x50), (0x1B, 0x27, 0x33), (0x3D, 0xA5, 0xE8)),
+    ((0x6A, 0x3D, 0xA8), (0x4B, 0x2A, 0x78), (0xF0, 0x6C, 0xB4)),
+    ((0x1E, 0x8C, 0x5A), (0x13, 0x60, 0x3D), (0xF5, 0xD0, 0x3C)),
+]
+
+
+def subtitle_assets():
+    out = {}
+    for n, (plate, band, mark) in enumerate(SUBTITLE_LOOKS, start=1):
+        out["subtitle/%d.png" % n] = (420, 90, subtitle_template(1.0, plate, band, mark))
+        # the thumbnail fills the page's 236 x 50 preview
+        out["subtitle/small_%d.png" % n] = (236, 50, subtitle_template(236 / 420, plate, band, mark))
+    return out
+
+
+# The nine pendants: (name, main colour, second colour, shape)
+PENDANTS = [
+    ("冰水", (0x7F, 0xC8, 0xF8), WHITE, "drop"),
+    ("弹幕护体", (0xFF, 0x55, 0x00), (0xFF, 0xD2, 0x00), "shield"),
+    ("旋转木马", (0xF0, 0x6C, 0xB4), (0xFF, 0xE0, 0x8A), "carousel"),
+    ("柯基放屁", (0xE8, 0xA2, 0x4C), WHITE, "cloud"),
+    ("求关注", (0xE8, 0x29, 0x45), WHITE, "heart"),
+    ("求珍珠", (0xF4, 0xEF, 0xE6), (0xC9, 0xB8, 0x9A), "pearl"),
+    ("猫", (0x55, 0x55, 0x5F), (0xFF, 0xD2, 0x00), "cat"),
+    ("猫咪", (0xF5, 0xA6, 0x23), WHITE, "cat"),
+    ("花朵", (0xF0, 0x6C, 0xB4), (0xFF, 0xD2, 0x00), "flower"),
+]
+
+
+def pendant_shape(size, main, second, shape):
+    c = size / 2
+    r = size * 0.42
+    if shape == "drop":
+        return layered([(main, circle(c, c + r * 0.25, r * 0.75)),
+                        (main, triangle((c, c - r), (c - r * 0.68, c + r * 0.05), (c + r * 0.68, c + r * 0.05))),
+                        (second, circle(c - r * 0.25, c + r * 0.2, r * 0.18))])
+    if shape == "shield":
+        return layered([(main, rounded_box(c - r, c - r, c + r, c, r * 0.2)),
+                        (main, triangle((c - r, c - 1), (c + r, c - 1), (c, c + r))),
+                        (second, circle(c, c - r * 0.1, r * 0.35))])
+    if shape == "carousel":
+        return layered([(second, triangle((c, c - r), (c - r, c - r * 0.3), (c + r, c - r * 0.3))),
+                        (main, box(c - r * 0.8, c - r * 0.3, c + r * 0.8, c + r * 0.6)),
+                        (second, box(c - r * 0.9, c + r * 0.6, c + r * 0.9, c + r * 0.8))])
+    if shape == "cloud":
+        return layered([(main, circle(c - r * 0.4, c, r * 0.45)), (main, circle(c + r * 0.3, c - r * 0.2, r * 0.55)),
+                        (main, circle(c + r * 0.5, c + r * 0.3, r * 0.4)), (second, circle(c, c + r * 0.1, r * 0.2))])
+    if shape == "heart":
+        return layered([(main, circle(c - r * 0.45, c - r * 0.25, r * 0.5)),
+                        (main, circle(c + r * 0.45, c - r * 0.25, r * 0.5)),
+                        (main, triangle((c - r * 0.93, c - r * 0.05), (c + r * 0.93, c - r * 0.05), (c, c + r))),
+                        (second, circle(c - r * 0.5, c - r * 0.35, r * 0.15))])
+    if shape == "pearl":
+        return layered([(second, circle(c, c, r)), (main, circle(c, c, r * 0.85)),
+                        (WHITE, circle(c - r * 0.35, c - r * 0.35, r * 0.2))])
+    if shape == "cat":
+        return layered([(main, triangle((c - r, c - r), (c - r * 0.3, c - r * 0.4), (c - r, c))),
+                        (main, triangle((c + r, c - r), (c + r * 0.3, c - r * 0.4), (c + r, c))),
+                        (main, circle(c, c + r * 0.1, r * 0.8)),
+                        (second, circle(c - r * 0.35, c, r * 0.14)), (second, circle(c + r * 0.35, c, r * 0.14))])
+    # flower
+    petals = [(main, circle(c + r * 0.5 * math.cos(a), c + r * 0.5 * math.sin(a), r * 0.42))
+              for a in [i * math.pi / 3 for i in range(6)]]
+    return layered(petals + [(second, circle(c, c, r * 0.35))])
+
+
+def pendant_assets():
+    out = {}
+    for name, main, second, shape in PENDANTS:
+        out["pendant/%s.png" % name] = (96, 96, pendant_shape(96, main, second, shape))
+        out["pendant/%s-m.png" % name] = (74, 74, pendant_shape(74, main, second, shape))
+    return out
+
+
+def frame_picture(width, height, thickness, colour, inner):
+    t = thickness
+    return flat([(colour, box(0, 0, width, t)), (colour, box(0, height - t, width, height)),
+                 (colour, box(0, 0, t, height)), (colour, box(width - t, 0, width, height)),
+                 (inner, box(t, t, width - t, t + max(1, t // 4))),
+                 (inner, box(t, height - t - max(1, t // 4), width - t, height - t))])
+
+
+def effect_panel_assets():
+    """Edges are frames over the whole canvas, shadows full-canvas tints;
+    each with its "-m" thumbnail."""
+    out = {}
+    edges = [("花边", (0xF0, 0x6C, 0xB4), WHITE), ("星光", (0xFF, 0xD2, 0x00), (0xFF, 0x55, 0x00)),
+             ("胶片", (0x26, 0x29, 0x38), (0x7F, 0x8B, 0x99))]
+    for name, colour, inner in edges:
+        out["edging/%s.png" % name] = (320, 180, frame_picture(320, 180, 12, colour, inner))
+        out["edging/%s-m.png" % name] = (74, 74, frame_picture(74, 74, 6, colour, inner))
+    shades = [("暗角", (0x10, 0x10, 0x18)), ("暖光", (0xFF, 0xA0, 0x40))]
+    for name, colour in shades:
+        out["shadow/%s.png" % name] = (320, 180, frame_picture(320, 180, 30, colour, colour))
+        out["shadow/%s-m.png" % name] = (74, 74, frame_picture(74, 74, 12, colour, colour))
+    return out
 
 # -- room-manager assistant
 
@@ -379,6 +730,12 @@ EFFECTS = {
     # plate behind the system figures drawn on the preview overlay
     "systeminfo.png": (260, 22, layered([((0x26, 0x29, 0x38), rounded_box(0, 0, 260, 22, 4))])),
 }
+
+# -- subtitles, pictures, pendants and special effects (run-time assets):
+# subtitle templates, pendants, and the special-effect panel's edges and shadows
+EFFECTS.update(subtitle_assets())
+EFFECTS.update(pendant_assets())
+EFFECTS.update(effect_panel_assets())
 
 
 def draw_all(folder, pictures):

@@ -1,0 +1,189 @@
+#include "UiInsertPicWidget.h"
+
+#include "LiveParams.h"
+#include "LiveProxy.h"
+#include "MvEnterBorderCancelButton.h"
+#include "UiToolTipDialog.h"
+#include "ui_UiInsertPicWidget.h"
+
+#include <QDebug>
+#include <QFileDialog>
+#include <QPixmap>
+
+namespace {
+
+constexpr int kSlotSize = 76;
+const QPoint kSlotPositions[UiInsertPicWidget::kMaxPictures] = {{12, 122}, {94, 122}, {176, 122}};
+constexpr int kMaxPictureWidth = 1920;
+constexpr int kMaxPictureHeight = 1080;
+// Longest side of a picture as it first stands in the scene.
+constexpr int kPlacedSide = 160;
+constexpr int kPictureLayer = 3;
+constexpr int kActionPictureAdded = 15;
+
+} // namespace
+
+UiInsertPicWidget::UiInsertPicWidget(QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::UiInsertPicWidget)
+{
+    ui->setupUi(this);
+    for (int i = 0; i < kMaxPictures; ++i) {
+        auto *slot = new MvEnterBorderCancelButton(this);
+        slot->resize(kSlotSize, kSlotSize);
+        m_slots << slot;
+        connect(slot, SIGNAL(cellclick(int,int)), this, SLOT(on_cell_clicked(int,int)));
+        connect(slot, SIGNAL(addelementclick()), this, SLOT(on_adddragpic()));
+        connect(slot, SIGNAL(cancelbtnclick(int,int)), this, SLOT(on_cancel_clicked(int,int)));
+    }
+    // Queued: the picture is added once the drop event is over.
+    connect(ui->pushButton_adddragpic, SIGNAL(signal_draggedpicture(QString)), this,
+            SLOT(slot_draggedpicture(QString)), Qt::QueuedConnection);
+    connect(ui->pushButton_adddragpic, SIGNAL(clicked(bool)), this, SLOT(on_adddragpic()));
+    PositionSlots();
+    m_slots[1]->hide();
+    m_slots[2]->hide();
+}
+
+UiInsertPicWidget::~UiInsertPicWidget()
+{
+    delete ui;
+}
+
+void UiInsertPicWidget::setLiveProxy(LiveProxy *proxy)
+{
+    m_proxy = proxy;
+}
+
+void UiInsertPicWidget::PositionSlots()
+{
+    if (m_slots.size() != kMaxPictures)
+        return;
+    for (int i = 0; i < kMaxPictures; ++i)
+        m_slots[i]->move(kSlotPositions[i]);
+}
+
+void UiInsertPicWidget::on_adddragpic()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("媒体文件"), QStringLiteral("."),
+                                                      QStringLiteral("媒体文件(*.jpg *.bmp *.png *.gif)"));
+    if (path.isEmpty())
+        return;
+    AddPictureFromFile(path);
+}
+
+void UiInsertPicWidget::slot_draggedpicture(QString path)
+{
+    AddPictureFromFile(path);
+}
+
+void UiInsertPicWidget::tell(const QString &text)
+{
+    UiToolTipDialog box(text, this);
+    box.exec();
+}
+
+bool UiInsertPicWidget::CheckPictureSize(const QString &path)
+{
+    const QPixmap picture(path);
+    return picture.width() <= kMaxPictureWidth && picture.height() <= kMaxPictureHeight;
+}
+
+void UiInsertPicWidget::AddPictureFromFile(const QString &path)
+{
+    if (m_pictures.size() >= kMaxPictures)
+        return;
+    // The engine would take a file that is no picture and show nothing.
+    if (QPixmap(path).isNull()) {
+        tell(QStringLiteral("图片读取失败!"));
+        return;
+    }
+    if (!CheckPictureSize(path)) {
+        tell(QStringLiteral("图片尺寸不能超过1920*1080！"));
+        return;
+    }
+    if (!m_proxy)
+        return;
+    const int id = m_proxy->addImage(path.toUtf8().toStdString(), 255, kPictureLayer);
+    if (id < 1)
+        return;
+    PlacePicture(path, id);
+    m_pictures << PictureItem{id, path};
+    LayoutPictures();
+    emit add_imageitem(path, QStringLiteral("图片"), id);
+    m_proxy->reportAction(kActionPictureAdded, -1);
+}
+
+void UiInsertPicWidget::PlacePicture(const QString &path, int id)
+{
+    QPixmap picture(path);
+    if (picture.width() >= kPlacedSide || picture.height() >= kPlacedSide)
+        picture = picture.scaled(kPlacedSide, kPlacedSide, Qt::KeepAspectRatio, Qt::FastTransformation);
+    const int w = picture.width();
+    const int h = picture.height();
+    LiveParams canvas;
+    m_proxy->getLiveVideoConfig(&canvas);
+    m_proxy->setItemRect(id, 0, canvas.outputHeight - h, w, h);
+}
+
+void UiInsertPicWidget::LayoutPictures()
+{
+    for (MvEnterBorderCancelButton *slot : m_slots) {
+        slot->SetPicture(QString(), false);
+        slot->hide();
+    }
+    const int n = m_pictures.size();
+    if (n > m_slots.size())
+        return;
+    if (n == 0) {
+        m_slots[0]->show();
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        m_slots[i]->SetPicture(m_pictures[i].path, true);
+        m_slots[i]->SetCell(1, i);
+        m_slots[i]->show();
+    }
+    if (n < m_slots.size())
+        m_slots[n]->show();
+}
+
+void UiInsertPicWidget::on_cancel_clicked(int, int column)
+{
+    UiToolTipDialog box(QStringLiteral("确认删除?"), this);
+    box.setCancelVisible(true);
+    if (box.exec() != 1)
+        return;
+    if (column < 0 || column >= m_pictures.size())
+        return;
+    const int id = m_pictures.takeAt(column).id;
+    if (m_proxy)
+        m_proxy->removeItem(id);
+    LayoutPictures();
+    emit del_imageitem(id);
+}
+
+void UiInsertPicWidget::on_cell_clicked(int, int column)
+{
+    qDebug("on_cell_clicked:%d", column);
+}
+
+bool UiInsertPicWidget::AddPicture(int id, QString path)
+{
+    if (id < 1 || m_pictures.size() >= kMaxPictures)
+        return false;
+    m_pictures << PictureItem{id, path};
+    LayoutPictures();
+    return true;
+}
+
+void UiInsertPicWidget::RemovePicture(int id)
+{
+    for (int i = 0; i < m_pictures.size(); ++i) {
+        if (m_pictures[i].id == id) {
+            m_pictures.removeAt(i);
+            LayoutPictures();
+            return;
+        }
+    }
+}

@@ -109,6 +109,8 @@ World World::fromJson(const QJsonObject &engine)
     }
     if (engine.value(QStringLiteral("driveIndex")).isDouble())
         w.driveIndex = engine.value(QStringLiteral("driveIndex")).toInt();
+    if (engine.value(QStringLiteral("initResult")).isDouble())
+        w.initResult = engine.value(QStringLiteral("initResult")).toInt();
     if (engine.value(QStringLiteral("directX10")).isBool())
         w.directX10 = engine.value(QStringLiteral("directX10")).toBool();
     return w;

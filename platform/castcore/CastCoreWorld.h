@@ -10,7 +10,8 @@
 //     "plugins": ["弹幕助手"],
 //     "refusedPushUrls": ["rtmp://..."],
 //     "driveIndex": 2,
-//     "directX10": true
+//     "directX10": true,
+//     "initResult": 0         (below 0: every scene start fails with it)
 //   }
 
 #include "LiveEngine.h"
@@ -52,6 +53,7 @@ struct World
     std::vector<std::string> refusedPushUrls;
     int driveIndex = 2;
     bool directX10 = true;
+    int initResult = 0;
 
     // One camera with a few formats, a microphone, a system-sound device,
     // one 1920x1080 display and two plug-ins.

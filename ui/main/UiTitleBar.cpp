@@ -2,6 +2,7 @@
 
 #include "CurrentDialog.h"
 #include "LiveProxy.h"
+#include "Logger.h"
 #include "TextHelpers.h"
 #include "UiSysSetting.h"
 #include "UiToolTipDialog.h"
@@ -32,8 +33,11 @@ UiTitleBar::UiTitleBar(QWidget *parent)
 {
     ui->setupUi(this);
     setAutoFillBackground(true);
+    const QPixmap background(QStringLiteral(":/image/skin/titlebar.png"));
+    if (background.isNull())
+        Logger::instance()->write(Logger::LOG_ERROR, "skin picture missing: %s", ":/image/skin/titlebar.png");
     QPalette palette;
-    palette.setBrush(QPalette::Window, QBrush(QPixmap(QStringLiteral(":/image/skin/titlebar.png"))));
+    palette.setBrush(QPalette::Window, QBrush(background));
     setPalette(palette);
     setFixedSize(1200, 48);
     createDialogs();

@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -92,6 +93,7 @@ private slots:
     void trayClickRestoresOnlyOnTrigger_data();
     void trayClickRestoresOnlyOnTrigger();
     void trayQuitWhileHidden();
+    void settingsDialogChoiceAppliesToCloseButton();
     void teardownStopsEngineBeforeWidgetsAndWritesSettings();
     void picture();
 };
@@ -247,6 +249,27 @@ void MainWindowTest::trayQuitWhileHidden()
     QAction *quit = window.trayMenu()->actions().at(0);
     QCOMPARE(runLoop([quit] { quit->trigger(); }, 5000), 0);
     QVERIFY(!window.trayIcon()->isVisible());
+}
+
+void MainWindowTest::settingsDialogChoiceAppliesToCloseButton()
+{
+    FacadeFixture f;
+    UiMain window;
+    QCOMPARE(window.initWith(f.proxy.get()), 0);
+    window.show();
+    // Through the title bar's settings button: "退出程序", "保存", confirm.
+    testsupport::ModalDriver driver;
+    driver.onNext([](QWidget *dialog) {
+        dialog->findChild<QRadioButton *>(QStringLiteral("radioButton_exit"))->setChecked(true);
+        QTimer::singleShot(0, dialog->findChild<QPushButton *>(QStringLiteral("pushButton_ok")), SLOT(click()));
+    });
+    driver.pressNext(QStringLiteral("pushButton_oksmall"));
+    QTest::mouseClick(window.titleBar()->findChild<QPushButton *>(QStringLiteral("SettingButton")), Qt::LeftButton);
+    QVERIFY(driver.waitDone());
+    QVERIFY2(driver.errors().isEmpty(), qPrintable(driver.errors().join(QLatin1Char('\n'))));
+    QVERIFY(window.config()->quitOnClose());
+    auto *close = window.titleBar()->findChild<QPushButton *>(QStringLiteral("CloseButton"));
+    QCOMPARE(runLoop([close] { QTest::mouseClick(close, Qt::LeftButton); }, 5000), 0);
 }
 
 void MainWindowTest::teardownStopsEngineBeforeWidgetsAndWritesSettings()

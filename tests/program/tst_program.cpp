@@ -31,6 +31,7 @@ private slots:
 
     void refusals_data();
     void refusals();
+    void quitFromTrayWritesSettings_data();
     void quitFromTrayWritesSettings();
     void realProgramStartsOnceAndRaisesFirst();
     void realProgramCrashWritesDump();
@@ -215,15 +216,30 @@ void ProgramTest::refusals()
     QCOMPARE(QFile::exists(env.dataHome() + QStringLiteral("/MorvaShow/SysConfig.config")), exitCode == 2);
 }
 
+void ProgramTest::quitFromTrayWritesSettings_data()
+{
+    QTest::addColumn<QByteArray>("before"); // the settings file at the start; empty: none
+    QTest::newRow("new user") << QByteArray();
+    QTest::newRow("unreadable settings file") << QByteArray("{\"sys\": {\"sys_hide_when_close\": fal");
+}
+
 void ProgramTest::quitFromTrayWritesSettings()
 {
+    QFETCH(QByteArray, before);
     testsupport::TempEnvironment env;
+    const QString path = env.dataHome() + QStringLiteral("/MorvaShow/SysConfig.config");
+    if (!before.isEmpty()) {
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(before);
+    }
     int code = -1;
     const QStringList out = runHelper({QStringLiteral("quit")}, &code);
     QCOMPARE(out, QStringList());
     QCOMPARE(code, 0);
     // Written at the end: the settings dialog's first-run defaults.
-    QFile settings(env.dataHome() + QStringLiteral("/MorvaShow/SysConfig.config"));
+    QFile settings(path);
     QVERIFY(settings.open(QIODevice::ReadOnly));
     const QJsonObject sys = QJsonDocument::fromJson(settings.readAll()).object().value(QStringLiteral("sys")).toObject();
     QCOMPARE(sys.value(QStringLiteral("sys_hide_when_close")).toBool(), true);
@@ -231,6 +247,14 @@ void ProgramTest::quitFromTrayWritesSettings()
     const QStringList log = testsupport::LogCapture::texts();
     QVERIFY(log.contains(QStringLiteral("live init success.")));
     QVERIFY(log.contains(QStringLiteral("live destroy.")));
+    // A file the program could not read is kept beside the new one, and the
+    // log says so.
+    if (!before.isEmpty()) {
+        QFile kept(path + QStringLiteral(".bad"));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), before);
+        QVERIFY(testsupport::LogCapture::contains(QStringLiteral("cannot be read; kept as")));
+    }
 }
 
 void ProgramTest::realProgramStartsOnceAndRaisesFirst()

@@ -3,6 +3,7 @@
 // account line and the logout refusal.
 #include "AuthControl.h"
 #include "FacadeFixture.h"
+#include "FormCheck.h"
 #include "ModalDriver.h"
 #include "ModalWatchdog.h"
 #include "RecordFolder.h"
@@ -83,55 +84,38 @@ private slots:
 
 void SysSettingTest::formWidgets_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("className");
-    QTest::addColumn<QRect>("geometry");
-    QTest::addColumn<QString>("text");
-    auto row = [](const char *name, const char *cls, QRect g, const QString &text) {
-        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(cls) << g << text;
-    };
-    row("label", "QLabel", QRect(36, 232, 54, 12), QStringLiteral("摩瓦账号："));
-    row("label_3", "QLabel", QRect(36, 56, 51, 12), QStringLiteral("麦克风："));
-    row("label_4", "QLabel", QRect(36, 100, 61, 12), QStringLiteral("系统声音："));
-    row("label_5", "QLabel", QRect(36, 144, 61, 12), QStringLiteral("视频录制："));
-    row("label_6", "QLabel", QRect(36, 188, 61, 12), QStringLiteral("关闭窗口："));
-    row("label_account", "QLabel", QRect(146, 228, 101, 20), QStringLiteral("未登录"));
-    row("comboBox_mic", "MvComboBoxStyle", QRect(134, 46, 280, 32), QString());
-    row("comboBox_sys", "MvComboBoxStyle", QRect(134, 90, 280, 32), QString());
-    row("lineEdit_path", "QLineEdit", QRect(134, 134, 216, 32), QString());
-    row("pushButton_path", "QPushButton", QRect(358, 134, 56, 32), QStringLiteral("更改"));
-    row("radioButton_min", "MvChangeCursorShapeRadioButton", QRect(146, 188, 71, 12), QStringLiteral("隐藏窗口"));
-    row("radioButton_exit", "MvChangeCursorShapeRadioButton", QRect(265, 188, 71, 12), QStringLiteral("退出程序"));
-    row("label_logout", "QLabel", QRect(260, 230, 61, 16), QStringLiteral("<a style='color: #fe5342;'  href>注销</a>"));
-    row("label_2", "QLabel", QRect(10, 11, 31, 12), QStringLiteral("设置"));
-    row("label_8", "QLabel", QRect(0, 33, 482, 1), QString());
-    row("pushButton_close", "QPushButton", QRect(456, 7, 20, 20), QString());
-    row("pushButton_ok", "QPushButton", QRect(125, 297, 236, 32), QStringLiteral("保存"));
-    row("label_11", "QLabel", QRect(0, 283, 482, 1), QString());
-    row("label_login", "QLabel", QRect(260, 230, 61, 16), QStringLiteral("<a style='color: #fe5342;'  href>立即登录</a>"));
-    row("label_version", "QLabel", QRect(40, 11, 100, 12), QStringLiteral("（版本号V2.3.0.0）"));
-    row("label_7", "QLabel", QRect(325, 264, 76, 15), QStringLiteral("意见反馈群："));
-    row("line_5", "QFrame", QRect(402, 278, 72, 1), QString());
-    row("pushButton_feedback", "MvChangeCursorShape", QRect(402, 265, 72, 12), QString());
+    using testsupport::addFormRow;
+    testsupport::addFormColumns();
+    addFormRow("label", "QLabel", QRect(36, 232, 54, 12), QStringLiteral("摩瓦账号："));
+    addFormRow("label_3", "QLabel", QRect(36, 56, 51, 12), QStringLiteral("麦克风："));
+    addFormRow("label_4", "QLabel", QRect(36, 100, 61, 12), QStringLiteral("系统声音："));
+    addFormRow("label_5", "QLabel", QRect(36, 144, 61, 12), QStringLiteral("视频录制："));
+    addFormRow("label_6", "QLabel", QRect(36, 188, 61, 12), QStringLiteral("关闭窗口："));
+    addFormRow("label_account", "QLabel", QRect(146, 228, 101, 20), QStringLiteral("未登录"));
+    addFormRow("comboBox_mic", "MvComboBoxStyle", QRect(134, 46, 280, 32));
+    addFormRow("comboBox_sys", "MvComboBoxStyle", QRect(134, 90, 280, 32));
+    addFormRow("lineEdit_path", "QLineEdit", QRect(134, 134, 216, 32));
+    addFormRow("pushButton_path", "QPushButton", QRect(358, 134, 56, 32), QStringLiteral("更改"));
+    addFormRow("radioButton_min", "MvChangeCursorShapeRadioButton", QRect(146, 188, 71, 12), QStringLiteral("隐藏窗口"));
+    addFormRow("radioButton_exit", "MvChangeCursorShapeRadioButton", QRect(265, 188, 71, 12), QStringLiteral("退出程序"));
+    addFormRow("label_logout", "QLabel", QRect(260, 230, 61, 16), QStringLiteral("<a style='color: #fe5342;'  href>注销</a>"));
+    addFormRow("label_2", "QLabel", QRect(10, 11, 31, 12), QStringLiteral("设置"));
+    addFormRow("label_8", "QLabel", QRect(0, 33, 482, 1), QLatin1String(""));
+    addFormRow("pushButton_close", "QPushButton", QRect(456, 7, 20, 20), QLatin1String(""));
+    addFormRow("pushButton_ok", "QPushButton", QRect(125, 297, 236, 32), QStringLiteral("保存"));
+    addFormRow("label_11", "QLabel", QRect(0, 283, 482, 1), QLatin1String(""));
+    addFormRow("label_login", "QLabel", QRect(260, 230, 61, 16), QStringLiteral("<a style='color: #fe5342;'  href>立即登录</a>"));
+    addFormRow("label_version", "QLabel", QRect(40, 11, 100, 12), QStringLiteral("（版本号V2.3.0.0）"));
+    addFormRow("label_7", "QLabel", QRect(325, 264, 76, 15), QStringLiteral("意见反馈群："));
+    addFormRow("line_5", "QFrame", QRect(402, 278, 72, 1));
+    addFormRow("pushButton_feedback", "MvChangeCursorShape", QRect(402, 265, 72, 12));
 }
 
 void SysSettingTest::formWidgets()
 {
-    QFETCH(QString, name);
-    QFETCH(QString, className);
-    QFETCH(QRect, geometry);
-    QFETCH(QString, text);
     testsupport::TempEnvironment env;
     UiSysSetting dialog;
-    QWidget *w = dialog.findChild<QWidget *>(name);
-    QVERIFY(w);
-    QCOMPARE(QString::fromLatin1(w->metaObject()->className()), className);
-    QCOMPARE(w->geometry(), geometry);
-    QCOMPARE(w->parentWidget(), &dialog);
-    if (auto *label = qobject_cast<QLabel *>(w))
-        QCOMPARE(label->text(), text);
-    else if (auto *button = qobject_cast<QAbstractButton *>(w); button && name != QLatin1String("pushButton_feedback"))
-        QCOMPARE(button->text(), text);
+    testsupport::checkFormRow(dialog);
 }
 
 void SysSettingTest::formSettings()

@@ -4,6 +4,7 @@
 #include "AuthControl.h"
 #include "CurrentDialog.h"
 #include "FacadeFixture.h"
+#include "FormCheck.h"
 #include "LogCapture.h"
 #include "ModalDriver.h"
 #include "ModalWatchdog.h"
@@ -97,43 +98,30 @@ private slots:
 
 void TitleBarTest::formWidgets_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("className");
-    QTest::addColumn<QRect>("geometry");
-    QTest::addColumn<QString>("text");
-    auto row = [](const char *name, const char *cls, QRect g, const QString &text) {
-        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(cls) << g << text;
-    };
-    row("CloseButton", "QPushButton", QRect(1168, 8, 28, 28), QString());
-    row("MiniButton", "QPushButton", QRect(1136, 8, 28, 28), QString());
-    row("SettingButton", "QPushButton", QRect(1082, 8, 28, 28), QString());
-    row("positionlivingbtn", "MvChangeCursorShape", QRect(992, 11, 71, 21), QStringLiteral("我的直播间"));
-    row("showloginButton", "MvChangeCursorShape", QRect(901, 11, 60, 21), QStringLiteral("登录账号"));
-    row("playernamebtn", "MvChangeCursorShape", QRect(863, 11, 98, 21), QStringLiteral("小兔子乖乖"));
-    row("line", "QFrame", QRect(1123, 15, 1, 14), QString());
-    row("line_2", "QFrame", QRect(971, 15, 1, 14), QString());
-    row("line_3", "QFrame", QRect(891, 15, 1, 14), QString());
-    row("line_4", "QFrame", QRect(853, 15, 1, 14), QString());
-    row("line_5", "QFrame", QRect(993, 31, 69, 1), QString());
+    using testsupport::addFormRow;
+    testsupport::addFormColumns();
+    addFormRow("CloseButton", "QPushButton", QRect(1168, 8, 28, 28), QLatin1String(""));
+    addFormRow("MiniButton", "QPushButton", QRect(1136, 8, 28, 28), QLatin1String(""));
+    addFormRow("SettingButton", "QPushButton", QRect(1082, 8, 28, 28), QLatin1String(""));
+    addFormRow("positionlivingbtn", "MvChangeCursorShape", QRect(992, 11, 71, 21), QStringLiteral("我的直播间"));
+    addFormRow("showloginButton", "MvChangeCursorShape", QRect(901, 11, 60, 21), QStringLiteral("登录账号"));
+    addFormRow("playernamebtn", "MvChangeCursorShape", QRect(863, 11, 98, 21), QStringLiteral("小兔子乖乖"));
+    addFormRow("line", "QFrame", QRect(1123, 15, 1, 14));
+    addFormRow("line_2", "QFrame", QRect(971, 15, 1, 14));
+    addFormRow("line_3", "QFrame", QRect(891, 15, 1, 14));
+    addFormRow("line_4", "QFrame", QRect(853, 15, 1, 14));
+    addFormRow("line_5", "QFrame", QRect(993, 31, 69, 1));
 }
 
 void TitleBarTest::formWidgets()
 {
-    QFETCH(QString, name);
-    QFETCH(QString, className);
-    QFETCH(QRect, geometry);
-    QFETCH(QString, text);
     testsupport::TempEnvironment env;
     TitleBarHost host;
-    QWidget *w = host.bar->findChild<QWidget *>(name);
-    QVERIFY(w);
-    QCOMPARE(w->parentWidget(), host.bar);
-    QCOMPARE(QString::fromLatin1(w->metaObject()->className()), className);
-    QCOMPARE(w->geometry(), geometry);
-    if (auto *button = qobject_cast<QPushButton *>(w))
-        QCOMPARE(button->text(), text);
+    QWidget *w = testsupport::checkFormRow(*host.bar);
+    if (QTest::currentTestFailed())
+        return;
     if (auto *frame = qobject_cast<QFrame *>(w))
-        QCOMPARE(frame->frameShape(), name == QLatin1String("line_5") ? QFrame::HLine : QFrame::VLine);
+        QCOMPARE(frame->frameShape(), w->objectName() == QLatin1String("line_5") ? QFrame::HLine : QFrame::VLine);
 }
 
 void TitleBarTest::frame()

@@ -184,26 +184,28 @@ void UiSysSetting::on_pushButton_ok_clicked()
     if (ask.exec() == 0)
         return;
 
-    if (ui->comboBox_mic->currentIndex() < 0) {
-        m_settings.micDevice.clear();
-    } else if (ui->comboBox_mic->currentText() != m_settings.micDevice) {
-        m_settings.micDevice = ui->comboBox_mic->currentText();
-        if (m_liveProxy)
-            m_liveProxy->openMicDevice(m_settings.micDevice.toStdU16String().c_str());
-    }
-    if (ui->comboBox_sys->currentIndex() < 0) {
-        m_settings.systemDevice.clear();
-    } else if (ui->comboBox_sys->currentText() != m_settings.systemDevice) {
-        m_settings.systemDevice = ui->comboBox_sys->currentText();
-        if (m_liveProxy)
-            m_liveProxy->openSystemDevice(m_settings.systemDevice.toStdU16String().c_str());
-    }
+    takeDevice(ui->comboBox_mic, m_settings.micDevice, &LiveProxy::openMicDevice);
+    takeDevice(ui->comboBox_sys, m_settings.systemDevice, &LiveProxy::openSystemDevice);
     m_settings.recordPath = ui->lineEdit_path->text();
     m_settings.hideWhenClose = ui->radioButton_min->isChecked();
     setBootStart(m_settings.openPowerOn);
     if (m_config)
         m_config->setSysConfig(m_settings);
     close();
+}
+
+// No choice empties the stored device; another one is stored and opened.
+void UiSysSetting::takeDevice(QComboBox *combo, QString &stored, int (LiveProxy::*open)(const char16_t *))
+{
+    if (combo->currentIndex() < 0) {
+        stored.clear();
+        return;
+    }
+    if (combo->currentText() == stored)
+        return;
+    stored = combo->currentText();
+    if (m_liveProxy)
+        (m_liveProxy->*open)(stored.toStdU16String().c_str());
 }
 
 void UiSysSetting::on_pushButton_close_clicked()

@@ -6,6 +6,7 @@
 #include <QString>
 
 class LayeredShadowWindow;
+class QComboBox;
 class LiveProxy;
 class SysConfig;
 
@@ -53,6 +54,7 @@ private:
     void showSettings();
     void openDevices();
     QString defaultRecordFolder() const;
+    void takeDevice(QComboBox *combo, QString &stored, int (LiveProxy::*open)(const char16_t *));
 
     Ui::UiSysSetting *ui;
     LiveProxy *m_liveProxy = nullptr;

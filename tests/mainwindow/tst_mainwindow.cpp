@@ -94,6 +94,7 @@ private slots:
     void trayClickRestoresOnlyOnTrigger();
     void trayQuitWhileHidden();
     void settingsDialogChoiceAppliesToCloseButton();
+    void everyTickReachesTheFacade();
     void teardownStopsEngineBeforeWidgetsAndWritesSettings();
     void picture();
 };
@@ -270,6 +271,26 @@ void MainWindowTest::settingsDialogChoiceAppliesToCloseButton()
     QVERIFY(window.config()->quitOnClose());
     auto *close = window.titleBar()->findChild<QPushButton *>(QStringLiteral("CloseButton"));
     QCOMPARE(runLoop([close] { QTest::mouseClick(close, Qt::LeftButton); }, 5000), 0);
+}
+
+void MainWindowTest::everyTickReachesTheFacade()
+{
+    FacadeFixture f;
+    UiMain window;
+    // Ticks before Init reach nothing.
+    QTimerEvent early(1);
+    QCoreApplication::sendEvent(&window, &early);
+    QCOMPARE(window.initWith(f.proxy.get()), 0);
+    f.calls().clear();
+    // The facade moves the watermark on every 60th of its ticks.
+    for (int i = 0; i < 59; ++i) {
+        QTimerEvent tick(1);
+        QCoreApplication::sendEvent(&window, &tick);
+    }
+    QVERIFY(f.callsOf("SetItemRelativeRect").isEmpty());
+    QTimerEvent tick(1);
+    QCoreApplication::sendEvent(&window, &tick);
+    QCOMPARE(f.callsOf("SetItemRelativeRect").size(), 1);
 }
 
 void MainWindowTest::teardownStopsEngineBeforeWidgetsAndWritesSettings()

@@ -38,6 +38,7 @@ SttTimerTask::~SttTimerTask()
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stop = true;
     }
+    m_wake.notify_all();
     if (m_thread.joinable())
         m_thread.join();
     m_entries.clear();
@@ -67,6 +68,7 @@ int SttTimerTask::AddTask(const SttTask &task, unsigned int intervalMs, unsigned
     m_entries.push_back(std::move(entry));
     if (fireNow)
         FireTask(added);
+    m_wake.notify_all();
     return added.id;
 }
 
@@ -86,7 +88,10 @@ void SttTimerTask::Run()
 {
     for (;;) {
         {
-            std::lock_guard<std::mutex> lock(m_mutex);
+            // With nothing to time the thread sleeps until a task comes, so
+            // an idle program does not wake every pass.
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stop || !m_entries.empty(); });
             if (m_stop)
                 return;
             const Clock::time_point passTime = now();

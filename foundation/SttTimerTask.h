@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -70,6 +71,7 @@ private:
     std::list<std::unique_ptr<Entry>> m_entries;
     CSttThreadPool *m_pool = nullptr;
     std::mutex m_mutex;
+    std::condition_variable m_wake;
     std::atomic<int> m_lastId{0};
     bool m_stop = false;
     ClockSource m_clock;

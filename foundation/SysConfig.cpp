@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -200,6 +201,26 @@ void SysConfig::load()
         return;
     }
     QDir().mkpath(dataFolder());
+    keepUnreadableFile(file);
+}
+
+// The fresh file written at exit would replace a file that could not be read:
+// the user's settings are kept beside it, for a person to mend.
+void SysConfig::keepUnreadableFile(QFile &file)
+{
+    const QString path = filePath();
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() == 0)
+        return;
+    file.close();
+    const QString kept = path + QStringLiteral(".bad");
+    QFile::remove(kept);
+    if (QFile::rename(path, kept))
+        Logger::instance()->write(Logger::LOG_ERROR, "SysConfig: %s cannot be read; kept as %s, defaults used.",
+                                  path.toUtf8().constData(), kept.toUtf8().constData());
+    else
+        Logger::instance()->write(Logger::LOG_ERROR, "SysConfig: %s cannot be read; defaults used.",
+                                  path.toUtf8().constData());
 }
 
 bool SysConfig::save()

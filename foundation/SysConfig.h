@@ -7,6 +7,8 @@
 
 #include <QString>
 
+class QFile;
+
 #include <json/value.h>
 
 #include <string>
@@ -69,6 +71,7 @@ private:
     Json::Value *section(const char *name);
     Json::Value &sectionForWrite(const char *name);
     int cameraInt(const char *key);
+    void keepUnreadableFile(QFile &file);
 
     Json::Value m_root;
     bool m_loaded = false;

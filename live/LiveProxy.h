@@ -59,6 +59,11 @@ public:
     // The process-wide facade, made on the first call and destroyed while
     // the application object still exists.
     static LiveProxy *GetInstance();
+    // Start-up's DirectX test: obtains the facade (which makes the engine)
+    // and asks the render device; when DirectX 10 is unusable, asks the
+    // DirectX question and answers false. A missing engine counts as
+    // unusable. LiveProxyStart.cpp.
+    static bool checkDirectX();
 
     // Makes the engine and the account service; tests make their own
     // facades, the program uses GetInstance.

@@ -168,6 +168,63 @@ PICTURES = {
 
 # -- main window (title bar, workspace, preview, live panel, item list, settings)
 
+# Main window, title bar and settings dialog (program entry's panels)
+
+def title_icon(kind, colour):
+    """28 x 28 title-bar button marks: close cross, minimise bar, settings gear."""
+    if kind == "close":
+        marks = [segment(9, 9, 19, 19, 1.0), segment(19, 9, 9, 19, 1.0)]
+    elif kind == "min":
+        marks = [box(8, 13, 20, 15)]
+    else:
+        ring = lambda x, y: 3.0 <= math.hypot(x - 14, y - 14) <= 5.5
+        teeth = [segment(14 + 5 * math.cos(a), 14 + 5 * math.sin(a),
+                         14 + 8 * math.cos(a), 14 + 8 * math.sin(a), 1.4)
+                 for a in [i * math.pi / 4 for i in range(8)]]
+        marks = [ring] + teeth
+    return layered([(colour, m) for m in marks])
+
+
+def title_gradient(width):
+    def pixel(x, y):
+        t = x / (width - 1)
+        return (0xFF, round(0x46 + (0x55 - 0x46) * t), round(0x46 * (1 - t)), 255)
+    return pixel
+
+
+def write_ico(path, size, pixel):
+    """A one-picture icon file: 32-bit BGRA bitmap, bottom-up, empty AND mask."""
+    rows = []
+    for y in reversed(range(size)):
+        rows.append(b"".join(bytes((b, g, r, a)) for (r, g, b, a) in (pixel(x, y) for x in range(size))))
+    mask = b"\x00" * (((size + 31) // 32) * 4 * size)
+    image = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0) + b"".join(rows) + mask
+    header = struct.pack("<HHH", 0, 1, 1)
+    entry = struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(image), 6 + 16)
+    with open(path, "wb") as f:
+        f.write(header + entry + image)
+
+
+PALE = (0xFF, 0xD9, 0xC7)
+PICTURES.update({
+    # title bar background, 1200 x 48: the primary gradient
+    "titlebar.png": (1200, 48, title_gradient(1200)),
+    # title bar buttons, white, and their hover looks
+    "close.png": (28, 28, title_icon("close", WHITE)),
+    "close_a.png": (28, 28, title_icon("close", PALE)),
+    "min.png": (28, 28, title_icon("min", WHITE)),
+    "min_a.png": (28, 28, title_icon("min", PALE)),
+    "set.png": (28, 28, title_icon("set", WHITE)),
+    "set_a.png": (28, 28, title_icon("set", PALE)),
+    # the settings dialog's radio indicators, circlecheck.png and
+    # circleuncheck.png, are the subtitle page's
+})
+# program icon (tray): the watermark's play mark, as an icon file
+ICONS = {"morva.ico": (32, layered([
+    (ORANGE, rounded_box(0, 0, 32, 32, 7)),
+    (WHITE, triangle((11, 7), (11, 25), (25, 16))),
+]))}
+
 # Workspace, preview and source tabs: the side tab pictures (28 x 28, grey
 # while idle, orange while active), the preview's camera placeholder and the
 # item list's picture of a screen capture.
@@ -741,6 +798,9 @@ def draw_all(folder, pictures):
 
 def main():
     draw_all(SKIN, PICTURES)
+    for name, (size, pixel) in sorted(ICONS.items()):
+        write_ico(os.path.join(SKIN, name), size, pixel)
+        print(os.path.join("resources", "skin", name), size, size)
     draw_all(EFFECT, EFFECTS)
 
 

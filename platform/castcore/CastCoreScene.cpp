@@ -110,6 +110,8 @@ int CastCoreScene::Init(const LiveVideoConfig *config, WId window)
         return *scripted;
     if (!config)
         return -1;
+    if (const int worldResult = control().world().initResult; worldResult < 0)
+        return worldResult;
     std::lock_guard<std::mutex> lock(m_state.mutex);
     m_status.initialised = true;
     m_status.window = window;

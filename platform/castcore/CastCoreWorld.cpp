@@ -5,7 +5,9 @@
 #include "SceneItem.h"
 #include "World.h"
 
+#include <QGuiApplication>
 #include <QJsonArray>
+#include <QScreen>
 #include <QJsonValue>
 
 namespace castcore {
@@ -107,6 +109,8 @@ World World::fromJson(const QJsonObject &engine)
     }
     if (engine.value(QStringLiteral("driveIndex")).isDouble())
         w.driveIndex = engine.value(QStringLiteral("driveIndex")).toInt();
+    if (engine.value(QStringLiteral("initResult")).isDouble())
+        w.initResult = engine.value(QStringLiteral("initResult")).toInt();
     if (engine.value(QStringLiteral("directX10")).isBool())
         w.directX10 = engine.value(QStringLiteral("directX10")).toBool();
     return w;
@@ -117,6 +121,25 @@ World World::load()
     const QJsonObject all = mvplatform::loadWorld();
     const QJsonValue engine = all.value(QStringLiteral("engine"));
     return engine.isObject() ? fromJson(engine.toObject()) : builtIn();
+}
+
+void mirrorRealScreens()
+{
+    const QJsonValue engine = mvplatform::loadWorld().value(QStringLiteral("engine"));
+    if (engine.toObject().value(QStringLiteral("displays")).isArray())
+        return;
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return;
+    std::vector<DisplayRect> displays;
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const QRect g = screen->geometry();
+        displays.push_back({g.x(), g.y(), g.width(), g.height()});
+    }
+    if (displays.empty())
+        return;
+    World w = control().world();
+    w.displays = displays;
+    control().setWorld(w);
 }
 
 std::vector<std::u16string> worldCameraNames()

@@ -10,7 +10,8 @@
 //     "plugins": ["弹幕助手"],
 //     "refusedPushUrls": ["rtmp://..."],
 //     "driveIndex": 2,
-//     "directX10": true
+//     "directX10": true,
+//     "initResult": 0         (below 0: every scene start fails with it)
 //   }
 
 #include "LiveEngine.h"
@@ -52,6 +53,7 @@ struct World
     std::vector<std::string> refusedPushUrls;
     int driveIndex = 2;
     bool directX10 = true;
+    int initResult = 0;
 
     // One camera with a few formats, a microphone, a system-sound device,
     // one 1920x1080 display and two plug-ins.
@@ -61,6 +63,12 @@ struct World
     // The world file's "engine" section, else the built-in world.
     static World load();
 };
+
+// Whole-program runs: unless the world file's "engine" section names
+// displays, the engine's displays become the screens the application sees
+// now, so that a capture never claims more than a screen has. Needs the
+// application object; without one, or without screens, nothing changes.
+void mirrorRealScreens();
 
 // Colour format number of a name ("YUY2" ... "MJPG"); 7 for anything else.
 int colorFormatNumber(const QString &name);

@@ -56,8 +56,9 @@ bool CrashFilter::install(Handler handler)
     void *frames[1];
     ::backtrace(frames, 1);
 
-    static bool stackReady = false;
-    if (!stackReady) {
+    // Held here for the whole run, so that leak checkers see it in use.
+    static void *stackMemory = nullptr;
+    if (!stackMemory) {
         // Enough for the handler's own frames and buffers, whatever
         // SIGSTKSZ says (it is no constant on newer C libraries).
         const std::size_t size = 256 * 1024;
@@ -69,7 +70,7 @@ bool CrashFilter::install(Handler handler)
             std::free(st.ss_sp);
             return false;
         }
-        stackReady = true; // the stack is never freed: the filter stays
+        stackMemory = st.ss_sp; // never freed: the filter stays
     }
 
     g_handler.store(handler);

@@ -232,6 +232,8 @@ private slots:
     void firstRunWithoutFile();
     void malformedFileStartsEmpty_data();
     void malformedFileStartsEmpty();
+    void unreadableFileIsKeptAside_data();
+    void unreadableFileIsKeptAside();
     void emptySections();
     void partialSections();
     void roundTripWithChineseTexts();
@@ -470,6 +472,40 @@ void TestSysConfig::malformedFileStartsEmpty()
     const Json::Value saved = savedDocument();
     QVERIFY(saved.isObject());
     QCOMPARE(saved["room"]["room_keywords"].asString(), std::string("广告"));
+}
+
+void TestSysConfig::unreadableFileIsKeptAside_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("syntax error") << QByteArray("{\"sys\": {\"sys_hide_when_close\": tru") << true;
+    QTest::newRow("array document") << QByteArray("[1]") << true;
+    QTest::newRow("empty file: nothing to keep") << QByteArray() << false;
+}
+
+// A file the store cannot read would be replaced by the fresh one at exit:
+// the user's own text stays beside it as "SysConfig.config.bad", and the log
+// says so.
+void TestSysConfig::unreadableFileIsKeptAside()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, kept);
+    writeFile(SysConfig::filePath(), content);
+    const QString bad = SysConfig::filePath() + QStringLiteral(".bad");
+    {
+        SysConfig config;
+        QVERIFY(!config.isLoaded());
+        SysSettings sys;
+        sys.hideWhenClose = true;
+        config.setSysConfig(sys);
+    }
+    QCOMPARE(QFile::exists(bad), kept);
+    if (kept) {
+        QCOMPARE(readFile(bad), content);
+        QVERIFY(testsupport::LogCapture::contains(
+            QStringLiteral("SysConfig: %1 cannot be read; kept as %2, defaults used.").arg(SysConfig::filePath(), bad)));
+    }
+    QCOMPARE(savedDocument()["sys"]["sys_hide_when_close"].asBool(), true);
 }
 
 void TestSysConfig::emptySections()

@@ -1,0 +1,319 @@
+// Start-up of the whole program: the DirectX test through the engine, the
+// engine's displays in a whole-program run, the start's refusals with their
+// texts and exit codes, quitting, and the real program started by a new
+// user, started twice, and crashing.
+#include "CastCoreControl.h"
+#include "CastCoreWorld.h"
+#include "CrashMessage.h"
+#include "LiveProxy.h"
+#include "LogCapture.h"
+#include "ModalDriver.h"
+#include "TempEnvironment.h"
+#include "UrlOpenRecorder.h"
+#include "WebEndpoints.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QtTest>
+
+#include <csignal>
+
+class ProgramTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+    void directXCheck_data();
+    void directXCheck();
+    void displaysMirrorScreens_data();
+    void displaysMirrorScreens();
+
+    void refusals_data();
+    void refusals();
+    void quitFromTrayWritesSettings_data();
+    void quitFromTrayWritesSettings();
+    void realProgramStartsOnceAndRaisesFirst();
+    void realProgramCrashWritesDump();
+
+private:
+    // Runs the helper on the entry's code with the button presses given;
+    // its output lines.
+    QStringList runHelper(const QStringList &presses, int *exitCode);
+    bool waitForLog(const QString &text, QProcess &process, int timeoutMs = 30000);
+    void useWorld(testsupport::TempEnvironment &env, const QByteArray &json);
+};
+
+void ProgramTest::cleanup()
+{
+    qunsetenv("MORVASHOW_WORLD");
+    castcore::control().reset();
+    WebEndpoints::clearOverrides();
+}
+
+void ProgramTest::useWorld(testsupport::TempEnvironment &env, const QByteArray &json)
+{
+    const QString path = env.root() + QStringLiteral("/world.json");
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(json);
+    f.close();
+    qputenv("MORVASHOW_WORLD", QFile::encodeName(path));
+    castcore::control().reset();
+}
+
+void ProgramTest::directXCheck_data()
+{
+    QTest::addColumn<bool>("usable");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<int>("pages");
+    QTest::newRow("usable: no question") << true << QString() << 0;
+    QTest::newRow("unusable, yes: repair and help page") << false << QStringLiteral("Yes") << 2;
+    QTest::newRow("unusable, no: help page only") << false << QStringLiteral("No") << 1;
+}
+
+void ProgramTest::directXCheck()
+{
+    QFETCH(bool, usable);
+    QFETCH(QString, answer);
+    QFETCH(int, pages);
+    testsupport::TempEnvironment env;
+    QVERIFY(WebEndpoints::setHost(WebEndpoints::Forum, QStringLiteral("127.0.0.1:4711")));
+    castcore::control().bools().push("IsDirectX10Usable", usable);
+    testsupport::UrlOpenRecorder opened({QStringLiteral("file"), QStringLiteral("http"), QStringLiteral("https")});
+    testsupport::ModalDriver driver;
+    if (!answer.isNull())
+        driver.pressNext(answer);
+
+    QCOMPARE(LiveProxy::checkDirectX(), usable);
+    QVERIFY(driver.waitDone());
+    QCOMPARE(driver.seen().size(), answer.isNull() ? 0 : 1);
+    if (!answer.isNull())
+        QCOMPARE(driver.last().text(QStringLiteral("qt_msgbox_label")),
+                 QStringLiteral("DX10未安装或是硬件不支持！\r\n\t请先启动DxUpdate.exe安装(修复)DX10后再尝试使用该软件，点击确定运行DxUpdate.exe。"));
+    QCOMPARE(opened.urls().size(), pages);
+    if (pages > 0)
+        QCOMPARE(opened.urls().last(), QUrl(QStringLiteral("https://127.0.0.1:4711/forum.php?mod=viewthread&tid=3")));
+    if (pages == 2)
+        QCOMPARE(opened.urls().first().toLocalFile(),
+                 QCoreApplication::applicationDirPath() + QStringLiteral("/DxUpdate.exe"));
+    // The facade made for the test is the process's one.
+    QCOMPARE(castcore::control().log().of("IsDirectX10Usable").size(), std::size_t(1));
+}
+
+void ProgramTest::displaysMirrorScreens_data()
+{
+    QTest::addColumn<QByteArray>("world"); // empty: no world file
+    QTest::addColumn<bool>("mirrored");
+    QTest::newRow("no world file") << QByteArray() << true;
+    QTest::newRow("world without displays") << QByteArray(R"({"engine":{"driveIndex":3}})") << true;
+    QTest::newRow("world names displays")
+        << QByteArray(R"({"engine":{"displays":[{"x":0,"y":0,"width":640,"height":480}]}})") << false;
+}
+
+void ProgramTest::displaysMirrorScreens()
+{
+    QFETCH(QByteArray, world);
+    QFETCH(bool, mirrored);
+    testsupport::TempEnvironment env;
+    if (!world.isEmpty())
+        useWorld(env, world);
+    castcore::mirrorRealScreens();
+    const std::vector<castcore::DisplayRect> displays = castcore::control().world().displays;
+    if (!mirrored) {
+        QCOMPARE(displays.size(), std::size_t(1));
+        QCOMPARE(displays[0].width, 640);
+        return;
+    }
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    QCOMPARE(int(displays.size()), screens.size());
+    for (int i = 0; i < screens.size(); ++i) {
+        const QRect g = screens.at(i)->geometry();
+        QCOMPARE(QRect(displays[size_t(i)].x, displays[size_t(i)].y, displays[size_t(i)].width,
+                       displays[size_t(i)].height),
+                 g);
+    }
+    // The offscreen screen is not the built-in world's 1920 x 1080 display.
+    QVERIFY(displays[0].width != 1920);
+    if (!world.isEmpty())
+        QCOMPARE(castcore::control().world().driveIndex, 3);
+}
+
+QStringList ProgramTest::runHelper(const QStringList &presses, int *exitCode)
+{
+    QProcess helper;
+    helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    helper.start(QStringLiteral(PROGRAM_HELPER_PATH), presses);
+    if (!helper.waitForFinished(60000)) {
+        helper.kill();
+        helper.waitForFinished();
+        *exitCode = -1;
+        return {};
+    }
+    *exitCode = helper.exitStatus() == QProcess::NormalExit ? helper.exitCode() : -1;
+    return QString::fromUtf8(helper.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+bool ProgramTest::waitForLog(const QString &text, QProcess &process, int timeoutMs)
+{
+    if (!process.waitForStarted(10000))
+        return false;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < timeoutMs && process.state() == QProcess::Running) {
+        if (testsupport::LogCapture::contains(text))
+            return true;
+        QTest::qWait(50);
+    }
+    qWarning("no \"%s\" in the log: program %s, exit code %d", qPrintable(text),
+             process.state() == QProcess::Running ? "still runs" : "ended", process.exitCode());
+    return false;
+}
+
+void ProgramTest::refusals_data()
+{
+    // As the helper writes it: the line break and the tab escaped.
+    const QString dx = QStringLiteral("DX10未安装或是硬件不支持！\\r\\n\\t请先启动DxUpdate.exe安装(修复)DX10后再尝试使用该软件，点击确定运行DxUpdate.exe。");
+    const QString forum = QStringLiteral("opened|https://127.0.0.1:4711/forum.php?mod=viewthread&tid=3");
+    const QString update = QStringLiteral("opened|file://") + QFileInfo(QStringLiteral(PROGRAM_HELPER_PATH)).absolutePath()
+                           + QStringLiteral("/DxUpdate.exe");
+    QTest::addColumn<QByteArray>("world");
+    QTest::addColumn<QStringList>("presses");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("said");
+    QTest::newRow("Windows XP") << QByteArray(R"({"os":{"platformId":2,"major":5,"minor":1}})")
+                                << QStringList{QStringLiteral("pushButton_ok")} << 1
+                                << QStringList{QStringLiteral("box|UiToolTipDialog|暂不支持 Windows XP")};
+    QTest::newRow("NT 5.2, no name") << QByteArray(R"({"os":{"platformId":2,"major":5,"minor":2}})")
+                                     << QStringList{QStringLiteral("pushButton_ok")} << 1
+                                     << QStringList{QStringLiteral("box|UiToolTipDialog|暂不支持 ")};
+    QTest::newRow("DirectX, repair") << QByteArray(R"({"engine":{"directX10":false}})")
+                                     << QStringList{QStringLiteral("Yes")} << 1
+                                     << QStringList{QStringLiteral("box|QMessageBox|") + dx, update, forum};
+    QTest::newRow("DirectX, no repair") << QByteArray(R"({"engine":{"directX10":false}})")
+                                        << QStringList{QStringLiteral("No")} << 1
+                                        << QStringList{QStringLiteral("box|QMessageBox|") + dx, forum};
+    QTest::newRow("scene start fails") << QByteArray(R"({"engine":{"initResult":-3}})")
+                                       << QStringList{QStringLiteral("pushButton_ok")} << 2
+                                       << QStringList{QStringLiteral("box|UiToolTipDialog|初始化失败!")};
+}
+
+void ProgramTest::refusals()
+{
+    QFETCH(QByteArray, world);
+    QFETCH(QStringList, presses);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, said);
+    testsupport::TempEnvironment env;
+    useWorld(env, world);
+    qputenv("MORVASHOW_HOSTS", R"({"forum":"127.0.0.1:4711"})");
+    int code = -1;
+    const QStringList out = runHelper(presses, &code);
+    qunsetenv("MORVASHOW_HOSTS");
+    QCOMPARE(out, said);
+    QCOMPARE(code, exitCode);
+    // Only a main window that was made writes the settings file as it goes.
+    QCOMPARE(QFile::exists(env.dataHome() + QStringLiteral("/MorvaShow/SysConfig.config")), exitCode == 2);
+}
+
+void ProgramTest::quitFromTrayWritesSettings_data()
+{
+    QTest::addColumn<QByteArray>("before"); // the settings file at the start; empty: none
+    QTest::newRow("new user") << QByteArray();
+    QTest::newRow("unreadable settings file") << QByteArray("{\"sys\": {\"sys_hide_when_close\": fal");
+}
+
+void ProgramTest::quitFromTrayWritesSettings()
+{
+    QFETCH(QByteArray, before);
+    testsupport::TempEnvironment env;
+    const QString path = env.dataHome() + QStringLiteral("/MorvaShow/SysConfig.config");
+    if (!before.isEmpty()) {
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(before);
+    }
+    int code = -1;
+    const QStringList out = runHelper({QStringLiteral("quit")}, &code);
+    QCOMPARE(out, QStringList());
+    QCOMPARE(code, 0);
+    // Written at the end: the settings dialog's first-run defaults.
+    QFile settings(path);
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    const QJsonObject sys = QJsonDocument::fromJson(settings.readAll()).object().value(QStringLiteral("sys")).toObject();
+    QCOMPARE(sys.value(QStringLiteral("sys_hide_when_close")).toBool(), true);
+    QVERIFY(sys.value(QStringLiteral("sys_record_path")).toString().endsWith(QStringLiteral("/摩瓦视频")));
+    const QStringList log = testsupport::LogCapture::texts();
+    QVERIFY(log.contains(QStringLiteral("live init success.")));
+    QVERIFY(log.contains(QStringLiteral("live destroy.")));
+    // A file the program could not read is kept beside the new one, and the
+    // log says so.
+    if (!before.isEmpty()) {
+        QFile kept(path + QStringLiteral(".bad"));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), before);
+        QVERIFY(testsupport::LogCapture::contains(QStringLiteral("cannot be read; kept as")));
+    }
+}
+
+void ProgramTest::realProgramStartsOnceAndRaisesFirst()
+{
+    testsupport::TempEnvironment env;
+    const QFileInfo program(QStringLiteral(MVSHOW_PATH));
+    // Built with its crash box and run-time assets beside it.
+    QVERIFY(QFileInfo::exists(program.absolutePath() + QLatin1Char('/')
+                              + QLatin1String(mvplatform::CrashMessage::boxProgramName())));
+    QVERIFY(QFileInfo::exists(program.absolutePath() + QStringLiteral("/effect/background.png")));
+
+    QProcess first;
+    first.setProcessChannelMode(QProcess::ForwardedChannels);
+    first.start(program.absoluteFilePath(), QStringList());
+    QVERIFY(waitForLog(QStringLiteral("live init success."), first));
+
+    QProcess second;
+    second.setProcessChannelMode(QProcess::ForwardedChannels);
+    second.start(program.absoluteFilePath(), QStringList());
+    QVERIFY(second.waitForFinished(15000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    // The first copy runs on, and only it started a scene.
+    QTest::qWait(300);
+    QCOMPARE(first.state(), QProcess::Running);
+    QCOMPARE(testsupport::LogCapture::texts().count(QStringLiteral("live init success.")), 1);
+    first.kill();
+    QVERIFY(first.waitForFinished(10000));
+}
+
+void ProgramTest::realProgramCrashWritesDump()
+{
+    testsupport::TempEnvironment env;
+    const QString folder = env.root() + QStringLiteral("/program");
+    const QFileInfo built(QStringLiteral(MVSHOW_PATH));
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/effect")));
+    QVERIFY(QFile::copy(built.absoluteFilePath(), folder + QStringLiteral("/mvShow")));
+    QVERIFY(QFile::copy(QStringLiteral(CRASHBOX_RECORDER_PATH),
+                        folder + QLatin1Char('/') + QLatin1String(mvplatform::CrashMessage::boxProgramName())));
+    for (const QString &name : QDir(built.absolutePath() + QStringLiteral("/effect")).entryList(QDir::Files))
+        QFile::copy(built.absolutePath() + QStringLiteral("/effect/") + name, folder + QStringLiteral("/effect/") + name);
+
+    QProcess program;
+    program.start(folder + QStringLiteral("/mvShow"), QStringList());
+    QVERIFY(waitForLog(QStringLiteral("live init success."), program));
+    ::kill(pid_t(program.processId()), SIGSEGV);
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 128 + SIGSEGV);
+    const QStringList dumps = QDir(folder).entryList({QStringLiteral("mvShow_*.dmp")}, QDir::Files);
+    QCOMPARE(dumps.size(), 1);
+    QFile dump(folder + QLatin1Char('/') + dumps.first());
+    QVERIFY(dump.open(QIODevice::ReadOnly));
+    QVERIFY(dump.readLine().startsWith("MorvaShow crash dump"));
+    const QString out = QString::fromUtf8(program.readAllStandardOutput());
+    QVERIFY2(out.contains(QStringLiteral("box|Dump|程序发生异常错误，请将目录下面的") + dumps.first()
+                          + QStringLiteral("文件提供给技术人员！")),
+             qPrintable(out));
+}
+
+QTEST_MAIN(ProgramTest)
+#include "tst_program.moc"

@@ -1,6 +1,6 @@
 #include "CastCoreControl.h"
 #include "FacadeFixture.h"
-#include "FormParts.h"
+#include "FormCheck.h"
 #include "HttpStub.h"
 #include "ModalDriver.h"
 #include "ModalWatchdog.h"

@@ -1,6 +1,6 @@
 #include "CurrentDialog.h"
 #include "FacadeFixture.h"
-#include "FormParts.h"
+#include "FormCheck.h"
 #include "ModalDriver.h"
 #include "ModalWatchdog.h"
 #include "UiAddImage.h"

@@ -2,8 +2,9 @@
 
 #include <QRect>
 #include <QString>
-
-class QWidget;
+#include <QStringList>
+#include <QVector>
+#include <QWidget>
 
 namespace testsupport {
 
@@ -20,5 +21,32 @@ void addFormRow(const char *name, const char *className, const QRect &geometry, 
 // with the row; a mismatch fails the running test. Returns the child, or
 // null when it is missing.
 QWidget *checkFormRow(QWidget &form);
+
+// The same check as one table inside a test: object name, geometry and the
+// text a label or button shows.
+struct FormPart
+{
+    const char *name;
+    QRect geometry;
+    QString text;
+};
+
+// The first part that is missing or differs in geometry or text, described;
+// empty when all match.
+QString formMismatch(QWidget *form, const QVector<FormPart> &parts);
+
+// The form's child of that object name and class; warns when missing.
+template <class T>
+T *formPart(QWidget *form, const char *name)
+{
+    T *w = form->findChild<T *>(QLatin1String(name));
+    if (!w)
+        qWarning("missing part %s", name);
+    return w;
+}
+
+// The object names among `names`, in the order the focus chain visits them
+// from `first`.
+QStringList tabChain(QWidget *first, const QStringList &names);
 
 } // namespace testsupport

@@ -1,10 +1,5 @@
 #include "PickerStyle.h"
 
-#include "NoFocusFrameDelegate.h"
-
-#include <QHeaderView>
-#include <QTableWidget>
-
 namespace pickerstyle {
 
 QString scrollBarStyle(bool blankBeforeThirdRule)
@@ -17,17 +12,6 @@ QString scrollBarStyle(bool blankBeforeThirdRule)
                          "QScrollBar::up-arrow:vertical, QScrollBar::down-arrow:vertical {border: none;"
                          "background:transparent;}\t\t"
                          "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical {background: #e9eaee;}\t\t");
-}
-
-void plainTable(QTableWidget *table, QObject *delegateOwner)
-{
-    table->setFrameShape(QFrame::NoFrame);
-    table->setShowGrid(false);
-    table->setSelectionMode(QAbstractItemView::SingleSelection);
-    table->horizontalHeader()->setVisible(false);
-    table->verticalHeader()->setVisible(false);
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->setItemDelegate(new NoFocusFrameDelegate(delegateOwner));
 }
 
 } // namespace pickerstyle

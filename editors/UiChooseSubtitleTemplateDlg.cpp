@@ -3,6 +3,7 @@
 #include "CurrentDialog.h"
 #include "LayeredShadowWindow.h"
 #include "MvEnterButton.h"
+#include "NoFocusFrameDelegate.h"
 #include "PickerStyle.h"
 #include "ui_UiChooseSubtitleTemplateDlg.h"
 
@@ -58,7 +59,7 @@ int UiChooseSubtitleTemplateDlg::GetSelectedIndex() const
 void UiChooseSubtitleTemplateDlg::FillTable(const QString &currentThumbnail)
 {
     QTableWidget *table = ui->tableWidget_Template;
-    pickerstyle::plainTable(table, this);
+    makePlainTable(table, this);
     table->setStyleSheet(QStringLiteral("background:white;selection-background-color:white;"));
     const int count = m_templates ? m_templates->size() : 0;
     table->setRowCount(count);

@@ -4,7 +4,7 @@
 #include "LiveProxy.h"
 #include "MvEnterBorderButton.h"
 #include "PickerPages.h"
-#include "PickerStyle.h"
+#include "NoFocusFrameDelegate.h"
 #include "SampleScan.h"
 #include "ui_UiSampleWidget.h"
 
@@ -48,7 +48,7 @@ UiSampleWidget::UiSampleWidget(int kind, QWidget *parent)
 {
     ui->setupUi(this);
     QTableWidget *table = ui->widgetsSamplesTableWidget;
-    pickerstyle::plainTable(table, table);
+    makePlainTable(table, table);
     table->setStyleSheet(QStringLiteral("selection-background-color:white;"));
     ui->widget_page_index->hide();
     Init(kind);

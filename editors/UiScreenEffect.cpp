@@ -2,7 +2,7 @@
 
 #include "MvEnterBorderCancelButton.h"
 #include "PickerPages.h"
-#include "PickerStyle.h"
+#include "NoFocusFrameDelegate.h"
 #include "SampleScan.h"
 #include "ui_UiScreenEffect.h"
 
@@ -21,7 +21,7 @@ UiScreenEffect::UiScreenEffect(QWidget *parent)
 {
     ui->setupUi(this);
     QTableWidget *table = ui->effectTableWidget;
-    pickerstyle::plainTable(table, table);
+    makePlainTable(table, table);
     table->setMouseTracking(true);
     table->setStyleSheet(QStringLiteral("selection-background-color:#e8e6e6;"));
 }

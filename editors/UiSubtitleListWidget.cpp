@@ -1,5 +1,6 @@
 #include "UiSubtitleListWidget.h"
 
+#include "NoFocusFrameDelegate.h"
 #include "PickerStyle.h"
 #include "UiSubtitleItemWidget.h"
 #include "UiToolTipDialog.h"
@@ -31,7 +32,7 @@ UiSubtitleListWidget::~UiSubtitleListWidget()
 void UiSubtitleListWidget::initTable()
 {
     QTableWidget *table = ui->tableWidget_subtitle;
-    pickerstyle::plainTable(table, this);
+    makePlainTable(table, this);
     table->setStyleSheet(QStringLiteral("background:white;selection-background-color:white;"));
     table->setColumnCount(1);
     table->setColumnWidth(0, kColumnWidth);

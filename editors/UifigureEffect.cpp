@@ -38,14 +38,8 @@ UifigureEffect::UifigureEffect(QWidget *parent)
     m_currentPage = -1;
 
     QTableWidget *table = ui->effectTableWidget;
-    table->setFrameShape(QFrame::NoFrame);
-    table->setShowGrid(false);
-    table->horizontalHeader()->setVisible(false);
-    table->verticalHeader()->setVisible(false);
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    makePlainTable(table, table);
     table->setStyleSheet(QStringLiteral("selection-background-color:white;"));
-    table->setItemDelegate(new NoFocusFrameDelegate(table));
 
     LoadEffects();
     if (m_pageCount > 1)

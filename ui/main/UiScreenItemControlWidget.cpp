@@ -48,14 +48,8 @@ void UiScreenItemControlWidget::setLiveProxy(LiveProxy *proxy)
 void UiScreenItemControlWidget::initTable()
 {
     MvDragTableWidget *table = ui->tableWidget_ScreenItem;
-    table->setFrameShape(QFrame::NoFrame);
-    table->setShowGrid(false);
-    table->setSelectionMode(QAbstractItemView::SingleSelection);
-    table->horizontalHeader()->setVisible(false);
-    table->verticalHeader()->setVisible(false);
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    makePlainTable(table, this);
     table->setStyleSheet(QStringLiteral("background:white;selection-background-color:white;"));
-    table->setItemDelegate(new NoFocusFrameDelegate(this));
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     table->setAutoScroll(false);

@@ -1,5 +1,8 @@
 #include "NoFocusFrameDelegate.h"
 
+#include <QHeaderView>
+#include <QTableWidget>
+
 NoFocusFrameDelegate::NoFocusFrameDelegate(QObject *parent)
     : QStyledItemDelegate(parent)
 {
@@ -11,4 +14,15 @@ void NoFocusFrameDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
     QStyleOptionViewItem plain(option);
     plain.state &= ~QStyle::State_HasFocus;
     QStyledItemDelegate::paint(painter, plain, index);
+}
+
+void makePlainTable(QTableWidget *table, QObject *delegateOwner)
+{
+    table->setFrameShape(QFrame::NoFrame);
+    table->setShowGrid(false);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->horizontalHeader()->setVisible(false);
+    table->verticalHeader()->setVisible(false);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setItemDelegate(new NoFocusFrameDelegate(delegateOwner));
 }

@@ -3,12 +3,14 @@
 #include "LiveParams.h"
 #include "LiveProxy.h"
 #include "MvEnterBorderButton.h"
-#include "PickerPages.h"
 #include "NoFocusFrameDelegate.h"
+#include "PickerPages.h"
+#include "RuntimePictures.h"
 #include "SampleScan.h"
 #include "ui_UiSampleWidget.h"
 
 #include <QDebug>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QSpacerItem>
@@ -107,8 +109,10 @@ QStringList UiSampleWidget::sampleNames(int kind)
 void UiSampleWidget::Init(int kind)
 {
     const QString folder = sampleFolder(kind);
-    if (!folder.isEmpty())
+    if (QFileInfo(folder).isDir())
         ScanSamples(folder, sampleNames(kind));
+    else if (!folder.isEmpty())
+        runtimepictures::logDrop("sample folder", folder, QStringLiteral("missing"));
     m_sampleCount = m_paths.size();
     m_pageCount = pickerpages::pageCount(m_sampleCount, kPerPage);
 }

@@ -3,6 +3,7 @@
 #include "LiveProxy.h"
 #include "Logger.h"
 #include "MvComboBoxItemDelegate.h"
+#include "RuntimePictures.h"
 #include "SysConfig.h"
 #include "TextHelpers.h"
 #include "UiCameraQuality.h"
@@ -251,8 +252,11 @@ void UiSetBeauty::setLiveProxy(LiveProxy *proxy)
     }
 
     int background = -1;
-    if (!proxy->findBottomImageItem(&background))
+    if (!proxy->findBottomImageItem(&background)) {
         background = proxy->addBottomImage(kBackgroundPicture, 255, kBackgroundLayer);
+        if (background < 1)
+            runtimepictures::logDroppedPicture("background picture", QString::fromLatin1(kBackgroundPicture));
+    }
     if (background > 0)
         proxy->setItemFullWindow(background);
 }

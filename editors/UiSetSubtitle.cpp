@@ -2,6 +2,7 @@
 
 #include "LiveParams.h"
 #include "LiveProxy.h"
+#include "RuntimePictures.h"
 #include "SubtitleText.h"
 #include "UiChooseSubtitleTemplateDlg.h"
 #include "UiSubtitleListWidget.h"
@@ -10,7 +11,6 @@
 
 #include <QButtonGroup>
 #include <QDebug>
-#include <QFileInfo>
 
 #include <algorithm>
 
@@ -93,8 +93,14 @@ void UiSetSubtitle::loadTemplates()
 
 void UiSetSubtitle::addTemplate(const QString &thumbnail, const QString &picture, const QColor &color)
 {
-    if (QFileInfo::exists(picture) && QFileInfo::exists(thumbnail))
-        m_templates.append(SubtitleTemplate{thumbnail, picture, color});
+    for (const QString &path : {picture, thumbnail}) {
+        const QString problem = runtimepictures::pictureProblem(path);
+        if (!problem.isEmpty()) {
+            runtimepictures::logDrop("subtitle template", path, problem);
+            return;
+        }
+    }
+    m_templates.append(SubtitleTemplate{thumbnail, picture, color});
 }
 
 int UiSetSubtitle::findTemplateByImage(const QString &picture) const

@@ -457,6 +457,8 @@ private:
     int m_memory = 0;
     int m_fps = 0;
     int m_qualityIndex = 0;
+    // The overlay's picture is read for every frame; its drop is logged once.
+    std::atomic<bool> m_overlayPictureDropped{false};
     std::unique_ptr<INetService> m_netService;
     std::unique_ptr<UITaskQueueWnd> m_uiTasks;
     std::unique_ptr<CSttThreadPool> m_pool;

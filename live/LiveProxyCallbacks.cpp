@@ -3,6 +3,7 @@
 #include "IListener.h"
 #include "IMessageDecoder.h"
 #include "Logger.h"
+#include "RuntimePictures.h"
 #include "TextHelpers.h"
 
 #include <QFont>
@@ -161,9 +162,12 @@ void LiveProxy::OnPaintOverlay(QPainter *painter)
 void LiveProxy::paintPreviewOverlay(QPainter *painter)
 {
     painter->save();
-    const QImage background(QStringLiteral("./effect/systeminfo.png"));
+    const QString backgroundPath = QStringLiteral("./effect/systeminfo.png");
+    const QImage background(backgroundPath);
     if (!background.isNull())
         painter->drawImage(QRect(8, 6, 260, 22), background);
+    else if (!m_overlayPictureDropped.exchange(true))
+        runtimepictures::logDroppedPicture("preview overlay picture", backgroundPath);
     QFont font(QStringLiteral("微软雅黑"));
     font.setPixelSize(12);
     painter->setFont(font);

@@ -127,6 +127,8 @@ private slots:
     void restoredCameraIsAdopted_data();
     void restoredCameraIsAdopted();
     void backgroundIsAddedOnce();
+    void unreadableBackgroundIsDroppedAlone_data();
+    void unreadableBackgroundIsDroppedAlone();
     // clarity
     void clarityButtons();
     void clarityRefusedWhileBusy_data();
@@ -713,6 +715,48 @@ void CameraPageTest::backgroundIsAddedOnce()
     int again = -1;
     QVERIFY(f.proxy->findBottomImageItem(&again));
     QCOMPARE(again, background);
+}
+
+void CameraPageTest::unreadableBackgroundIsDroppedAlone_data()
+{
+    QTest::addColumn<QByteArray>("content"); // the damaged file; empty: removed
+    QTest::addColumn<QString>("line");
+    QTest::newRow("missing") << QByteArray()
+                             << QStringLiteral("drop background picture: ./effect/background.png (missing)");
+    QTest::newRow("not a picture") << QByteArray("\x89PNG\r\n\x1a\n cut short")
+                                   << QStringLiteral("drop background picture: ./effect/background.png (not a picture)");
+}
+
+void CameraPageTest::unreadableBackgroundIsDroppedAlone()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, line);
+    PageFixture f;
+    QVERIFY(f.started);
+    // Saved with the scene: the background and a picture of the user's.
+    const std::string mine = f.picture(QStringLiteral("mine.png"), 32, 18);
+    QVERIFY(f.proxy->addImage(mine, 255, 3) > 0);
+    f.openPage();
+    int background = -1;
+    QVERIFY(f.proxy->findBottomImageItem(&background));
+    f.closePage();
+
+    QVERIFY(QFile::remove(QStringLiteral("effect/background.png")));
+    if (!content.isEmpty()) {
+        QFile damaged(QStringLiteral("effect/background.png"));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write(content);
+    }
+    const int from = PageFixture::logSize();
+    QVERIFY(f.restartScene());
+    f.openPage();
+    QVERIFY(!f.proxy->findBottomImageItem(&background));
+    QCOMPARE(PageFixture::logSince(from).count(line), 1);
+    std::vector<std::vector<std::string>> pictures;
+    for (int id : f.engine()->itemIds())
+        if (f.engine()->item(id)->kind == KindPicture)
+            pictures.push_back(f.engine()->item(id)->sources);
+    QCOMPARE(pictures, std::vector<std::vector<std::string>>{{mine}});
 }
 
 // ---- clarity ----------------------------------------------------------------

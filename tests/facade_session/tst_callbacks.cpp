@@ -255,6 +255,9 @@ void CallbacksTest::overlayFramesTheSelectedItem()
     f.proxy->setCurrentItemId(-1);
     paint();
     QCOMPARE(picture.pixel(200, 200), qRgb(0, 0, 0));
+    // No effect/ folder here: the overlay goes without its picture, said once.
+    const QString dropped = QStringLiteral("drop preview overlay picture: ./effect/systeminfo.png (missing)");
+    QCOMPARE(testsupport::LogCapture::texts().count(dropped), 1);
 }
 
 void CallbacksTest::cameraTurnReportsMirrorAndFlip()

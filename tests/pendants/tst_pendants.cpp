@@ -3,6 +3,7 @@
 
 #include "AnalyticsStub.h"
 #include "FacadeFixture.h"
+#include "LogCapture.h"
 #include "MvEnterBorderButton.h"
 #include "PickerPages.h"
 #include "SampleScan.h"
@@ -283,6 +284,7 @@ void PendantsTest::missingFolderGivesAnEmptyGrid()
 {
     testsupport::TempEnvironment env;
     UiSampleWidget picker(1);
+    QCOMPARE(testsupport::LogCapture::texts(), QStringList{"drop sample folder: ./effect/pendant/ (missing)"});
     QVERIFY(picker.samplePaths().isEmpty());
     QCOMPARE(picker.pageCount(), 0);
     QCOMPARE(tableOf(picker)->rowCount(), 0);

@@ -33,6 +33,8 @@ private slots:
     void refusals();
     void quitFromTrayWritesSettings_data();
     void quitFromTrayWritesSettings();
+    void startsWithoutItsPictures_data();
+    void startsWithoutItsPictures();
     void realProgramStartsOnceAndRaisesFirst();
     void realProgramCrashWritesDump();
 
@@ -255,6 +257,63 @@ void ProgramTest::quitFromTrayWritesSettings()
         QCOMPARE(kept.readAll(), before);
         QVERIFY(testsupport::LogCapture::contains(QStringLiteral("cannot be read; kept as")));
     }
+}
+
+void ProgramTest::startsWithoutItsPictures_data()
+{
+    QTest::addColumn<bool>("withFolder");      // effect/ copied beside the program
+    QTest::addColumn<QByteArray>("background"); // effect/background.png replaced; empty: removed
+    QTest::addColumn<QStringList>("dropped");   // the drop lines the log must hold
+    QTest::newRow("no effect folder")
+        << false << QByteArray()
+        << QStringList{QStringLiteral("drop background picture: ./effect/background.png (missing)"),
+                       QStringLiteral("drop sample folder: ./effect/pendant/ (missing)"),
+                       QStringLiteral("drop subtitle template: ./effect/subtitle/1.png (missing)"),
+                       QStringLiteral("drop subtitle template: ./effect/subtitle/6.png (missing)")};
+    QTest::newRow("no background picture")
+        << true << QByteArray()
+        << QStringList{QStringLiteral("drop background picture: ./effect/background.png (missing)")};
+    QTest::newRow("background is not a picture")
+        << true << QByteArray("GIF89a, cut short")
+        << QStringList{QStringLiteral("drop background picture: ./effect/background.png (not a picture)")};
+}
+
+// The program's start from a copy of its folder that lacks pictures: the
+// main window shows, is quit from the tray, and the log names each drop.
+void ProgramTest::startsWithoutItsPictures()
+{
+    QFETCH(bool, withFolder);
+    QFETCH(QByteArray, background);
+    QFETCH(QStringList, dropped);
+    testsupport::TempEnvironment env;
+    const QString folder = env.workPath();
+    QVERIFY(QFile::copy(QStringLiteral(PROGRAM_HELPER_PATH), folder + QStringLiteral("/program_helper")));
+    if (withFolder) {
+        QVERIFY(env.copyEffectFolder());
+        QVERIFY(QFile::remove(folder + QStringLiteral("/effect/background.png")));
+        if (!background.isEmpty()) {
+            QFile damaged(folder + QStringLiteral("/effect/background.png"));
+            QVERIFY(damaged.open(QIODevice::WriteOnly));
+            damaged.write(background);
+        }
+    }
+
+    QProcess program;
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.start(folder + QStringLiteral("/program_helper"), {QStringLiteral("quit")});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(program.readAllStandardOutput()), QString()); // no message box
+    const QStringList log = testsupport::LogCapture::texts();
+    QVERIFY(log.contains(QStringLiteral("live init success.")));
+    QVERIFY(log.contains(QStringLiteral("live destroy.")));
+    for (const QString &line : dropped)
+        QVERIFY2(log.count(line) == 1, qPrintable(line));
+    // Nothing else is dropped: the start's pages without the folder are the
+    // camera page, the pendant picker and the six subtitle templates.
+    QCOMPARE(log.filter(QRegularExpression(QStringLiteral("^drop "))).size(), withFolder ? 1 : 1 + 1 + 6);
+    QVERIFY(QFileInfo(env.dataHome() + QStringLiteral("/MorvaShow/SysConfig.config")).size() > 0);
 }
 
 void ProgramTest::realProgramStartsOnceAndRaisesFirst()

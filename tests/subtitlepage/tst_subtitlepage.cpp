@@ -131,6 +131,8 @@ private slots:
     void refusedLines();
     void fifthLine();
     void withoutTemplates();
+    void unreadableTemplatesAreDropped_data();
+    void unreadableTemplatesAreDropped();
     void engineRefusal_data();
     void engineRefusal();
     void restart();
@@ -562,6 +564,44 @@ void SubtitlePageTest::withoutTemplates()
     QVERIFY(driver.seen().isEmpty());
     QTest::qWait(100);
     QVERIFY(analytics.records().isEmpty());
+}
+
+void SubtitlePageTest::unreadableTemplatesAreDropped_data()
+{
+    QTest::addColumn<QString>("file");       // in effect/subtitle
+    QTest::addColumn<QByteArray>("content"); // empty: the file is removed
+    QTest::addColumn<QStringList>("left");   // the pictures of the templates offered
+    QTest::addColumn<QString>("line");
+    QTest::newRow("picture missing") << "3.png" << QByteArray()
+                                     << QStringList{"1.png", "2.png", "4.png", "5.png", "6.png"}
+                                     << "drop subtitle template: ./effect/subtitle/3.png (missing)";
+    QTest::newRow("thumbnail not a picture") << "small_1.png" << QByteArray("text, not a picture")
+                                             << QStringList{"2.png", "3.png", "4.png", "5.png", "6.png"}
+                                             << "drop subtitle template: ./effect/subtitle/small_1.png (not a picture)";
+}
+
+void SubtitlePageTest::unreadableTemplatesAreDropped()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, left);
+    QFETCH(QString, line);
+    PageFixture p;
+    const QString path = QStringLiteral("effect/subtitle/") + file;
+    QVERIFY(QFile::remove(path));
+    if (!content.isEmpty()) {
+        QFile damaged(path);
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write(content);
+    }
+    const int from = FacadeFixture::logSize();
+    UiSetSubtitle page;
+    QStringList offered;
+    for (const SubtitleTemplate &t : page.templates())
+        offered << t.picturePath.mid(QStringLiteral("./effect/subtitle/").size());
+    QCOMPARE(offered, left);
+    QCOMPARE(page.currentTemplate(), 0);
+    QCOMPARE(FacadeFixture::logSince(from), QStringList{line});
 }
 
 void SubtitlePageTest::engineRefusal_data()

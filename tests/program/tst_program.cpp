@@ -1,7 +1,8 @@
 // Start-up of the whole program: the DirectX test through the engine, the
 // engine's displays in a whole-program run, the start's refusals with their
-// texts and exit codes, quitting, and the real program started by a new
-// user, started twice, and crashing.
+// texts and exit codes, quitting, a start from a folder that lacks its
+// pictures, and the real program started by a new user, started twice, and
+// crashing.
 #include "CastCoreControl.h"
 #include "CastCoreWorld.h"
 #include "CrashMessage.h"

@@ -1,11 +1,11 @@
-#include "UiSpecialEffectWidget.h"
+#include "EffectPanelWidget.h"
 
 #include "LiveProxy.h"
 #include "UiScreenEffect.h"
 #include "UiSetEdging.h"
 #include "UiSetPendant.h"
 #include "UiSetShadow.h"
-#include "ui_UiSpecialEffectWidget.h"
+#include "ui_EffectPanelWidget.h"
 
 #include <QDebug>
 #include <QFileInfo>

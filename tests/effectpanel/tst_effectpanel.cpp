@@ -11,7 +11,7 @@
 #include "UiSetEdging.h"
 #include "UiSetPendant.h"
 #include "UiSetShadow.h"
-#include "UiSpecialEffectWidget.h"
+#include "EffectPanelWidget.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -453,4 +453,4 @@ void SpecialEffectsTest::removeChosen()
 }
 
 QTEST_MAIN(SpecialEffectsTest)
-#include "tst_specialeffects.moc"
+#include "tst_effectpanel.moc"

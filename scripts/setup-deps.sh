@@ -11,11 +11,16 @@ packages=(
   libboost-thread-dev libboost-system-dev libboost-date-time-dev
   libjsoncpp-dev libcurl4-openssl-dev libqrencode-dev libxcb1-dev
   libbenchmark-dev libssl-dev
+  # media engine: encoding and muxing, X11 capture and preview, cameras, sound
+  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
+  libxcb-shm0-dev libv4l-dev libpulse-dev
   # sanitizer builds and fuzzing: clang, its sanitizer and libFuzzer
   # runtimes, and llvm-symbolizer for readable reports
   clang libclang-rt-14-dev llvm
   # run and test
   xvfb xauth fonts-wqy-microhei zbar-tools
+  # media tests and the run command's local stream receiver
+  ffmpeg pulseaudio nginx libnginx-mod-rtmp
 )
 
 missing=()

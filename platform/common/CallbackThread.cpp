@@ -92,20 +92,61 @@ std::size_t CallbackThread::queued() const
     return m_tasks.size();
 }
 
+void CallbackThread::setTicker(Ticker ticker, Clock::time_point due)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_stopping)
+            return;
+        m_ticker = std::move(ticker);
+        m_tickDue = due;
+        ++m_tickerGeneration;
+    }
+    m_changed.notify_all();
+}
+
+void CallbackThread::clearTicker()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_ticker = nullptr;
+    ++m_tickerGeneration;
+    if (std::this_thread::get_id() != m_id)
+        m_changed.wait(lock, [&] { return !m_ticking; });
+}
+
 void CallbackThread::loop()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        if (!dueLocked()) {
+        const bool taskDue = dueLocked();
+        const bool tickDue = m_ticker && !m_stopping && m_tickDue <= Clock::now()
+                             && (!taskDue || m_tickDue <= m_tasks.begin()->first.first);
+        if (tickDue) {
+            Ticker ticker = m_ticker; // clearTicker() may drop it meanwhile
+            const unsigned long long generation = m_tickerGeneration;
+            m_ticking = true;
+            lock.unlock();
+            const Clock::time_point next = ticker(Clock::now());
+            lock.lock();
+            m_ticking = false;
+            if (m_ticker && generation == m_tickerGeneration)
+                m_tickDue = next;
+            m_changed.notify_all();
+            continue;
+        }
+        if (!taskDue) {
             if (m_stopping)
                 return;
-            if (m_tasks.empty())
+            // Copies: stop() may drop the task, and its key, during the wait.
+            Clock::time_point wake = Clock::time_point::max();
+            if (!m_tasks.empty())
+                wake = m_tasks.begin()->first.first;
+            if (m_ticker && m_tickDue < wake)
+                wake = m_tickDue;
+            if (wake == Clock::time_point::max())
                 m_changed.wait(lock);
-            else {
-                // A copy: stop() may drop the task, and its key, during the wait.
-                const Clock::time_point due = m_tasks.begin()->first.first;
-                m_changed.wait_until(lock, due);
-            }
+            else
+                m_changed.wait_until(lock, wake);
             continue;
         }
         std::function<void()> task = std::move(m_tasks.begin()->second);

@@ -35,6 +35,15 @@ public:
     bool waitIdle(int timeoutMs);
     // Callbacks waiting to run, due or not.
     std::size_t queued() const;
+
+    // A periodic job beside the callbacks (a frame clock): runs once `due`
+    // has passed and answers its next due time. It is no callback: waitIdle
+    // does not wait for it. A new ticker replaces the old one.
+    using Ticker = std::function<std::chrono::steady_clock::time_point(std::chrono::steady_clock::time_point now)>;
+    void setTicker(Ticker ticker, std::chrono::steady_clock::time_point due);
+    // Once it returns the ticker neither runs nor will run again (from the
+    // ticker itself: after the running tick).
+    void clearTicker();
     std::thread::id id() const { return m_id; }
     // Ends the thread once the running callback returns and, with Run, the
     // due ones after it. Callbacks not yet due are dropped. Only the first
@@ -51,6 +60,10 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::map<Key, std::function<void()>> m_tasks;
+    Ticker m_ticker;
+    Clock::time_point m_tickDue;
+    bool m_ticking = false;
+    unsigned long long m_tickerGeneration = 0; // a replaced ticker keeps its own due time
     unsigned long long m_sequence = 0;
     bool m_running = false;
     bool m_stopping = false;

@@ -33,6 +33,8 @@ private slots:
     void callbackThreadStop();
     void callbackThreadDropsWhileWaitingForALaterTask();
     void callbackThreadRunReturnsWhenItsTaskIsDropped();
+    void tickerRunsOnItsGridBesideCallbacks();
+    void clearTickerWaitsForTheRunningTick();
     void worldFile();
 };
 
@@ -284,6 +286,76 @@ void TestControlFace::callbackThreadRunReturnsWhenItsTaskIsDropped()
     stopper.join();
     caller.join();
     QVERIFY(!taskRan);
+}
+
+void TestControlFace::tickerRunsOnItsGridBesideCallbacks()
+{
+    using Clock = std::chrono::steady_clock;
+    CallbackThread t("test-ticker");
+    std::mutex mutex;
+    std::vector<Clock::time_point> dues;
+    std::vector<Clock::time_point> ran;
+    const auto start = Clock::now();
+    const auto interval = std::chrono::milliseconds(20);
+    int n = 0;
+    t.setTicker(
+        [&](Clock::time_point now) {
+            std::lock_guard<std::mutex> lock(mutex);
+            dues.push_back(start + interval * n);
+            ran.push_back(now);
+            ++n;
+            return start + interval * n;
+        },
+        start);
+    // A ticker is no callback: waiting for idle does not wait for it.
+    std::atomic<bool> posted{false};
+    t.post([&] { posted = true; });
+    QVERIFY(t.waitIdle(5000));
+    QVERIFY(posted);
+    QTRY_VERIFY([&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return ran.size() >= 10;
+    }());
+    t.clearTicker();
+    std::lock_guard<std::mutex> lock(mutex);
+    for (size_t i = 0; i < ran.size(); ++i)
+        QVERIFY(ran[i] >= dues[i]); // never early
+}
+
+void TestControlFace::clearTickerWaitsForTheRunningTick()
+{
+    using Clock = std::chrono::steady_clock;
+    CallbackThread t("test-ticker-clear");
+    Gates gates;
+    gates.close("tick");
+    std::atomic<int> ticks{0};
+    std::atomic<bool> inside{false};
+    t.setTicker(
+        [&](Clock::time_point now) {
+            inside = true;
+            gates.pass("tick");
+            inside = false;
+            ++ticks;
+            return now + std::chrono::milliseconds(1);
+        },
+        Clock::now());
+    QVERIFY(gates.waitForWaiting("tick", 1, 5000));
+    std::atomic<bool> cleared{false};
+    std::thread clearer([&] {
+        t.clearTicker();
+        cleared = true;
+    });
+    // Held inside a tick: clearing must wait for it ...
+    QVERIFY(!cleared);
+    QVERIFY(inside);
+    gates.open("tick");
+    clearer.join();
+    QVERIFY(!inside);
+    // ... and no tick follows.
+    const int after = ticks;
+    t.post([] {});
+    QVERIFY(t.waitIdle(5000));
+    QCOMPARE(int(ticks), after);
 }
 
 void TestControlFace::worldFile()

@@ -1,0 +1,389 @@
+// Camera sources: the world's synthetic camera (rate, size, picture, motion,
+// new settings), the device path error handling, the camera list, and the
+// beauty filter on camera frames.
+
+#include "CameraCatalog.h"
+#include "CameraEntries.h"
+#include "CameraSource.h"
+#include "DebugCapture.h"
+#include "FaceTone.h"
+#include "LiveEngine.h"
+#include "TempEnvironment.h"
+#include "V4l2Camera.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QtTest>
+
+#include <memory>
+#include <thread>
+
+using namespace castcore;
+
+namespace {
+
+const char16_t *const kWorldCamera = u"USB2.0 HD Camera";
+
+SceneItem cameraItem(const std::u16string &device, int colorFormat, int width, int height, int fps)
+{
+    SceneItem item;
+    item.kind = KindCamera;
+    item.cameraDevice = device;
+    item.cameraParams = {colorFormat, width, height, fps};
+    return item;
+}
+
+// Ticks until a new frame arrives (bounded); its picture, or null.
+QImage nextFrame(CameraSource &source, int timeoutMs = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        if (source.tick(MediaClock::now()))
+            return source.picture();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return QImage();
+}
+
+// New frames seen while ticking every few milliseconds for `ms`, per second.
+double measuredRate(CameraSource &source, int ms)
+{
+    nextFrame(source); // starts the count at a frame
+    QElapsedTimer timer;
+    timer.start();
+    int frames = 0;
+    while (timer.elapsed() < ms) {
+        if (source.tick(MediaClock::now()))
+            ++frames;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return frames * 1000.0 / double(timer.elapsed());
+}
+
+// Mean over 4x4 tiles of the green channel's variance in each tile.
+double localVariance(const QImage &image)
+{
+    double total = 0;
+    int tiles = 0;
+    for (int ty = 0; ty + 4 <= image.height(); ty += 4)
+        for (int tx = 0; tx + 4 <= image.width(); tx += 4) {
+            double sum = 0, sq = 0;
+            for (int y = ty; y < ty + 4; ++y)
+                for (int x = tx; x < tx + 4; ++x) {
+                    const double g = qGreen(image.pixel(x, y));
+                    sum += g;
+                    sq += g * g;
+                }
+            total += sq / 16 - (sum / 16) * (sum / 16);
+            ++tiles;
+        }
+    return total / tiles;
+}
+
+double meanBrightness(const QImage &image)
+{
+    double sum = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            sum += qGray(image.pixel(x, y));
+    return sum / (double(image.width()) * image.height());
+}
+
+} // namespace
+
+class TestMediaCamera : public QObject
+{
+    Q_OBJECT
+private slots:
+    void syntheticFramesAtChosenSizeAndRate_data();
+    void syntheticFramesAtChosenSizeAndRate();
+    void syntheticPictureHasBarsAndMovingBlock();
+    void newParamsChangeSizeAndRate();
+    void writableFrameIsIndependent();
+    void deviceThatFailsLogsOnceAndShowsNothing_data();
+    void deviceThatFailsLogsOnceAndShowsNothing();
+    void deviceFolderWithoutCameras();
+    void catalogListsWorldCameras_data();
+    void catalogListsWorldCameras();
+    void catalogPutsRealCamerasFirst_data();
+    void catalogPutsRealCamerasFirst();
+    void beautyFilterOnCameraFrame();
+};
+
+void TestMediaCamera::syntheticFramesAtChosenSizeAndRate_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("fps");
+    QTest::newRow("640x480 at 30") << 640 << 480 << 30;
+    QTest::newRow("320x240 at 10") << 320 << 240 << 10;
+    QTest::newRow("1280x720 at 25") << 1280 << 720 << 25;
+}
+
+void TestMediaCamera::syntheticFramesAtChosenSizeAndRate()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, fps);
+    CameraSource source;
+    QVERIFY(source.picture().isNull());
+    source.update(cameraItem(kWorldCamera, 6, width, height, fps));
+    const QImage frame = nextFrame(source);
+    QCOMPARE(frame.size(), QSize(width, height));
+    QCOMPARE(frame.format(), QImage::Format_RGB32);
+    QCOMPARE(frame.bytesPerLine(), qsizetype(width) * 4);
+    // Wide bounds: sanitizers and a busy machine slow everything down.
+    const double rate = measuredRate(source, 1500);
+    QVERIFY2(rate >= fps * 0.4 && rate <= fps * 1.25, qPrintable(QString::number(rate)));
+}
+
+void TestMediaCamera::syntheticPictureHasBarsAndMovingBlock()
+{
+    CameraSource source;
+    source.update(cameraItem(kWorldCamera, 0, 640, 480, 30));
+    const QImage first = nextFrame(source);
+    QVERIFY(!first.isNull());
+    // Eight equal bars over the top two thirds.
+    const QRgb bars[8] = {0xffffffff, 0xffffff00, 0xff00ffff, 0xff00ff00,
+                          0xffff00ff, 0xffff0000, 0xff0000ff, 0xff000000};
+    for (int k = 0; k < 8; ++k)
+        for (int y : {0, 160, 319})
+            QCOMPARE(first.pixel(40 + 80 * k, y), bars[k]);
+    // The block band (rows 320-399): a white square on dark grey.
+    auto whiteInBand = [](const QImage &f) {
+        int white = 0;
+        for (int x = 0; x < f.width(); ++x)
+            white += f.pixel(x, 360) == 0xffffffff;
+        return white;
+    };
+    QCOMPARE(whiteInBand(first), 80);
+    QCOMPARE(first.pixel(first.width() - 1, 330) == 0xff202020 || first.pixel(0, 330) == 0xff202020, true);
+
+    // The block moves from one frame to the next; the bars stay.
+    const QImage second = nextFrame(source);
+    QVERIFY(!second.isNull());
+    QCOMPARE(whiteInBand(second), 80);
+    QVERIFY(first.copy(0, 320, 640, 80) != second.copy(0, 320, 640, 80));
+    QVERIFY(first.copy(0, 0, 640, 320) == second.copy(0, 0, 640, 320));
+}
+
+void TestMediaCamera::newParamsChangeSizeAndRate()
+{
+    CameraSource source;
+    source.update(cameraItem(kWorldCamera, 0, 640, 480, 30));
+    QCOMPARE(nextFrame(source).size(), QSize(640, 480));
+    const double fast = measuredRate(source, 1000);
+
+    source.update(cameraItem(kWorldCamera, 6, 320, 240, 5));
+    QImage frame;
+    QElapsedTimer timer;
+    timer.start();
+    while (frame.size() != QSize(320, 240) && timer.elapsed() < 5000)
+        frame = nextFrame(source, 200);
+    QCOMPARE(frame.size(), QSize(320, 240));
+    const double slow = measuredRate(source, 1600);
+    QVERIFY2(slow <= 5 * 1.25 + 1 && slow < fast, qPrintable(QStringLiteral("%1 then %2").arg(fast).arg(slow)));
+    QVERIFY2(slow >= 5 * 0.4, qPrintable(QString::number(slow)));
+}
+
+void TestMediaCamera::writableFrameIsIndependent()
+{
+    CameraSource source;
+    source.update(cameraItem(kWorldCamera, 0, 320, 240, 30));
+    QVERIFY(!nextFrame(source).isNull());
+    const QImage shown = source.picture();
+    const QRgb before = shown.pixel(20, 20);
+
+    QImage writable = source.takeWritable();
+    QCOMPARE(writable.size(), shown.size());
+    QCOMPARE(writable.format(), QImage::Format_RGB32);
+    QCOMPARE(writable.pixel(20, 20), before);
+    QVERIFY(writable.isDetached());
+    writable.fill(Qt::black); // in place, as a filter writes
+    QCOMPARE(source.picture().pixel(20, 20), before);
+    QCOMPARE(shown.pixel(20, 20), before);
+    QVERIFY(source.picture().constBits() != writable.constBits());
+
+    // While one is held the next is another buffer; once let go, the buffer
+    // serves again.
+    const uchar *const buffer = writable.constBits();
+    QImage second = source.takeWritable();
+    QVERIFY(second.constBits() != buffer);
+    QCOMPARE(second.pixel(20, 20), before);
+    writable = QImage();
+    const uchar *const secondBuffer = second.constBits();
+    second = QImage();
+    QCOMPARE(source.takeWritable().constBits(), secondBuffer);
+}
+
+void TestMediaCamera::deviceThatFailsLogsOnceAndShowsNothing_data()
+{
+    QTest::addColumn<QString>("path"); // "<temp>" stands for a plain file in a temp folder
+    QTest::addColumn<QString>("line");
+    QTest::newRow("not a device") << QStringLiteral("/dev/null")
+                                  << QStringLiteral("engine: camera /dev/null is no video capture device");
+    QTest::newRow("plain file") << QStringLiteral("<temp>") << QStringLiteral("is no video capture device");
+    QTest::newRow("missing") << QStringLiteral("/nonexistent/video7")
+                             << QStringLiteral("engine: camera /nonexistent/video7 cannot be opened");
+}
+
+void TestMediaCamera::deviceThatFailsLogsOnceAndShowsNothing()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, line);
+    testsupport::TempEnvironment env;
+    if (path == QLatin1String("<temp>")) {
+        path = env.root() + QStringLiteral("/video0");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'x'));
+    }
+    testsupport::DebugCapture capture;
+    {
+        CameraSource source;
+        source.update(cameraItem(path.toStdU16String(), 0, 640, 480, 30));
+        QTRY_VERIFY_WITH_TIMEOUT(capture.contains(line), 5000);
+        QVERIFY(!source.tick(MediaClock::now()));
+        QVERIFY(source.picture().isNull());
+        QVERIFY(source.takeWritable().isNull());
+        // The same settings again do not retry.
+        source.update(cameraItem(path.toStdU16String(), 0, 640, 480, 30));
+    }
+    QCOMPARE(capture.messages().filter(QStringLiteral("engine: camera")).size(), 1);
+}
+
+void TestMediaCamera::deviceFolderWithoutCameras()
+{
+    testsupport::TempEnvironment env;
+    const QString empty = env.root() + QStringLiteral("/empty");
+    QVERIFY(QDir().mkpath(empty));
+    QVERIFY(listV4l2Cameras(empty.toStdString()).empty());
+    QVERIFY(listV4l2Cameras((env.root() + QStringLiteral("/missing")).toStdString()).empty());
+
+    // Names like devices but no capture devices behind them.
+    const QString fake = env.root() + QStringLiteral("/dev");
+    QVERIFY(QDir().mkpath(fake));
+    QFile plain(fake + QStringLiteral("/video0"));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    QVERIFY(QFile::link(QStringLiteral("/dev/null"), fake + QStringLiteral("/video1")));
+    QVERIFY(QFile::link(QStringLiteral("/dev/zero"), fake + QStringLiteral("/video12")));
+    QVERIFY(listV4l2Cameras(fake.toStdString()).empty());
+}
+
+void TestMediaCamera::catalogListsWorldCameras_data()
+{
+    QTest::addColumn<bool>("fromFile");
+    QTest::newRow("built-in world") << false;
+    QTest::newRow("world file") << true;
+}
+
+// This machine has no camera: the world's cameras are the list.
+void TestMediaCamera::catalogListsWorldCameras()
+{
+    QFETCH(bool, fromFile);
+    if (!listV4l2Cameras("/dev").empty())
+        QSKIP("this machine has a real camera");
+    World world = World::builtIn();
+    if (fromFile) {
+        const QJsonObject format{{"format", "MJPG"}, {"width", 800}, {"height", 600}, {"fps", 15}};
+        world = World::fromJson(QJsonObject{
+            {"cameras", QJsonArray{QJsonObject{{"name", "Desk Cam"}, {"formats", QJsonArray{format}}},
+                                   QJsonObject{{"name", "Side Cam"}, {"formats", QJsonArray{}}}}}});
+    }
+    const std::vector<CameraEntry> entries = listCameraEntries(world, fromFile);
+    if (!fromFile) {
+        QCOMPARE(entries.size(), size_t(1));
+        QCOMPARE(QString::fromStdU16String(entries[0].device.name), QStringLiteral("USB2.0 HD Camera"));
+        QCOMPARE(entries[0].device.formats.size(), size_t(6));
+        QCOMPARE(entries[0].devicePath, std::string());
+        return;
+    }
+    QCOMPARE(entries.size(), size_t(2));
+    QCOMPARE(QString::fromStdU16String(entries[0].device.name), QStringLiteral("Desk Cam"));
+    QCOMPARE(QString::fromStdU16String(entries[1].device.name), QStringLiteral("Side Cam"));
+    QCOMPARE(entries[0].device.formats.size(), size_t(1));
+    QCOMPARE(entries[0].device.formats[0].colorFormat, 6);
+    QCOMPARE(entries[0].device.formats[0].width, 800);
+    QCOMPARE(entries[0].device.formats[0].fps, 15);
+    QVERIFY(entries[1].devicePath.empty());
+}
+
+void TestMediaCamera::catalogPutsRealCamerasFirst_data()
+{
+    QTest::addColumn<bool>("fromFile");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("built-in world") << false << QStringList{"HD Webcam C270", "Integrated Camera"};
+    QTest::newRow("world file") << true
+                                << QStringList{"HD Webcam C270", "Integrated Camera", "USB2.0 HD Camera"};
+}
+
+void TestMediaCamera::catalogPutsRealCamerasFirst()
+{
+    QFETCH(bool, fromFile);
+    QFETCH(QStringList, names);
+    std::vector<CameraEntry> real(2);
+    real[0].device.name = u"HD Webcam C270";
+    real[0].devicePath = "/dev/video0";
+    real[1].device.name = u"Integrated Camera";
+    real[1].devicePath = "/dev/video2";
+    const std::vector<CameraEntry> entries = combineCameraEntries(real, World::builtIn(), fromFile);
+    QStringList listed;
+    for (const CameraEntry &e : entries)
+        listed << QString::fromStdU16String(e.device.name);
+    QCOMPARE(listed, names);
+    QCOMPARE(entries[1].devicePath, std::string("/dev/video2"));
+}
+
+// The compositor filters a writable camera frame in place through the beauty
+// filter, at the facade's levels.
+void TestMediaCamera::beautyFilterOnCameraFrame()
+{
+    CameraSource source;
+    source.update(cameraItem(kWorldCamera, 0, 640, 480, 30));
+    QVERIFY(!nextFrame(source).isNull());
+    const QImage original = source.picture();
+    QImage frame = source.takeWritable();
+
+    facetone::reset();
+    const ImageFilterHandle filter = ImageFilterInit(nullptr, nullptr);
+    QVERIFY(filter);
+    auto run = [&](QImage &image, float smoothing, float whitening) {
+        PicturePlane src;
+        src.format = 0;
+        src.width = image.width();
+        src.height = image.height();
+        src.frame[0] = reinterpret_cast<std::uintptr_t>(image.bits());
+        src.frame[1] = std::uintptr_t(image.bytesPerLine());
+        src.frame[2] = std::uintptr_t(image.sizeInBytes());
+        PicturePlane dst;
+        dst.format = 4;
+        dst.width = image.width();
+        dst.height = image.height();
+        const FilterParams params{0, int(sizeof(FilterParams)), smoothing, 0.0f, 10.0f, whitening, 1};
+        return ImageFilterFilterPicture(filter, &src, &params, &dst);
+    };
+
+    QCOMPARE(run(frame, 10.0f, 0.0f), 1);
+    const double before = localVariance(original), after = localVariance(frame);
+    QVERIFY2(after < before * 0.9, qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(after)));
+
+    QImage whitened = source.takeWritable();
+    QCOMPARE(run(whitened, 0.0f, 5.0f), 1);
+    QVERIFY2(meanBrightness(whitened) > meanBrightness(original) + 5,
+             qPrintable(QStringLiteral("%1 -> %2").arg(meanBrightness(original)).arg(meanBrightness(whitened))));
+    // The source's own picture is untouched by either.
+    QVERIFY(source.picture() == original);
+    ImageFilterUninit(filter);
+}
+
+std::unique_ptr<QObject> makeMediaCameraTest()
+{
+    return std::make_unique<TestMediaCamera>();
+}
+
+#include "tst_mediacamera.moc"

@@ -1,0 +1,60 @@
+#pragma once
+
+// The broadcast and recording road: one H.264 (libx264) and one AAC
+// encoding of the composed canvas and the mixed sound, shared by the push
+// (FLV over RTMP, on its own network thread, bounded queue) and the
+// recording (fragmented MP4). Encoding runs only while live or recording.
+// Neither onCanvas nor onAudio ever waits on the network or the disk.
+
+#include "MediaSinks.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace castcore {
+
+struct EncodeEvents
+{
+    // The push's outcome: after connect() (connected or not), and later a
+    // connection lost while live (false).
+    std::function<void(const std::string &url, bool connected)> pushState;
+    // Once a second while live: kilobits per second actually sent.
+    std::function<void(float kbps)> kbps;
+    // When frames leave the send queue: the total and its share of all frames.
+    std::function<void(int64_t total, float percent)> framesDropped;
+};
+
+class EncodePipeline : public VideoSink, public AudioSink
+{
+public:
+    explicit EncodePipeline(EncodeEvents events);
+    ~EncodePipeline() override; // ends the push and the recording cleanly
+
+    // Canvas size, frame rate, bit rate (bit/s). Takes effect for the next
+    // encoding; a running one is restarted at the new size.
+    void configure(int width, int height, int fps, int bitRate);
+    // Connects to an RTMP address on the network thread (10 s at most) and
+    // reports through pushState. A malformed, over-long or non-RTMP address
+    // is refused at once (pushState false) with a log line. A new address
+    // replaces the old connection without restarting the encoder.
+    void connect(const std::string &url);
+    // true: sends from the next keyframe on; false: ends the stream cleanly.
+    void setLive(bool live);
+    // False, with a log line, when the file cannot be created.
+    bool startRecording(const std::string &path);
+    void stopRecording();
+    bool recording() const;
+    // Whether frames are wanted now (live or recording).
+    bool active() const;
+
+    void onCanvas(const QImage &canvas, int64_t ptsUs) override;
+    void onAudio(const int16_t *samples, int frames, int64_t ptsUs) override;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace castcore

@@ -1,0 +1,63 @@
+#pragma once
+
+// One container output (FLV to an RTMP server, fragmented MP4 to a file):
+// opens the target, writes the header from the encoders' parameters, and
+// writes packets from the first video keyframe on, with timestamps moved so
+// the output starts at zero. Every blocking call is bounded by an IoDeadline.
+
+#include "EncodedStream.h"
+#include "IoDeadline.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <deque>
+#include <string>
+
+namespace castcore {
+
+class MuxWriter
+{
+public:
+    MuxWriter(const char *format, IoDeadline *deadline);
+    ~MuxWriter(); // closes without a trailer when still open
+    MuxWriter(const MuxWriter &) = delete;
+    MuxWriter &operator=(const MuxWriter &) = delete;
+
+    // Opens the target for writing; false with `error` set when it cannot.
+    bool open(const std::string &target, std::string *error);
+    bool writeHeader(const StreamParams &params, const char *muxerOptions, std::string *error);
+    // < 0: an FFmpeg error (the output is broken).
+    int write(const EncodedPacket &packet);
+    // Writes the trailer and closes; false when a write failed.
+    bool finish();
+    void close();
+
+    bool isOpen() const { return m_context != nullptr; }
+    bool started() const { return m_baseUs != kNoBase; }
+    int generation() const { return m_generation; }
+    // Bytes handed to the target so far.
+    int64_t bytesWritten() const;
+
+    static std::string errorText(int code);
+
+private:
+    int writeNow(const EncodedPacket &packet);
+
+    static constexpr int64_t kNoBase = INT64_MIN;
+    const char *m_format;
+    IoDeadline *m_deadline;
+    AVFormatContext *m_context = nullptr;
+    AVStream *m_video = nullptr;
+    AVStream *m_audio = nullptr;
+    AVRational m_videoTimeBase{1, 25};
+    AVRational m_audioTimeBase{1, 48000};
+    int m_generation = -1;
+    bool m_headerWritten = false;
+    int64_t m_baseUs = kNoBase;
+    AVPacket *m_scratch = nullptr;
+    std::deque<EncodedPacket> m_earlySound; // sound just before the first keyframe
+};
+
+} // namespace castcore

@@ -1,0 +1,156 @@
+#include "MediaInspector.h"
+
+#include "SyntheticFeed.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
+
+#include <QColor>
+
+namespace mediatest {
+
+namespace {
+
+struct Decoder
+{
+    AVCodecContext *context = nullptr;
+    ~Decoder() { avcodec_free_context(&context); }
+    bool open(const AVStream *stream)
+    {
+        const AVCodec *codec = avcodec_find_decoder(stream->codecpar->codec_id);
+        if (!codec)
+            return false;
+        context = avcodec_alloc_context3(codec);
+        return avcodec_parameters_to_context(context, stream->codecpar) >= 0
+               && avcodec_open2(context, codec, nullptr) >= 0;
+    }
+};
+
+QImage toImage(const AVFrame *frame)
+{
+    QImage image(frame->width, frame->height, QImage::Format_RGB32);
+    SwsContext *sws = sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), frame->width,
+                                     frame->height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    uint8_t *dst[4] = {image.bits(), nullptr, nullptr, nullptr};
+    const int stride[4] = {int(image.bytesPerLine()), 0, 0, 0};
+    sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, stride);
+    sws_freeContext(sws);
+    return image;
+}
+
+} // namespace
+
+MediaSummary inspectMedia(const QString &path, int pictureIndex)
+{
+    MediaSummary summary;
+    AVFormatContext *format = nullptr;
+    if (avformat_open_input(&format, path.toUtf8().constData(), nullptr, nullptr) < 0)
+        return summary;
+    avformat_find_stream_info(format, nullptr);
+    summary.opened = true;
+    const int videoIndex = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    const int audioIndex = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    Decoder video;
+    Decoder audio;
+    if (videoIndex >= 0) {
+        const AVStream *stream = format->streams[videoIndex];
+        summary.videoCodec = avcodec_get_name(stream->codecpar->codec_id);
+        summary.width = stream->codecpar->width;
+        summary.height = stream->codecpar->height;
+        video.open(stream);
+    }
+    if (audioIndex >= 0) {
+        const AVStream *stream = format->streams[audioIndex];
+        summary.audioCodec = avcodec_get_name(stream->codecpar->codec_id);
+        summary.soundRate = stream->codecpar->sample_rate;
+        audio.open(stream);
+    }
+
+    AVPacket *packet = av_packet_alloc();
+    AVFrame *frame = av_frame_alloc();
+    auto drain = [&](Decoder &decoder, int index) {
+        const AVRational tb = format->streams[index]->time_base;
+        while (avcodec_receive_frame(decoder.context, frame) >= 0) {
+            const double t = frame->best_effort_timestamp == AV_NOPTS_VALUE
+                                 ? -1
+                                 : frame->best_effort_timestamp * av_q2d(tb);
+            if (index == videoIndex) {
+                if (summary.firstVideoS < 0)
+                    summary.firstVideoS = t;
+                summary.lastVideoS = t;
+                if (summary.videoFrames <= pictureIndex)
+                    summary.picture = toImage(frame);
+                ++summary.videoFrames;
+            } else {
+                if (summary.firstAudioS < 0)
+                    summary.firstAudioS = t;
+                const float *left = reinterpret_cast<const float *>(frame->data[0]);
+                if (frame->format == AV_SAMPLE_FMT_FLTP)
+                    summary.sound.insert(summary.sound.end(), left, left + frame->nb_samples);
+            }
+            av_frame_unref(frame);
+        }
+    };
+    while (av_read_frame(format, packet) >= 0) {
+        if (packet->stream_index == videoIndex && video.context) {
+            if (avcodec_send_packet(video.context, packet) >= 0)
+                drain(video, videoIndex);
+        } else if (packet->stream_index == audioIndex && audio.context) {
+            if (avcodec_send_packet(audio.context, packet) >= 0)
+                drain(audio, audioIndex);
+        }
+        av_packet_unref(packet);
+    }
+    if (video.context && avcodec_send_packet(video.context, nullptr) >= 0)
+        drain(video, videoIndex);
+    if (audio.context && avcodec_send_packet(audio.context, nullptr) >= 0)
+        drain(audio, audioIndex);
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avformat_close_input(&format);
+    return summary;
+}
+
+bool showsScene(const QImage &picture, QString *why)
+{
+    if (picture.size() != QSize(kWidth, kHeight)) {
+        *why = QStringLiteral("picture size %1x%2").arg(picture.width()).arg(picture.height());
+        return false;
+    }
+    auto check = [&](const QRect &area, bool red) {
+        for (int y = area.top(); y <= area.bottom(); y += 4) {
+            for (int x = area.left(); x <= area.right(); x += 4) {
+                const QColor c = picture.pixelColor(x, y);
+                const int strong = red ? c.red() : c.blue();
+                const int weak = std::max(c.green(), red ? c.blue() : c.red());
+                if (strong < 200 || weak > 60) {
+                    *why = QStringLiteral("pixel (%1,%2) is %3,%4,%5, expected %6")
+                               .arg(x).arg(y).arg(c.red()).arg(c.green()).arg(c.blue())
+                               .arg(red ? "red" : "blue");
+                    return false;
+                }
+            }
+        }
+        return true;
+    };
+    // Inset by a few pixels: chroma is shared by 2x2 pixels and blurred at edges.
+    return check(kBlock.adjusted(6, 6, -6, -6), true) && check(QRect(4, 4, 60, kHeight - 8), false)
+           && check(QRect(kBlock.right() + 8, 4, kWidth - kBlock.right() - 12, kHeight - 8), false);
+}
+
+double toneFrequency(const std::vector<float> &sound, int rate, double fromS, double toS)
+{
+    const size_t from = size_t(fromS * rate);
+    const size_t to = std::min(sound.size(), size_t(toS * rate));
+    if (to <= from + 1)
+        return 0;
+    int rising = 0;
+    for (size_t i = from + 1; i < to; ++i)
+        rising += (sound[i - 1] < 0 && sound[i] >= 0) ? 1 : 0;
+    return rising / (double(to - from) / rate);
+}
+
+} // namespace mediatest

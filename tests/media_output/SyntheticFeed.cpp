@@ -1,0 +1,86 @@
+#include "SyntheticFeed.h"
+
+#include <QPainter>
+
+#include <chrono>
+#include <cmath>
+#include <vector>
+
+namespace mediatest {
+
+QImage sceneCanvas()
+{
+    QImage canvas(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(QColor(0, 0, 255));
+    QPainter painter(&canvas);
+    painter.fillRect(kBlock, QColor(255, 0, 0));
+    return canvas;
+}
+
+SyntheticFeed::SyntheticFeed(castcore::VideoSink *video, castcore::AudioSink *audio)
+    : m_video(video), m_audio(audio)
+{
+}
+
+SyntheticFeed::~SyntheticFeed()
+{
+    stop();
+}
+
+void SyntheticFeed::start()
+{
+    m_stop.store(false);
+    m_thread = std::thread([this] { run(); });
+}
+
+void SyntheticFeed::stop()
+{
+    m_stop.store(true);
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void SyntheticFeed::run()
+{
+    // Three canvases taken in turn, each reused only once the encoder let go
+    // of it (as the compositor's pool does): on a busy machine the feed
+    // slows down instead of overflowing the encoder's queue of three.
+    std::vector<QImage> pool;
+    for (int i = 0; i < 3; ++i)
+        pool.push_back(sceneCanvas());
+    constexpr int kChunk = castcore::kAudioRate / 100;
+    std::vector<int16_t> tone(size_t(kChunk) * castcore::kAudioChannels);
+    const int64_t frameUs = 1000000 / kFps;
+    const int64_t startUs = castcore::mediaNowUs();
+    int64_t frame = 0;
+    int64_t chunk = 0;
+    int64_t sample = 0;
+    while (!m_stop.load()) {
+        const int64_t frameDue = startUs + frame * frameUs;
+        const int64_t chunkDue = startUs + chunk * 10000;
+        // Timestamps follow the frame count, not the wall clock, so a slowed
+        // feed keeps an even timeline.
+        const int64_t due = m_audio ? std::min(frameDue, chunkDue) : frameDue;
+        const int64_t wait = due - castcore::mediaNowUs();
+        if (wait > 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(wait));
+        if (due == frameDue) {
+            const QImage &canvas = pool[size_t(frame % 3)];
+            for (int i = 0; i < 2000 && !canvas.isDetached() && !m_stop.load(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            m_video->onCanvas(canvas, frameDue);
+            ++frame;
+            m_frames.store(int(frame));
+        } else {
+            for (int i = 0; i < kChunk; ++i, ++sample) {
+                const auto value = int16_t(std::lround(16000 * std::sin(2 * M_PI * kToneHz * sample / castcore::kAudioRate)));
+                tone[size_t(i) * 2] = value;
+                tone[size_t(i) * 2 + 1] = value;
+            }
+            m_audio->onAudio(tone.data(), kChunk, chunkDue);
+            ++chunk;
+        }
+    }
+}
+
+} // namespace mediatest

@@ -69,6 +69,7 @@ World World::fromJson(const QJsonObject &engine)
     World w = builtIn();
     if (engine.value(QStringLiteral("cameras")).isArray()) {
         w.cameras.clear();
+        w.camerasFromFile = true;
         for (const QJsonValue &v : engine.value(QStringLiteral("cameras")).toArray()) {
             const QJsonObject o = v.toObject();
             CameraDevice cam;
@@ -85,7 +86,8 @@ World World::fromJson(const QJsonObject &engine)
             const QJsonObject o = v.toObject();
             w.audioDevices.push_back({toU16(o.value(QStringLiteral("key")).toString()),
                                       toU16(o.value(QStringLiteral("name")).toString()),
-                                      o.value(QStringLiteral("kind")).toInt(AudioMicrophone)});
+                                      o.value(QStringLiteral("kind")).toInt(AudioMicrophone),
+                                      qMax(0.0, o.value(QStringLiteral("tone")).toDouble())});
         }
     }
     if (engine.value(QStringLiteral("displays")).isArray()) {

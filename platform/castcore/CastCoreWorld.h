@@ -5,7 +5,8 @@
 //   "engine": {
 //     "cameras": [{"name": "Cam", "formats": [{"format": "MJPG" or 0..7,
 //                  "width": 1280, "height": 720, "fps": 30, "extra": 0}]}],
-//     "audioDevices": [{"key": "{mic}", "name": "麦克风", "kind": 1 or 2}],
+//     "audioDevices": [{"key": "{mic}", "name": "麦克风", "kind": 1 or 2,
+//                       "tone": 440}],  (Hz of the sine it sounds; 0 silence)
 //     "displays": [{"x": 0, "y": 0, "width": 1920, "height": 1080}],
 //     "plugins": ["弹幕助手"],
 //     "refusedPushUrls": ["rtmp://..."],
@@ -34,6 +35,9 @@ struct AudioDevice
     std::u16string key;
     std::u16string name;
     int kind = AudioMicrophone;
+    // A world device sounds a sine at this frequency; 0 (the built-in
+    // devices) is silence. Devices of a sound server ignore it.
+    double toneHz = 0.0;
 };
 
 struct DisplayRect
@@ -47,6 +51,7 @@ struct DisplayRect
 struct World
 {
     std::vector<CameraDevice> cameras;
+    bool camerasFromFile = false; // a world file named them (else built in)
     std::vector<AudioDevice> audioDevices;
     std::vector<DisplayRect> displays;
     std::vector<std::u16string> plugins;

@@ -35,14 +35,22 @@ void CastCoreControl::setPushOutcome(const std::string &url, bool connects)
     m_pushOutcomes[url] = connects;
 }
 
-bool CastCoreControl::pushConnects(const std::string &url) const
+std::optional<bool> CastCoreControl::scriptedPushOutcome(const std::string &url) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     auto it = m_pushOutcomes.find(url);
     if (it != m_pushOutcomes.end())
         return it->second;
     const auto &refused = m_world.refusedPushUrls;
-    return std::find(refused.begin(), refused.end(), url) == refused.end();
+    if (std::find(refused.begin(), refused.end(), url) != refused.end())
+        return false;
+    return m_defaultPushOutcome;
+}
+
+void CastCoreControl::setDefaultPushOutcome(bool connects)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_defaultPushOutcome = connects;
 }
 
 void CastCoreControl::failOpen(const std::string &name, int code)
@@ -97,6 +105,7 @@ void CastCoreControl::reset()
     std::lock_guard<std::mutex> lock(m_mutex);
     m_world = std::move(world);
     m_pushOutcomes.clear();
+    m_defaultPushOutcome.reset();
     m_openFailures.clear();
     m_inline = false;
 }

@@ -56,10 +56,14 @@ public:
     World world() const;
     void setWorld(const World &world);
 
-    // Whether a push to `url` connects; per URL, else refused when the world
-    // lists it, else connects.
+    // Whether a push to `url` connects without a connection being made: per
+    // URL as set here, else refused when the world lists it, else nothing
+    // scripted (the engine really connects).
     void setPushOutcome(const std::string &url, bool connects);
-    bool pushConnects(const std::string &url) const;
+    // The outcome of every address without one of its own (facade tests that
+    // need a connected line but no RTMP server); unset by reset().
+    void setDefaultPushOutcome(bool connects);
+    std::optional<bool> scriptedPushOutcome(const std::string &url) const;
 
     // ISceneStore::Open(name) answers `code` (0 or below) until reset.
     void failOpen(const std::string &name, int code);
@@ -96,6 +100,7 @@ private:
     mvplatform::Script<CurrentDevice> m_currentDevices;
     World m_world;
     std::map<std::string, bool> m_pushOutcomes;
+    std::optional<bool> m_defaultPushOutcome;
     std::map<std::string, int> m_openFailures;
     bool m_inline = false;
     std::vector<CastCoreEngine *> m_engines;

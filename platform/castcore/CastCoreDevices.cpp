@@ -2,6 +2,7 @@
 
 #include "CastCoreScene.h"
 #include "EngineCalls.h"
+#include "MediaEngine.h"
 
 #include <algorithm>
 
@@ -68,11 +69,20 @@ std::string CastCoreSettings::value(const std::string &key) const
     return {};
 }
 
+CastCoreRecorder::CastCoreRecorder(MediaEngine &media)
+    : m_media(media)
+{
+}
+
 bool CastCoreRecorder::Start(const char *path)
 {
     enter("Start", {arg(path)});
     const std::optional<bool> scripted = control().bools().take("Start");
-    const bool ok = scripted.value_or(path && *path);
+    bool ok = false;
+    if (scripted)
+        ok = *scripted;
+    else if (path && *path)
+        ok = m_media.startRecording(path);
     if (ok) {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_recording = true;
@@ -84,6 +94,7 @@ bool CastCoreRecorder::Start(const char *path)
 void CastCoreRecorder::Stop()
 {
     enter("Stop");
+    m_media.stopRecording();
     std::lock_guard<std::mutex> lock(m_mutex);
     m_recording = false;
 }

@@ -44,10 +44,14 @@ private:
     std::vector<std::pair<std::string, std::string>> m_history;
 };
 
+class MediaEngine;
+
 class CastCoreRecorder : public ILiveRecorder
 {
 public:
-    // Writes no file: it only keeps the path while "recording".
+    explicit CastCoreRecorder(MediaEngine &media);
+    // Records the composed picture and the sound to `path` (a scripted
+    // answer records nothing).
     bool Start(const char *path) override;
     void Stop() override;
 
@@ -55,6 +59,7 @@ public:
     std::string path() const;
 
 private:
+    MediaEngine &m_media;
     mutable std::mutex m_mutex;
     bool m_recording = false;
     std::string m_path;

@@ -8,8 +8,10 @@ namespace castcore {
 
 CastCoreEngine::CastCoreEngine(ILiveListener *listener)
     : m_listener(listener)
-    , m_scene(m_state, m_threads, listener)
+    , m_media(m_state, m_threads, mediaEvents())
+    , m_scene(m_state, m_threads, m_media, listener)
     , m_store(m_state)
+    , m_recorder(m_media)
     , m_pluginHost(m_state)
 {
     control().attach(this);
@@ -18,8 +20,33 @@ CastCoreEngine::CastCoreEngine(ILiveListener *listener)
 CastCoreEngine::~CastCoreEngine()
 {
     control().detach(this);
+    m_media.shutdown();
     // Nothing may call back once the parts below are gone.
     m_threads.stop();
+}
+
+MediaEvents CastCoreEngine::mediaEvents()
+{
+    MediaEvents e;
+    e.videoFps = [this](int fps) { fireVideoFps(fps); };
+    e.performance = [this](int cpu, int memory) { fireSystemPerformance(cpu, memory); };
+    // Painted on the video thread itself: the preview frame waits for it.
+    e.overlay = [this](QPainter *painter) {
+        if (m_listener)
+            m_listener->OnPaintOverlay(painter);
+    };
+    e.pushState = [this](const std::string &url, bool connected) {
+        ILiveListener *listener = m_listener;
+        m_threads.post([listener, url, connected] {
+            control().gates().pass("OnPushState");
+            if (listener)
+                listener->OnPushState(url.c_str(), connected, 0);
+        });
+    };
+    e.kbps = [this](float kbps) { fireKbps(kbps); };
+    e.framesDropped = [this](int64_t total, float percent) { fireFrameDropped(total, 0, percent); };
+    e.audioLevel = [this](int type, int level) { fireAudioLevel(type, level); };
+    return e;
 }
 
 ILiveScene *CastCoreEngine::GetScene()
@@ -234,6 +261,11 @@ int CastCoreEngine::canvasHeight()
 {
     std::lock_guard<std::mutex> lock(m_state.mutex);
     return m_state.canvasHeight;
+}
+
+QImage CastCoreEngine::lastCanvas()
+{
+    return m_media.lastCanvas();
 }
 
 std::string CastCoreEngine::scenePath()

@@ -7,6 +7,7 @@
 #include "CastCoreDevices.h"
 #include "CastCoreScene.h"
 #include "LiveEngine.h"
+#include "MediaEngine.h"
 #include "SceneState.h"
 
 #include <cstdint>
@@ -68,6 +69,9 @@ public:
     int canvasWidth();
     int canvasHeight();
     std::string scenePath();
+    // The canvas composed last (null before the first frame).
+    QImage lastCanvas();
+    MediaEngine &media() { return m_media; }
 
     CastCoreScene &scene() { return m_scene; }
     CastCoreSceneStore &store() { return m_store; }
@@ -80,10 +84,12 @@ public:
 private:
     void postToListener(const char *op, std::function<void(ILiveListener *)> call);
     IVideoFilter *filterOf(int itemId);
+    MediaEvents mediaEvents();
 
     ILiveListener *m_listener;
     SceneState m_state;
     EngineThreads m_threads;
+    MediaEngine m_media;
     CastCoreScene m_scene;
     CastCoreSceneStore m_store;
     CastCoreRender m_render;

@@ -1,6 +1,7 @@
 #include "CastCoreScene.h"
 
 #include "EngineCalls.h"
+#include "sources/CameraCatalog.h"
 
 #include <QFileInfo>
 #include <QImageReader>
@@ -56,9 +57,18 @@ T *lendVector(SceneState &state, std::vector<T> v)
     return data;
 }
 
-const CameraDevice *findCamera(const World &world, const std::u16string &name)
+// The cameras on offer: real ones when there are any, and the world's.
+std::vector<CameraDevice> availableCameras(const World &world)
 {
-    for (const CameraDevice &cam : world.cameras)
+    std::vector<CameraDevice> cameras;
+    for (CameraEntry &e : listCameraEntries(world, world.camerasFromFile))
+        cameras.push_back(std::move(e.device));
+    return cameras;
+}
+
+const CameraDevice *findCamera(const std::vector<CameraDevice> &cameras, const std::u16string &name)
+{
+    for (const CameraDevice &cam : cameras)
         if (cam.name == name)
             return &cam;
     return nullptr;
@@ -87,9 +97,10 @@ bool imageFileSize(const std::string &path, int *width, int *height)
     return true;
 }
 
-CastCoreScene::CastCoreScene(SceneState &state, EngineThreads &threads, ILiveListener *listener)
+CastCoreScene::CastCoreScene(SceneState &state, EngineThreads &threads, MediaEngine &media, ILiveListener *listener)
     : m_state(state)
     , m_threads(threads)
+    , m_media(media)
     , m_listener(listener)
 {
 }
@@ -112,10 +123,13 @@ int CastCoreScene::Init(const LiveVideoConfig *config, WId window)
         return -1;
     if (const int worldResult = control().world().initResult; worldResult < 0)
         return worldResult;
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    m_status.initialised = true;
-    m_status.window = window;
-    takeConfigLocked(*config);
+    {
+        std::lock_guard<std::mutex> lock(m_state.mutex);
+        m_status.initialised = true;
+        m_status.window = window;
+        takeConfigLocked(*config);
+    }
+    m_media.start(*config, window);
     return 0;
 }
 
@@ -134,11 +148,18 @@ void CastCoreScene::SetPushUrl(const char *url, int a, int b)
     if (!url)
         return;
     const std::string u(url);
-    const bool connects = !u.empty() && control().pushConnects(u);
     {
         std::lock_guard<std::mutex> lock(m_state.mutex);
         m_status.pushUrl = u;
     }
+    // A scripted or world-refused address is answered without a connection;
+    // any other one is really connected to.
+    const std::optional<bool> scripted = control().scriptedPushOutcome(u);
+    if (!scripted && !u.empty()) {
+        m_media.connectPush(u);
+        return;
+    }
+    const bool connects = !u.empty() && scripted.value_or(false);
     ILiveListener *listener = m_listener;
     m_threads.post([listener, u, connects] {
         control().gates().pass("OnPushState");
@@ -150,6 +171,7 @@ void CastCoreScene::SetPushUrl(const char *url, int a, int b)
 void CastCoreScene::Shutdown()
 {
     enter("Shutdown");
+    m_media.shutdown();
     std::lock_guard<std::mutex> lock(m_state.mutex);
     m_state.save();
     m_status.initialised = false;
@@ -167,6 +189,8 @@ int CastCoreScene::AddScreenCapture(int display, int x, int y, int width, int he
     SceneItem it;
     it.kind = KindScreenCapture;
     it.display = display;
+    // The captured region, kept apart from where the item later sits.
+    it.openArgs = {x, y, width, height};
     it.sourceWidth = width;
     it.sourceHeight = height;
     it.x = x;
@@ -293,8 +317,11 @@ void CastCoreScene::FreeBuffer(const void *buffer)
 void CastCoreScene::SetLive(bool live)
 {
     enter("SetLive", {arg(live)});
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    m_status.live = live;
+    {
+        std::lock_guard<std::mutex> lock(m_state.mutex);
+        m_status.live = live;
+    }
+    m_media.setLive(live);
 }
 
 std::vector<AudioDevice> CastCoreScene::knownAudioDevices(const World &world) const
@@ -307,8 +334,8 @@ std::vector<AudioDevice> CastCoreScene::knownAudioDevices(const World &world) co
 AudioDeviceRecord *CastCoreScene::ListAudioDevices(int *count)
 {
     enter("ListAudioDevices");
-    const std::vector<AudioDevice> devices =
-        control().audioLists().take("ListAudioDevices").value_or(control().world().audioDevices);
+    std::optional<std::vector<AudioDevice>> scripted = control().audioLists().take("ListAudioDevices");
+    const std::vector<AudioDevice> devices = scripted ? std::move(*scripted) : m_media.audio().devices(control().world());
     std::vector<AudioDeviceRecord> records(devices.size());
     for (size_t i = 0; i < devices.size(); ++i) {
         copyU16(devices[i].key, records[i].key, 255);
@@ -329,16 +356,26 @@ int CastCoreScene::OpenAudioDevice(const char16_t *key)
         return scripted.value_or(-1);
     const std::u16string k(key);
     const World world = control().world();
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    for (const AudioDevice &d : knownAudioDevices(world)) {
-        if (d.key != k)
-            continue;
-        if (scripted && *scripted < 0)
-            return *scripted;
-        openedDevice(d.kind) = k;
-        return scripted.value_or(0);
+    std::optional<AudioDevice> found;
+    {
+        std::lock_guard<std::mutex> lock(m_state.mutex);
+        for (const AudioDevice &d : knownAudioDevices(world)) {
+            if (d.key == k) {
+                found = d;
+                break;
+            }
+        }
     }
-    return scripted.value_or(-1);
+    if (!found)
+        return scripted.value_or(-1);
+    if (scripted && *scripted < 0)
+        return *scripted;
+    // A scripted answer opens nothing; otherwise the device really opens.
+    if (!scripted && !m_media.audio().open(*found))
+        return -1;
+    std::lock_guard<std::mutex> lock(m_state.mutex);
+    openedDevice(found->kind) = k;
+    return scripted.value_or(0);
 }
 
 std::u16string &CastCoreScene::openedDevice(int kind)
@@ -385,18 +422,21 @@ bool CastCoreScene::currentDevice(const char *op, int kind, char16_t *key, int s
 void CastCoreScene::SetVolume(int channel, int value)
 {
     enter("SetVolume", {arg(channel), arg(value)});
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    m_status.volumes[channel] = value;
+    {
+        std::lock_guard<std::mutex> lock(m_state.mutex);
+        m_status.volumes[channel] = value;
+    }
+    m_media.audio().setVolume(channel, value);
 }
 
 CameraDeviceRecord *CastCoreScene::ListCameras(int *count)
 {
     enter("ListCameras");
-    const World world = control().world();
-    std::vector<CameraDeviceRecord> records(world.cameras.size());
-    for (size_t i = 0; i < world.cameras.size(); ++i) {
+    const std::vector<CameraDevice> cameras = availableCameras(control().world());
+    std::vector<CameraDeviceRecord> records(cameras.size());
+    for (size_t i = 0; i < cameras.size(); ++i) {
         records[i].index = int(i);
-        copyU16(world.cameras[i].name, records[i].name, 256);
+        copyU16(cameras[i].name, records[i].name, 256);
     }
     std::lock_guard<std::mutex> lock(m_state.mutex);
     put(count, int(records.size()));
@@ -411,7 +451,8 @@ int CastCoreScene::OpenCamera(const char16_t *device, int a, int b, int c, int d
     if (!device)
         return -1;
     const World world = control().world();
-    const CameraDevice *cam = findCamera(world, device);
+    const std::vector<CameraDevice> cameras = availableCameras(world);
+    const CameraDevice *cam = findCamera(cameras, device);
     if (!cam)
         return -1;
     SceneItem it;
@@ -557,6 +598,7 @@ bool CastCoreScene::SetItemSourceFiles(int id, const char *const *files, int cou
         return false;
     return m_state.withItem(id, [&](SceneItem &it) {
         it.sources = list;
+        m_state.touch(it);
         if (kind == KindPicture) {
             it.sourceWidth = w;
             it.sourceHeight = h;
@@ -571,7 +613,8 @@ bool CastCoreScene::ListCameraFormats(const char16_t *device, int *count, Camera
     if (scriptedRefusal("ListCameraFormats") || !device)
         return false;
     const World world = control().world();
-    const CameraDevice *cam = findCamera(world, device);
+    const std::vector<CameraDevice> cameras = availableCameras(world);
+    const CameraDevice *cam = findCamera(cameras, device);
     if (!cam || cam->formats.empty())
         return false;
     std::lock_guard<std::mutex> lock(m_state.mutex);
@@ -596,17 +639,19 @@ bool CastCoreScene::SetCameraParams(int id, const CameraParams *params)
     if (!params)
         return false;
     const World world = control().world();
+    const std::vector<CameraDevice> cameras = availableCameras(world);
     return m_state.withItem(id, KindCamera, [&](SceneItem &it) {
         bool ok = false;
         if (scripted) {
             ok = *scripted;
-        } else if (const CameraDevice *cam = findCamera(world, it.cameraDevice)) {
+        } else if (const CameraDevice *cam = findCamera(cameras, it.cameraDevice)) {
             ok = std::any_of(cam->formats.begin(), cam->formats.end(),
                              [&](const CameraFormat &f) { return sameParams(f, *params); });
         }
         if (!ok)
             return false;
         it.cameraParams = *params;
+        m_state.touch(it);
         if (params->width > 0 && params->height > 0) {
             it.sourceWidth = params->width;
             it.sourceHeight = params->height;
@@ -630,6 +675,7 @@ bool CastCoreScene::SetTextProperties(int id, TextInfo info)
         return false;
     return m_state.withItem(id, KindText, [&](SceneItem &it) {
         it.text.merge(info, info.mask);
+        m_state.touch(it);
         textSourceSize(it.text, &it.sourceWidth, &it.sourceHeight);
     });
 }
@@ -654,8 +700,11 @@ bool CastCoreScene::SetVideoConfig(const LiveVideoConfig *config)
     enter("SetVideoConfig", configArgs(config));
     if (scriptedRefusal("SetVideoConfig") || !config)
         return false;
-    std::lock_guard<std::mutex> lock(m_state.mutex);
-    takeConfigLocked(*config);
+    {
+        std::lock_guard<std::mutex> lock(m_state.mutex);
+        takeConfigLocked(*config);
+    }
+    m_media.reconfigure(*config);
     return true;
 }
 
@@ -731,7 +780,12 @@ int CastCoreScene::AddOverlayFile(const char16_t *path)
 bool CastCoreScene::SetItemVideoFilter(int id, IVideoFilter *filter)
 {
     enter("SetItemVideoFilter", {arg(id), ptrArg(filter)});
-    return m_state.withItem(id, [&](SceneItem &it) { it.filter = filter; });
+    const bool set = m_state.withItem(id, [&](SceneItem &it) { it.filter = filter; });
+    // The filter that was replaced may go once this returns: no frame in
+    // the making may still hold it.
+    if (set)
+        m_media.quiesce();
+    return set;
 }
 
 int CastCoreScene::AddCustomCapture(ICustomCapture *capture)
@@ -772,6 +826,7 @@ bool CastCoreScene::SetEffectiveText(int id, const char16_t *text)
     return m_state.withItem(id, [&](SceneItem &it) {
         it.hasEffectiveText = true;
         it.effectiveText = s;
+        m_state.touch(it);
     });
 }
 
@@ -960,7 +1015,7 @@ int CastCoreSceneStore::Open(const char *name)
             return -2;
         break;
     case KindCamera:
-        if (!findCamera(world, it.cameraDevice))
+        if (!findCamera(availableCameras(world), it.cameraDevice))
             return -3;
         break;
     case KindPlugin:

@@ -5,6 +5,7 @@
 #include "EngineThreads.h"
 #include "CastCoreWorld.h"
 #include "LiveEngine.h"
+#include "MediaEngine.h"
 #include "SceneState.h"
 
 #include <map>
@@ -17,7 +18,7 @@ namespace castcore {
 class CastCoreScene : public ILiveScene
 {
 public:
-    CastCoreScene(SceneState &state, EngineThreads &threads, ILiveListener *listener);
+    CastCoreScene(SceneState &state, EngineThreads &threads, MediaEngine &media, ILiveListener *listener);
 
     int Init(const LiveVideoConfig *config, WId window) override;
     void SetPushUrl(const char *url, int a, int b) override;
@@ -104,6 +105,7 @@ private:
 
     SceneState &m_state;
     EngineThreads &m_threads;
+    MediaEngine &m_media;
     ILiveListener *m_listener;
     Status m_status;                        // guarded by m_state.mutex
     std::vector<AudioDevice> m_listedAudio; // last list handed out

@@ -25,6 +25,8 @@ public:
     void stop();
     std::thread::id libraryId() const { return m_library.id(); }
     std::thread::id videoId() const { return m_video.id(); }
+    // The video thread itself, for the frame clock that runs on it.
+    mvplatform::CallbackThread &video() { return m_video; }
 
 private:
     mvplatform::CallbackThread m_library;

@@ -82,6 +82,7 @@ struct SceneItem
     int display = -1;
     std::u16string plugin;
     // Not saved: they belong to this run.
+    uint64_t revision = 0; // changes whenever what the source shows is set anew
     IVideoFilter *filter = nullptr;
     ICustomCapture *capture = nullptr;
 

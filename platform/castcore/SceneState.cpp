@@ -25,6 +25,7 @@ SceneItem *SceneState::item(int id)
 int SceneState::addItem(SceneItem item)
 {
     item.id = m_nextId++;
+    touch(item);
     const int id = item.id;
     items[id] = std::move(item);
     return id;
@@ -36,6 +37,7 @@ bool SceneState::addItemAt(SceneItem item, int id)
         return false;
     m_nextId = id + 1;
     item.id = id;
+    touch(item);
     items[id] = std::move(item);
     return true;
 }

@@ -57,6 +57,8 @@ public:
     // follow it); false, keeping nothing, otherwise.
     bool addItemAt(SceneItem item, int id);
     void eraseItem(int id);
+    // Marks the item's source settings as changed (the compositor re-reads them).
+    void touch(SceneItem &item) { item.revision = ++m_revisions; }
     // Places an item with a relative rect on the canvas.
     void applyRelativeRect(SceneItem &item) const;
     void applyRelativeRects();
@@ -84,6 +86,7 @@ private:
     static bool answer(Use &use, SceneItem &item);
 
     int m_nextId = 1;
+    uint64_t m_revisions = 0;
     std::map<const void *, std::shared_ptr<void>> m_lent;
 };
 

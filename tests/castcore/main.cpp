@@ -8,6 +8,7 @@ std::unique_ptr<QObject> makeSceneItemsTest();
 std::unique_ptr<QObject> makeSceneStoreTest();
 std::unique_ptr<QObject> makeEngineCallbacksTest();
 std::unique_ptr<QObject> makeEngineDevicesTest();
+std::unique_ptr<QObject> makeCompositionTest();
 
 int main(int argc, char **argv)
 {
@@ -17,6 +18,7 @@ int main(int argc, char **argv)
     tests.push_back(makeSceneStoreTest());
     tests.push_back(makeEngineCallbacksTest());
     tests.push_back(makeEngineDevicesTest());
+    tests.push_back(makeCompositionTest());
     int failed = 0;
     for (auto &t : tests)
         failed += QTest::qExec(t.get(), argc, argv);

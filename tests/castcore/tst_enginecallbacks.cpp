@@ -46,6 +46,7 @@ void TestEngineCallbacks::pushOutcomePerUrlArrivesOnEngineThread()
     EngineFixture f;
     control().setPushOutcome("rtmp://127.0.0.1/a", false);
     control().setPushOutcome("rtmp://127.0.0.1/b", false);
+    control().setPushOutcome("rtmp://127.0.0.1/d", true);
     World world = control().world();
     world.refusedPushUrls = {"rtmp://127.0.0.1/c"};
     control().setWorld(world);
@@ -183,6 +184,7 @@ void TestEngineCallbacks::inlineCallbacksRunOnCaller()
 {
     EngineFixture f;
     control().setInlineCallbacks(true);
+    control().setPushOutcome("rtmp://127.0.0.1/x", true);
     f.scene()->SetPushUrl("rtmp://127.0.0.1/x", 1, 0);
     // Delivered before SetPushUrl returned, on this thread.
     const auto state = f.listener.calls.last("OnPushState");

@@ -186,7 +186,7 @@ void FacadeLifecycleTest::teardownWhileLiveAndRecordingStopsEverythingInOrder()
     FacadeFixture f;
     QCOMPARE(f.init(), 0);
     f.proxy->setLoggedIn(true);
-    QVERIFY(f.proxy->startRecording("/nowhere/live.mp4"));
+    QVERIFY(f.proxy->startRecording((f.env.workPath() + QStringLiteral("/live.mp4")).toStdString()));
     f.proxy->setLiveBusy(true);
     f.calls().clear();
     authport::control().log().clear();
@@ -286,7 +286,7 @@ void FacadeLifecycleTest::resolutionChangeRefusedWhileLiveOrRecording()
     const int pic = f.proxy->addImage(f.picture("p.png", 100, 50), 255, 3);
     f.proxy->setLiveBusy(live);
     if (recording)
-        QVERIFY(f.proxy->startRecording("/nowhere/r.mp4"));
+        QVERIFY(f.proxy->startRecording((f.env.workPath() + QStringLiteral("/r.mp4")).toStdString()));
     f.calls().clear();
     LiveParams p = FacadeFixture::params(0, width, 1080, 800, 20);
     QVERIFY(!f.proxy->changeLiveResolution(&p));

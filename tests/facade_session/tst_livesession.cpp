@@ -4,6 +4,7 @@
 
 #include "SessionFixture.h"
 
+#include <QDir>
 #include <QStandardPaths>
 #include <QSignalSpy>
 #include <QTest>
@@ -22,9 +23,9 @@ const std::string kLine3 = "rtmp://127.0.0.1:1935/live/20001?line=3";
 // default, named by date and time.
 std::string recordingPath()
 {
-    return (QStandardPaths::writableLocation(QStandardPaths::MoviesLocation) +
-            QStringLiteral("/摩瓦视频/2026-1210-1700-00.mp4"))
-        .toStdString();
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation) + QStringLiteral("/摩瓦视频");
+    QDir().mkpath(folder);
+    return (folder + QStringLiteral("/2026-1210-1700-00.mp4")).toStdString();
 }
 
 QStringList pushUrls()

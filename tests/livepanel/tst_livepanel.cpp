@@ -393,6 +393,7 @@ void LivePanelTest::runningRecordingEndsBeforeTheNewBroadcast()
     QVERIFY(f.login());
     const QString folder = f.env.workPath() + QStringLiteral("/rec");
     f.setRecordFolder(folder);
+    QVERIFY(QDir().mkpath(folder)); // the engine records only into a folder that is there
     QVERIFY(f.proxy->startRecording((folder + QStringLiteral("/old.mp4")).toStdString()));
     f.recordBox()->click();
     f.calls().clear();

@@ -45,6 +45,9 @@ public:
     static void resetLayers()
     {
         castcore::control().reset();
+        // Lines connect without an RTMP server; tests of the real push
+        // connect to a receiver of their own.
+        castcore::control().setDefaultPushOutcome(true);
         authport::control().reset();
         facetone::reset();
     }

@@ -1,0 +1,85 @@
+#include "MediaEngine.h"
+
+#include "EngineThreads.h"
+#include "SceneState.h"
+
+namespace castcore {
+
+MediaEngine::MediaEngine(SceneState &state, EngineThreads &threads, MediaEvents events)
+    : m_events(std::move(events))
+    , m_loader("castcore-load")
+    , m_preview(std::make_unique<PreviewOutput>())
+{
+    EncodeEvents encode;
+    encode.pushState = m_events.pushState;
+    encode.kbps = m_events.kbps;
+    encode.framesDropped = m_events.framesDropped;
+    m_pipeline = std::make_unique<EncodePipeline>(std::move(encode));
+    m_audio = std::make_unique<AudioEngine>(m_pipeline.get(), m_events.audioLevel);
+    CompositorEvents compose;
+    compose.fps = m_events.videoFps;
+    compose.performance = m_events.performance;
+    compose.overlay = m_events.overlay;
+    m_compositor = std::make_unique<Compositor>(state, threads.video(), m_loader, std::move(compose));
+    m_compositor->setSink(m_pipeline.get());
+}
+
+MediaEngine::~MediaEngine()
+{
+    shutdown();
+    m_loader.stop(mvplatform::CallbackThread::Pending::Drop);
+}
+
+void MediaEngine::start(const LiveVideoConfig &config, WId window)
+{
+    m_pipeline->configure(config.width, config.height, config.frameRate, config.bitRate);
+    m_compositor->setPreview(nullptr);
+    if (window && m_preview->attach(window))
+        m_compositor->setPreview(m_preview.get());
+    m_compositor->start(config.frameRate);
+    m_audio->start();
+}
+
+void MediaEngine::reconfigure(const LiveVideoConfig &config)
+{
+    m_pipeline->configure(config.width, config.height, config.frameRate, config.bitRate);
+    if (m_compositor->running())
+        m_compositor->start(config.frameRate);
+}
+
+void MediaEngine::shutdown()
+{
+    m_compositor->stop();
+    m_compositor->setPreview(nullptr);
+    m_preview->detach();
+    m_audio->stop();
+    m_pipeline->setLive(false);
+    m_pipeline->stopRecording();
+}
+
+void MediaEngine::connectPush(const std::string &url)
+{
+    m_pipeline->connect(url);
+}
+
+void MediaEngine::setLive(bool live)
+{
+    m_pipeline->setLive(live);
+}
+
+bool MediaEngine::startRecording(const std::string &path)
+{
+    return m_pipeline->startRecording(path);
+}
+
+void MediaEngine::stopRecording()
+{
+    m_pipeline->stopRecording();
+}
+
+bool MediaEngine::recording() const
+{
+    return m_pipeline->recording();
+}
+
+} // namespace castcore

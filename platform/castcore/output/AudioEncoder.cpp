@@ -1,5 +1,7 @@
 #include "AudioEncoder.h"
 
+#include "AvError.h"
+
 #include "MediaSinks.h"
 
 extern "C" {
@@ -10,17 +12,6 @@ extern "C" {
 #include <QtGlobal>
 
 namespace castcore {
-
-namespace {
-
-std::string avError(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof(text));
-    return text;
-}
-
-} // namespace
 
 AudioEncoder::AudioEncoder() : m_packet(av_packet_alloc()) {}
 

@@ -1,5 +1,7 @@
 #include "MuxWriter.h"
 
+#include "AvError.h"
+
 extern "C" {
 #include <libavutil/opt.h>
 }
@@ -22,19 +24,12 @@ MuxWriter::~MuxWriter()
     av_packet_free(&m_scratch);
 }
 
-std::string MuxWriter::errorText(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof(text));
-    return text;
-}
-
 bool MuxWriter::open(const std::string &target, std::string *error)
 {
     close();
     int rc = avformat_alloc_output_context2(&m_context, nullptr, m_format, target.c_str());
     if (rc < 0 || !m_context) {
-        *error = errorText(rc);
+        *error = avError(rc);
         m_context = nullptr;
         return false;
     }
@@ -45,7 +40,7 @@ bool MuxWriter::open(const std::string &target, std::string *error)
     rc = avio_open2(&m_context->pb, target.c_str(), AVIO_FLAG_WRITE, &m_context->interrupt_callback,
                     nullptr);
     if (rc < 0) {
-        *error = errorText(rc);
+        *error = avError(rc);
         avformat_free_context(m_context);
         m_context = nullptr;
         return false;
@@ -77,12 +72,12 @@ bool MuxWriter::writeHeader(const StreamParams &params, const char *muxerOptions
     const int rc = avformat_write_header(m_context, &options);
     av_dict_free(&options);
     if (rc < 0) {
-        *error = errorText(rc);
+        *error = avError(rc);
         return false;
     }
     avio_flush(m_context->pb);
     if (m_context->pb->error < 0) {
-        *error = errorText(m_context->pb->error);
+        *error = avError(m_context->pb->error);
         return false;
     }
     m_headerWritten = true;

@@ -40,8 +40,6 @@ public:
     // Bytes handed to the target so far.
     int64_t bytesWritten() const;
 
-    static std::string errorText(int code);
-
 private:
     int writeNow(const EncodedPacket &packet);
 

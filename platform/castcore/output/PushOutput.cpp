@@ -1,5 +1,7 @@
 #include "PushOutput.h"
 
+#include "AvError.h"
+
 #include <QtGlobal>
 
 namespace castcore {
@@ -275,7 +277,7 @@ void PushOutput::sendQueued(std::unique_lock<std::mutex> &lock)
         lock.unlock();
         m_writer.close();
         if (!cancelled) {
-            qWarning("engine: push to %s lost: %s", shortened(url).c_str(), MuxWriter::errorText(rc).c_str());
+            qWarning("engine: push to %s lost: %s", shortened(url).c_str(), avError(rc).c_str());
             if (m_events.pushState)
                 m_events.pushState(url, false);
         }

@@ -1,5 +1,7 @@
 #include "RecordOutput.h"
 
+#include "AvError.h"
+
 #include <QtGlobal>
 
 namespace castcore {
@@ -96,7 +98,7 @@ void RecordOutput::run()
         }
         const int rc = m_writer.write(packet);
         if (rc < 0) {
-            end("write error", MuxWriter::errorText(rc));
+            end("write error", avError(rc));
             return;
         }
         lock.lock();

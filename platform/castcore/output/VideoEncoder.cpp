@@ -1,5 +1,7 @@
 #include "VideoEncoder.h"
 
+#include "AvError.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/opt.h>
@@ -9,17 +11,6 @@ extern "C" {
 #include <QtGlobal>
 
 namespace castcore {
-
-namespace {
-
-std::string avError(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof(text));
-    return text;
-}
-
-} // namespace
 
 VideoEncoder::VideoEncoder() : m_packet(av_packet_alloc()) {}
 

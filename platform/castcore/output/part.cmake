@@ -1,7 +1,7 @@
 # The broadcast and recording road: encoders, the RTMP push and the recording.
 target_sources(castcore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/AudioEncoder.h ${CMAKE_CURRENT_LIST_DIR}/AudioEncoder.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/EncodedStream.h
+  ${CMAKE_CURRENT_LIST_DIR}/EncodedStream.h ${CMAKE_CURRENT_LIST_DIR}/AvError.h
   ${CMAKE_CURRENT_LIST_DIR}/EncodePipeline.h ${CMAKE_CURRENT_LIST_DIR}/EncodePipeline.cpp
   ${CMAKE_CURRENT_LIST_DIR}/IoDeadline.h
   ${CMAKE_CURRENT_LIST_DIR}/MuxWriter.h ${CMAKE_CURRENT_LIST_DIR}/MuxWriter.cpp

@@ -19,30 +19,13 @@ program="$BUILD_DIR/app/mvShow"
 # configuration in the build folder, running as long as the program does.
 rtmp_listening() { (exec 3<>/dev/tcp/127.0.0.1/1935) 2>/dev/null; }
 start_rtmp_receiver() {
-  local module=/usr/lib/nginx/modules/ngx_rtmp_module.so
-  if ! command -v nginx >/dev/null || [ ! -f "$module" ]; then
-    echo "run.sh: nginx or its RTMP module ($module) is missing: pushes to the default live lines will fail."
-    return 0
-  fi
   if rtmp_listening; then
     echo "run.sh: 127.0.0.1:1935 already answers; using that RTMP receiver."
     return 0
   fi
   local dir
   dir="$(cd "$BUILD_DIR" && pwd)/rtmp"
-  mkdir -p "$dir"
-  # Single process in the foreground (tracked by its pid); no `user`
-  # directive, so it runs as whoever runs this script.
-  {
-    echo "load_module $module;"
-    echo "daemon off;"
-    echo "master_process off;"
-    echo "error_log $dir/error.log warn;"
-    echo "pid $dir/nginx.pid;"
-    echo "events { worker_connections 64; }"
-    echo "rtmp { server { listen 127.0.0.1:1935; application live { live on; record off; } } }"
-  } >"$dir/nginx.conf"
-  nginx -p "$dir" -e "$dir/error.log" -c "$dir/nginx.conf" &
+  bash scripts/rtmp-receiver.sh "$dir" 1935 &
   rtmp_pid=$!
   trap 'kill "$rtmp_pid" 2>/dev/null; wait "$rtmp_pid" 2>/dev/null || true' EXIT
   for _ in $(seq 50); do
@@ -51,7 +34,7 @@ start_rtmp_receiver() {
       return 0
     fi
     if ! kill -0 "$rtmp_pid" 2>/dev/null; then
-      echo "run.sh: the RTMP receiver did not start (see $dir/error.log)."
+      echo "run.sh: the RTMP receiver did not start: pushes to the default live lines will fail (see $dir/error.log)."
       return 0
     fi
     sleep 0.1

@@ -1,12 +1,16 @@
 // The whole program on a real X server: signed in, a scene of a camera with
 // beauty, a picture, a sticker and a scrolling subtitle is composed and
 // shown in the preview window; items move and resize under the mouse.
+// A broadcast started with the live panel's button reaches a local RTMP
+// receiver and, with "同步录制" ticked, a recording in the record folder.
 // With MORVASHOW_SCREENSHOT set, the main window's grab is saved there
 // (scripts/screenshot.sh makes the README's picture this way).
 
 #include "CastCoreControl.h"
 #include "CastCoreEngine.h"
 #include "FacadeFixture.h"
+#include "ModalDriver.h"
+#include "MvListener.h"
 #include "MouseMoves.h"
 #include "SceneRegistry.h"
 #include "SysConfig.h"
@@ -14,12 +18,19 @@
 #include "UiVideo.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QDir>
 #include <QFile>
 #include <QPainter>
 #include <QScreen>
 #include <QtTest>
 
+#include <atomic>
 #include <cmath>
 #include <functional>
 
@@ -72,6 +83,46 @@ bool waitFor(const std::function<bool()> &done, int timeoutMs = 20000)
     return done();
 }
 
+// A port on the loopback nobody listens on now.
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+bool listening(quint16 port)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    return socket.waitForConnected(200);
+}
+
+// Runs a command to its end (bounded): whether it succeeded, and its output.
+bool run(const QString &program, const QStringList &args, QByteArray *output = nullptr, int timeoutMs = 30000)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return false;
+    }
+    if (output)
+        *output = p.readAllStandardOutput();
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// The signed-in main window on the facade of `f`.
+bool signIn(FacadeFixture &f, UiMain &window)
+{
+    writeSettings(kAutoLoginAccount);
+    if (window.initWith(f.proxy.get()) != 0)
+        return false;
+    window.show();
+    return QTest::qWaitForWindowExposed(&window) && waitFor([&] { return f.proxy->isLoggedIn(); }, 10000);
+}
+
 } // namespace
 
 class StudioTest : public QObject
@@ -80,17 +131,14 @@ class StudioTest : public QObject
 
 private slots:
     void composedSceneShowsAndFollowsTheMouse();
+    void broadcastReachesTheReceiverAndTheRecording();
 };
 
 void StudioTest::composedSceneShowsAndFollowsTheMouse()
 {
     FacadeFixture f;
-    writeSettings(kAutoLoginAccount);
     UiMain window;
-    QCOMPARE(window.initWith(f.proxy.get()), 0);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTRY_VERIFY_WITH_TIMEOUT(f.proxy->isLoggedIn(), 10000);
+    QVERIFY(signIn(f, window));
     castcore::CastCoreEngine *engine = castcore::control().engine();
     QVERIFY(engine);
     const int canvasWidth = engine->canvasWidth();
@@ -190,6 +238,91 @@ void StudioTest::composedSceneShowsAndFollowsTheMouse()
     // frame around the picture.
     const QImage canvas = engine->lastCanvas();
     QVERIFY(near(canvas.pixel(x2 + 1, y2 + 1), Qt::red));
+}
+
+void StudioTest::broadcastReachesTheReceiverAndTheRecording()
+{
+    testsupport::TempEnvironment outside; // the receiver's folder and the world file
+    const quint16 port = freePort();
+    QProcess receiver;
+    receiver.start(QStringLiteral("bash"), {QStringLiteral(MORVA_SOURCE_DIR "/scripts/rtmp-receiver.sh"),
+                                            outside.workPath() + QStringLiteral("/rtmp"), QString::number(port)});
+    QVERIFY(waitFor([&] { return listening(port); }, 15000));
+    const QString stream = QStringLiteral("rtmp://127.0.0.1:%1/live/20001").arg(port);
+    const QString worldPath = outside.workPath() + QStringLiteral("/world.json");
+    {
+        QFile world(worldPath);
+        QVERIFY(world.open(QIODevice::WriteOnly));
+        world.write(QJsonDocument::fromVariant(QVariantMap{
+                        {QStringLiteral("rooms"),
+                         QVariantList{QVariantMap{{QStringLiteral("id"), 20001},
+                                                  {QStringLiteral("live_lines"), QVariantList{stream + QStringLiteral("?line=1")}}}}}})
+                        .toJson());
+    }
+    qputenv("MORVASHOW_WORLD", worldPath.toUtf8());
+    FacadeFixture f;
+    qunsetenv("MORVASHOW_WORLD");
+    castcore::control().reset(); // the real push: nothing scripted
+    UiMain window;
+    QVERIFY(signIn(f, window));
+    castcore::CastCoreEngine *engine = castcore::control().engine();
+    const int picture = f.proxy->addImage(
+        solidPicture(f.env, QStringLiteral("red.png"), Qt::red, QSize(320, 180)).toStdString(), 255,
+        scenereg::LayerActive);
+    QVERIFY(picture > 0);
+    QVERIFY(engine->scene().SetItemRect(picture, 0, 0, 320, 180));
+
+    const QString folder = f.env.workPath() + QStringLiteral("/录像");
+    SysSettings sys;
+    window.config()->getSysConfig(sys);
+    sys.recordPath = folder;
+    window.config()->setSysConfig(sys);
+    std::atomic<int> kbpsReports{0};
+    std::atomic<bool> bytesSent{false};
+    QObject::connect(window.listener(), &MvListener::signal_setKBPS, [&](float k) {
+        ++kbpsReports;
+        if (k > 0)
+            bytesSent = true;
+    });
+    auto *record = window.findChild<QCheckBox *>(QStringLiteral("recordbtn"));
+    auto *play = window.findChild<QPushButton *>(QStringLiteral("playbtn"));
+    QVERIFY(record && play);
+    record->click();
+    play->click();
+    QVERIFY(waitFor([&] { return f.proxy->isLiving() && f.proxy->isRecording(); }));
+    QVERIFY(waitFor([&] { return kbpsReports >= 2; }));
+    QVERIFY(bytesSent); // bytes really leave for the receiver
+
+    // What the receiver hands a viewer: the scene, picture for picture.
+    const QString framePath = outside.workPath() + QStringLiteral("/frame.png");
+    QVERIFY(run(QStringLiteral("ffmpeg"), {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
+                                           QStringLiteral("-rw_timeout"), QStringLiteral("15000000"),
+                                           QStringLiteral("-i"), stream, QStringLiteral("-frames:v"),
+                                           QStringLiteral("1"), framePath}));
+    const QImage frame(framePath);
+    QCOMPARE(frame.size(), QSize(engine->canvasWidth(), engine->canvasHeight()));
+    QVERIFY2(near(frame.pixel(160, 90), Qt::red, 40), qPrintable(QColor(frame.pixel(160, 90)).name()));
+    QVERIFY(near(frame.pixel(engine->canvasWidth() / 2, engine->canvasHeight() - 20), Qt::black, 40));
+
+    // Stop ends both; the panel tells the user so.
+    testsupport::ModalDriver driver;
+    driver.pressNext(QStringLiteral("确定"));
+    play->click();
+    QVERIFY(driver.waitDone(15000));
+    QVERIFY(waitFor([&] { return !f.proxy->isLiving() && !f.proxy->isRecording(); }));
+    const QStringList files = QDir(folder).entryList({QStringLiteral("*.mp4")}, QDir::Files);
+    QCOMPARE(files.size(), 1);
+    QByteArray streams;
+    QVERIFY(run(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                 QStringLiteral("stream=codec_name,width,height"), QStringLiteral("-of"), QStringLiteral("csv=p=0"),
+                 folder + QLatin1Char('/') + files.front()},
+                &streams));
+    QVERIFY2(streams.contains("h264,") && streams.contains("aac"), streams.constData());
+    QVERIFY2(streams.contains(QStringLiteral("h264,%1,%2").arg(engine->canvasWidth()).arg(engine->canvasHeight()).toUtf8()),
+             streams.constData());
+    receiver.kill();
+    receiver.waitForFinished();
 }
 
 int main(int argc, char **argv)

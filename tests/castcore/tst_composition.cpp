@@ -232,9 +232,9 @@ void TestComposition::canvasFollowsVideoConfig()
 
 void TestComposition::customCaptureShowsItsFrames()
 {
+    SolidCapture capture; // outlives the engine that uses it
     EngineFixture f;
     QCOMPARE(f.init(640, 360), 0);
-    SolidCapture capture;
     const int id = f.scene()->AddCustomCapture(&capture);
     QVERIFY(id > 0);
     QVERIFY(f.scene()->SetItemRect(id, 400, 300, 80, 40));
@@ -247,6 +247,7 @@ void TestComposition::customCaptureShowsItsFrames()
 
 void TestComposition::cameraFramesPassTheFilterOnTheVideoThread()
 {
+    PaintingFilter filter; // outlives the engine that uses it
     EngineFixture f;
     QCOMPARE(f.init(640, 360), 0);
     const World world = control().world();
@@ -259,7 +260,6 @@ void TestComposition::cameraFramesPassTheFilterOnTheVideoThread()
     QVERIFY(!canvasWhen(f, [&](const QImage &c) { return c.copy(0, 0, 320, 180) != first.copy(0, 0, 320, 180); })
                  .isNull());
 
-    PaintingFilter filter;
     filter.videoThread = f.ours()->videoThread();
     QVERIFY(f.scene()->SetItemVideoFilter(id, &filter));
     const auto allGreen = [](const QImage &c) {

@@ -150,9 +150,9 @@ void TestEngineCallbacks::itemEventReachesSceneCallback()
 
 void TestEngineCallbacks::framesReachFilterOnVideoThread()
 {
+    RecordingFilter filter; // outlives the engine that uses it
     EngineFixture f;
     const int cam = f.scene()->OpenCamera(u"USB2.0 HD Camera", 0, 0, 0, 0);
-    RecordingFilter filter;
     QVERIFY(!f.ours()->deliverFrame(cam, 1, 2, 3)); // no filter: unfiltered
     QVERIFY(f.scene()->SetItemVideoFilter(cam, &filter));
     PicturePlane out;

@@ -391,9 +391,9 @@ void TestSceneItems::effectiveTextPerItem()
 
 void TestSceneItems::relativeRectFollowsCanvas()
 {
+    FixedCapture capture; // outlives the engine that uses it
     EngineFixture f;
     QCOMPARE(f.init(1216, 684), 0);
-    FixedCapture capture;
     const int id = f.scene()->AddCustomCapture(&capture);
     QVERIFY(id > 0);
     QVERIFY(f.scene()->SetItemRelativeRect(id, 20.0f / 1216, 20.0f / 684, 56.0f / 1216, 35.0f / 684));
@@ -531,8 +531,8 @@ void TestSceneItems::screenCaptureAndOverlayItems()
 
 void TestSceneItems::customCaptureSizeFromFormat()
 {
+    FixedCapture capture; // outlives the engine that uses it
     EngineFixture f;
-    FixedCapture capture;
     const int id = f.scene()->AddCustomCapture(&capture);
     QVERIFY(id > 0);
     QCOMPARE(f.store()->Kind(id), int(KindCustomCapture));
@@ -552,8 +552,8 @@ void TestSceneItems::customCaptureSizeFromFormat()
 
 void TestSceneItems::customCaptureAddedWhileLibraryCallbackHeld()
 {
+    FixedCapture capture; // outlives the engine that uses it
     EngineFixture f;
-    FixedCapture capture;
     control().gates().close("OnVideoFps");
     f.ours()->fireVideoFps(30);
     QVERIFY(control().gates().waitForWaiting("OnVideoFps", 1, 5000));

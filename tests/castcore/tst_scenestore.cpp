@@ -132,6 +132,7 @@ void TestSceneStore::savedNamesHeldBeforeOpen()
 
 void TestSceneStore::savedSceneRestoredInNewEngine()
 {
+    FixedCapture capture; // outlives the engine that uses it
     EngineFixture f;
     const std::string pic = f.picture(QStringLiteral("背景.png"), 50, 40);
     QVERIFY(f.store()->OpenFile("scene", f.scenePath().c_str()));
@@ -163,7 +164,6 @@ void TestSceneStore::savedSceneRestoredInNewEngine()
     QVERIFY(f.store()->SetItemName(cam, "camera_3"));
 
     // The watermark is never named, so never saved.
-    FixedCapture capture;
     const int wm = f.scene()->AddCustomCapture(&capture);
     f.scene()->SetItemZ(wm, 5000000);
 

@@ -107,9 +107,9 @@ void TestWatermark::missingPictureServesNothing()
 
 void TestWatermark::engineTakesItAsCaptureSource()
 {
+    WatermarkCapture capture; // outlives the engine that uses it
     EngineFixture f;
     QCOMPARE(f.init(1216, 684), 0);
-    WatermarkCapture capture;
     const int id = f.scene()->AddCustomCapture(&capture);
     QVERIFY(id > 0);
     int x = -1, y = -1, w = 0, h = 0;

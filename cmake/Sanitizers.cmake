@@ -13,7 +13,7 @@ option(MORVA_FUZZ "Build the libFuzzer targets under fuzz/ (clang)" OFF)
 # ThreadSanitizer sees every access there. Areas that hand data between
 # threads through Qt's own queues and locks are left out: the distribution's
 # Qt is not instrumented, so TSan cannot see its synchronisation.
-set(MORVA_TSAN_AREAS tasks timertask log platform_common authport castcore chatlink camassist facetone)
+set(MORVA_TSAN_AREAS tasks timertask log platform_common authport castcore chatlink camassist facetone media_output media_sound)
 
 if(MORVA_SANITIZE STREQUAL "address,undefined")
   set(_morva_san -fsanitize=address,undefined -fno-sanitize-recover=undefined)

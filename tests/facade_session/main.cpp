@@ -7,6 +7,7 @@
 std::unique_ptr<QObject> makeJobsTest();
 std::unique_ptr<QObject> makeLiveSessionTest();
 std::unique_ptr<QObject> makeCallbacksTest();
+std::unique_ptr<QObject> makeRealPushTest();
 
 int main(int argc, char **argv)
 {
@@ -15,6 +16,7 @@ int main(int argc, char **argv)
     tests.push_back(makeJobsTest());
     tests.push_back(makeLiveSessionTest());
     tests.push_back(makeCallbacksTest());
+    tests.push_back(makeRealPushTest());
     int failed = 0;
     for (auto &t : tests)
         failed += QTest::qExec(t.get(), argc, argv);

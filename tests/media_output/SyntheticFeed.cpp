@@ -1,6 +1,9 @@
 #include "SyntheticFeed.h"
 
+#include <QColor>
 #include <QPainter>
+
+#include <algorithm>
 
 #include <chrono>
 #include <cmath>
@@ -15,6 +18,33 @@ QImage sceneCanvas()
     QPainter painter(&canvas);
     painter.fillRect(kBlock, QColor(255, 0, 0));
     return canvas;
+}
+
+bool showsScene(const QImage &picture, QString *why)
+{
+    if (picture.size() != QSize(kWidth, kHeight)) {
+        *why = QStringLiteral("picture size %1x%2").arg(picture.width()).arg(picture.height());
+        return false;
+    }
+    auto check = [&](const QRect &area, bool red) {
+        for (int y = area.top(); y <= area.bottom(); y += 4) {
+            for (int x = area.left(); x <= area.right(); x += 4) {
+                const QColor c = picture.pixelColor(x, y);
+                const int strong = red ? c.red() : c.blue();
+                const int weak = std::max(c.green(), red ? c.blue() : c.red());
+                if (strong < 200 || weak > 60) {
+                    *why = QStringLiteral("pixel (%1,%2) is %3,%4,%5, expected %6")
+                               .arg(x).arg(y).arg(c.red()).arg(c.green()).arg(c.blue())
+                               .arg(red ? "red" : "blue");
+                    return false;
+                }
+            }
+        }
+        return true;
+    };
+    // Inset by a few pixels: chroma is shared by 2x2 pixels and blurred at edges.
+    return check(kBlock.adjusted(6, 6, -6, -6), true) && check(QRect(4, 4, 60, kHeight - 8), false)
+           && check(QRect(kBlock.right() + 8, 4, kWidth - kBlock.right() - 12, kHeight - 8), false);
 }
 
 SyntheticFeed::SyntheticFeed(castcore::VideoSink *video, castcore::AudioSink *audio)

@@ -9,6 +9,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <QString>
 
 #include <atomic>
 #include <thread>
@@ -23,6 +24,10 @@ constexpr double kToneHz = 1000.0;
 const QRect kBlock(80, 64, 96, 80);
 
 QImage sceneCanvas();
+
+// Whether the picture shows the known scene: red inside the block, blue
+// around it (tolerance for YUV 4:2:0 and compression).
+bool showsScene(const QImage &picture, QString *why);
 
 class SyntheticFeed
 {

@@ -3,6 +3,7 @@
 
 #include "ClosedPort.h"
 #include "DebugCapture.h"
+#include "EncodeEventLog.h"
 #include "EncodePipeline.h"
 #include "MediaInspector.h"
 #include "RtmpReceiver.h"
@@ -18,6 +19,7 @@
 
 using namespace castcore;
 using namespace mediatest;
+using namespace testsupport;
 
 class TestPush : public QObject
 {

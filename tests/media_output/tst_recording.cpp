@@ -2,9 +2,9 @@
 // that plays back, survives a SIGKILL, and fails cleanly on bad places.
 
 #include "DebugCapture.h"
+#include "EncodeEventLog.h"
 #include "EncodePipeline.h"
 #include "MediaInspector.h"
-#include "RtmpReceiver.h"
 #include "SyntheticFeed.h"
 #include "TempEnvironment.h"
 
@@ -20,6 +20,7 @@
 
 using namespace castcore;
 using namespace mediatest;
+using namespace testsupport;
 
 int runRecorderChild(const QString &path)
 {

@@ -9,6 +9,7 @@
 #include "CastCoreControl.h"
 #include "CastCoreEngine.h"
 #include "FacadeFixture.h"
+#include "MediaInspector.h"
 #include "ModalDriver.h"
 #include "MvListener.h"
 #include "MouseMoves.h"
@@ -312,15 +313,14 @@ void StudioTest::broadcastReachesTheReceiverAndTheRecording()
     QVERIFY(waitFor([&] { return !f.proxy->isLiving() && !f.proxy->isRecording(); }));
     const QStringList files = QDir(folder).entryList({QStringLiteral("*.mp4")}, QDir::Files);
     QCOMPARE(files.size(), 1);
-    QByteArray streams;
-    QVERIFY(run(QStringLiteral("ffprobe"),
-                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                 QStringLiteral("stream=codec_name,width,height"), QStringLiteral("-of"), QStringLiteral("csv=p=0"),
-                 folder + QLatin1Char('/') + files.front()},
-                &streams));
-    QVERIFY2(streams.contains("h264,") && streams.contains("aac"), streams.constData());
-    QVERIFY2(streams.contains(QStringLiteral("h264,%1,%2").arg(engine->canvasWidth()).arg(engine->canvasHeight()).toUtf8()),
-             streams.constData());
+    const testsupport::MediaSummary recorded = testsupport::inspectMedia(folder + QLatin1Char('/') + files.front(), 25);
+    QVERIFY(recorded.opened);
+    QCOMPARE(recorded.videoCodec, QStringLiteral("h264"));
+    QCOMPARE(recorded.audioCodec, QStringLiteral("aac"));
+    QCOMPARE(QSize(recorded.width, recorded.height), QSize(engine->canvasWidth(), engine->canvasHeight()));
+    QVERIFY(recorded.videoFrames >= 25); // a second at least
+    QString why;
+    QVERIFY2(testsupport::areaHasColour(recorded.picture, QRect(120, 80, 180, 90), Qt::red, 40, &why), qPrintable(why));
     receiver.kill();
     receiver.waitForFinished();
 }

@@ -4,12 +4,14 @@
 // sums up what a viewer would get: codecs, size, frame count, the first
 // timestamps, one picture and the first channel of the sound.
 
+#include <QColor>
 #include <QImage>
+#include <QRect>
 #include <QString>
 
 #include <vector>
 
-namespace mediatest {
+namespace testsupport {
 
 struct MediaSummary
 {
@@ -30,12 +32,15 @@ struct MediaSummary
 // `pictureIndex`: which decoded video frame to keep (clamped to the last).
 MediaSummary inspectMedia(const QString &path, int pictureIndex);
 
-// Whether the picture shows the known scene: red inside the block, blue
-// around it (tolerance for YUV 4:2:0 and compression).
-bool showsScene(const QImage &picture, QString *why);
-
 // Estimated frequency of the sound between `fromS` and `toS`, by counting
 // rising zero crossings.
 double toneFrequency(const std::vector<float> &sound, int rate, double fromS, double toS);
 
-} // namespace mediatest
+// Largest absolute sample between `fromS` and `toS` (0 for an empty span).
+float soundPeak(const std::vector<float> &sound, int rate, double fromS, double toS);
+
+// Whether every fourth pixel of `area` lies within `tolerance` of `colour`
+// in each of red, green and blue; `why` names the first that does not.
+bool areaHasColour(const QImage &picture, const QRect &area, const QColor &colour, int tolerance, QString *why);
+
+} // namespace testsupport

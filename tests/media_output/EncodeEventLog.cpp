@@ -1,49 +1,9 @@
-#include "RtmpReceiver.h"
+#include "EncodeEventLog.h"
 
 #include <QElapsedTimer>
-#include <QTcpServer>
 #include <QTest>
 
 namespace mediatest {
-
-RtmpReceiver::RtmpReceiver(const QString &file) : m_file(file) {}
-
-RtmpReceiver::~RtmpReceiver()
-{
-    kill();
-}
-
-bool RtmpReceiver::start()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return false;
-    m_port = probe.serverPort();
-    probe.close();
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(QStringLiteral("ffmpeg"),
-                    {"-nostdin", "-loglevel", "error", "-listen", "1", "-i",
-                     QString::fromStdString(url()), "-c", "copy", "-f", "flv", "-y", m_file});
-    return m_process.waitForStarted(10000);
-}
-
-std::string RtmpReceiver::url() const
-{
-    return "rtmp://127.0.0.1:" + std::to_string(m_port) + "/live/s";
-}
-
-void RtmpReceiver::kill()
-{
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.kill();
-        m_process.waitForFinished(10000);
-    }
-}
-
-bool RtmpReceiver::waitForEnd(int ms)
-{
-    return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(ms);
-}
 
 castcore::EncodeEvents EncodeEventLog::events()
 {

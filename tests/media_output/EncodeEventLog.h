@@ -1,36 +1,16 @@
 #pragma once
 
-// A local RTMP receiver: `ffmpeg -listen 1` on a free loopback port, copying
-// what one publisher sends into an FLV file.
+// What an encode pipeline reports, kept for the checks, and a connect that
+// waits for a receiver that is still starting.
 
 #include "EncodePipeline.h"
 
-#include <QProcess>
-#include <QString>
-
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace mediatest {
-
-class RtmpReceiver
-{
-public:
-    explicit RtmpReceiver(const QString &file);
-    ~RtmpReceiver();
-
-    bool start();
-    std::string url() const;
-    void kill();
-    // Waits for ffmpeg to end by itself (the publisher ended the stream).
-    bool waitForEnd(int ms);
-
-private:
-    QString m_file;
-    quint16 m_port = 0;
-    QProcess m_process;
-};
 
 // What the pipeline reported, from whichever thread.
 class EncodeEventLog

@@ -1,16 +1,15 @@
 #include "MediaInspector.h"
 
-#include "SyntheticFeed.h"
-
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libswscale/swscale.h>
 }
 
-#include <QColor>
+#include <algorithm>
+#include <cmath>
 
-namespace mediatest {
+namespace testsupport {
 
 namespace {
 
@@ -114,33 +113,6 @@ MediaSummary inspectMedia(const QString &path, int pictureIndex)
     return summary;
 }
 
-bool showsScene(const QImage &picture, QString *why)
-{
-    if (picture.size() != QSize(kWidth, kHeight)) {
-        *why = QStringLiteral("picture size %1x%2").arg(picture.width()).arg(picture.height());
-        return false;
-    }
-    auto check = [&](const QRect &area, bool red) {
-        for (int y = area.top(); y <= area.bottom(); y += 4) {
-            for (int x = area.left(); x <= area.right(); x += 4) {
-                const QColor c = picture.pixelColor(x, y);
-                const int strong = red ? c.red() : c.blue();
-                const int weak = std::max(c.green(), red ? c.blue() : c.red());
-                if (strong < 200 || weak > 60) {
-                    *why = QStringLiteral("pixel (%1,%2) is %3,%4,%5, expected %6")
-                               .arg(x).arg(y).arg(c.red()).arg(c.green()).arg(c.blue())
-                               .arg(red ? "red" : "blue");
-                    return false;
-                }
-            }
-        }
-        return true;
-    };
-    // Inset by a few pixels: chroma is shared by 2x2 pixels and blurred at edges.
-    return check(kBlock.adjusted(6, 6, -6, -6), true) && check(QRect(4, 4, 60, kHeight - 8), false)
-           && check(QRect(kBlock.right() + 8, 4, kWidth - kBlock.right() - 12, kHeight - 8), false);
-}
-
 double toneFrequency(const std::vector<float> &sound, int rate, double fromS, double toS)
 {
     const size_t from = size_t(fromS * rate);
@@ -153,4 +125,37 @@ double toneFrequency(const std::vector<float> &sound, int rate, double fromS, do
     return rising / (double(to - from) / rate);
 }
 
-} // namespace mediatest
+float soundPeak(const std::vector<float> &sound, int rate, double fromS, double toS)
+{
+    const size_t from = std::min(sound.size(), size_t(std::max(0.0, fromS) * rate));
+    const size_t to = std::min(sound.size(), size_t(std::max(0.0, toS) * rate));
+    float peak = 0;
+    for (size_t i = from; i < to; ++i)
+        peak = std::max(peak, std::fabs(sound[i]));
+    return peak;
+}
+
+bool areaHasColour(const QImage &picture, const QRect &area, const QColor &colour, int tolerance, QString *why)
+{
+    if (!picture.rect().contains(area)) {
+        *why = QStringLiteral("area (%1,%2 %3x%4) outside the %5x%6 picture")
+                   .arg(area.x()).arg(area.y()).arg(area.width()).arg(area.height())
+                   .arg(picture.width()).arg(picture.height());
+        return false;
+    }
+    for (int y = area.top(); y <= area.bottom(); y += 4) {
+        for (int x = area.left(); x <= area.right(); x += 4) {
+            const QColor c = picture.pixelColor(x, y);
+            if (std::abs(c.red() - colour.red()) > tolerance || std::abs(c.green() - colour.green()) > tolerance
+                || std::abs(c.blue() - colour.blue()) > tolerance) {
+                *why = QStringLiteral("pixel (%1,%2) is %3,%4,%5, expected %6,%7,%8")
+                           .arg(x).arg(y).arg(c.red()).arg(c.green()).arg(c.blue())
+                           .arg(colour.red()).arg(colour.green()).arg(colour.blue());
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace testsupport

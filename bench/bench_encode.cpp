@@ -3,6 +3,7 @@
 // threads), beside `ffmpeg` encoding the same raw frames with the same x264
 // settings (the floor).
 
+#include "BenchScene.h"
 #include "EncodePipeline.h"
 
 #include <benchmark/benchmark.h>
@@ -10,23 +11,19 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <QProcess>
 #include <QTemporaryDir>
-
-#include <sys/resource.h>
 
 #include <chrono>
 #include <cmath>
-#include <ctime>
 #include <thread>
 #include <vector>
 
 namespace {
 
-constexpr int kWidth = 1280;
-constexpr int kHeight = 720;
-constexpr int kFps = 25;
-constexpr int kBitRate = 2500000;
+using benchscene::kBitRate;
+using benchscene::kFps;
+using benchscene::kHeight;
+using benchscene::kWidth;
 constexpr int kSeconds = 8;
 constexpr int kDistinct = 50; // two seconds of distinct pictures, cycled
 
@@ -51,21 +48,6 @@ std::vector<QImage> makeFrames()
     return frames;
 }
 
-double processCpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
-
-double childrenCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec
-           + usage.ru_stime.tv_usec / 1e6;
-}
-
 void BM_EncodePipelineRecording(benchmark::State &state)
 {
     const std::vector<QImage> frames = makeFrames();
@@ -76,7 +58,7 @@ void BM_EncodePipelineRecording(benchmark::State &state)
     for (auto _ : state) {
         castcore::EncodePipeline pipeline{castcore::EncodeEvents{}};
         pipeline.configure(kWidth, kHeight, kFps, kBitRate);
-        const double cpuStart = processCpuSeconds();
+        const double cpuStart = benchscene::processCpuSeconds();
         pipeline.startRecording((dir.path() + "/bench.mp4").toStdString());
         // Real-time pacing, as the compositor feeds it: the encoder queue
         // drops canvases when fed faster than it encodes.
@@ -94,7 +76,7 @@ void BM_EncodePipelineRecording(benchmark::State &state)
             pipeline.onCanvas(frames[size_t(i % kDistinct)], due);
         }
         pipeline.stopRecording();
-        cpuPerFrame = (processCpuSeconds() - cpuStart) / total;
+        cpuPerFrame = (benchscene::processCpuSeconds() - cpuStart) / total;
     }
     state.counters["cpu_ms_per_frame"] = cpuPerFrame * 1000;
     state.counters["file_kB"] = double(QFile(dir.path() + "/bench.mp4").size()) / 1000;
@@ -117,19 +99,12 @@ void BM_FfmpegFloor(benchmark::State &state)
     raw.close();
     double cpuPerFrame = 0;
     for (auto _ : state) {
-        const double before = childrenCpuSeconds();
-        QProcess ffmpeg;
-        ffmpeg.start(QStringLiteral("ffmpeg"),
-                     {"-nostdin", "-loglevel", "error", "-y", "-f", "rawvideo", "-pix_fmt", "bgra", "-s",
-                      QStringLiteral("%1x%2").arg(kWidth).arg(kHeight), "-r", QString::number(kFps), "-i",
-                      raw.fileName(), "-c:v", "libx264", "-preset", "veryfast", "-tune", "zerolatency",
-                      "-pix_fmt", "yuv420p", "-b:v", "2500k", "-maxrate", "2500k", "-bufsize", "2500k", "-g",
-                      QString::number(kFps * 2), "-f", "mp4", dir.path() + "/floor.mp4"});
-        if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitCode() != 0) {
+        const double cpu = benchscene::runX264Floor({"-i", raw.fileName()}, dir.path() + "/floor.mp4", 120000);
+        if (cpu < 0) {
             state.SkipWithError("ffmpeg failed");
             return;
         }
-        cpuPerFrame = (childrenCpuSeconds() - before) / total;
+        cpuPerFrame = cpu / total;
     }
     state.counters["cpu_ms_per_frame"] = cpuPerFrame * 1000;
 }

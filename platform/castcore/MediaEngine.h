@@ -59,6 +59,7 @@ public:
     void quiesce() { m_compositor->quiesce(); }
     QImage lastCanvas() const { return m_compositor->lastCanvas(); }
     Compositor &compositor() { return *m_compositor; }
+    EncodePipeline &pipeline() { return *m_pipeline; }
     PreviewOutput &preview() { return *m_preview; }
 
 private:

@@ -19,6 +19,7 @@ extern "C" {
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace castcore {
@@ -58,7 +59,7 @@ struct EncodePipeline::Private
     void writeSilence(int64_t frames);                                  // under inputMutex
     void run();
     void encodeSound(int chunks);
-    void encodeCanvas(const QImage &canvas, int64_t relUs);
+    void encodeCanvas(const QImage &canvas, int64_t relUs, int64_t originUs);
     void deliver(AVPacket *packet, bool video);
 
     EncodeEvents events;
@@ -90,6 +91,7 @@ struct EncodePipeline::Private
     {
         QImage image;
         int64_t relUs = 0;
+        int64_t originUs = 0;
     };
     std::array<Canvas, kCanvasQueue> canvases;
     int canvasHead = 0;
@@ -111,6 +113,8 @@ struct EncodePipeline::Private
     int64_t soundConsumed = 0;
     int64_t nextSoundPts = 0;
     std::vector<int16_t> soundChunks;
+    // Each recent picture's canvas time by its pts, for its packet.
+    std::array<std::pair<int64_t, int64_t>, 16> origins{};
     VideoEncoder::PacketSink videoSink;
     AudioEncoder::PacketSink audioSink;
     std::thread thread;
@@ -237,7 +241,7 @@ void EncodePipeline::Private::run()
         lock.unlock();
         encodeSound(chunks);
         if (!canvas.image.isNull())
-            encodeCanvas(canvas.image, canvas.relUs);
+            encodeCanvas(canvas.image, canvas.relUs, canvas.originUs);
         canvas.image = QImage(); // the compositor may reuse its buffer now
         lock.lock();
     }
@@ -258,7 +262,7 @@ void EncodePipeline::Private::encodeSound(int chunks)
     }
 }
 
-void EncodePipeline::Private::encodeCanvas(const QImage &canvas, int64_t relUs)
+void EncodePipeline::Private::encodeCanvas(const QImage &canvas, int64_t relUs, int64_t originUs)
 {
     std::lock_guard<std::mutex> lock(codecMutex);
     const StreamParamsPtr current = ensureEncoders();
@@ -278,6 +282,7 @@ void EncodePipeline::Private::encodeCanvas(const QImage &canvas, int64_t relUs)
     lastSlot = slot;
     const int64_t pts = std::max(videoBase + slot, lastVideoPts + 1);
     lastVideoPts = pts;
+    origins[size_t(pts % int64_t(origins.size()))] = {pts, originUs};
     video.encode(canvas, pts, wantKeyframe.exchange(false), videoSink);
 }
 
@@ -292,6 +297,11 @@ void EncodePipeline::Private::deliver(AVPacket *packet, bool isVideo)
     encoded.generation = generation;
     encoded.ptsUs = av_rescale_q(encoded.packet->pts, isVideo ? AVRational{1, fps} : AVRational{1, kAudioRate},
                                  kMicroseconds);
+    if (isVideo) {
+        const auto &origin = origins[size_t(encoded.packet->pts % int64_t(origins.size()))];
+        if (origin.first == encoded.packet->pts)
+            encoded.originUs = origin.second;
+    }
     push->submit(encoded);
     std::shared_ptr<RecordOutput> recorder;
     {
@@ -424,6 +434,11 @@ bool EncodePipeline::active() const
     return d->live.load() || d->recordingOn();
 }
 
+SendLatency EncodePipeline::sendLatency() const
+{
+    return d->push->latency();
+}
+
 void EncodePipeline::onCanvas(const QImage &canvas, int64_t ptsUs)
 {
     if (!active()) {
@@ -452,6 +467,7 @@ void EncodePipeline::onCanvas(const QImage &canvas, int64_t ptsUs)
         Private::Canvas &slot = d->canvases[(d->canvasHead + d->canvasCount) % kCanvasQueue];
         slot.image = canvas;
         slot.relUs = relUs;
+        slot.originUs = ptsUs;
         ++d->canvasCount;
     }
     d->inputWake.notify_one();

@@ -26,6 +26,17 @@ struct EncodeEvents
     std::function<void(int64_t total, float percent)> framesDropped;
 };
 
+// How long after composition the push's video reached the socket: for each
+// video packet sent since live last began, the time from its canvas's ptsUs
+// to the moment its bytes were handed to the connection.
+struct SendLatency
+{
+    int64_t packets = 0;
+    int64_t totalUs = 0; // over all those packets: totalUs / packets is the mean
+    int64_t lastUs = 0;
+    int64_t maxUs = 0;
+};
+
 class EncodePipeline : public VideoSink, public AudioSink
 {
 public:
@@ -48,6 +59,8 @@ public:
     bool recording() const;
     // Whether frames are wanted now (live or recording).
     bool active() const;
+    // Any thread; a few atomic reads.
+    SendLatency sendLatency() const;
 
     void onCanvas(const QImage &canvas, int64_t ptsUs) override;
     void onAudio(const int16_t *samples, int frames, int64_t ptsUs) override;

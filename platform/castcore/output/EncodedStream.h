@@ -59,6 +59,7 @@ struct EncodedPacket
     bool video = false;
     int generation = 0;
     int64_t ptsUs = 0;    // the same timestamp in microseconds
+    int64_t originUs = 0; // video: the canvas's time on the engine clock; 0 when unknown
 
     bool keyframe() const { return video && (packet->flags & AV_PKT_FLAG_KEY); }
 };

@@ -1,10 +1,13 @@
 #include "MuxWriter.h"
 
 #include "AvError.h"
+#include "MediaSinks.h"
 
 extern "C" {
 #include <libavutil/opt.h>
 }
+
+#include <algorithm>
 
 namespace castcore {
 
@@ -129,10 +132,31 @@ int MuxWriter::writeNow(const EncodedPacket &packet)
         return 0; // sound from just before the start
     av_packet_rescale_ts(m_scratch, tb, stream->time_base);
     m_scratch->stream_index = stream->index;
+    if (packet.video)
+        m_origins[size_t(m_videoQueued++ % int64_t(m_origins.size()))] = packet.originUs;
     rc = av_interleaved_write_frame(m_context, m_scratch);
     if (rc >= 0 && m_context->pb && m_context->pb->error < 0)
         rc = m_context->pb->error;
+    if (m_latency && rc >= 0)
+        noteWritten();
     return rc;
+}
+
+void MuxWriter::noteWritten()
+{
+    // Each packet is flushed as it is written (AVFMT_FLAG_FLUSH_PACKETS), so
+    // a frame counted by the muxer has reached the target.
+    const int64_t written = std::min<int64_t>(m_video->nb_frames, m_videoQueued);
+    if (written <= m_videoMeasured)
+        return;
+    const int64_t now = mediaNowUs();
+    const int64_t oldestKept = m_videoQueued - int64_t(m_origins.size());
+    for (int64_t n = std::max(m_videoMeasured, oldestKept); n < written; ++n) {
+        const int64_t origin = m_origins[size_t(n % int64_t(m_origins.size()))];
+        if (origin > 0)
+            m_latency->add(now - origin);
+    }
+    m_videoMeasured = written;
 }
 
 bool MuxWriter::finish()
@@ -155,6 +179,7 @@ bool MuxWriter::finish()
 void MuxWriter::close()
 {
     m_earlySound.clear();
+    m_videoQueued = m_videoMeasured = 0;
     m_baseUs = kNoBase;
     m_headerWritten = false;
     m_video = m_audio = nullptr;

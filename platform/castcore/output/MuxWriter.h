@@ -7,11 +7,13 @@
 
 #include "EncodedStream.h"
 #include "IoDeadline.h"
+#include "LatencyMeter.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <array>
 #include <deque>
 #include <string>
 
@@ -39,9 +41,13 @@ public:
     int generation() const { return m_generation; }
     // Bytes handed to the target so far.
     int64_t bytesWritten() const;
+    // From now on, each video packet's time from its origin to the moment
+    // the muxer writes it out (after interleaving) goes to `meter`.
+    void measureLatency(LatencyMeter *meter) { m_latency = meter; }
 
 private:
     int writeNow(const EncodedPacket &packet);
+    void noteWritten();
 
     static constexpr int64_t kNoBase = INT64_MIN;
     const char *m_format;
@@ -56,6 +62,12 @@ private:
     int64_t m_baseUs = kNoBase;
     AVPacket *m_scratch = nullptr;
     std::deque<EncodedPacket> m_earlySound; // sound just before the first keyframe
+    // Origins of the video packets handed to the interleaver, by sequence
+    // number; the stream's frame count tells how many it has written out.
+    LatencyMeter *m_latency = nullptr;
+    std::array<int64_t, 64> m_origins{};
+    int64_t m_videoQueued = 0;
+    int64_t m_videoMeasured = 0;
 };
 
 } // namespace castcore

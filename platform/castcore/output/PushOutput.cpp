@@ -30,6 +30,7 @@ PushOutput::PushOutput(EncodeEvents events, std::function<StreamParamsPtr()> par
       m_writer("flv", &m_deadline),
       m_queue(kQueueSpanUs)
 {
+    m_writer.measureLatency(&m_latency);
     m_thread = std::thread([this] { run(); });
 }
 
@@ -105,6 +106,7 @@ void PushOutput::setLive(bool live)
             m_queue.clear();
             m_framesSeen = 0;
             m_framesDropped = 0;
+            m_latency.reset();
             wantKeyframe = m_connected;
         } else {
             m_endPending = true;
@@ -131,7 +133,7 @@ void PushOutput::submit(const EncodedPacket &packet)
         if (packet.video)
             ++m_framesSeen;
         const int dropped = m_queue.push(
-            {copyPacket(packet.packet.get()), packet.video, packet.generation, packet.ptsUs});
+            {copyPacket(packet.packet.get()), packet.video, packet.generation, packet.ptsUs, packet.originUs});
         if (dropped > 0) {
             noteDropped(dropped);
             wantKeyframe = m_queue.waitingForKeyframe();

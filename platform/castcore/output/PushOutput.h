@@ -11,6 +11,7 @@
 #include "EncodePipeline.h"
 #include "EncodedStream.h"
 #include "IoDeadline.h"
+#include "LatencyMeter.h"
 #include "MuxWriter.h"
 #include "PacketQueue.h"
 
@@ -45,6 +46,8 @@ public:
     void submit(const EncodedPacket &packet);
     // Encoder thread: a canvas that never reached the encoder.
     void countEncoderDrop();
+    // Since live last began; any thread.
+    SendLatency latency() const { return m_latency.read(); }
 
 private:
     void run();
@@ -58,6 +61,7 @@ private:
     std::function<StreamParamsPtr()> m_params;
     std::function<void()> m_wantKeyframe;
     IoDeadline m_deadline;
+    LatencyMeter m_latency;
     MuxWriter m_writer;
 
     mutable std::mutex m_mutex;

@@ -59,7 +59,7 @@ void RecordOutput::submit(const EncodedPacket &packet)
         if (m_finish)
             return;
         const int dropped = m_queue.push(
-            {copyPacket(packet.packet.get()), packet.video, packet.generation, packet.ptsUs});
+            {copyPacket(packet.packet.get()), packet.video, packet.generation, packet.ptsUs, packet.originUs});
         if (dropped > 0)
             qWarning("engine: recording %s fell behind: %d frames left out", m_path.c_str(), dropped);
     }

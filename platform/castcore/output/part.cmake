@@ -3,7 +3,7 @@ target_sources(castcore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/AudioEncoder.h ${CMAKE_CURRENT_LIST_DIR}/AudioEncoder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/EncodedStream.h ${CMAKE_CURRENT_LIST_DIR}/AvError.h
   ${CMAKE_CURRENT_LIST_DIR}/EncodePipeline.h ${CMAKE_CURRENT_LIST_DIR}/EncodePipeline.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/IoDeadline.h
+  ${CMAKE_CURRENT_LIST_DIR}/IoDeadline.h ${CMAKE_CURRENT_LIST_DIR}/LatencyMeter.h
   ${CMAKE_CURRENT_LIST_DIR}/MuxWriter.h ${CMAKE_CURRENT_LIST_DIR}/MuxWriter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PacketQueue.h ${CMAKE_CURRENT_LIST_DIR}/PacketQueue.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PushOutput.h ${CMAKE_CURRENT_LIST_DIR}/PushOutput.cpp

@@ -161,7 +161,7 @@ void login::setConfig(SysConfig *store)
         }
         if (autoLoginEnabled)
             token = record.token;
-        savedToken = token;
+        rememberSavedAccount(mode, zone, record.name, token);
         if (savedToken.isEmpty())
             clearPassword();
         else
@@ -241,9 +241,12 @@ void login::slot_onProxyLoginReturn(QString name, QString longtoken, QString err
             timerDone();
         return;
     } else {
-        loggedIn = false;
         lastCode = code;
         lastMessage = errorMsg;
+        // The failed attempt is signed out before a captcha attempt can
+        // start: signed out afterwards, it would undo that attempt's sign-in
+        // whenever the captcha job ends first.
+        logoutProxy();
         // A token sign-in has no password to send with a captcha answer.
         if (code == 81 && !tokenAttempt) {
             bool started = false;
@@ -271,7 +274,7 @@ void login::onLoginResult()
         record.mode = mode;
         record.zone = zone;
         saveAccount(record);
-        savedToken = token;
+        rememberSavedAccount(record.mode, record.zone, record.name, record.token);
         if (mode == ModeNickname || mode == ModePhone) {
             showFiller();
             if (liveProxy && !liveProxy->isAnchor())
@@ -294,8 +297,7 @@ void login::onLoginResult()
         token.clear();
         savedToken.clear();
     }
-    if (liveProxy)
-        liveProxy->logout();
+    // The facade was signed out when the result came in.
     emit signal_notifyLoginStatus(userName, false);
 }
 
@@ -328,6 +330,20 @@ void login::on_autologinCheck_clicked()
     if (read && (record.mode < ModeQr || record.mode > ModeWeibo))
         record.mode = ModeQr;
     saveAccount(record);
+}
+
+void login::rememberSavedAccount(int accountMode, const QString &accountZone, const QString &accountName,
+                                 const QString &accountToken)
+{
+    savedMode = accountMode;
+    savedZone = accountZone;
+    savedName = accountName;
+    savedToken = accountToken;
+}
+
+bool login::isSavedAccount(int formMode, const QString &formName) const
+{
+    return formMode == savedMode && zone == savedZone && formName == savedName;
 }
 
 void login::saveAccount(const AccountInfo &record)
@@ -607,23 +623,24 @@ void login::on_button_login_clicked()
     const QString typed = ui->ledit_password->text();
     const QString phone = ui->ledit_phonenumber->text();
     const int shownMode = ui->stackedWidget_2->currentWidget() == ui->page_4 ? ModeNickname : ModePhone;
-    if (shownMode == ModeNickname && (user.isEmpty() || typed.isEmpty())) {
+    onAreaCodeEdited();
+    // The filler untouched stands for the saved token, and only for the
+    // account it was saved with; for any other it is no password at all.
+    const bool withToken =
+        fillerShown && !savedToken.isEmpty() && isSavedAccount(shownMode, shownMode == ModePhone ? phone : user);
+    const bool noPassword = typed.isEmpty() || (fillerShown && !withToken);
+    if (shownMode == ModeNickname && (user.isEmpty() || noPassword)) {
         UiToolTipDialog box(QStringLiteral("用户名或密码为空!"), this);
         box.exec();
         return;
     }
-    if (shownMode == ModePhone && (phone.isEmpty() || typed.isEmpty())) {
+    if (shownMode == ModePhone && (phone.isEmpty() || noPassword)) {
         UiToolTipDialog box(QStringLiteral("电话号码或密码为空!"), this);
         box.exec();
         return;
     }
     if (!liveProxy)
         return;
-    onAreaCodeEdited();
-
-    // The filler untouched: sign in with the saved token, not with a digest
-    // of the filler.
-    const bool withToken = fillerShown && !savedToken.isEmpty();
     const QString sendToken = withToken ? savedToken : QString();
     const std::string digest = withToken ? std::string() : utf8(md5Hex(typed));
     bool started = false;

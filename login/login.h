@@ -126,6 +126,11 @@ private:
     void showFiller();
     void clearPassword();
     void saveAccount(const AccountInfo &record);
+    void rememberSavedAccount(int accountMode, const QString &accountZone, const QString &accountName,
+                              const QString &accountToken);
+    // The form's mode, the dialog's zone and the form's name are the saved
+    // account's.
+    bool isSavedAccount(int formMode, const QString &formName) const;
     // A record with the dialog's defaults: mode 0, "+86", automatic login on.
     static AccountInfo defaultRecord();
     // The zone as the service wants it: without its leading "+".
@@ -151,9 +156,12 @@ private:
     QPushButton *passwordToggle = nullptr;
     MvToolTip *tip = nullptr;
 
-    // The saved account's token, kept apart from the attempt's state: the
-    // password field shows a filler for it, and a sign-in with the filler
-    // untouched signs in with this token.
+    // The saved account, kept apart from the attempt's state: the password
+    // field shows a filler for its token, and a sign-in with the filler
+    // untouched signs in with this token when the form names this account.
+    int savedMode = ModeQr;
+    QString savedZone;
+    QString savedName;
     QString savedToken;
     bool fillerShown = false;
     // The running attempt signs in with a token (no password was typed).

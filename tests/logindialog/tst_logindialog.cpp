@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QJsonArray>
 #include <QLabel>
@@ -34,6 +35,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QWebView>
 
@@ -199,6 +201,92 @@ void startNeedingCaptcha(LoginFixture &f)
     fillNickname(f, "mvanchor", "123456");
 }
 
+// A captcha page on the passport host that answers at once.
+struct AnsweringCaptchaPage
+{
+    explicit AnsweringCaptchaPage(const QByteArray &answer)
+    {
+        stub.route("GET", "/api/appCaptchaV3", HttpResponse::redirect("/captcha/result?" + answer));
+        stub.route("GET", "/captcha/result", HttpResponse::html("<html><body>ok</body></html>"));
+    }
+    HttpStub stub;
+    ScopedHosts hosts{QStringList{"passport"}, stub.hostPort()};
+};
+
+// Holds the dialog in its handling of the first attempt's result, once the
+// captcha attempt has started, until the captcha job (held at its gate) has
+// been let through and has ended: the job finishes before the dialog does.
+class CaptchaJobFinishesFirst : public QObject
+{
+public:
+    CaptchaJobFinishesFirst(LoginFixture &f, const std::string &op, int job)
+        : m_f(f)
+        , m_op(op)
+        , m_job(job)
+    {
+        child(f, "button_login")->installEventFilter(this);
+    }
+
+    int holds = 0;
+    bool jobEnded = false;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        LiveTaskThread &jobs = m_f.proxy()->taskThread();
+        if (event->type() != QEvent::StyleChange || holds > 0 || jobs.jobNumber() != m_job)
+            return false;
+        ++holds;
+        authport::control().gates().waitForWaiting(m_op, 1, 5000);
+        authport::control().gates().open(m_op);
+        QElapsedTimer waited;
+        waited.start();
+        while (jobs.isBusy() && waited.elapsed() < 5000)
+            QThread::yieldCurrentThread();
+        jobEnded = !jobs.isBusy();
+        return false;
+    }
+
+private:
+    LoginFixture &m_f;
+    std::string m_op;
+    int m_job;
+};
+
+// A second account beside the world's anchor.
+void addGuest()
+{
+    authport::World world = authport::control().world();
+    authport::Account guest;
+    guest.user = "mvguest";
+    guest.phone = "13900000000";
+    guest.area = "86";
+    guest.passwordMd5 = authport::md5Hex("654321");
+    guest.token = "token-mvguest";
+    guest.nick = "访客";
+    guest.uid = 10002;
+    world.accounts.push_back(guest);
+    authport::control().setWorld(world);
+}
+
+// Picks the dial code in the area-code box as the user does.
+bool chooseZone(const LoginFixture &f, const QString &code)
+{
+    auto *box = child<QComboBox>(f, "combo_Area_code");
+    for (int i = 0; i < box->count(); ++i) {
+        if (box->itemData(i, Qt::UserRole).toString() == code) {
+            emit box->activated(i);
+            return box->currentText() == code;
+        }
+    }
+    return false;
+}
+
+int loginCalls(const LoginFixture &f)
+{
+    return f.auth().count("Login") + f.auth().count("LoginByToken") + f.auth().count("PhoneLogin");
+}
+
 int endedPages(const ModalWatchdog &watchdog, const char *className)
 {
     int n = 0;
@@ -307,6 +395,10 @@ private slots:
     void returnSignsInOnce_data();
     void returnSignsInOnce();
     void fillerSignsInWithTheSavedToken();
+    void fillerOnlyForTheSavedAccount_data();
+    void fillerOnlyForTheSavedAccount();
+    void otherNameNeverGetsTheSavedToken_data();
+    void otherNameNeverGetsTheSavedToken();
     void signInFollowsTheShownSubPage();
     void areaCodeBecomesTheZone();
 
@@ -316,6 +408,9 @@ private slots:
     void captchaClosedUnanswered();
     void secondCaptchaWhileOneIsOpen();
     void captchaNeverForATokenSignIn();
+    void captchaSignInStaysSignedIn_data();
+    void captchaSignInStaysSignedIn();
+    void captchaRoadRepeated();
 
     // outside accounts
     void outsideAccounts_data();
@@ -1515,6 +1610,120 @@ void TestLoginDialog::fillerSignsInWithTheSavedToken()
     }
 }
 
+void TestLoginDialog::fillerOnlyForTheSavedAccount_data()
+{
+    QTest::addColumn<QJsonObject>("saved");
+    QTest::addColumn<bool>("phoneTab");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("zone");
+    // Empty: the filler signs in with the saved token.
+    QTest::addColumn<QString>("box");
+
+    const QJsonObject nickname = account("mvanchor", kAnchorToken, true, "+86", 1);
+    const QJsonObject phone = account("13800000000", kAnchorToken, true, "+86", 2);
+    const QString nicknameBox = QStringLiteral("用户名或密码为空!");
+    const QString phoneBox = QStringLiteral("电话号码或密码为空!");
+    QTest::newRow("saved nickname, same nickname") << nickname << false << "mvanchor" << "" << "";
+    QTest::newRow("saved phone, same number") << phone << true << "13800000000" << "" << "";
+    QTest::newRow("saved nickname, another nickname") << nickname << false << "mvguest" << "" << nicknameBox;
+    QTest::newRow("saved nickname, a phone number") << nickname << true << "13900000000" << "" << phoneBox;
+    QTest::newRow("saved nickname, same nickname, another zone") << nickname << false << "mvanchor" << "+852"
+                                                                 << nicknameBox;
+    QTest::newRow("saved phone, another number") << phone << true << "13900000000" << "" << phoneBox;
+    QTest::newRow("saved phone, same number, another zone") << phone << true << "13800000000" << "+852" << phoneBox;
+    QTest::newRow("saved phone, its number as a nickname") << phone << false << "13800000000" << "" << nicknameBox;
+    QTest::newRow("saved QR account") << account("", kAnchorToken, true, "+86", 0) << false << "mvanchor" << ""
+                                      << nicknameBox;
+}
+
+void TestLoginDialog::fillerOnlyForTheSavedAccount()
+{
+    QFETCH(QJsonObject, saved);
+    QFETCH(bool, phoneTab);
+    QFETCH(QString, name);
+    QFETCH(QString, zone);
+    QFETCH(QString, box);
+
+    LoginFixture f(accountFile(saved));
+    show(f);
+    press(f, "button_loginbypsw");
+    press(f, phoneTab ? "button_phonelogin" : "button_nickname");
+    child<QLineEdit>(f, phoneTab ? "ledit_phonenumber" : "ledit_username")->setText(name);
+    if (!zone.isEmpty())
+        QVERIFY(chooseZone(f, zone));
+    // The filler is left as it is.
+    QVERIFY(!child<QLineEdit>(f, "ledit_password")->text().isEmpty());
+    f.auth().clear();
+
+    ModalDriver driver;
+    if (!box.isEmpty())
+        driver.pressNext(QStringLiteral("确定"));
+    press(f, "button_login");
+    f.settle();
+
+    if (box.isEmpty()) {
+        QCOMPARE(loginCalls(f), 1);
+        QCOMPARE(lastArgs(f, "LoginByToken"), QStringList{kAnchorToken});
+        QVERIFY(f.proxy()->isLoggedIn());
+        QCOMPARE(f.savedAccount(), saved);
+        return;
+    }
+    QVERIFY(driver.waitDone());
+    QCOMPARE(driver.last().text("tipinfolabel"), box);
+    QCOMPARE(loginCalls(f), 0);
+    QVERIFY(f.status->isEmpty());
+    QCOMPARE(f.savedAccount(), saved);
+}
+
+void TestLoginDialog::otherNameNeverGetsTheSavedToken_data()
+{
+    QTest::addColumn<bool>("phoneTab");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QJsonObject>("saved");
+    QTest::addColumn<QString>("signal");
+    QTest::newRow("nickname") << false << "mvguest" << "Login" << account("mvguest", "token-mvguest", true, "+86", 1)
+                              << "mvguest/true";
+    QTest::newRow("phone") << true << "13900000000" << "PhoneLogin"
+                           << account("13900000000", "token-mvguest", true, "+86", 2) << "访客/true";
+}
+
+void TestLoginDialog::otherNameNeverGetsTheSavedToken()
+{
+    QFETCH(bool, phoneTab);
+    QFETCH(QString, name);
+    QFETCH(QString, op);
+    QFETCH(QJsonObject, saved);
+    QFETCH(QString, signal);
+
+    // The anchor's token is saved with automatic sign-in on; another user
+    // types a name of their own and leaves the filler.
+    LoginFixture f(accountFile(account("mvanchor", kAnchorToken, true, "+86", 1)));
+    addGuest();
+    show(f);
+    press(f, "button_loginbypsw");
+    press(f, phoneTab ? "button_phonelogin" : "button_nickname");
+    child<QLineEdit>(f, phoneTab ? "ledit_phonenumber" : "ledit_username")->setText(name);
+    f.auth().clear();
+    ModalDriver driver;
+    driver.pressNext(QStringLiteral("确定"));
+    press(f, "button_login");
+    QVERIFY(driver.waitDone());
+    f.settle();
+    QCOMPARE(loginCalls(f), 0);
+
+    // Their own password signs them in, and their name is saved with their
+    // own token.
+    typePassword(f, "654321");
+    press(f, "button_login");
+    f.settle();
+    QCOMPARE(f.auth().count("LoginByToken"), 0);
+    QCOMPARE(lastArgs(f, op.toStdString()).value(1), QStringLiteral("c33367701511b4f6020ec61ded352059"));
+    QVERIFY(f.dialog->isLoggedIn());
+    QCOMPARE(statusSignals(*f.status), QStringList{signal});
+    QCOMPARE(f.savedAccount(), saved);
+}
+
 void TestLoginDialog::signInFollowsTheShownSubPage()
 {
     // Saved mode 3 (QQ): the sign-in button still checks the shown fields.
@@ -1682,6 +1891,97 @@ void TestLoginDialog::captchaNeverForATokenSignIn()
     QVERIFY(watchdog.openDialogs().isEmpty());
     QCOMPARE(tipText(f), QStringLiteral("未知错误 error code:81，如有疑问请与客服联系!"));
     QCOMPARE(statusSignals(*f.status), QStringList{"mvanchor/false"});
+}
+
+void TestLoginDialog::captchaSignInStaysSignedIn_data()
+{
+    QTest::addColumn<bool>("phone");
+    QTest::addColumn<bool>("jobFirst");
+    QTest::newRow("nickname, captcha job ends after the dialog") << false << false;
+    QTest::newRow("nickname, captcha job ends first") << false << true;
+    QTest::newRow("phone, captcha job ends after the dialog") << true << false;
+    QTest::newRow("phone, captcha job ends first") << true << true;
+}
+
+void TestLoginDialog::captchaSignInStaysSignedIn()
+{
+    QFETCH(bool, phone);
+    QFETCH(bool, jobFirst);
+
+    AnsweringCaptchaPage page(phone ? "geetest_challenge=c1&geetest_validate=v1&geetest_seccode=s1"
+                                    : "captcha_word=w1&captcha_key=k1");
+    ModalWatchdog watchdog(10000);
+    LoginFixture f;
+    setAnchor(true, 81);
+    const std::string op = phone ? "PhoneLoginWithCaptcha" : "LoginWithCaptcha";
+    authport::control().gates().close(op);
+    std::unique_ptr<CaptchaJobFinishesFirst> hold;
+    if (jobFirst)
+        hold = std::make_unique<CaptchaJobFinishesFirst>(
+            f, op, phone ? LiveTaskThread::JobPhoneCaptchaLogin : LiveTaskThread::JobCaptchaLogin);
+    show(f);
+    if (phone)
+        fillPhone(f, "13800000000", "123456");
+    else
+        fillNickname(f, "mvanchor", "123456");
+    press(f, "button_login");
+
+    if (jobFirst) {
+        QTRY_VERIFY(f.dialog->isLoggedIn());
+        QCOMPARE(hold->holds, 1);
+        QVERIFY(hold->jobEnded);
+    } else {
+        // The first attempt has ended in the dialog while the captcha job
+        // still waits at its gate.
+        QTRY_COMPARE(f.status->size(), 1);
+        QVERIFY(authport::control().gates().waitForWaiting(op, 1, 10000));
+        QVERIFY(!f.proxy()->isLoggedIn());
+        authport::control().gates().open(op);
+        QTRY_VERIFY(f.dialog->isLoggedIn());
+    }
+    f.settle();
+
+    QVERIFY(watchdog.firedOn().isEmpty());
+    QCOMPARE(f.auth().count(op), 1);
+    const QString name = phone ? kAnchorNick : QStringLiteral("mvanchor");
+    QCOMPARE(statusSignals(*f.status).join(','), (phone ? "/false," : "mvanchor/false,") + name + "/true");
+    // The facade agrees with the dialog: whoever reads it last sees the
+    // captcha attempt's sign-in.
+    QVERIFY(f.proxy()->isLoggedIn());
+    std::string user;
+    std::string token;
+    f.proxy()->getLoginUser(user, token);
+    QCOMPARE(QString::fromStdString(user), kAnchorNick);
+    QCOMPARE(QString::fromStdString(token), kAnchorToken);
+    QCOMPARE(f.savedAccount(), account(phone ? "13800000000" : "mvanchor", kAnchorToken, true, "+86", phone ? 2 : 1));
+}
+
+void TestLoginDialog::captchaRoadRepeated()
+{
+    // The captcha page answers at once, so the captcha job races the end of
+    // the first attempt's handling in every round.
+    AnsweringCaptchaPage page("captcha_word=w1&captcha_key=k1");
+    ModalWatchdog watchdog(30000);
+    LoginFixture f;
+    setAnchor(true, 81);
+    show(f);
+    const int rounds = 50;
+    QStringList signedOut;
+    for (int round = 0; round < rounds; ++round) {
+        fillNickname(f, "mvanchor", "123456");
+        press(f, "button_login");
+        QTRY_VERIFY_WITH_TIMEOUT(f.dialog->isLoggedIn(), 10000);
+        f.settle();
+        if (!f.proxy()->isLoggedIn())
+            signedOut << QString::number(round);
+        QCOMPARE(f.auth().count("LoginWithCaptcha"), round + 1);
+        f.dialog->logout();
+        QVERIFY(!f.proxy()->isLoggedIn());
+        show(f);
+    }
+    QVERIFY(watchdog.firedOn().isEmpty());
+    QCOMPARE(endedPages(watchdog, "VerifyWebDlg"), rounds);
+    QCOMPARE(signedOut.join(','), QString());
 }
 
 // ---- outside accounts ----------------------------------------------------------

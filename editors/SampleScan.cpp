@@ -1,9 +1,24 @@
 #include "SampleScan.h"
 
+#include "PictureFile.h"
+#include "RuntimePictures.h"
+
 #include <QDir>
 #include <QFileInfo>
 
 namespace samplescan {
+
+namespace {
+
+// Only the header is read: a small file may claim a picture too large to
+// decode, and the pickers would decode it for every cell they paint.
+bool claimsTooLarge(const QString &path)
+{
+    const QSize size = picturefile::headerSize(path);
+    return size.isValid() && !picturefile::withinLimit(size);
+}
+
+} // namespace
 
 QFileInfoList loadSamples(const QString &dir)
 {
@@ -27,7 +42,12 @@ QStringList scanSamples(const QString &dir, const QStringList &names)
                 ++companions;
         if (companions != 1 || !names.contains(base))
             continue;
-        paths << dir + file.fileName();
+        const QString path = dir + file.fileName();
+        if (claimsTooLarge(path) || claimsTooLarge(thumbnailPath(path))) {
+            runtimepictures::logDrop("sample", path, QStringLiteral("larger than 1920*1080"));
+            continue;
+        }
+        paths << path;
     }
     return paths;
 }

@@ -16,7 +16,9 @@ QFileInfoList loadSamples(const QString &dir);
 
 // The sample paths of `dir`, in the folder's name order: `dir` followed by
 // the file name of every file below kMaxSampleBytes whose base name holds
-// no '-', is one of `names`, and has exactly one companion "<base>-m.*".
+// no '-', is one of `names`, and has exactly one companion "<base>-m.*";
+// a sample or thumbnail whose header claims more than 1920 x 1080 is left
+// out (logged).
 QStringList scanSamples(const QString &dir, const QStringList &names);
 
 // The thumbnail beside a sample: "<absolute folder>/<base name>-m.png".

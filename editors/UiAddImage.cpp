@@ -2,6 +2,7 @@
 
 #include "CurrentDialog.h"
 #include "LiveProxy.h"
+#include "PictureFile.h"
 #include "ui_UiAddImage.h"
 
 #include <QFileDialog>
@@ -101,6 +102,14 @@ void UiAddImage::on_pushButton_file_clicked()
                                                       QStringLiteral("媒体文件(*.jpg *.png *bmp *gif)"));
     if (path.isEmpty())
         return;
+    // Judged by the header: the engine would decode a huge picture whole.
+    const QSize size = picturefile::headerSize(path);
+    if (!size.isValid() || !picturefile::withinLimit(size)) {
+        QMessageBox::information(this, QStringLiteral("提示"),
+                                 size.isValid() ? QStringLiteral("图片尺寸不能超过1920*1080！")
+                                                : QStringLiteral("图片读取失败!"));
+        return;
+    }
     ui->lineEdit_file->setText(path);
     m_info.path = path;
 }

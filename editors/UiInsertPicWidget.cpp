@@ -3,19 +3,17 @@
 #include "LiveParams.h"
 #include "LiveProxy.h"
 #include "MvEnterBorderCancelButton.h"
+#include "PictureFile.h"
 #include "UiToolTipDialog.h"
 #include "ui_UiInsertPicWidget.h"
 
 #include <QDebug>
 #include <QFileDialog>
-#include <QPixmap>
 
 namespace {
 
 constexpr int kSlotSize = 76;
 const QPoint kSlotPositions[UiInsertPicWidget::kMaxPictures] = {{12, 122}, {94, 122}, {176, 122}};
-constexpr int kMaxPictureWidth = 1920;
-constexpr int kMaxPictureHeight = 1080;
 // Longest side of a picture as it first stands in the scene.
 constexpr int kPlacedSide = 160;
 constexpr int kPictureLayer = 3;
@@ -85,16 +83,17 @@ void UiInsertPicWidget::tell(const QString &text)
 
 bool UiInsertPicWidget::CheckPictureSize(const QString &path)
 {
-    const QPixmap picture(path);
-    return picture.width() <= kMaxPictureWidth && picture.height() <= kMaxPictureHeight;
+    return picturefile::withinLimit(picturefile::headerSize(path));
 }
 
 void UiInsertPicWidget::AddPictureFromFile(const QString &path)
 {
     if (m_pictures.size() >= kMaxPictures)
         return;
-    // The engine would take a file that is no picture and show nothing.
-    if (QPixmap(path).isNull()) {
+    // Judged by the header alone: a small file may claim a picture far too
+    // large to decode.
+    const QSize size = picturefile::headerSize(path);
+    if (!size.isValid()) {
         tell(QStringLiteral("图片读取失败!"));
         return;
     }
@@ -102,28 +101,36 @@ void UiInsertPicWidget::AddPictureFromFile(const QString &path)
         tell(QStringLiteral("图片尺寸不能超过1920*1080！"));
         return;
     }
+    // The engine would take broken picture data and show nothing; one
+    // decode at the placed size finds it.
+    if (picturefile::read(path, PlacedSize(size)).isNull()) {
+        tell(QStringLiteral("图片读取失败!"));
+        return;
+    }
     if (!m_proxy)
         return;
     const int id = m_proxy->addImage(path.toUtf8().toStdString(), 255, kPictureLayer);
     if (id < 1)
         return;
-    PlacePicture(path, id);
+    PlacePicture(size, id);
     m_pictures << PictureItem{id, path};
     LayoutPictures();
     emit add_imageitem(path, QStringLiteral("图片"), id);
     m_proxy->reportAction(kActionPictureAdded, -1);
 }
 
-void UiInsertPicWidget::PlacePicture(const QString &path, int id)
+QSize UiInsertPicWidget::PlacedSize(const QSize &pictureSize)
 {
-    QPixmap picture(path);
-    if (picture.width() >= kPlacedSide || picture.height() >= kPlacedSide)
-        picture = picture.scaled(kPlacedSide, kPlacedSide, Qt::KeepAspectRatio, Qt::FastTransformation);
-    const int w = picture.width();
-    const int h = picture.height();
+    const QSize side(kPlacedSide, kPlacedSide);
+    return picturefile::fittedSize(pictureSize, side, side);
+}
+
+void UiInsertPicWidget::PlacePicture(const QSize &pictureSize, int id)
+{
+    const QSize placed = PlacedSize(pictureSize);
     LiveParams canvas;
     m_proxy->getLiveVideoConfig(&canvas);
-    m_proxy->setItemRect(id, 0, canvas.outputHeight - h, w, h);
+    m_proxy->setItemRect(id, 0, canvas.outputHeight - placed.height(), placed.width(), placed.height());
 }
 
 void UiInsertPicWidget::LayoutPictures()

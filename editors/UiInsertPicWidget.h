@@ -51,7 +51,8 @@ public slots:
 private:
     void AddPictureFromFile(const QString &path);
     bool CheckPictureSize(const QString &path);
-    void PlacePicture(const QString &path, int id);
+    static QSize PlacedSize(const QSize &pictureSize);
+    void PlacePicture(const QSize &pictureSize, int id);
     void LayoutPictures();
     void PositionSlots();
     void tell(const QString &text);

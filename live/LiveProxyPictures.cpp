@@ -181,12 +181,16 @@ void LiveProxy::setCameraParam(int id, const CameraParams *params)
         return;
     const bool ok = m_scene->SetCameraParams(id, params);
     CameraParams shown = *params;
-    if (!ok)
-        getCameraParam(id, &shown);
-    char text[128];
-    std::snprintf(text, sizeof(text), "%s %d*%d %d", colorFormatName(shown.colorFormat).c_str(), shown.width,
-                  shown.height, shown.fps);
-    m_settings->Set("camerareinfo", text);
+    // A refused request is not the camera's state: after a refusal only a
+    // successful read-back may describe the camera.
+    if (ok || m_scene->GetCameraParams(id, &shown)) {
+        char text[128];
+        std::snprintf(text, sizeof(text), "%s %d*%d %d", colorFormatName(shown.colorFormat).c_str(), shown.width,
+                      shown.height, shown.fps);
+        m_settings->Set("camerareinfo", text);
+    } else {
+        logger()->write(Logger::LOG_ERROR, "get camera param fail.");
+    }
     if (!ok)
         logger()->write(Logger::LOG_ERROR, "set camera param fail.");
 }

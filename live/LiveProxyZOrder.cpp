@@ -161,7 +161,10 @@ void LiveProxy::moveItemToBottom(int id)
         return;
     EffectiveTxtItem *pair = nullptr;
     const bool isPair = findEffectiveText(id, &pair);
+    const int z = isPair ? pair->pictureZ() : getItemZorder(id);
     const int step = isPair ? 2 : 1;
+    if (z == m_minActiveZ)
+        return;
     if (m_minActiveZ - step < scenereg::kActiveZMin + 1) {
         renumberActiveZorders();
         findEffectiveText(id, &pair);

@@ -142,6 +142,8 @@ private slots:
     void recordIsPushedInOrderToANewCamera();
     void effectReachesTheCameraAsColourEffect();
     void flipsBothWays();
+    void eachFlipAlone_data();
+    void eachFlipAlone();
     // whole record over a restart
     void everythingReturnsAfterARestart();
 };
@@ -1034,6 +1036,40 @@ void CameraPageTest::flipsBothWays()
     QVERIFY(stored.turn_h);
     QVERIFY(!stored.turn_v);
     f.proxy->setListener(nullptr);
+}
+
+void CameraPageTest::eachFlipAlone_data()
+{
+    QTest::addColumn<bool>("vertical");
+    QTest::newRow("mirror") << false;
+    QTest::newRow("vertical flip") << true;
+}
+
+void CameraPageTest::eachFlipAlone()
+{
+    QFETCH(bool, vertical);
+    PageFixture f;
+    f.openPage();
+    f.choose(kUsb, kUsb720);
+    f.openButton()->click();
+    const int id = f.page->cameraItemId();
+    QVERIFY(id > 0);
+    QVERIFY(!f.proxy->isItemMirrored(id));
+    QVERIFY(!f.proxy->isItemFlipped(id));
+    auto *box = f.w<QCheckBox>(vertical ? "verticalflipCheck" : "horizontalflipCheck");
+    // The other turn stays off, so the flag sent must be this box's own.
+    for (const bool on : {true, false}) {
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(box->isChecked(), on);
+        QCOMPARE(f.proxy->isItemFlipped(id), vertical && on);
+        QCOMPARE(f.proxy->isItemMirrored(id), !vertical && on);
+        QCOMPARE(f.page->cameraSettings().turn_v, vertical && on);
+        QCOMPARE(f.page->cameraSettings().turn_h, !vertical && on);
+        CameraSettings stored;
+        QVERIFY(f.store->getCameraConfig(stored));
+        QCOMPARE(stored.turn_v, vertical && on);
+        QCOMPARE(stored.turn_h, !vertical && on);
+    }
 }
 
 // ---- restart ----------------------------------------------------------------

@@ -72,6 +72,7 @@ private slots:
     void halfCreatedEffectiveTextLeavesNothing_data();
     void halfCreatedEffectiveTextLeavesNothing();
     void unpairedEffectiveTextsAreDroppedAtRestore();
+    void restoredPairKeepsItsTextAcrossStarts();
     void fullScreenCapture();
     void regionCaptureIsMappedToTheCanvas();
     void screenRectMapping_data();
@@ -265,8 +266,11 @@ void FacadeItemsTest::cameraParamsReportWhatTheCameraUses_data()
     QTest::addColumn<int>("height");
     QTest::addColumn<QString>("setting");
     QTest::addColumn<bool>("failed");
-    QTest::newRow("taken") << 6 << 1280 << 720 << "Set(camerareinfo,MJPG 1280*720 30)" << false;
-    QTest::newRow("refused") << 0 << 1024 << 768 << "Set(camerareinfo,YUY2 640*480 30)" << true;
+    QTest::addColumn<bool>("readBackFails");
+    QTest::newRow("taken") << 6 << 1280 << 720 << "Set(camerareinfo,MJPG 1280*720 30)" << false << false;
+    QTest::newRow("refused") << 0 << 1024 << 768 << "Set(camerareinfo,YUY2 640*480 30)" << true << false;
+    // Nothing is known about the camera then: the refused request is not its state.
+    QTest::newRow("refused, unread") << 0 << 1024 << 768 << QString() << true << true;
 }
 
 void FacadeItemsTest::cameraParamsReportWhatTheCameraUses()
@@ -276,15 +280,21 @@ void FacadeItemsTest::cameraParamsReportWhatTheCameraUses()
     QFETCH(int, height);
     QFETCH(QString, setting);
     QFETCH(bool, failed);
+    QFETCH(bool, readBackFails);
     FacadeFixture f;
     QCOMPARE(f.init(), 0);
     const int id = f.proxy->openCamera(f.cameraName(), 2);
     f.calls().clear();
     const int start = FacadeFixture::logSize();
+    if (readBackFails)
+        castcore::control().bools().push("GetCameraParams", false);
     CameraParams params{format, width, height, 30};
     f.proxy->setCameraParam(id, &params);
-    QCOMPARE(f.callsOf("Set"), QStringList{setting});
+    QCOMPARE(f.callsOf("Set"), setting.isEmpty() ? QStringList{} : QStringList{setting});
     QCOMPARE(FacadeFixture::logSince(start).contains("set camera param fail."), failed);
+    QCOMPARE(FacadeFixture::logSince(start).contains("get camera param fail."), readBackFails);
+    if (readBackFails)
+        QCOMPARE(f.ops({"GetCameraParams"}).size(), size_t(1));
     CameraParams now;
     f.proxy->getCameraParam(id, &now);
     QCOMPARE(now.width, failed ? 640 : width);
@@ -550,6 +560,42 @@ void FacadeItemsTest::unpairedEffectiveTextsAreDroppedAtRestore()
                              .arg(QString::fromStdString(orphanText))));
     QVERIFY(f.proxy->itemIds().empty());
     QCOMPARE(f.engine()->store().Count(), 0);
+}
+
+void FacadeItemsTest::restoredPairKeepsItsTextAcrossStarts()
+{
+    FacadeFixture f;
+    QCOMPARE(f.init(), 0);
+    TextRecord text(u"今晚八点开播");
+    const int made = f.proxy->addEffectiveText(f.picture("bg.png", 400, 60), QRect(10, 10, 300, 40), &text.info);
+    QVERIFY(made > 0);
+    EffectiveTxtItem *pair = nullptr;
+    QVERIFY(f.proxy->findEffectiveText(made, &pair));
+    bool named = false;
+    const std::string pictureName = f.proxy->storedNameOf(made, &named);
+    const std::string textName = f.proxy->storedNameOf(pair->textId(), &named);
+    QCOMPARE(pictureName, "effectivetxt_" + std::to_string(made));
+    QCOMPARE(textName, pictureName + "_" + std::to_string(pair->textId()));
+
+    // Each start pairs the saved items again and deletes neither of them.
+    for (int start = 1; start <= 3; ++start) {
+        f.restart();
+        const int logStart = FacadeFixture::logSize();
+        QCOMPARE(f.init(), 0);
+        QCOMPARE(FacadeFixture::logSince(logStart).filter("remove item").size(), 0);
+        QCOMPARE(f.engine()->store().Count(), 2);
+        QCOMPARE(int(f.proxy->itemIds().size()), 1);
+        const int picture = f.proxy->itemIds().front();
+        QVERIFY(f.proxy->findEffectiveText(picture, &pair));
+        QVERIFY(pair->textId() > 0);
+        QCOMPARE(f.proxy->storedNameOf(picture, &named), pictureName);
+        QVERIFY(named);
+        QCOMPARE(f.proxy->storedNameOf(pair->textId(), &named), textName);
+        QVERIFY(named);
+        TextRecord read(u"");
+        f.proxy->getTextSettings(pair->textId(), &read.info);
+        QCOMPARE(QString::fromStdU16String(std::u16string(read.info.text)), QStringLiteral("今晚八点开播"));
+    }
 }
 
 void FacadeItemsTest::fullScreenCapture()

@@ -59,6 +59,10 @@ private slots:
     void addingAtTheTopOfTheActiveRangeRenumbersFirst();
     void shiftUpAndDownSwapNeighbours();
     void moveToTopAndBottom();
+    void moveToBottomRenumbersOnlyBelowTheFloor_data();
+    void moveToBottomRenumbersOnlyBelowTheFloor();
+    void equalNeighboursGoToTheEarlierOne_data();
+    void equalNeighboursGoToTheEarlierOne();
     void shiftItemStepsPastOthers();
     void effectiveTextTakesTwoSlots();
     void itemsSharingAZOrderAreAllListed();
@@ -380,6 +384,113 @@ void FacadeRegistryTest::moveToTopAndBottom()
     f.proxy->moveItemToBottom(b);
     QCOMPARE(f.proxy->getItemZorder(b), 999999);
     QVERIFY(LogCapture::contains("min active item z-order: 999999."));
+    const int atBottom = FacadeFixture::logSize();
+    f.proxy->moveItemToBottom(b);
+    QCOMPARE(f.proxy->getItemZorder(b), 999999);
+    QCOMPARE(f.proxy->lowestActiveZ(), 999999);
+    QCOMPARE(FacadeFixture::logSince(atBottom), QStringList{});
+}
+
+void FacadeRegistryTest::moveToBottomRenumbersOnlyBelowTheFloor_data()
+{
+    QTest::addColumn<bool>("moverIsPair");
+    QTest::addColumn<int>("lowest");
+    QTest::addColumn<int>("otherAfter");
+    QTest::addColumn<int>("moverAfter");
+    // The mover may take the lowest z-order minus its step while that stays at 101 or above.
+    QTest::newRow("single lands on 101") << false << 102 << 102 << 101;
+    QTest::newRow("single would land on 100") << false << 101 << 1000000 << 999999;
+    QTest::newRow("pair lands on 101") << true << 103 << 103 << 101;
+    QTest::newRow("pair would land on 100") << true << 102 << 1000000 << 999998;
+}
+
+void FacadeRegistryTest::moveToBottomRenumbersOnlyBelowTheFloor()
+{
+    QFETCH(bool, moverIsPair);
+    QFETCH(int, lowest);
+    QFETCH(int, otherAfter);
+    QFETCH(int, moverAfter);
+    FacadeFixture f;
+    QCOMPARE(f.init(), 0);
+    int other = f.proxy->addImage(f.picture("a.png", 10, 10), 255, 3);
+    testsupport::TextRecord text(u"字幕");
+    int mover = moverIsPair
+                          ? f.proxy->addEffectiveText(f.picture("bg.png", 400, 60), QRect(10, 10, 300, 40), &text.info)
+                          : f.proxy->addImage(f.picture("b.png", 10, 10), 255, 3);
+    QVERIFY(mover > 0);
+    f.proxy->setItemZorder(other, lowest);
+    EffectiveTxtItem *item = nullptr;
+    if (moverIsPair) {
+        QVERIFY(f.proxy->findEffectiveText(mover, &item));
+        item->setZ(1500000);
+    } else {
+        f.proxy->setItemZorder(mover, 1500000);
+    }
+    f.restart();
+    QCOMPARE(f.init(), 0);
+    QCOMPARE(f.proxy->lowestActiveZ(), lowest);
+    // The restored scene hands out its own ids.
+    std::vector<int> sorted;
+    f.proxy->sortedItemIds(sorted);
+    QCOMPARE(int(sorted.size()), 2);
+    other = sorted[0];
+    mover = sorted[1];
+    QCOMPARE(f.proxy->getItemZorder(other), lowest);
+    QCOMPARE(f.proxy->isEffectiveText(mover), moverIsPair);
+
+    f.proxy->moveItemToBottom(mover);
+    QCOMPARE(f.proxy->getItemZorder(other), otherAfter);
+    QCOMPARE(f.proxy->getItemZorder(mover), moverAfter);
+    if (moverIsPair) {
+        QVERIFY(f.proxy->findEffectiveText(mover, &item));
+        QCOMPARE(item->textZ(), moverAfter + 1);
+    }
+    QCOMPARE(f.proxy->lowestActiveZ(), moverAfter);
+    QVERIFY(LogCapture::contains(QStringLiteral("min active item z-order: %1.").arg(moverAfter)));
+
+    // Already at the bottom: no change, no renumbering, no log line.
+    const int start = FacadeFixture::logSize();
+    f.proxy->moveItemToBottom(mover);
+    QCOMPARE(f.proxy->getItemZorder(mover), moverAfter);
+    QCOMPARE(f.proxy->getItemZorder(other), otherAfter);
+    QCOMPARE(f.proxy->lowestActiveZ(), moverAfter);
+    QCOMPARE(FacadeFixture::logSince(start), QStringList{});
+}
+
+void FacadeRegistryTest::equalNeighboursGoToTheEarlierOne_data()
+{
+    QTest::addColumn<bool>("up");
+    QTest::newRow("shift up") << true;
+    QTest::newRow("shift down") << false;
+}
+
+void FacadeRegistryTest::equalNeighboursGoToTheEarlierOne()
+{
+    QFETCH(bool, up);
+    FacadeFixture f;
+    QCOMPARE(f.init(), 0);
+    const std::vector<int> ids = f.addImages(3);
+    // The mover stands at one end; the other two share the z-order next to it.
+    const int mover = up ? ids[0] : ids[2];
+    const int moverZ = up ? 1000001 : 1000009;
+    const int earlier = up ? ids[1] : ids[0];
+    const int later = up ? ids[2] : ids[1];
+    f.proxy->setItemZorder(mover, moverZ);
+    f.proxy->setItemZorder(earlier, 1000005);
+    f.proxy->setItemZorder(later, 1000005);
+
+    if (up)
+        f.proxy->shiftUpItem(mover);
+    else
+        f.proxy->shiftDownItem(mover);
+    QCOMPARE(f.proxy->getItemZorder(mover), 1000005);
+    QCOMPARE(f.proxy->getItemZorder(earlier), moverZ);
+    QCOMPARE(f.proxy->getItemZorder(later), 1000005);
+    QVERIFY(LogCapture::contains(QStringLiteral("%1 %2 z(%3) <-> %4 z(1000005).")
+                                     .arg(up ? "shift_up_item" : "shift_down_item")
+                                     .arg(mover)
+                                     .arg(moverZ)
+                                     .arg(earlier)));
 }
 
 void FacadeRegistryTest::shiftItemStepsPastOthers()

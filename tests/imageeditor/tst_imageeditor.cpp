@@ -3,10 +3,13 @@
 #include "FormCheck.h"
 #include "ModalDriver.h"
 #include "ModalWatchdog.h"
+#include "PictureFile.h"
 #include "UiAddImage.h"
+#include "WidgetPictures.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -276,6 +279,63 @@ private slots:
         ImageOverlayInfo out;
         editor.GetImageInfo(out);
         QCOMPARE(out.path, env.workPath() + QStringLiteral("/pic.png"));
+    }
+
+    void hugeOrUnreadablePictureIsRefused_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("tip");
+        QTest::newRow("header claims 20000 x 20000") << "huge" << QStringLiteral("图片尺寸不能超过1920*1080！");
+        QTest::newRow("one pixel too wide") << "wide" << QStringLiteral("图片尺寸不能超过1920*1080！");
+        QTest::newRow("no picture") << "text" << QStringLiteral("图片读取失败!");
+    }
+
+    void hugeOrUnreadablePictureIsRefused()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, tip);
+        testsupport::TempEnvironment env;
+        const QString kept = env.workPath() + QStringLiteral("/kept.png");
+        QImage(8, 8, QImage::Format_RGB32).save(kept);
+        QString chosen = env.workPath() + QStringLiteral("/chosen.png");
+        if (kind == "huge") {
+            QVERIFY(!testsupport::writeHugeClaimPng(chosen, QSize(20000, 20000)).isEmpty());
+        } else if (kind == "wide") {
+            testsupport::writeSolidPicture(chosen, QSize(1921, 4), Qt::red);
+        } else {
+            QFile file(chosen);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("no picture");
+        }
+        testsupport::ModalWatchdog watchdog(8000);
+        UiAddImage editor;
+        ImageOverlayInfo info;
+        info.path = kept;
+        editor.SetImageInfo(info);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        int decodes = 0;
+        picturefile::setDecodeObserver([&](const QString &, const QSize &) { ++decodes; });
+        FileDialogSeen seen;
+        ModalDriver driver;
+        driver.onNext([&](QWidget *w) {
+            driver.pressNext(QStringLiteral("OK"));
+            pickFile(chosen, &seen)(w);
+        });
+        part<QPushButton>(&editor, "pushButton_file")->click();
+        QVERIFY(driver.waitDone());
+        picturefile::setDecodeObserver({});
+        QVERIFY(driver.errors().isEmpty());
+        QCOMPARE(driver.seen().size(), 2);
+        QCOMPARE(driver.last().className, QStringLiteral("QMessageBox"));
+        QCOMPARE(driver.last().windowTitle, QStringLiteral("提示"));
+        QVERIFY(driver.last().labels.contains(tip));
+        QCOMPARE(decodes, 0);
+        // The earlier choice stays.
+        QCOMPARE(part<QLineEdit>(&editor, "lineEdit_file")->text(), kept);
+        ImageOverlayInfo out;
+        editor.GetImageInfo(out);
+        QCOMPARE(out.path, kept);
     }
 
     void emptyPathIsRefused()

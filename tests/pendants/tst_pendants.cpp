@@ -8,6 +8,7 @@
 #include "PickerPages.h"
 #include "SampleScan.h"
 #include "UiSampleWidget.h"
+#include "WidgetPictures.h"
 
 #include <QDir>
 #include <QFile>
@@ -105,6 +106,7 @@ private slots:
     void scanRules_data();
     void scanRules();
     void scanKeepsTheFolderOrder();
+    void scanLeavesOutHugeClaims();
     void thumbnailBesideTheSample();
     void pageArithmetic_data();
     void pageArithmetic();
@@ -182,6 +184,36 @@ void PendantsTest::scanKeepsTheFolderOrder()
     QCOMPARE(samplescan::scanSamples(QStringLiteral("samples/"), {"e", "c", "b", "a", ""}),
              (QStringList{"samples/.d.png", "samples/a.png", "samples/b.png", "samples/c.png"}));
     QVERIFY(samplescan::scanSamples(QStringLiteral("nowhere/"), {"a"}).isEmpty());
+}
+
+void PendantsTest::scanLeavesOutHugeClaims()
+{
+    testsupport::TempEnvironment env;
+    QDir().mkpath(kPendants);
+    const auto solid = [](const QString &name, const QSize &size) {
+        testsupport::writeSolidPicture(kPendants + name, size, Qt::green);
+    };
+    // Sample and thumbnail at the bound, a sample just past it, a huge
+    // thumbnail beside a sound sample, and a huge sample.
+    solid(QStringLiteral("猫.png"), QSize(1920, 1080));
+    solid(QStringLiteral("猫-m.png"), QSize(80, 80));
+    solid(QStringLiteral("猫咪.png"), QSize(1921, 10));
+    solid(QStringLiteral("猫咪-m.png"), QSize(80, 80));
+    solid(QStringLiteral("花朵.png"), QSize(100, 100));
+    QVERIFY(!testsupport::writeHugeClaimPng(kPendants + QStringLiteral("花朵-m.png"), QSize(20000, 20000)).isEmpty());
+    QVERIFY(!testsupport::writeHugeClaimPng(kPendants + QStringLiteral("求关注.png"), QSize(20000, 20000)).isEmpty());
+    solid(QStringLiteral("求关注-m.png"), QSize(80, 80));
+    // Not a picture Qt reads: judged by the engine, as before.
+    writeBytes(kPendants + QStringLiteral("求珍珠.swf"), 100);
+    solid(QStringLiteral("求珍珠-m.png"), QSize(80, 80));
+
+    const int start = testsupport::LogCapture::texts().size();
+    QCOMPARE(samplescan::scanSamples(kPendants, UiSampleWidget::sampleNames(1)),
+             (QStringList{kPendants + QStringLiteral("求珍珠.swf"), kPendants + QStringLiteral("猫.png")}));
+    const QStringList log = testsupport::LogCapture::texts().mid(start);
+    for (const QString &name : {QStringLiteral("求关注.png"), QStringLiteral("猫咪.png"), QStringLiteral("花朵.png")})
+        QCOMPARE(log.filter(QStringLiteral("drop sample: %1%2 (larger than 1920*1080)").arg(kPendants, name)).size(),
+                 1);
 }
 
 void PendantsTest::thumbnailBesideTheSample()
@@ -420,7 +452,11 @@ void PendantsTest::refusedPendantLeavesTheCellFree()
     QCOMPARE(pageLook(*p.picker), QStringLiteral("ooo|ooo|ooo"));
     QCOMPARE(p.picker->sceneIds(), repeated(9, -1));
     QCOMPARE(p.f.calls().count("SetItemRect"), 0);
-    QTest::qWait(100);
+    // Runs what the refusal left queued: a record made by then has logged its
+    // line, whether or not it has reached the stub yet.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    QCOMPARE(testsupport::LogCapture::texts().filter(QStringLiteral("point - {")).size(), 0);
     QVERIFY(analytics.records().isEmpty());
     // The next click adds.
     QTest::mouseClick(cellOf(*p.picker, 0, 0), Qt::LeftButton);

@@ -8,6 +8,7 @@
 #include "MvDraggedButton.h"
 #include "MvEnterBorderCancelButton.h"
 #include "MvEnterBorderButton.h"
+#include "PictureFile.h"
 #include "UiInsertPicWidget.h"
 #include "UiSampleWidget.h"
 #include "UiSetPicture.h"
@@ -102,6 +103,9 @@ private slots:
     void formAndSlots();
     void sizeLimit_data();
     void sizeLimit();
+    void hugeClaimIsRefusedFromTheHeader_data();
+    void hugeClaimIsRefusedFromTheHeader();
+    void acceptedPictureIsDecodedOnlyAtItsShownSize();
     void placement_data();
     void placement();
     void slotsFollowThePictures();
@@ -183,6 +187,88 @@ void PicturePageTest::sizeLimit()
         QVERIFY(p.panel.pictures().isEmpty());
         QCOMPARE(p.f.calls().count("CreateItem"), 0);
     }
+}
+
+// Records every picture decode that the program starts.
+struct DecodeLog
+{
+    DecodeLog()
+    {
+        picturefile::setDecodeObserver([this](const QString &path, const QSize &size) { seen << qMakePair(path, size); });
+    }
+    ~DecodeLog() { picturefile::setDecodeObserver({}); }
+    QList<QSize> of(const QString &path) const
+    {
+        QList<QSize> out;
+        for (const auto &d : seen)
+            if (d.first == path)
+                out << d.second;
+        return out;
+    }
+    QList<QPair<QString, QSize>> seen;
+};
+
+void PicturePageTest::hugeClaimIsRefusedFromTheHeader_data()
+{
+    QTest::addColumn<bool>("dropped");
+    QTest::addColumn<bool>("truncated");
+    QTest::newRow("chosen") << false << false;
+    QTest::newRow("dropped") << true << false;
+    // No picture data at all: only the header can have told the size.
+    QTest::newRow("chosen, header only") << false << true;
+    QTest::newRow("dropped, header only") << true << true;
+}
+
+void PicturePageTest::hugeClaimIsRefusedFromTheHeader()
+{
+    QFETCH(bool, dropped);
+    QFETCH(bool, truncated);
+    PanelFixture p;
+    const QString path = testsupport::writeHugeClaimPng(p.f.env.workPath() + QStringLiteral("/huge.png"),
+                                                        QSize(20000, 20000), truncated);
+    QVERIFY(!path.isEmpty());
+    QVERIFY(QFileInfo(path).size() < 64 * 1024);
+    DecodeLog decodes;
+    QSignalSpy added(&p.panel, SIGNAL(add_imageitem(QString,QString,int)));
+    ModalDriver driver;
+    driver.pressNext(QStringLiteral("pushButton_ok"));
+    if (dropped)
+        dropFile(p.panel.findChild<MvDraggedButton *>(QStringLiteral("pushButton_adddragpic")), path);
+    else
+        p.add(path);
+    QVERIFY(driver.waitDone());
+    QVERIFY(driver.errors().isEmpty());
+    QCOMPARE(driver.seen().size(), 1);
+    QCOMPARE(driver.last().text(QStringLiteral("tipinfolabel")), kTooLarge);
+    QCOMPARE(decodes.seen.size(), 0);
+    QCOMPARE(added.size(), 0);
+    QVERIFY(p.panel.pictures().isEmpty());
+    QCOMPARE(p.f.ops(), std::vector<std::string>());
+}
+
+void PicturePageTest::acceptedPictureIsDecodedOnlyAtItsShownSize()
+{
+    PanelFixture p;
+    const QString path = p.picture(QStringLiteral("full.png"), 1920, 1080);
+    DecodeLog decodes;
+    QSignalSpy added(&p.panel, SIGNAL(add_imageitem(QString,QString,int)));
+    p.add(path);
+    QCOMPARE(added.size(), 1);
+    // Shown in its slot as well.
+    p.panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&p.panel));
+    p.panel.repaint();
+    p.panel.repaint();
+    const QList<QSize> sizes = decodes.of(path);
+    QVERIFY(!sizes.isEmpty());
+    for (const QSize &size : sizes)
+        QVERIFY2(size.width() <= 160 && size.height() <= 160, qPrintable(QStringLiteral("decoded at %1x%2")
+                                                                             .arg(size.width())
+                                                                             .arg(size.height())));
+    // Painting again takes the decoded picture from the cache.
+    const int count = sizes.size();
+    p.panel.repaint();
+    QCOMPARE(decodes.of(path).size(), count);
 }
 
 void PicturePageTest::placement_data()

@@ -85,4 +85,58 @@ QString writeSolidPicture(const QString &path, const QSize &size, const QColor &
     return path;
 }
 
+namespace {
+
+quint32 pngCrc(const QByteArray &bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char c : bytes) {
+        crc ^= quint8(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return crc ^ 0xFFFFFFFFu;
+}
+
+void putBigEndian(QByteArray *out, quint32 v)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out->append(char((v >> shift) & 0xFF));
+}
+
+void putChunk(QByteArray *out, const char *type, const QByteArray &data)
+{
+    putBigEndian(out, quint32(data.size()));
+    const QByteArray typed = QByteArray(type, 4) + data;
+    out->append(typed);
+    putBigEndian(out, pngCrc(typed));
+}
+
+} // namespace
+
+QString writeHugeClaimPng(const QString &path, const QSize &size, bool truncated)
+{
+    QByteArray header;
+    putBigEndian(&header, quint32(size.width()));
+    putBigEndian(&header, quint32(size.height()));
+    header.append(char(1)); // bit depth
+    header.append(char(0)); // grey
+    header.append(char(0)); // deflate
+    header.append(char(0)); // adaptive filters
+    header.append(char(0)); // no interlace
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    putChunk(&png, "IHDR", header);
+    // Each row: filter byte 0, then width / 8 bytes of black.
+    const qint64 rowBytes = 1 + (qint64(size.width()) + 7) / 8;
+    const QByteArray raw(int(rowBytes * (truncated ? 1 : size.height())), '\0');
+    // qCompress gives a zlib stream behind a 4-byte length.
+    const QByteArray data = qCompress(raw, 9).mid(4);
+    putChunk(&png, "IDAT", truncated ? data.left(8) : data);
+    putChunk(&png, "IEND", QByteArray());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size())
+        return QString();
+    return path;
+}
+
 } // namespace testsupport

@@ -17,4 +17,10 @@ QImage renderOf(QWidget &widget);
 // included) and returns the path.
 QString writeSolidPicture(const QString &path, const QSize &size, const QColor &color);
 
+// A black PNG of 1-bit grey whose header claims `size`: a few kilobytes on
+// disk (48 KB for 20000 x 20000) that would take seconds and gigabytes to
+// decode. With `truncated`, the picture data breaks off after a few bytes,
+// so a decode would fail. Returns the path.
+QString writeHugeClaimPng(const QString &path, const QSize &size, bool truncated = false);
+
 } // namespace testsupport

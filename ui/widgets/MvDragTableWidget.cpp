@@ -1,6 +1,7 @@
 #include "MvDragTableWidget.h"
 
 #include "MvImageLabel.h"
+#include "PictureFile.h"
 
 #include <QCursor>
 #include <QDataStream>
@@ -93,10 +94,10 @@ QDrag *MvDragTableWidget::CreateCellDrag(const QPoint &pos)
     int shownHeight = 0;
     cell->GetCellData(picturePath, caption, shownWidth, shownHeight);
 
-    const QPixmap picture(picturePath);
+    const QSize shown(shownWidth, shownHeight);
     const QPixmap pixmap = MvImageLabel::IsSubtitleCaption(caption)
-        ? MvImageLabel::SubtitleStrip(picture)
-        : picture.scaled(shownWidth, shownHeight, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        ? MvImageLabel::SubtitleStrip(picturefile::pixmapAt(picturePath))
+        : shown.isEmpty() ? QPixmap() : picturefile::pixmapAt(picturePath, shown);
 
     auto *mimeData = new QMimeData;
     mimeData->setData(PuzzleMimeType(), EncodePuzzlePayload(column, m_pageNumber));

@@ -1,5 +1,7 @@
 #include "MvDraggedButton.h"
 
+#include "PictureFile.h"
+
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFont>
@@ -42,7 +44,8 @@ void MvDraggedButton::dropEvent(QDropEvent *event)
     if (urls.isEmpty())
         return;
     const QString path = urls.first().toLocalFile();
-    if (QImage(path).isNull())
+    // The header is enough here: the picture page judges the picture.
+    if (!picturefile::headerSize(path).isValid())
         return;
     emit signal_draggedpicture(path);
 }

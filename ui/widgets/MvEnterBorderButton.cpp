@@ -1,6 +1,7 @@
 #include "MvEnterBorderButton.h"
 
 #include "MvCellParts.h"
+#include "PictureFile.h"
 
 #include <QFileInfo>
 #include <QFont>
@@ -61,10 +62,8 @@ void MvEnterBorderButton::paintEvent(QPaintEvent *)
     resize(m_cellWidth, m_cellHeight);
     const QRect area(0, 0, m_cellWidth, m_cellHeight - 20);
 
-    QPixmap picture(m_picturePath);
-    if (picture.width() >= area.width() || picture.height() >= area.height())
-        picture = picture.scaled(area.width() - 2, area.height() - 2, Qt::KeepAspectRatio,
-                                 Qt::FastTransformation);
+    const QPixmap picture =
+        picturefile::fittedPixmap(m_picturePath, QSize(area.width() - 2, area.height() - 2), area.size());
     mvcell::drawCentred(painter, area, picture);
 
     painter.setPen(QPen(QColor(0xeb, 0xec, 0xf0), 1));

@@ -1,6 +1,7 @@
 #include "MvEnterBorderCancelButton.h"
 
 #include "MvCellParts.h"
+#include "PictureFile.h"
 
 #include <QDebug>
 #include <QPainter>
@@ -89,8 +90,5 @@ void MvEnterBorderCancelButton::paintEvent(QPaintEvent *)
     }
 
     painter.drawPixmap(kSlotRect, QPixmap(m_slotBackPicture));
-    QPixmap picture(m_picturePath);
-    if (picture.width() >= kSlotRect.width() || picture.height() >= kSlotRect.height())
-        picture = picture.scaled(kSlotRect.size(), Qt::KeepAspectRatio, Qt::FastTransformation);
-    mvcell::drawCentred(painter, kSlotRect, picture);
+    mvcell::drawCentred(painter, kSlotRect, picturefile::fittedPixmap(m_picturePath, kSlotRect.size()));
 }

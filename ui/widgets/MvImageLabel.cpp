@@ -1,6 +1,7 @@
 #include "MvImageLabel.h"
 
 #include "MvCellParts.h"
+#include "PictureFile.h"
 
 #include <QFont>
 #include <QImage>
@@ -112,18 +113,15 @@ void MvImageLabel::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRect area(2, 4, kAreaWidth, kAreaHeight);
-    QPixmap picture(m_picturePath);
-
     if (IsSubtitleCaption(m_caption)) {
-        painter.drawPixmap(area, SubtitleStrip(picture));
+        painter.drawPixmap(area, SubtitleStrip(picturefile::pixmapAt(m_picturePath)));
         m_shownWidth = kAreaWidth;
         m_shownHeight = kAreaHeight;
     } else {
-        // Fitted into the area itself: fitting it again into an already
-        // fitted size can lose a pixel to rounding.
-        if (ShownSize(picture.size()) != picture.size())
-            picture = picture.scaled(kAreaWidth, kAreaHeight, Qt::KeepAspectRatio,
-                                     Qt::FastTransformation);
+        // Decoded at the fitted size itself: fitting it again into an
+        // already fitted size can lose a pixel to rounding.
+        const QPixmap picture =
+            picturefile::pixmapAt(m_picturePath, ShownSize(picturefile::headerSize(m_picturePath)));
         m_shownWidth = picture.width();
         m_shownHeight = picture.height();
         painter.drawPixmap(area, QPixmap(QStringLiteral(":/image/skin/picloadback.png")));

@@ -1,6 +1,7 @@
 #include "CSttThreadPool.h"
 
 #include "CSttThreadingMsgQueue.h"
+#include "Logger.h"
 
 CSttThreadPool::CSttThreadPool()
 {
@@ -9,8 +10,27 @@ CSttThreadPool::CSttThreadPool()
 
 CSttThreadPool::~CSttThreadPool()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_workers.clear(); // each worker stops and joins its thread
+    std::vector<std::unique_ptr<CSttThreadingMsgQueue>> workers;
+    {
+        // Released before any wait: a running task that dispatches meanwhile
+        // finds the pool closed instead of waiting for this lock for ever.
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_closed = true;
+        workers.swap(m_workers);
+    }
+    bool fromOwnTask = false;
+    for (const auto &worker : workers)
+        fromOwnTask = fromOwnTask || worker->RunsOnCurrentThread();
+    if (fromOwnTask) {
+        // Waiting here for another worker's task could wait for ever (that
+        // task may wait for this one); the workers end on their own.
+        Logger::instance()->write(Logger::LOG_WARN,
+                                  "CSttThreadPool deleted from one of its own tasks: its workers are stopped, "
+                                  "not waited for");
+        for (const auto &worker : workers)
+            worker->Abandon();
+    }
+    workers.clear(); // each worker stops and joins its thread, unless abandoned
 }
 
 void CSttThreadPool::SetMaxCount(int count)
@@ -33,7 +53,7 @@ void CSttThreadPool::Grow(int count)
 
 void CSttThreadPool::growLocked(int count)
 {
-    if (count < static_cast<int>(m_workers.size()))
+    if (m_closed || count < static_cast<int>(m_workers.size()))
         return;
     m_workers.reserve(count);
     while (static_cast<int>(m_workers.size()) < count)
@@ -44,6 +64,8 @@ void CSttThreadPool::Dispatch(const SttTask &task)
 {
     // Lock order: pool mutex, then the chosen worker's own mutex.
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_closed)
+        return;
     const int count = static_cast<int>(m_workers.size());
     int least = 0;
     int leastPending = 0;

@@ -12,6 +12,10 @@ class CSttThreadingMsgQueue;
 // the pool grows by four workers while below its maximum, and otherwise the
 // task goes to the worker with the fewest pending tasks (lowest index on a
 // tie).
+//
+// Deleting the pool waits for the running tasks, except from one of its own
+// tasks: that is logged and the workers end on their own once their running
+// tasks return (no task may use the pool after that).
 class CSttThreadPool
 {
 public:
@@ -25,7 +29,8 @@ public:
     void SetMaxCount(int count);
     int MaxCount() const;
 
-    // Never blocks on a busy worker and never fails.
+    // Never blocks on a busy worker and never fails. While the pool is being
+    // deleted the task is dropped.
     void Dispatch(const SttTask &task);
 
     // Grows the pool to count workers; a smaller count does nothing.
@@ -41,4 +46,5 @@ private:
     std::vector<std::unique_ptr<CSttThreadingMsgQueue>> m_workers;
     mutable std::mutex m_mutex;
     int m_maxCount = 64;
+    bool m_closed = false; // set by the destructor
 };

@@ -1,5 +1,7 @@
 #include "CSttThreadingMsgQueue.h"
 
+#include "ThreadSignalStack.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -17,7 +19,12 @@ struct CSttThreadingMsgQueue::Shared
 CSttThreadingMsgQueue::CSttThreadingMsgQueue()
     : m_shared(std::make_shared<Shared>())
 {
-    m_thread = std::thread([this] { Run(); });
+    // The thread holds the shared state from its first instruction: an
+    // abandoned worker may be deleted before the thread has even started.
+    m_thread = std::thread([shared = m_shared] {
+        const mvplatform::ThreadSignalStack signalStack;
+        runLoop(*shared);
+    });
 }
 
 CSttThreadingMsgQueue::~CSttThreadingMsgQueue()
@@ -65,6 +72,30 @@ void CSttThreadingMsgQueue::Stop()
         s.pending.fetch_sub(static_cast<int>(dropped.size()), std::memory_order_acq_rel);
     }
     // Dropped outside the mutex: a task's captures may post on destruction.
+}
+
+void CSttThreadingMsgQueue::Abandon()
+{
+    Shared &s = *m_shared;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        s.stop = true;
+    }
+    s.wakeUp.notify_all();
+    // The thread owns the shared state; it ends after its running task.
+    if (m_thread.joinable())
+        m_thread.detach();
+    std::deque<SttTask> dropped;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        dropped.swap(s.tasks);
+        s.pending.fetch_sub(static_cast<int>(dropped.size()), std::memory_order_acq_rel);
+    }
+}
+
+bool CSttThreadingMsgQueue::RunsOnCurrentThread() const
+{
+    return m_thread.joinable() && m_thread.get_id() == std::this_thread::get_id();
 }
 
 int CSttThreadingMsgQueue::PendingCount() const

@@ -24,13 +24,18 @@ public:
     // waiting. Later calls do nothing. Called from the worker's own task it
     // returns at once; the thread ends when that task returns.
     virtual void Stop();
+    // Stop without waiting for a running task: the thread ends on its own
+    // once that task returns. For an owner that must not wait.
+    void Abandon();
+    // True on the worker's own thread (inside one of its tasks).
+    bool RunsOnCurrentThread() const;
 
     // Tasks posted and not yet finished (waiting plus the running one). Read
     // without the list's mutex, so it may be stale by the time it is used.
     int PendingCount() const;
 
 protected:
-    // The worker loop.
+    // The worker loop, on the shared state.
     virtual void Run();
 
 private:

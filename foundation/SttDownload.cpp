@@ -5,10 +5,14 @@
 #include <curl/curl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+constexpr long kMaxRedirects = 10;
 
 size_t writeToFile(char *data, size_t size, size_t count, void *file)
 {
@@ -31,9 +35,23 @@ int DownloadUrlToFile(const char *url, const char16_t *filePath, long timeoutSec
     if (curl_global_init(CURL_GLOBAL_ALL) != CURLE_OK)
         return -1;
     const std::string path = filePath ? wstringToUtf8(std::u16string(filePath)) : std::string();
-    FILE *file = filePath ? std::fopen(path.c_str(), "ab+") : nullptr;
+    // Received into a file of its own beside the target, which is replaced
+    // only by a complete download: a failure keeps an earlier good copy.
+    std::string partPath = path + ".part-XXXXXX";
+    const int partFd = filePath ? ::mkstemp(&partPath[0]) : -1;
+    if (partFd >= 0) {
+        // mkstemp makes it private; a download is an ordinary file (or keeps
+        // the mode of the copy it replaces).
+        struct stat target{};
+        ::fchmod(partFd, ::stat(path.c_str(), &target) == 0 ? (target.st_mode & 07777) : 0644);
+    }
+    FILE *file = partFd >= 0 ? ::fdopen(partFd, "ab+") : nullptr;
     if (!file) {
         std::perror(path.c_str());
+        if (partFd >= 0) {
+            ::close(partFd);
+            ::unlink(partPath.c_str());
+        }
         curl_global_cleanup();
         return -1;
     }
@@ -45,6 +63,7 @@ int DownloadUrlToFile(const char *url, const char16_t *filePath, long timeoutSec
         CURL *curl = curl_easy_init();
         if (!curl) {
             std::fclose(file);
+            ::unlink(partPath.c_str());
             curl_global_cleanup();
             return -1;
         }
@@ -63,13 +82,26 @@ int DownloadUrlToFile(const char *url, const char16_t *filePath, long timeoutSec
         curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
         curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
         curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, followRedirects);
+        // A redirect loop ends with CURLE_TOO_MANY_REDIRECTS.
+        curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
         curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
         result = curl_easy_perform(curl);
+        long status = 0;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        // A redirect that was not followed carries no file, only its own
+        // page: as much a failure as an error status.
+        if (result == CURLE_OK && status >= 300 && status < 400)
+            result = CURLE_HTTP_RETURNED_ERROR;
         curl_easy_cleanup(curl);
     }
-    if (result != CURLE_OK && attempts > 0)
-        emptyFile(file);
+    const bool flushed = std::fflush(file) == 0;
     std::fclose(file);
+    if (result == CURLE_OK && (!flushed || std::rename(partPath.c_str(), path.c_str()) != 0)) {
+        std::perror(path.c_str());
+        result = CURLE_WRITE_ERROR;
+    }
+    if (result != CURLE_OK)
+        ::unlink(partPath.c_str());
 
     if (result == CURLE_OK) {
         curl_global_cleanup();

@@ -3,6 +3,7 @@
 #include "CSttTaskQueue.h"
 #include "CSttThreadPool.h"
 #include "SttUtils.h"
+#include "ThreadSignalStack.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ int SttTimerTask::AddTask(const SttTask &task, unsigned int intervalMs, unsigned
     Entry &added = *entry;
     m_entries.push_back(std::move(entry));
     if (fireNow)
-        FireTask(added);
+        FireTask(added, added.start);
     m_wake.notify_all();
     return added.id;
 }
@@ -86,6 +87,7 @@ bool SttTimerTask::RemoveTask(int id)
 
 void SttTimerTask::Run()
 {
+    const mvplatform::ThreadSignalStack signalStack;
     for (;;) {
         {
             // With nothing to time the thread sleeps until a task comes, so
@@ -101,7 +103,7 @@ void SttTimerTask::Run()
                     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                         passTime - entry.start).count();
                     if (elapsed > static_cast<long long>(entry.interval))
-                        FireTask(entry);
+                        FireTask(entry, passTime);
                 }
                 if (entry.remaining == 0)
                     it = m_entries.erase(it);
@@ -113,7 +115,7 @@ void SttTimerTask::Run()
     }
 }
 
-void SttTimerTask::FireTask(Entry &entry)
+void SttTimerTask::FireTask(Entry &entry, Clock::time_point firedAt)
 {
     // Only hands the task on: it runs later on the queue's owner or a worker.
     if (entry.task) {
@@ -127,5 +129,8 @@ void SttTimerTask::FireTask(Entry &entry)
     }
     if (entry.remaining != 0 && entry.remaining != Endless)
         --entry.remaining;
-    entry.start = now();
+    // The next period counts from the time the firing was judged on, not
+    // from a second reading after the hand-over: that would add the posting
+    // time to every period.
+    entry.start = firedAt;
 }

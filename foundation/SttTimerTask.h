@@ -64,7 +64,7 @@ private:
     };
 
     void Run();
-    void FireTask(Entry &entry);
+    void FireTask(Entry &entry, Clock::time_point firedAt);
     Clock::time_point now() const;
 
     std::thread m_thread;

@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <strings.h>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -244,6 +246,12 @@ void TextLogFileCache::FlushAll()
 
 void TextLogFileCache::WriteChunks(const std::string &path, ChunkList &chunks)
 {
+    // A path's folders (the socket stack writes under "./log/") are made on
+    // its first write; nothing else makes them.
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    std::error_code ignored;
+    if (!folder.empty())
+        std::filesystem::create_directories(folder, ignored);
     if (FILE *f = std::fopen(path.c_str(), "ab")) {
         for (const Chunk &c : chunks)
             std::fwrite(c.data, 1, c.used, f);

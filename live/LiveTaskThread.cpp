@@ -1,5 +1,7 @@
 #include "LiveTaskThread.h"
 
+#include "ThreadSignalStack.h"
+
 #include <QMutexLocker>
 
 LiveTaskThread::LiveTaskThread(std::function<void(int)> body, QObject *parent)
@@ -64,6 +66,7 @@ void LiveTaskThread::finish()
 
 void LiveTaskThread::run()
 {
+    const mvplatform::ThreadSignalStack signalStack;
     QMutexLocker lock(&m_mutex);
     for (;;) {
         // A start accepted before finish() still runs its job: its caller

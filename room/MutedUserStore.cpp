@@ -1,5 +1,7 @@
 #include "MutedUserStore.h"
 
+#include "Logger.h"
+
 #include <QDateTime>
 #include <QDebug>
 #include <QSqlError>
@@ -21,6 +23,14 @@ MutedUserStore::~MutedUserStore()
 }
 
 namespace {
+
+// SQLite's answers while another connection holds the file: SQLITE_BUSY and
+// SQLITE_LOCKED.
+bool isLockError(const QSqlError &error)
+{
+    const QString code = error.nativeErrorCode();
+    return code == QLatin1String("5") || code == QLatin1String("6");
+}
 
 // Prepares `sql`, binds `values` in order as positional input parameters and
 // runs it. A statement that does not prepare is not run, so the reason stays
@@ -46,6 +56,9 @@ void MutedUserStore::openUserDb()
     else
         m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
     m_db.setDatabaseName(QString::fromLatin1(kFileName));
+    // Every statement runs on the GUI thread: a file another program holds
+    // locked must fail it quickly, not after Qt's default 5 s.
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
     if (!m_db.open()) {
         qDebug() << m_db.lastError();
         qDebug() << "failed to connect.";
@@ -61,7 +74,7 @@ bool MutedUserStore::userTableExists(const QString &table)
     if (run(query, QStringLiteral("select count(*) from sqlite_master where type='table' and name=?;"), {table})
         && query.next())
         return query.value(0).toInt() != 0;
-    qDebug() << query.lastError();
+    reportFailure(query.lastError());
     return false;
 }
 
@@ -69,7 +82,7 @@ bool MutedUserStore::createUserTable()
 {
     QSqlQuery query(m_db);
     if (!run(query, QStringLiteral("create table UserInfoTab (userID varchar(30), timeSpan int)"))) {
-        qDebug() << query.lastError();
+        reportFailure(query.lastError());
         return false;
     }
     qDebug() << "table created!";
@@ -79,8 +92,11 @@ bool MutedUserStore::createUserTable()
 bool MutedUserStore::isUserStored(int uid)
 {
     QSqlQuery query(m_db);
-    return run(query, QStringLiteral("select count(*) from UserInfoTab where userID=?"), {QStringLiteral("%1").arg(uid)})
-        && query.next() && query.value(0).toInt() != 0;
+    if (!run(query, QStringLiteral("select count(*) from UserInfoTab where userID=?"), {QStringLiteral("%1").arg(uid)})) {
+        noteLock(query.lastError());
+        return false;
+    }
+    return query.next() && query.value(0).toInt() != 0;
 }
 
 bool MutedUserStore::storeUser(int uid)
@@ -90,7 +106,7 @@ bool MutedUserStore::storeUser(int uid)
     QSqlQuery query(m_db);
     if (!run(query, QStringLiteral("insert into UserInfoTab values(?,?)"),
              {QStringLiteral("%1").arg(uid), static_cast<qint64>(m_clock())})) {
-        qDebug() << query.lastError();
+        reportFailure(query.lastError());
         return false;
     }
     return true;
@@ -102,7 +118,7 @@ bool MutedUserStore::deleteStoredUser(const QString &uid)
     // Bound as a number; SQLite gives it the column's text affinity, so
     // 123456 matches the stored "123456".
     if (!run(query, QStringLiteral("delete from UserInfoTab where userID=?"), {uid.toInt(nullptr, 10)})) {
-        qDebug() << query.lastError();
+        reportFailure(query.lastError());
         return false;
     }
     return true;
@@ -111,8 +127,10 @@ bool MutedUserStore::deleteStoredUser(const QString &uid)
 void MutedUserStore::recentStoredUsers(QStringList &users)
 {
     QSqlQuery query(m_db);
-    if (!run(query, QStringLiteral("select * from UserInfoTab ")))
+    if (!run(query, QStringLiteral("select * from UserInfoTab "))) {
+        noteLock(query.lastError());
         return;
+    }
     while (query.next()) {
         const QString uid = query.value(QStringLiteral("userID")).toString();
         const qint64 storedAt = query.value(QStringLiteral("timeSpan")).toLongLong();
@@ -121,4 +139,21 @@ void MutedUserStore::recentStoredUsers(QStringList &users)
         if (storedAt > m_clock() - kRecentMs)
             users << uid;
     }
+}
+
+void MutedUserStore::reportFailure(const QSqlError &error)
+{
+    qDebug() << error;
+    noteLock(error);
+}
+
+void MutedUserStore::noteLock(const QSqlError &error)
+{
+    if (!isLockError(error) || m_lockReported)
+        return;
+    m_lockReported = true;
+    Logger::instance()->write(Logger::LOG_WARN,
+                              "%s is locked by another program: the room assistant goes on without its "
+                              "own-mute records",
+                              kFileName);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QStringList>
 
@@ -11,6 +12,9 @@
 // so that the next assistant (after signing out and in again) takes up the
 // same connection. One table "UserInfoTab": the id as decimal text and the
 // time it was stored, in milliseconds since the epoch.
+//
+// A file that another program holds locked fails each statement after at
+// most kBusyTimeoutMs, with one line in the log per store.
 //
 // Failures are written to the debug output and answered with plain values;
 // nothing is shown to the user, and the assistant works on without its
@@ -26,6 +30,8 @@ public:
     static const char *const kTableName; // "UserInfoTab"
     // A stored mute counts as recent for one hour, the mute's own length.
     static constexpr qint64 kRecentMs = 3600000;
+    // How long a statement waits for a file another program holds locked.
+    static constexpr int kBusyTimeoutMs = 250;
 
     // Without a clock the system's wall clock is read.
     explicit MutedUserStore(Clock clock = {});
@@ -50,6 +56,11 @@ public:
     void recentStoredUsers(QStringList &users);
 
 private:
+    // The failure to the debug output, and a lock once to the log.
+    void reportFailure(const QSqlError &error);
+    void noteLock(const QSqlError &error);
+
     QSqlDatabase m_db;
+    bool m_lockReported = false;
     Clock m_clock;
 };

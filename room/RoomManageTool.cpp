@@ -45,7 +45,6 @@ RoomManageTool::RoomManageTool(QWidget *parent)
     tabStyle->setParent(this);
     m_ui->tabWidget->tabBar()->setStyle(tabStyle);
 
-    m_box = new QMessageBox(this);
     initForm();
     for (int i = 0; i < 3; ++i)
         m_timerIds[i] = startTimer(kTickMs[i], Qt::CoarseTimer);
@@ -55,8 +54,10 @@ RoomManageTool::RoomManageTool(QWidget *parent)
 
 RoomManageTool::~RoomManageTool()
 {
-    if (m_box->isVisible())
-        m_box->reject();
+    for (const QPointer<QMessageBox> &box : m_openBoxes) {
+        if (box && box->isVisible())
+            box->reject();
+    }
     if (currentDialog == this)
         currentDialog = nullptr;
     for (int &id : m_timerIds) {
@@ -152,16 +153,37 @@ void RoomManageTool::ApplySettings()
 
 void RoomManageTool::ShowTip(const QString &text)
 {
-    m_box->setText(text);
-    m_box->setWindowTitle(QStringLiteral("提示"));
-    m_box->setStandardButtons(QMessageBox::Ok);
-    m_box->setDefaultButton(QMessageBox::Ok);
-    QPointer<QMessageBox> box = m_box;
+    runBox(text, QMessageBox::Ok);
+}
+
+int RoomManageTool::runBox(const QString &text, QMessageBox::StandardButtons buttons)
+{
+    // A box of its own each time: a tip that arrives while a question runs
+    // (an unmute reply) opens above it and leaves the question's text,
+    // buttons and answer alone.
+    QPointer<RoomManageTool> self(this);
+    QPointer<QMessageBox> box = new QMessageBox(this);
+    box->setText(text);
+    box->setWindowTitle(QStringLiteral("提示"));
+    box->setStandardButtons(buttons);
+    box->setDefaultButton(QMessageBox::Ok);
+    // The box beneath, when this one opens above another of ours.
+    QPointer<QDialog> beneath;
+    for (const QPointer<QMessageBox> &open : m_openBoxes) {
+        if (open && currentDialog == open.data())
+            beneath = currentDialog;
+    }
+    m_openBoxes << box;
     currentDialog = box.data();
-    box->exec();
-    // The tool, and its box with it, may have gone while the box ran.
-    if (box && currentDialog == box.data())
-        currentDialog = nullptr;
+    const int answer = box->exec();
+    // The tool, and its boxes with it, may have gone while the box ran.
+    if (!self)
+        return QMessageBox::Cancel;
+    m_openBoxes.removeAll(box);
+    if (currentDialog == box.data() || !currentDialog)
+        currentDialog = beneath;
+    delete box.data();
+    return answer;
 }
 
 int RoomManageTool::tickTimerId(Tick tick) const
@@ -425,19 +447,10 @@ void RoomManageTool::askUnmute(int uid)
 {
     if (m_unmuteInFlight.contains(uid))
         return;
-    m_box->setText(QStringLiteral("确定要解封该用户吗？"));
-    m_box->setWindowTitle(QStringLiteral("提示"));
-    m_box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-    m_box->setDefaultButton(QMessageBox::Ok);
     QPointer<RoomManageTool> self(this);
-    currentDialog = m_box;
-    const int answer = m_box->exec();
+    const int answer = runBox(QStringLiteral("确定要解封该用户吗？"), QMessageBox::Ok | QMessageBox::Cancel);
     // Signed out while the question ran: the tool is gone.
-    if (!self)
-        return;
-    if (currentDialog == m_box)
-        currentDialog = nullptr;
-    if (answer != QMessageBox::Ok)
+    if (!self || answer != QMessageBox::Ok)
         return;
     // The records may have been refilled meanwhile; the row must still be there.
     if (!FindRowByUid(uid) || m_unmuteInFlight.contains(uid) || !canReachServer())

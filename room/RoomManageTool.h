@@ -10,6 +10,8 @@
 #include <QByteArray>
 #include <QDialog>
 #include <QList>
+#include <QMessageBox>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -20,7 +22,6 @@
 class CustomTabStyle1;
 class LiveProxy;
 class MutedUserStore;
-class QMessageBox;
 class QTableWidgetItem;
 class SysConfig;
 
@@ -58,7 +59,7 @@ public:
 
     void ResetSettings(RoomToolSettings &settings);
     void ApplySettings();
-    // The tool's one message box, run modally with OK only.
+    // A message box of its own, run modally with OK only.
     void ShowTip(const QString &text);
 
     // The muted-user store, on the assistant's database connection.
@@ -109,6 +110,9 @@ private:
     void OnMuteList(QVector<DisableRecordData> rows);
     void FillMuteTable(const QVector<DisableRecordData> &rows);
     void askUnmute(int uid);
+    // Runs a new box modally and returns the button pressed; Cancel when the
+    // tool went while it ran.
+    int runBox(const QString &text, QMessageBox::StandardButtons buttons);
     void OnUnmuteReply(int uid, const std::string &reply);
     void removeRowsOfUid(int uid);
 
@@ -121,7 +125,8 @@ private:
 
     QList<int> m_unmuteInFlight;
     std::unique_ptr<Ui::RoomManageTool> m_ui;
-    QMessageBox *m_box = nullptr;
+    // The boxes running, innermost last.
+    QList<QPointer<QMessageBox>> m_openBoxes;
     MuteRequestQueue m_mutes;
     KeywordList m_keywords;
     GiftSummary m_gifts;

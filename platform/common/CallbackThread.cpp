@@ -1,5 +1,7 @@
 #include "CallbackThread.h"
 
+#include "ThreadSignalStack.h"
+
 #include <future>
 #include <memory>
 
@@ -116,6 +118,7 @@ void CallbackThread::clearTicker()
 
 void CallbackThread::loop()
 {
+    const ThreadSignalStack signalStack;
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
         const bool taskDue = dueLocked();

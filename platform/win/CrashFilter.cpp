@@ -1,8 +1,9 @@
 #include "CrashFilter.h"
 
+#include "ThreadSignalStack.h"
+
 #include <atomic>
 #include <csignal>
-#include <cstdlib>
 
 #include <execinfo.h>
 #include <sys/syscall.h>
@@ -56,21 +57,16 @@ bool CrashFilter::install(Handler handler)
     void *frames[1];
     ::backtrace(frames, 1);
 
-    // Held here for the whole run, so that leak checkers see it in use.
-    static void *stackMemory = nullptr;
-    if (!stackMemory) {
-        // Enough for the handler's own frames and buffers, whatever
-        // SIGSTKSZ says (it is no constant on newer C libraries).
-        const std::size_t size = 256 * 1024;
-        stack_t st{};
-        st.ss_sp = std::malloc(size);
-        st.ss_size = size;
-        st.ss_flags = 0;
-        if (!st.ss_sp || ::sigaltstack(&st, nullptr) != 0) {
-            std::free(st.ss_sp);
+    // The installing thread's stack, held for the whole run; every other
+    // thread makes its own when it starts (ThreadSignalStack).
+    static ThreadSignalStack *installerStack = nullptr;
+    if (!installerStack) {
+        auto *stack = new ThreadSignalStack;
+        if (!stack->isInstalled()) {
+            delete stack;
             return false;
         }
-        stackMemory = st.ss_sp; // never freed: the filter stays
+        installerStack = stack;
     }
 
     g_handler.store(handler);

@@ -23,9 +23,10 @@ struct CrashSignal
 // Two threads that fault at once: the second waits for the first to end the
 // process.
 //
-// The alternate stack belongs to the thread that installs the filter (the
-// GUI thread); a stack overflow on another thread ends the process without
-// the handler.
+// install() gives the installing thread (the GUI thread) its alternate
+// stack; every other thread gets its own from a ThreadSignalStack at the top
+// of its thread function. A thread without one that overflows its stack
+// ends the process without the handler.
 class CrashFilter
 {
 public:

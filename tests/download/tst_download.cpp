@@ -117,25 +117,41 @@ void TestDownload::fetchesTheWholeFile()
 void TestDownload::redirects_data()
 {
     QTest::addColumn<long>("follow");
+    QTest::addColumn<int>("hops");
+    QTest::addColumn<int>("code");
     QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<int>("newRequests");
-    QTest::newRow("followed when asked") << 1L << QByteArray("the new place") << 1;
-    QTest::newRow("kept when not asked") << 0L << QByteArray("moved") << 0;
+    QTest::addColumn<int>("requests");
+    QTest::newRow("followed when asked") << 1L << 1 << 0 << QByteArray("the new place") << 2;
+    QTest::newRow("ten followed") << 1L << 10 << 0 << QByteArray("the new place") << 11;
+    // CURLE_TOO_MANY_REDIRECTS; the earlier copy stays.
+    QTest::newRow("the eleventh refused") << 1L << 11 << 47 << QByteArray("earlier copy") << 22;
+    // A redirect not followed is no file: CURLE_HTTP_RETURNED_ERROR, once per attempt.
+    QTest::newRow("not followed") << 0L << 1 << 22 << QByteArray("earlier copy") << 2;
 }
 
 void TestDownload::redirects()
 {
     QFETCH(long, follow);
+    QFETCH(int, hops);
+    QFETCH(int, code);
     QFETCH(QByteArray, file);
-    QFETCH(int, newRequests);
+    QFETCH(int, requests);
     HttpStub stub;
-    HttpResponse moved = HttpResponse::redirect("/new");
-    moved.body = "moved";
-    stub.route("GET", "/old", moved);
-    stub.route("GET", "/new", HttpResponse::text("the new place"));
-    QCOMPARE(download(stub.baseUrl() + "/old", m_file, 1, follow), 0);
+    // /r<n> moves to /r<n-1>; /r0 is the file.
+    for (int n = 1; n <= hops; ++n) {
+        HttpResponse moved = HttpResponse::redirect("/r" + QByteArray::number(n - 1));
+        moved.body = "moved";
+        stub.route("GET", QStringLiteral("/r%1").arg(n), moved);
+    }
+    stub.route("GET", "/r0", HttpResponse::text("the new place"));
+    {
+        QFile old(m_file);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("earlier copy");
+    }
+    QCOMPARE(download(stub.baseUrl() + QStringLiteral("/r%1").arg(hops), m_file, 2, follow), code);
     QCOMPARE(readFile(m_file), file);
-    QCOMPARE(stub.requestsTo("/new").size(), newRequests);
+    QCOMPARE(stub.requestCount(), requests);
 }
 
 void TestDownload::failuresReturnTheLibcurlCode_data()
@@ -165,9 +181,15 @@ void TestDownload::failuresReturnTheLibcurlCode()
         base = QStringLiteral("http://127.0.0.1:%1").arg(probe.serverPort());
         probe.close();
     }
+    {
+        QFile old(m_file);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("earlier copy");
+    }
     QCOMPARE(download(base + path, m_file, 3, 1), code);
     QCOMPARE(stub.requestCount(), requests);
-    QCOMPARE(readFile(m_file), QByteArray());
+    // The good earlier copy is not given up for a failed download.
+    QCOMPARE(readFile(m_file), QByteArray("earlier copy"));
 }
 
 void TestDownload::zeroAttemptsMakeNoRequest()
@@ -176,7 +198,7 @@ void TestDownload::zeroAttemptsMakeNoRequest()
     stub.route("GET", "/file", HttpResponse::text("data"));
     QCOMPARE(download(stub.baseUrl() + "/file", m_file, 0, 0), 52);
     QCOMPARE(stub.requestCount(), 0);
-    QVERIFY(QFile::exists(m_file));
+    QVERIFY(!QFile::exists(m_file));
 }
 
 void TestDownload::retryLeavesOnlyTheGoodBytes_data()
@@ -185,7 +207,8 @@ void TestDownload::retryLeavesOnlyTheGoodBytes_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<QByteArray>("file");
     QTest::newRow("second attempt succeeds") << 2 << 0 << content();
-    QTest::newRow("only a failed attempt") << 1 << 18 << QByteArray();
+    // Nothing was there, and nothing is left.
+    QTest::newRow("only a failed attempt") << 1 << 18 << QByteArray("<missing>");
 }
 
 void TestDownload::retryLeavesOnlyTheGoodBytes()
@@ -224,7 +247,7 @@ void TestDownload::unverifiedTlsIsRefused()
     // CURLE_PEER_FAILED_VERIFICATION: the self-signed certificate is not trusted.
     QCOMPARE(download(stub.baseUrl() + "/file", m_file, 2, 0), 60);
     QCOMPARE(stub.requestCount(), 0);
-    QCOMPARE(readFile(m_file), QByteArray());
+    QVERIFY(!QFile::exists(m_file));
 }
 
 void TestDownload::unopenableFile()

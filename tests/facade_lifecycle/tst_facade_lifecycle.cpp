@@ -4,9 +4,11 @@
 #include "CSttThreadPool.h"
 #include "CameraSettings.h"
 #include "FacadeFixture.h"
+#include "SessionFixture.h"
 #include "UITaskQueueWnd.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -33,6 +35,7 @@ private slots:
     void videoConfigIsReadBack();
     void staticTextsComeFromTheOneTable();
     void analyticsCarryNoAccountWhileLoggedOut();
+    void analyticsCarryTheSignedInAccount();
     void oneFacadeForTheProcess();
 };
 
@@ -334,6 +337,20 @@ void FacadeLifecycleTest::analyticsCarryNoAccountWhileLoggedOut()
     QCOMPARE(log.size(), 1);
     QCOMPARE(log.first(), QStringLiteral("point - {version:2.3.0.0, uid:0, rid:0, pagecode:page_home, "
                                          "action:click_home_filter, e:{\"filt_id\":5}}."));
+}
+
+void FacadeLifecycleTest::analyticsCarryTheSignedInAccount()
+{
+    // The default world's anchor: user 10001, room 20001.
+    sessiontest::SessionFixture f;
+    QVERIFY(f.login());
+    const int logStart = FacadeFixture::logSize();
+    f.proxy->reportAction(5, -1);
+    // Sign-in work may still log beside it; only the record's line counts.
+    const QStringList points = FacadeFixture::logSince(logStart).filter(QRegularExpression(QStringLiteral("^point - ")));
+    QCOMPARE(points,
+             QStringList{QStringLiteral("point - {version:2.3.0.0, uid:10001, rid:20001, pagecode:page_home, "
+                                        "action:click_home_admin, e:{}}.")});
 }
 
 void FacadeLifecycleTest::oneFacadeForTheProcess()

@@ -6,13 +6,19 @@
 //   ill       runs an invalid instruction
 //   abort     calls abort()
 //   overflow  recurses until the stack is gone
+//   overflow-worker, overflow-job, overflow-callback
+//             the same on a worker of the pool, on the account-job thread
+//             and on a platform layer's callback thread
 // The filter alone, with handlers of the test's own, then a write to 0x10:
 //   filter-returns  a handler that returns
 //   filter-aborts   a handler that calls abort()
 // With a second argument "--wait" it reads one line from stdin first, so the
 // test can change the world between the handler's installation and the crash.
+#include "CSttThreadPool.h"
+#include "CallbackThread.h"
 #include "CrashFilter.h"
 #include "CrashHandler.h"
+#include "LiveTaskThread.h"
 
 #include <QCoreApplication>
 #include <QTemporaryFile>
@@ -40,6 +46,18 @@ int recurse(int depth)
     if (g_zero == 0)
         return recurse(depth + 1) + pad[0];
     return pad[0];
+}
+
+// Says how large the calling thread's alternate signal stack is (0: none),
+// then overflows its stack.
+int sayAltStackAndRecurse()
+{
+    stack_t current{};
+    ::sigaltstack(nullptr, &current);
+    const std::size_t bytes = (current.ss_flags & SS_DISABLE) ? 0 : current.ss_size;
+    std::printf("altstack %zu\n", bytes);
+    std::fflush(stdout);
+    return recurse(0);
 }
 
 } // namespace
@@ -87,5 +105,18 @@ int main(int argc, char **argv)
         std::abort();
     else if (kind == "overflow")
         return recurse(0);
+    else if (kind == "overflow-worker") {
+        CSttThreadPool pool;
+        pool.Dispatch([] { sayAltStackAndRecurse(); });
+        ::pause(); // only the crash ends it
+    } else if (kind == "overflow-job") {
+        LiveTaskThread jobs([](int) { sayAltStackAndRecurse(); });
+        jobs.startTask(LiveTaskThread::JobLogin);
+        ::pause();
+    } else if (kind == "overflow-callback") {
+        mvplatform::CallbackThread callbacks("overflow");
+        callbacks.post([] { sayAltStackAndRecurse(); });
+        ::pause();
+    }
     return 4;
 }

@@ -104,6 +104,10 @@ void TestCrash::crashWritesDumpShowsBoxAndEnds_data()
     QTest::addColumn<QString>("addressLine"); // empty: any address other than none
     QTest::newRow("segv") << "segv" << int(SIGSEGV) << "signal: 11 (SIGSEGV)" << "address: 0x0000000000000010";
     QTest::newRow("stack overflow") << "overflow" << int(SIGSEGV) << "signal: 11 (SIGSEGV)" << QString();
+    // Every thread the program starts has an alternate stack of its own.
+    QTest::newRow("overflow on a pool worker") << "overflow-worker" << int(SIGSEGV) << "signal: 11 (SIGSEGV)" << QString();
+    QTest::newRow("overflow on the job thread") << "overflow-job" << int(SIGSEGV) << "signal: 11 (SIGSEGV)" << QString();
+    QTest::newRow("overflow on a callback thread") << "overflow-callback" << int(SIGSEGV) << "signal: 11 (SIGSEGV)" << QString();
     QTest::newRow("bus") << "bus" << int(SIGBUS) << "signal: 7 (SIGBUS)" << QString();
     QTest::newRow("fpe") << "fpe" << int(SIGFPE) << "signal: 8 (SIGFPE)" << QString();
     QTest::newRow("ill") << "ill" << int(SIGILL) << "signal: 4 (SIGILL)" << QString();
@@ -125,6 +129,13 @@ void TestCrash::crashWritesDumpShowsBoxAndEnds()
     const QString out = QString::fromUtf8(m_said + program.readAllStandardOutput());
     const QString err = QString::fromUtf8(program.readAllStandardError());
 
+    if (kind.startsWith(QLatin1String("overflow-"))) {
+        // The thread's alternate stack is the filter's own (256 KiB), not a
+        // smaller one a sanitizer may have set up for the thread.
+        const QRegularExpressionMatch said = QRegularExpression(QStringLiteral("altstack ([0-9]+)")).match(out);
+        QVERIFY2(said.hasMatch(), qPrintable(out));
+        QVERIFY2(said.captured(1).toULongLong() >= 256 * 1024, qPrintable(said.captured(0)));
+    }
     // The process ended itself, with 128 + the signal.
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 128 + signal);

@@ -1,9 +1,11 @@
 #include "MutedUserStore.h"
 
 #include "DebugCapture.h"
+#include "LogCapture.h"
 #include "TempEnvironment.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -98,6 +100,7 @@ private slots:
     void deleteMatchesTextByNumber();
     void unopenableFileLeavesStoreEmpty();
     void unreadableFileLeavesStoreEmpty();
+    void lockedFileAnswersQuickly();
 
 private:
     MutedUserStore &openStore();
@@ -308,6 +311,60 @@ void TestRoomStore::unreadableFileLeavesStoreEmpty()
     store.recentStoredUsers(recent);
     QVERIFY(recent.isEmpty());
     QCOMPARE(junk.size(), qint64(4096));
+}
+
+void TestRoomStore::lockedFileAnswersQuickly()
+{
+    {
+        MutedUserStore &store = openStore();
+        QVERIFY(store.storeUser(61));
+        m_store.reset();
+    }
+    // Another program holds the file locked, as another copy of the program
+    // would in the middle of a write.
+    const QString holder = QStringLiteral("holder");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), holder);
+        db.setDatabaseName(m_env->workPath() + QStringLiteral("/DisableChatUser.db"));
+        QVERIFY(db.open());
+        QSqlQuery lock(db);
+        QVERIFY(lock.exec(QStringLiteral("begin exclusive")));
+    }
+
+    // Every statement gives up after a short wait (Qt's own 5 s would hold
+    // the GUI thread for each); 2 s is a wide bound around it.
+    QElapsedTimer took;
+    took.start();
+    MutedUserStore &store = openStore();
+    QVERIFY2(took.elapsed() < 2000, qPrintable(QString::number(took.elapsed())));
+    took.restart();
+    QVERIFY(!store.storeUser(62));
+    QVERIFY2(took.elapsed() < 2000, qPrintable(QString::number(took.elapsed())));
+    took.restart();
+    QStringList recent;
+    store.recentStoredUsers(recent);
+    QVERIFY(recent.isEmpty());
+    QVERIFY2(took.elapsed() < 2000, qPrintable(QString::number(took.elapsed())));
+    took.restart();
+    QVERIFY(!store.deleteStoredUser(QStringLiteral("61")));
+    QVERIFY2(took.elapsed() < 2000, qPrintable(QString::number(took.elapsed())));
+
+    // Said once in the log, however many statements met the lock.
+    const QStringList said = testsupport::LogCapture::texts().filter(QStringLiteral("DisableChatUser.db is locked"));
+    QCOMPARE(said.size(), 1);
+
+    // Once the other program lets go, the same store carries on.
+    {
+        QSqlDatabase db = QSqlDatabase::database(holder, false);
+        QSqlQuery release(db);
+        QVERIFY(release.exec(QStringLiteral("rollback")));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(holder);
+    QVERIFY(store.storeUser(62));
+    recent.clear();
+    store.recentStoredUsers(recent);
+    QCOMPARE(recent, (QStringList{QStringLiteral("61"), QStringLiteral("62")}));
 }
 
 QTEST_GUILESS_MAIN(TestRoomStore)

@@ -20,6 +20,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -40,6 +41,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -305,6 +307,8 @@ private slots:
     void unmuteLiftsOnlyOnSuccess_data();
     void unmuteLiftsOnlyOnSuccess();
     void unmuteCancelledOrInFlightSendsNothing();
+    void refusalDuringAnotherQuestion_data();
+    void refusalDuringAnotherQuestion();
     void rowWithoutNumericIdSendsNoUnmute();
 
     void speechIntervalInput_data();
@@ -901,6 +905,82 @@ void RoomToolTest::unmuteCancelledOrInFlightSendsNothing()
     authport::control().gates().open("Unmute");
     QTRY_COMPARE(table->rowCount(), 0);
     QCOMPARE(authport::control().log().count("Unmute"), 1);
+}
+
+void RoomToolTest::refusalDuringAnotherQuestion_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QStringList>("unmuted"); // the users an Unmute was sent for, in order
+    QTest::newRow("cancel") << "Cancel" << QStringList{"51"};
+    QTest::newRow("ok") << "OK" << QStringList{"51", "52"};
+}
+
+void RoomToolTest::refusalDuringAnotherQuestion()
+{
+    QFETCH(QString, answer);
+    QFETCH(QStringList, unmuted);
+    ToolFixture f;
+    QVERIFY(f.signIn());
+    f.tool->ShowTool();
+    f.showRecords(authport::AuthControl::muteListJson({mute("51", "甲", "房管", "t1"), mute("52", "乙", "房管", "t2")}),
+                  2);
+    authport::control().scriptReply("Unmute", 1, "{\"code\":1,\"data\":\"该用户未被禁言\"}");
+    authport::control().scriptReply("Unmute", 0, "{\"code\":0}");
+    authport::control().gates().close("Unmute");
+    {
+        ModalDriver first;
+        first.pressNext(QStringLiteral("OK"));
+        clickUnmute(f.table(), 0);
+        QVERIFY(first.waitDone());
+    }
+    QVERIFY(authport::control().gates().waitForWaiting("Unmute", 1, 5000));
+
+    // The refusal for 51 comes back while the question for 52 is open: it
+    // gets a box of its own above the question and leaves the question as
+    // it was.
+    ModalDriver driver;
+    QPointer<QWidget> question;
+    ModalSnapshot questionAfterTip;
+    driver.onNext([&](QWidget *box) {
+        question = box;
+        authport::control().gates().open("Unmute");
+        // Should no box of its own come, the question is ended so that the
+        // checks below run.
+        QTimer::singleShot(15000, box, [box] {
+            if (auto *dialog = qobject_cast<QDialog *>(box))
+                dialog->reject();
+        });
+    });
+    driver.onNext([&](QWidget *tip) {
+        ModalDriver::press(tip, QStringLiteral("OK"));
+        // Met again once the tip's own loop has ended.
+        QTimer::singleShot(0, [&] {
+            if (!question)
+                return;
+            questionAfterTip = ModalDriver::snapshot(question);
+            ModalDriver::press(question, answer);
+        });
+    });
+    clickUnmute(f.table(), 1);
+    QVERIFY(driver.waitDone());
+    QTRY_VERIFY(!question || !question->isVisible());
+    QCOMPARE(driver.seen().size(), 2);
+    QCOMPARE(driver.seen().at(0).labels.value(0), QStringLiteral("确定要解封该用户吗？"));
+    const ModalSnapshot tip = driver.seen().at(1);
+    QCOMPARE(tip.labels.value(0), QStringLiteral("该用户未被禁言"));
+    QVERIFY(!tip.hasButton(QStringLiteral("Cancel")));
+    QCOMPARE(questionAfterTip.labels.value(0), QStringLiteral("确定要解封该用户吗？"));
+    QVERIFY(questionAfterTip.hasButton(QStringLiteral("Cancel")));
+    QVERIFY(waitCalls("Unmute", unmuted.size()));
+    settleWorkers();
+    QStringList sent;
+    for (const mvplatform::CallRecord &r : authport::control().log().of("Unmute"))
+        sent << QString::fromStdString(r.args.at(0));
+    QCOMPARE(sent, unmuted);
+    // 51 stays after its refusal; 52 goes only when the question was answered OK.
+    QTRY_COMPARE(f.table()->rowCount(), 3 - unmuted.size());
+    QCOMPARE(f.tool->FindRowByUid(51), f.table()->item(0, 0));
+    QVERIFY(!QApplication::activeModalWidget());
 }
 
 void RoomToolTest::rowWithoutNumericIdSendsNoUnmute()

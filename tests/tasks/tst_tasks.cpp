@@ -114,6 +114,7 @@ private slots:
     void taskStopsOrDeletesItsOwnWorker_data();
     void taskStopsOrDeletesItsOwnWorker();
     void taskDeletesItsPool();
+    void taskDeletingItsPoolWaitsForNoOtherTask();
     void workersStoppedAsTheyGoIdleNeverHang();
 
     void taskQueuePostCountsAndRunAllOrder();
@@ -482,6 +483,36 @@ void TestTasks::taskDeletesItsPool()
     });
     QVERIFY2(threadEnded(endedFuture, scribbles), "the worker's thread did not end");
     QVERIFY(returned);
+}
+
+void TestTasks::taskDeletingItsPoolWaitsForNoOtherTask()
+{
+    // Another worker is busy (and might be about to dispatch to the pool):
+    // waiting for it from inside the pool's own task could wait for ever, so
+    // the deletion is refused with a line in the log and returns at once.
+    Gates gates;
+    OpenGatesOnExit opener{gates};
+    auto *pool = new CSttThreadPool;
+    auto otherEnded = std::make_shared<std::promise<void>>();
+    std::future<void> otherEndedFuture = otherEnded->get_future();
+    gates.close("other");
+    pool->Dispatch([&gates, otherEnded] {
+        t_threadEnd.ended = otherEnded;
+        gates.pass("other");
+    });
+    QVERIFY(gates.waitForWaiting("other", 1, 5000));
+
+    auto returned = std::make_shared<std::promise<void>>();
+    std::future<void> returnedFuture = returned->get_future();
+    pool->Dispatch([pool, returned] {
+        delete pool;
+        returned->set_value();
+    });
+    const bool returnedWhileOtherRuns = returnedFuture.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    gates.open("other");
+    QVERIFY2(returnedWhileOtherRuns, "deleting the pool from its task waited for another task");
+    QVERIFY(otherEndedFuture.wait_for(std::chrono::seconds(10)) == std::future_status::ready);
+    QVERIFY(testsupport::LogCapture::contains(QStringLiteral("CSttThreadPool deleted from one of its own tasks")));
 }
 
 void TestTasks::workersStoppedAsTheyGoIdleNeverHang()

@@ -5,6 +5,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -87,6 +88,7 @@ private slots:
     void countedEntryFiresThatManyTimesThenGoes();
     void intervalMustBeStrictlyExceeded();
     void periodRunsFromTheLastFiring();
+    void periodsDoNotDriftByThePostingTime();
     void fireNow_data();
     void fireNow();
     void endlessEntryFiresUntilRemoved();
@@ -144,6 +146,29 @@ void TestTimerTask::periodRunsFromTheLastFiring()
     QCOMPARE(target.RunAll(), 0);
     QVERIFY(h.advance(41));
     QCOMPARE(target.RunAll(), 1);
+}
+
+void TestTimerTask::periodsDoNotDriftByThePostingTime()
+{
+    // Every read of this clock takes 10 ms, until it stops at 1000 ms: a
+    // period restarted from a second read after posting would start 10 ms
+    // late each time, and fewer periods would fit.
+    auto reads = std::make_shared<std::atomic<long long>>(0);
+    const SttTimerTask::Clock::time_point base = SttTimerTask::Clock::now();
+    SttTimerTask timer(nullptr, [base, reads] {
+        return base + std::chrono::milliseconds(std::min<long long>(10 * reads->fetch_add(1), 1000));
+    });
+    CSttTaskQueue target;
+    timer.AddTask([] {}, 95, SttTimerTask::Endless, false, &target); // starts at 0
+    QElapsedTimer waited;
+    waited.start();
+    while (reads->load() < 102) {
+        QVERIFY2(waited.elapsed() < 30000, "the timer stopped reading its clock");
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    timer.RemoveTask(0); // the pass under way has finished
+    // At 100, 200, ... 1000.
+    QCOMPARE(target.RunAll(), 10);
 }
 
 void TestTimerTask::fireNow_data()

@@ -1,5 +1,7 @@
 #include "AudioMixer.h"
 
+#include "ThreadSignalStack.h"
+
 #include <QtGlobal>
 
 #include <algorithm>
@@ -91,6 +93,7 @@ void AudioMixer::stop()
 
 void AudioMixer::run(int64_t startUs)
 {
+    const mvplatform::ThreadSignalStack signalStack; // a crash here still writes its dump
     using Clock = std::chrono::steady_clock;
     // Chunk n holds the 10 ms from start + n * 10 ms and is mixed when they
     // have passed; pacing on start + n * 10 ms keeps the rate from drifting.

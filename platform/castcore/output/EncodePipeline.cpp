@@ -4,6 +4,7 @@
 #include "EncodedStream.h"
 #include "PushOutput.h"
 #include "RecordOutput.h"
+#include "ThreadSignalStack.h"
 #include "VideoEncoder.h"
 
 extern "C" {
@@ -206,6 +207,7 @@ void EncodePipeline::Private::placeSound(const int16_t *samples, int frames, int
 
 void EncodePipeline::Private::run()
 {
+    const mvplatform::ThreadSignalStack signalStack; // a crash here still writes its dump
     std::unique_lock<std::mutex> lock(inputMutex);
     for (;;) {
         inputWake.wait_for(lock, std::chrono::milliseconds(100), [this] {

@@ -1,6 +1,7 @@
 #include "PushOutput.h"
 
 #include "AvError.h"
+#include "ThreadSignalStack.h"
 
 #include <QtGlobal>
 
@@ -164,6 +165,7 @@ void PushOutput::noteDropped(int frames)
 
 void PushOutput::run()
 {
+    const mvplatform::ThreadSignalStack signalStack; // a crash here still writes its dump
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_stop) {
         if (m_endPending) {

@@ -1,6 +1,7 @@
 #include "RecordOutput.h"
 
 #include "AvError.h"
+#include "ThreadSignalStack.h"
 
 #include <QtGlobal>
 
@@ -77,6 +78,7 @@ void RecordOutput::end(const char *why, const std::string &detail)
 
 void RecordOutput::run()
 {
+    const mvplatform::ThreadSignalStack signalStack; // a crash here still writes its dump
     std::string error;
     if (!m_writer.writeHeader(*m_params, kMp4Options, &error)) {
         end("cannot write the file", error);

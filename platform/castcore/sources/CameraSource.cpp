@@ -2,6 +2,7 @@
 
 #include "CameraFramePool.h"
 #include "SyntheticCamera.h"
+#include "ThreadSignalStack.h"
 #include "V4l2Camera.h"
 
 #include <QString>
@@ -96,6 +97,7 @@ public:
 private:
     void run()
     {
+        const mvplatform::ThreadSignalStack signalStack; // a crash here still writes its dump
         uint64_t seen = 0;
         for (;;) {
             CameraSettings settings;

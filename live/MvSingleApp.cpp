@@ -27,8 +27,11 @@ constexpr int kLeftoverLockMs = 5000;
 
 bool HasOtherInstanceProcess(const QString &imageName)
 {
+    // Copies count only within one temporary folder, the one that holds the
+    // single-instance socket and the log: a copy run with another (a test's)
+    // is a world of its own.
     using mvplatform::ProcessList;
-    return ProcessList::countByExecutableName(imageName, ProcessList::Started::NoLaterThanSelf) > 1;
+    return ProcessList::countByExecutableName(imageName, ProcessList::Started::NoLaterThanSelf, "TMPDIR") > 1;
 }
 
 QString MvSingleApp::serverPath(const QString &name)

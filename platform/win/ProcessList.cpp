@@ -1,6 +1,7 @@
 #include "ProcessList.h"
 
 #include <QByteArray>
+#include <QList>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -84,9 +85,30 @@ bool readStartKey(const QByteArray &procDir, long pid, StartKey *key)
     return end != p;
 }
 
+// The value of `variable` in the process's environment; null when unset or
+// unreadable.
+QByteArray environmentValue(const QByteArray &procDir, const QByteArray &variable)
+{
+    const int fd = ::open((procDir + "/environ").constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return QByteArray();
+    QByteArray all;
+    char buf[4096];
+    ssize_t n;
+    while ((n = ::read(fd, buf, sizeof(buf))) > 0 && all.size() < (1 << 20))
+        all.append(buf, int(n));
+    ::close(fd);
+    const QByteArray prefix = variable + '=';
+    for (const QByteArray &entry : all.split('\0')) {
+        if (entry.startsWith(prefix))
+            return entry.mid(prefix.size());
+    }
+    return QByteArray();
+}
+
 } // namespace
 
-int ProcessList::countByExecutableName(const QString &name, Started started)
+int ProcessList::countByExecutableName(const QString &name, Started started, const QByteArray &sameVariable)
 {
     const QByteArray wanted = name.toLocal8Bit();
     if (wanted.isEmpty())
@@ -110,6 +132,8 @@ int ProcessList::countByExecutableName(const QString &name, Started started)
         if (::stat(dir.constData(), &st) != 0 || st.st_uid != me)
             continue;
         if (executableName(dir) != wanted)
+            continue;
+        if (!sameVariable.isEmpty() && environmentValue(dir, sameVariable) != qgetenv(sameVariable.constData()))
             continue;
         if (started == Started::NoLaterThanSelf) {
             StartKey key;

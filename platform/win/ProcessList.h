@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace mvplatform {
@@ -19,8 +20,11 @@ public:
 
     // Number of processes of the current user whose executable file name
     // (without folder) equals the name exactly; the calling process counts
-    // when it matches.
-    static int countByExecutableName(const QString &name, Started started = Started::Any);
+    // when it matches. With `sameVariable` set, only processes whose
+    // environment gives that variable the value the calling process has
+    // (both unset counts as equal) count.
+    static int countByExecutableName(const QString &name, Started started = Started::Any,
+                                     const QByteArray &sameVariable = QByteArray());
 };
 
 } // namespace mvplatform

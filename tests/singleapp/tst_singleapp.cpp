@@ -129,6 +129,7 @@ private slots:
     void secondStartEndsAndFirstRaises_data();
     void secondStartEndsAndFirstRaises();
     void sameExecutableCountsEvenWhenServerIsSilent();
+    void copyWithAnotherTempFolderIsNoOtherCopy();
     void staleSocketDoesNotStopListening_data();
     void staleSocketDoesNotStopListening();
     void knockWithoutMainWindowRaisesNothing();
@@ -236,6 +237,33 @@ void TestSingleApp::sameExecutableCountsEvenWhenServerIsSilent()
     QVERIFY(other);
     QTRY_VERIFY2(other->said("ready"), qPrintable(other->text()));
     QVERIFY2(other->said("first listening=1"), qPrintable(other->text()));
+}
+
+void TestSingleApp::copyWithAnotherTempFolderIsNoOtherCopy()
+{
+    if (!programNameIsFree())
+        QSKIP("a process named mvShow already runs for this user");
+    using mvplatform::ProcessList;
+
+    // A copy of the same user elsewhere, e.g. a test run beside a running
+    // program: its temporary folder, socket and log are its own.
+    const QByteArray ours = qgetenv("TMPDIR");
+    const QString elsewhere = QDir::tempPath() + QStringLiteral("/elsewhere");
+    QVERIFY(QDir().mkpath(elsewhere));
+    qputenv("TMPDIR", QFile::encodeName(elsewhere));
+    Start *other = start(true);
+    qputenv("TMPDIR", ours);
+    QVERIFY(other);
+    QTRY_VERIFY2(other->said("ready"), qPrintable(other->text()));
+    QCOMPARE(ProcessList::countByExecutableName(QStringLiteral("mvShow")), 1);
+    QCOMPARE(ProcessList::countByExecutableName(QStringLiteral("mvShow"), ProcessList::Started::Any, "TMPDIR"), 0);
+
+    // A start here is the first copy of this folder.
+    Start *here = start(true);
+    QVERIFY(here);
+    QTRY_VERIFY2(here->said("ready"), qPrintable(here->text()));
+    QVERIFY2(here->said("first listening=1"), qPrintable(here->text()));
+    QCOMPARE(ProcessList::countByExecutableName(QStringLiteral("mvShow"), ProcessList::Started::Any, "TMPDIR"), 1);
 }
 
 void TestSingleApp::staleSocketDoesNotStopListening_data()

@@ -32,6 +32,7 @@
 #include "SceneRegistry.h"
 #include "WatermarkCapture.h"
 
+#include <QImage>
 #include <QMutex>
 #include <QObject>
 #include <QRect>
@@ -40,6 +41,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -458,7 +460,9 @@ private:
     int m_fps = 0;
     int m_qualityIndex = 0;
     // The overlay's picture is read for every frame; its drop is logged once.
-    std::atomic<bool> m_overlayPictureDropped{false};
+    // The overlay's plate, read from its file on the first preview frame.
+    std::once_flag m_overlayPictureRead;
+    QImage m_overlayPicture;
     std::unique_ptr<INetService> m_netService;
     std::unique_ptr<UITaskQueueWnd> m_uiTasks;
     std::unique_ptr<CSttThreadPool> m_pool;

@@ -162,12 +162,15 @@ void LiveProxy::OnPaintOverlay(QPainter *painter)
 void LiveProxy::paintPreviewOverlay(QPainter *painter)
 {
     painter->save();
-    const QString backgroundPath = QStringLiteral("./effect/systeminfo.png");
-    const QImage background(backgroundPath);
-    if (!background.isNull())
-        painter->drawImage(QRect(8, 6, 260, 22), background);
-    else if (!m_overlayPictureDropped.exchange(true))
-        runtimepictures::logDroppedPicture("preview overlay picture", backgroundPath);
+    // Read once: this runs for every preview frame.
+    std::call_once(m_overlayPictureRead, [this] {
+        const QString path = QStringLiteral("./effect/systeminfo.png");
+        m_overlayPicture = QImage(path);
+        if (m_overlayPicture.isNull())
+            runtimepictures::logDroppedPicture("preview overlay picture", path);
+    });
+    if (!m_overlayPicture.isNull())
+        painter->drawImage(QRect(8, 6, 260, 22), m_overlayPicture);
     QFont font(QStringLiteral("微软雅黑"));
     font.setPixelSize(12);
     painter->setFont(font);

@@ -355,14 +355,17 @@ void EncodePipeline::configure(int width, int height, int fps, int bitRate)
         return;
     }
     std::lock_guard<std::mutex> lock(d->codecMutex);
-    if (width == d->width && height == d->height && fps == d->fps && bitRate == d->bitRate && d->params)
+    if (width == d->width && height == d->height && fps == d->fps && bitRate == d->bitRate && (d->params || d->reopen))
         return;
     d->width = width;
     d->height = height;
     d->fps = fps;
     d->bitRate = bitRate;
     d->reopen = true;
-    d->ensureEncoders();
+    // Encoders hold tens of megabytes: an idle program opens them only when
+    // a push or a recording first needs them.
+    if (d->live.load() || d->recordingOn())
+        d->ensureEncoders();
 }
 
 void EncodePipeline::connect(const std::string &url)

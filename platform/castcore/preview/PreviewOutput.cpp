@@ -64,9 +64,20 @@ void PreviewOutput::show(const QImage &canvas, const std::function<void(QPainter
     QImage *picture = m_surface->painter->beginFrame();
     if (!picture)
         return;
+    if (m_fitted.size() != picture->size() || m_fitted.format() != picture->format()) {
+        m_fitted = QImage(picture->size(), picture->format());
+        m_fittedCanvas = 0;
+    }
+    if (m_fittedCanvas != canvas.cacheKey()) {
+        QPainter fitter(&m_fitted);
+        CanvasFitter::fit(canvas, &fitter, m_fitted.size());
+        m_fittedCanvas = canvas.cacheKey();
+    }
     {
         QPainter p(picture);
-        CanvasFitter::fit(canvas, &p, picture->size());
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(0, 0, m_fitted);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
         if (overlay)
             overlay(&p);
     }

@@ -41,6 +41,10 @@ private:
     mutable std::mutex m_mutex;
     std::unique_ptr<Surface> m_surface;
     QImage m_last;
+    // The canvas fitted to the window, kept while neither changes: an idle
+    // scene then costs a copy per frame, not a scaling.
+    QImage m_fitted;
+    qint64 m_fittedCanvas = 0;
 };
 
 } // namespace castcore

@@ -185,8 +185,10 @@ QByteArray Logger::lookUpFolder(const QString &directory)
     if (!folder.isEmpty())
         bytes = QFile::encodeName(folder) + '/';
     std::lock_guard<std::mutex> lock(m_mutex);
+    // Deep copies: a QByteArray shared between threads frees its data inside
+    // Qt, where ThreadSanitizer cannot see the reference count's ordering.
     if (m_directory == directory)
-        m_dirBytes = bytes;
+        m_dirBytes = QByteArray(bytes.constData(), bytes.size());
     return bytes;
 }
 
@@ -229,8 +231,8 @@ void Logger::appendLine(int level, const char *text, bool emptyLine)
     QString directory;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        folder = m_dirBytes;
-        directory = m_directory;
+        folder = QByteArray(m_dirBytes.constData(), m_dirBytes.size()); // not shared: see lookUpFolder
+        directory = QString(m_directory.constData(), m_directory.size());
     }
     const Stamp stamp = readClock();
 

@@ -156,7 +156,7 @@ int writeBmpFile(const char *path, const void *pixels, int width, int height)
     FILE *file = std::fopen(path, "wb");
     if (!file)
         return -1;
-    std::printf("nImgSize: %d , %d, %d\n", imageSize, 14, 40);
+    Logger::instance()->write(Logger::LOG_DEBUG, "nImgSize: %d , %d, %d", imageSize, 14, 40);
 
     unsigned char header[54] = {};
     header[0] = 'B';

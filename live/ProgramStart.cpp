@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 void ProgramStart::prepare()
 {
@@ -26,4 +28,18 @@ bool ProgramStart::systemSupported()
     UiToolTipDialog box(QStringLiteral("暂不支持 ") + name, nullptr);
     box.exec();
     return false;
+}
+
+QTranslator *ProgramStart::loadQtTranslations(const QString &folder)
+{
+    const QString where = folder.isEmpty() ? QLibraryInfo::location(QLibraryInfo::TranslationsPath) : folder;
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"), where)) {
+        delete translator;
+        qWarning("Qt's Chinese translations (qtbase_zh_CN.qm) are missing in %s: Qt's own texts stay in English",
+                 qUtf8Printable(where));
+        return nullptr;
+    }
+    QCoreApplication::installTranslator(translator);
+    return translator;
 }

@@ -17,8 +17,9 @@ packages=(
   # sanitizer builds and fuzzing: clang, its sanitizer and libFuzzer
   # runtimes, and llvm-symbolizer for readable reports
   clang libclang-rt-14-dev llvm
-  # run and test
-  xvfb xauth fonts-wqy-microhei zbar-tools
+  # run and test (qttranslations5-l10n: Qt's own dialog and button texts in
+  # Chinese)
+  xvfb xauth fonts-wqy-microhei zbar-tools qttranslations5-l10n
   # media tests and the run command's local stream receiver
   ffmpeg pulseaudio nginx libnginx-mod-rtmp
 )

@@ -1,5 +1,6 @@
 #include "VerifyWebDlg.h"
 
+#include "WebFailurePage.h"
 #include "ui_VerifyWebDlg.h"
 
 #include <QMouseEvent>
@@ -18,6 +19,8 @@ VerifyWebDlg::VerifyWebDlg(QWidget *parent)
     ui->setupUi(this);
     m_title = ui->lbTitle;
     m_webView = ui->webView;
+    // Before the page's network manager is connected below.
+    WebFailurePage::useIn(m_webView);
 
     ui->closeBtn->setStyleSheet(QStringLiteral(
         "QPushButton{background: transparent;border:none;border-image:url(:/image/skin/btn_verify_close.png) 0 72 0 0 stretch stretch }"

@@ -20,7 +20,8 @@ class VerifyWebDlg;
 // the answer out of the addresses the page navigates to and closes itself
 // (Accepted) once the answer is complete: a captcha word and key, or a geetest
 // challenge, seccode and validate string. The close button rejects. The
-// getters keep what arrived for the life of the dialog.
+// getters keep what arrived for the life of the dialog. A page that cannot be
+// loaded shows our own failure text (WebFailurePage).
 class VerifyWebDlg : public QDialog
 {
     Q_OBJECT

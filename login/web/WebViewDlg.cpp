@@ -1,5 +1,6 @@
 #include "WebViewDlg.h"
 
+#include "WebFailurePage.h"
 #include "ui_WebViewDlg.h"
 
 #include <QMouseEvent>
@@ -12,6 +13,7 @@ WebViewDlg::WebViewDlg(QWidget *parent)
 {
     ui->setupUi(this);
     m_webView = ui->webView;
+    WebFailurePage::useIn(m_webView);
     m_label = ui->label;
 
     ui->closeBtn->setStyleSheet(QStringLiteral(

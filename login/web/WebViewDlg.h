@@ -15,6 +15,7 @@ class WebViewDlg;
 // Frameless dialog that shows an outside provider's sign-in pages. The caller
 // loads the page into webView(), watches its addresses and ends the run with
 // accept() or reject(); the close button rejects. Dragged by its title strip.
+// A page that cannot be loaded shows our own failure text (WebFailurePage).
 class WebViewDlg : public QDialog
 {
     Q_OBJECT

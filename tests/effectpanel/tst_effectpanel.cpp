@@ -289,7 +289,7 @@ void SpecialEffectsTest::withoutFacadeNothingIsAdded()
     auto *table = panel.samplePage(0)->picker()->findChild<QTableWidget *>(QStringLiteral("widgetsSamplesTableWidget"));
     QTest::mouseClick(table->cellWidget(0, 0), Qt::LeftButton);
     QVERIFY(panel.chosenList()->chosen().isEmpty());
-    panel.on_delete_sample({1, 2});
+    panel.onDeleteSamples({1, 2});
 }
 
 void SpecialEffectsTest::restoreListsTheEffectsOfTheScene()

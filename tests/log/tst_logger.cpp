@@ -1,4 +1,5 @@
 #include "Logger.h"
+#include "QtMessageLog.h"
 #include "TextHelpers.h"
 
 #include "LogCapture.h"
@@ -12,6 +13,7 @@
 #include <QSet>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,6 +46,37 @@ QByteArray readAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// Points the process's standard error at a file while it lives.
+class StderrToFile
+{
+public:
+    explicit StderrToFile(const QString &path)
+        : m_path(path)
+    {
+        std::fflush(stderr);
+        m_saved = ::dup(STDERR_FILENO);
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(fd, STDERR_FILENO);
+        ::close(fd);
+    }
+    ~StderrToFile() { restore(); }
+    // Puts the old stream back and answers what was written meanwhile.
+    QByteArray restore()
+    {
+        if (m_saved >= 0) {
+            std::fflush(stderr);
+            ::dup2(m_saved, STDERR_FILENO);
+            ::close(m_saved);
+            m_saved = -1;
+        }
+        return readAll(m_path);
+    }
+
+private:
+    QString m_path;
+    int m_saved = -1;
+};
+
 } // namespace
 
 class TestLogger : public QObject
@@ -71,6 +104,9 @@ private slots:
     void anotherUsersFolderIsLeftAlone_data();
     void anotherUsersFolderIsLeftAlone();
     void concurrentWritersLeaveWholeLines();
+
+    void qtMessagesGoToTheLog_data();
+    void qtMessagesGoToTheLog();
 
 private:
     std::unique_ptr<TempEnvironment> m_env;
@@ -361,6 +397,67 @@ void TestLogger::concurrentWritersLeaveWholeLines()
     }
     for (int t = 0; t < kThreads; ++t)
         QCOMPARE(nextOf[t], kLines);
+}
+
+void TestLogger::qtMessagesGoToTheLog_data()
+{
+    QTest::addColumn<int>("minimum");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("logged"); // "LEVEL|text" per log line
+    QTest::addColumn<QByteArray>("console");
+
+    QTest::newRow("debug") << 0 << int(QtDebugMsg) << QStringLiteral("table created!")
+                           << QStringList{"LOG_DEBUG|table created!"} << QByteArray();
+    QTest::newRow("debug at the start-up level") << 1 << int(QtDebugMsg) << QStringLiteral("QRect(0,0 10x10)")
+                                                 << QStringList() << QByteArray();
+    QTest::newRow("indented JSON, one line each")
+        << 0 << int(QtDebugMsg) << QStringLiteral("{\n    \"ac\": \"init_page_home\"\n}\n")
+        << QStringList{"LOG_DEBUG|{", "LOG_DEBUG|    \"ac\": \"init_page_home\"", "LOG_DEBUG|}"} << QByteArray();
+    QTest::newRow("engine info") << 1 << int(QtInfoMsg) << QStringLiteral("engine: push to rtmp://x ended")
+                                 << QStringList{"LOG_INFO|engine: push to rtmp://x ended"} << QByteArray();
+    QTest::newRow("warning") << 1 << int(QtWarningMsg) << QStringLiteral("摄像头 busy")
+                             << QStringList{"LOG_WARN|摄像头 busy"} << QByteArray("摄像头 busy\n");
+    QTest::newRow("critical") << 1 << int(QtCriticalMsg) << QStringLiteral("no sound server")
+                              << QStringList{"LOG_ERROR|no sound server"} << QByteArray("no sound server\n");
+}
+
+void TestLogger::qtMessagesGoToTheLog()
+{
+    QFETCH(int, minimum);
+    QFETCH(int, type);
+    QFETCH(QString, message);
+    QFETCH(QStringList, logged);
+    QFETCH(QByteArray, console);
+    Logger::instance()->setLevel(minimum);
+
+    StderrToFile errors(m_env->root() + QStringLiteral("/stderr.txt"));
+    QtMessageHandler previous = qInstallMessageHandler(&QtMessageLog::handle);
+    const QByteArray text = message.toUtf8();
+    switch (type) {
+    case QtDebugMsg:
+        qDebug("%s", text.constData());
+        break;
+    case QtInfoMsg:
+        qInfo("%s", text.constData());
+        break;
+    case QtWarningMsg:
+        qWarning("%s", text.constData());
+        break;
+    default:
+        qCritical("%s", text.constData());
+        break;
+    }
+    qInstallMessageHandler(previous);
+    QCOMPARE(errors.restore(), console);
+
+    QStringList lines;
+    for (const QString &line : LogCapture::lines()) {
+        const QRegularExpressionMatch m = kLinePattern.match(line);
+        QVERIFY2(m.hasMatch(), qPrintable(line));
+        lines << m.captured(2) + QLatin1Char('|') + m.captured(3);
+    }
+    QCOMPARE(lines, logged);
 }
 
 QTEST_GUILESS_MAIN(TestLogger)

@@ -322,7 +322,7 @@ void PendantsTest::missingFolderGivesAnEmptyGrid()
     QCOMPARE(tableOf(picker)->rowCount(), 0);
     QVERIFY(!picker.MarkItemAdded(3, kPendants + QStringLiteral("猫.png")));
     picker.UnselectItem(3);
-    picker.on_sampletable_clicked(true, 0, 0); // nothing there
+    picker.onSampleCellClicked(true, 0, 0); // nothing there
     QCOMPARE(tableOf(picker)->rowCount(), 0);
 }
 
@@ -468,7 +468,7 @@ void PendantsTest::uncheckingAFreeCellDoesNothing()
 {
     PickerFixture p;
     QSignalSpy removed(p.picker.get(), SIGNAL(on_delpendantclicked(int)));
-    p.picker->on_sampletable_clicked(false, 1, 1);
+    p.picker->onSampleCellClicked(false, 1, 1);
     QCOMPARE(removed.size(), 0);
     QVERIFY(p.f.ops().empty());
 }

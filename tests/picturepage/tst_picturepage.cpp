@@ -617,7 +617,7 @@ void PicturePageTest::pageForwardsEachSignalOnce()
     QCOMPARE(add[0][1].toString(), QStringLiteral("图片"));
     ModalDriver driver;
     driver.pressNext(QStringLiteral("pushButton_oksmall"));
-    page.getInsertPicWidget()->on_cancel_clicked(1, 0);
+    page.getInsertPicWidget()->onCancelClicked(1, 0);
     QVERIFY(driver.waitDone());
     QCOMPARE(delImage.size(), 1);
     QCOMPARE(delImage[0][0].toInt(), pictureId);

@@ -12,6 +12,11 @@
 #include "UrlOpenRecorder.h"
 #include "WebEndpoints.h"
 
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QTranslator>
 #include <QtTest>
 
 using mvplatform::OsVersion;
@@ -35,6 +40,8 @@ private slots:
     void systemCheck_data();
     void systemCheck();
     void prepareSetsNameFolderAndLogLevel();
+    void qtTextsInChinese_data();
+    void qtTextsInChinese();
 
     void directXQuestion_data();
     void directXQuestion();
@@ -247,6 +254,50 @@ void TestStartup::prepareSetsNameFolderAndLogLevel()
              QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath());
     QCOMPARE(level, 1);
     QVERIFY(noSiblings);
+}
+
+void TestStartup::qtTextsInChinese_data()
+{
+    QTest::addColumn<bool>("installed"); // else a folder without Qt's catalogue
+    QTest::addColumn<QString>("ok");
+    QTest::addColumn<QString>("cancel");
+    QTest::addColumn<QString>("fileName"); // the file dialog's label
+    QTest::addColumn<QString>("lookIn");
+    QTest::newRow("Qt's catalogue") << true << QStringLiteral("确定") << QStringLiteral("取消")
+                                    << QStringLiteral("文件名称(&N)：") << QStringLiteral("查找范围：");
+    QTest::newRow("catalogue missing") << false << QStringLiteral("OK") << QStringLiteral("Cancel")
+                                       << QStringLiteral("File &name:") << QStringLiteral("Look in:");
+}
+
+void TestStartup::qtTextsInChinese()
+{
+    QFETCH(bool, installed);
+    QFETCH(QString, ok);
+    QFETCH(QString, cancel);
+    QFETCH(QString, fileName);
+    QFETCH(QString, lookIn);
+    m_env.reset(new testsupport::TempEnvironment);
+    const QString empty = m_env->root() + QStringLiteral("/no-translations");
+    QVERIFY(QDir().mkpath(empty));
+    if (!installed)
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Qt's Chinese translations (qtbase_zh_CN.qm) are "
+                                                                     "missing in %1: Qt's own texts stay in English")
+                                                          .arg(empty)));
+    std::unique_ptr<QTranslator> translator(ProgramStart::loadQtTranslations(installed ? QString() : empty));
+    QCOMPARE(translator != nullptr, installed);
+
+    QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QCOMPARE(box.button(QDialogButtonBox::Ok)->text(), ok);
+    QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), cancel);
+    QFileDialog files(nullptr, QString(), empty);
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    QCOMPARE(files.findChild<QLabel *>(QStringLiteral("fileNameLabel"))->text(), fileName);
+    QCOMPARE(files.findChild<QLabel *>(QStringLiteral("lookInLabel"))->text(), lookIn);
+
+    // Removing the translator brings Qt's English back for what comes next.
+    translator.reset();
+    QDialogButtonBox after(QDialogButtonBox::Ok);
+    QCOMPARE(after.button(QDialogButtonBox::Ok)->text(), QStringLiteral("OK"));
 }
 
 void TestStartup::directXQuestion_data()

@@ -5,7 +5,9 @@
 // crashing.
 #include "CastCoreControl.h"
 #include "CastCoreWorld.h"
+#include "ClosedPort.h"
 #include "CrashMessage.h"
+#include "HttpStub.h"
 #include "LiveProxy.h"
 #include "LogCapture.h"
 #include "ModalDriver.h"
@@ -38,12 +40,15 @@ private slots:
     void startsWithoutItsPictures();
     void realProgramStartsOnceAndRaisesFirst();
     void realProgramCrashWritesDump();
+    void realProgramSignInKeepsTheConsoleQuiet();
 
 private:
     // Runs the helper on the entry's code with the button presses given;
     // its output lines.
     QStringList runHelper(const QStringList &presses, int *exitCode);
     bool waitForLog(const QString &text, QProcess &process, int timeoutMs = 30000);
+    // A copy of the built program with its pictures in the folder; its path.
+    QString copyProgram(const QString &folder);
     void useWorld(testsupport::TempEnvironment &env, const QByteArray &json);
 };
 
@@ -190,11 +195,12 @@ void ProgramTest::refusals_data()
     QTest::newRow("NT 5.2, no name") << QByteArray(R"({"os":{"platformId":2,"major":5,"minor":2}})")
                                      << QStringList{QStringLiteral("pushButton_ok")} << 1
                                      << QStringList{QStringLiteral("box|UiToolTipDialog|暂不支持 ")};
+    // The start loads Qt's Chinese texts: the question's buttons read 是(&Y) and 否(&N).
     QTest::newRow("DirectX, repair") << QByteArray(R"({"engine":{"directX10":false}})")
-                                     << QStringList{QStringLiteral("Yes")} << 1
+                                     << QStringList{QStringLiteral("是(Y)")} << 1
                                      << QStringList{QStringLiteral("box|QMessageBox|") + dx, update, forum};
     QTest::newRow("DirectX, no repair") << QByteArray(R"({"engine":{"directX10":false}})")
-                                        << QStringList{QStringLiteral("No")} << 1
+                                        << QStringList{QStringLiteral("否(N)")} << 1
                                         << QStringList{QStringLiteral("box|QMessageBox|") + dx, forum};
     QTest::newRow("scene start fails") << QByteArray(R"({"engine":{"initResult":-3}})")
                                        << QStringList{QStringLiteral("pushButton_ok")} << 2
@@ -345,20 +351,32 @@ void ProgramTest::realProgramStartsOnceAndRaisesFirst()
     QVERIFY(first.waitForFinished(10000));
 }
 
+QString ProgramTest::copyProgram(const QString &folder)
+{
+    const QFileInfo built(QStringLiteral(MVSHOW_PATH));
+    const QString effect = built.absolutePath() + QStringLiteral("/effect");
+    QDirIterator files(effect, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString from = files.next();
+        const QString to = folder + QStringLiteral("/effect") + from.mid(effect.size());
+        if (!QDir().mkpath(QFileInfo(to).absolutePath()) || !QFile::copy(from, to))
+            return QString();
+    }
+    const QString program = folder + QStringLiteral("/mvShow");
+    return QFile::copy(built.absoluteFilePath(), program) ? program : QString();
+}
+
 void ProgramTest::realProgramCrashWritesDump()
 {
     testsupport::TempEnvironment env;
     const QString folder = env.root() + QStringLiteral("/program");
-    const QFileInfo built(QStringLiteral(MVSHOW_PATH));
-    QVERIFY(QDir().mkpath(folder + QStringLiteral("/effect")));
-    QVERIFY(QFile::copy(built.absoluteFilePath(), folder + QStringLiteral("/mvShow")));
+    const QString path = copyProgram(folder);
+    QVERIFY(!path.isEmpty());
     QVERIFY(QFile::copy(QStringLiteral(CRASHBOX_RECORDER_PATH),
                         folder + QLatin1Char('/') + QLatin1String(mvplatform::CrashMessage::boxProgramName())));
-    for (const QString &name : QDir(built.absolutePath() + QStringLiteral("/effect")).entryList(QDir::Files))
-        QFile::copy(built.absolutePath() + QStringLiteral("/effect/") + name, folder + QStringLiteral("/effect/") + name);
 
     QProcess program;
-    program.start(folder + QStringLiteral("/mvShow"), QStringList());
+    program.start(path, QStringList());
     QVERIFY(waitForLog(QStringLiteral("live init success."), program));
     ::kill(pid_t(program.processId()), SIGSEGV);
     QVERIFY(program.waitForFinished(30000));
@@ -373,6 +391,62 @@ void ProgramTest::realProgramCrashWritesDump()
     QVERIFY2(out.contains(QStringLiteral("box|Dump|程序发生异常错误，请将目录下面的") + dumps.first()
                           + QStringLiteral("文件提供给技术人员！")),
              qPrintable(out));
+}
+
+// A new user's session: the program signs in with the saved account at its
+// start. Its diagnostics go to the daily log; the console keeps only what a
+// user may act on.
+void ProgramTest::realProgramSignInKeepsTheConsoleQuiet()
+{
+    testsupport::TempEnvironment env;
+    const QString folder = env.root() + QStringLiteral("/program");
+    const QString path = copyProgram(folder); // its own room tool store, made anew
+    QVERIFY(!path.isEmpty());
+    const QString settings = env.dataHome() + QStringLiteral("/MorvaShow/SysConfig.config");
+    QVERIFY(QDir().mkpath(QFileInfo(settings).absolutePath()));
+    QFile file(settings);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(R"({"account":{"name":"mvanchor","token":"token-mvanchor","auto_login":true,"zone":"+86","mode":1}})");
+    file.close();
+    // The analytics records go out and fail at once.
+    testsupport::ScopedHosts hosts({QStringLiteral("webApi"), QStringLiteral("clientApi"), QStringLiteral("passport"),
+                                    QStringLiteral("site"), QStringLiteral("analytics")},
+                                   testsupport::closedLoopbackHost());
+
+    QProcess program;
+    program.start(path, QStringList());
+    QVERIFY(waitForLog(QStringLiteral("mvanchor login success"), program));
+    // Signed in, the live panel opens the room tool's store beside the
+    // program; its first write makes the table.
+    const QString store = folder + QStringLiteral("/DisableChatUser.db");
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(store).size() > 0, 30000);
+    // A second start has the first raise its window: one more turn of its
+    // event loop after the sign-in.
+    QProcess second;
+    second.start(path, QStringList());
+    QVERIFY(second.waitForFinished(15000));
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(program.state(), QProcess::Running);
+    program.kill();
+    QVERIFY(program.waitForFinished(10000));
+
+    const QString errors = QString::fromLocal8Bit(program.readAllStandardError() + second.readAllStandardError());
+    const QStringList lines = errors.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList noise{QStringLiteral("\"ac\""),       QStringLiteral("multi="),
+                            QStringLiteral("QRect("),         QStringLiteral("table created!"),
+                            QStringLiteral("./effect/pendant/"), QStringLiteral("QMetaObject::connectSlotsByName"),
+                            QStringLiteral("Morva pointing error"), QStringLiteral("engine: "),
+                            QStringLiteral("qtbase_zh_CN")};
+    for (const QString &line : lines) {
+        QVERIFY2(line.trimmed() != QLatin1String("{") && line.trimmed() != QLatin1String("}"), qPrintable(errors));
+        for (const QString &fragment : noise)
+            QVERIFY2(!line.contains(fragment), qPrintable(fragment + QStringLiteral(" on the console:\n") + errors));
+    }
+    QVERIFY2(lines.size() <= 5, qPrintable(errors));
+    // The engine's notes are in the daily log instead.
+    const QStringList log = testsupport::LogCapture::texts();
+    QVERIFY2(!log.filter(QRegularExpression(QStringLiteral("^engine: sound device .+ opened"))).isEmpty(),
+             qPrintable(log.join(QLatin1Char('\n'))));
 }
 
 QTEST_MAIN(ProgramTest)

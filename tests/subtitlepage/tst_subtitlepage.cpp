@@ -449,11 +449,11 @@ void SubtitlePageTest::itemListRemovalKeepsTheLines()
     p.add("A");
     p.add("B");
     const int id = p.page->subtitleItemId();
-    p.page->on_delete_sample(-1);
-    p.page->on_delete_sample(id + 100);
+    p.page->onDeleteSample(-1);
+    p.page->onDeleteSample(id + 100);
     QCOMPARE(p.page->subtitleItemId(), id);
     // The workspace tells the page, then removes the item.
-    p.page->on_delete_sample(id);
+    p.page->onDeleteSample(id);
     QCOMPARE(p.page->subtitleItemId(), -1);
     p.f.proxy->removeItem(id);
     QCOMPARE(p.page->subtitleList()->subtitles(), (QStringList{"B", "A"}));

@@ -5,6 +5,7 @@
 #include "DebugCapture.h"
 #include "FixedWebSources.h"
 #include "HttpStub.h"
+#include "LogCapture.h"
 #include "LoginManager.h"
 #include "ModalWatchdog.h"
 #include "TempEnvironment.h"
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
+#include <QWebFrame>
 #include <QWebView>
 #include <QtTest>
 
@@ -94,6 +96,8 @@ private slots:
     void captchaCloseKeepsItems();
     void captchaPageThroughStub();
     void captchaSslErrorsAbortTheResource();
+    void unreachablePageShowsOurText_data();
+    void unreachablePageShowsOurText();
     void dragFollowsLeftButtonOnly_data();
     void dragFollowsLeftButtonOnly();
 
@@ -894,6 +898,39 @@ void TestWebSignin::captchaSslErrorsAbortTheResource()
     QVERIFY(head + 1 < lines.size());
     QVERIFY(lines.at(head + 1).startsWith("ssl error: "));
     QVERIFY(lines.at(head + 1).size() > QString("ssl error: ").size());
+}
+
+void TestWebSignin::unreachablePageShowsOurText_data()
+{
+    QTest::addColumn<bool>("captcha"); // VerifyWebDlg, else WebViewDlg
+    QTest::addColumn<QString>("host");
+    QTest::newRow("captcha, connection refused") << true << testsupport::closedLoopbackHost();
+    // WebKit refuses port 1 itself ("Request blocked").
+    QTest::newRow("captcha, port WebKit blocks") << true << QStringLiteral("127.0.0.1:1");
+    QTest::newRow("sign-in page, connection refused") << false << testsupport::closedLoopbackHost();
+}
+
+void TestWebSignin::unreachablePageShowsOurText()
+{
+    QFETCH(bool, captcha);
+    QFETCH(QString, host);
+    ScopedHosts hosts(QStringList{"passport"}, host);
+    VerifyWebDlg verify;
+    WebViewDlg web;
+    QWebView *view = captcha ? verify.webView() : web.webView();
+    QDialog &dialog = captcha ? static_cast<QDialog &>(verify) : static_cast<QDialog &>(web);
+    QSignalSpy finished(&dialog, &QDialog::finished);
+    const QString address = WebEndpoints::captchaPageUrl(QStringLiteral("52:54:00:12:34:56"), "2.3.0.0");
+    QVERIFY(address.contains(host));
+    view->load(QUrl(address));
+
+    QTRY_COMPARE_WITH_TIMEOUT(view->page()->mainFrame()->toPlainText().trimmed(),
+                              QStringLiteral("页面加载失败，请检查网络连接后重试。"), 10000);
+    const QString html = view->page()->mainFrame()->toHtml();
+    QVERIFY2(!html.contains("WebKit") && !html.contains("blocked") && !html.contains("refused"), qPrintable(html));
+    // The page stays open for the user to close.
+    QCOMPARE(finished.count(), 0);
+    QTRY_VERIFY(testsupport::LogCapture::contains(QStringLiteral("page ") + address + QStringLiteral(" not loaded: ")));
 }
 
 void TestWebSignin::dragFollowsLeftButtonOnly_data()

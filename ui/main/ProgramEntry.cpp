@@ -8,6 +8,7 @@
 #include "LiveProxy.h"
 #include "MvSingleApp.h"
 #include "ProgramStart.h"
+#include "QtMessageLog.h"
 #include "UiMain.h"
 #include "UiToolTipDialog.h"
 
@@ -18,6 +19,10 @@ int ProgramEntry::run(MvSingleApp &app)
 
     CrashHandler::install();
     ProgramStart::prepare();
+    // From here on diagnostics go to the daily log and only warnings reach
+    // the console.
+    QtMessageLog::install();
+    ProgramStart::loadQtTranslations();
     castcore::mirrorRealScreens();
 
     if (!ProgramStart::systemSupported())

@@ -7,8 +7,7 @@
 #include "ui_UiSetCaptureScreen.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
+#include <QTimer>
 #include <QWindow>
 
 #include <vector>
@@ -142,28 +141,29 @@ void UiSetCaptureScreen::hideWindowForGrab()
 {
     QWidget *top = window();
     // A window that is not up has nothing to hide, and must not be shown.
-    m_minimised = top->isVisible();
-    if (!m_minimised)
+    m_hidden = top->isVisible();
+    if (!m_hidden)
         return;
-    top->showMinimized();
-    // The grab must not catch the window on its way out; a window manager
-    // that never unmaps it costs at most kHideWaitMs.
-    QElapsedTimer waited;
-    waited.start();
+    // Hidden, not minimised: a minimise needs a window manager to happen at
+    // all, a hide takes the window off the screen by itself.
+    top->hide();
+    // The grab must not catch the window on its way out; the unmap is
+    // confirmed within a round trip of the display server.
     QWindow *handle = top->windowHandle();
-    while (handle && handle->isExposed() && waited.elapsed() < kHideWaitMs) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
-        QThread::msleep(5);
-    }
+    QTimer deadline; // its firing wakes the wait below
+    deadline.setSingleShot(true);
+    deadline.start(kHideWaitMs);
+    while (handle && handle->isExposed() && deadline.isActive())
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
 }
 
 void UiSetCaptureScreen::restoreWindow()
 {
-    if (!m_minimised)
+    if (!m_hidden)
         return;
-    m_minimised = false;
+    m_hidden = false;
     QWidget *top = window();
-    top->showNormal();
+    top->show();
     top->raise();
     top->activateWindow();
 }

@@ -28,9 +28,9 @@ public:
     int regionCaptureCount() const;
 
     static constexpr int kMaxRegionCaptures = 3;
-    // How long a region capture waits for the minimised window to leave the
+    // How long a region capture waits for the hidden window to leave the
     // screen before it grabs anyway.
-    static constexpr int kHideWaitMs = 1000;
+    static constexpr int kHideWaitMs = 200;
 
 signals:
     void add_captureitem(QString strpicpath, QString strdesc, int id_item);
@@ -42,8 +42,8 @@ private slots:
 private:
     // Runs the monitor picker; false when it was not confirmed.
     bool pickDisplay(int displays, int *display);
-    // Minimises the top-level window and waits, bounded, until it is off
-    // the screen; restore() brings it back to the front.
+    // Hides the top-level window and waits, bounded, until it is off the
+    // screen; restoreWindow() brings it back to the front.
     void hideWindowForGrab();
     void restoreWindow();
     // Runs the region picker over (x, y, w, h); an empty rectangle when
@@ -54,5 +54,5 @@ private:
     std::unique_ptr<Ui::UiSetCaptureScreen> ui;
     LiveProxy *m_proxy = nullptr;
     QString m_listPicture;
-    bool m_minimised = false; // the top-level window was minimised for a grab
+    bool m_hidden = false; // the top-level window was hidden for a grab
 };

@@ -278,7 +278,7 @@ void login::onLoginResult()
         if (mode == ModeNickname || mode == ModePhone) {
             showFiller();
             if (liveProxy && !liveProxy->isAnchor())
-                tip->ShowMessage(QStringLiteral("登陆成功，您不是主播!"));
+                showTip(QStringLiteral("登陆成功，您不是主播!"));
         }
         setLoginButtonNormal(false);
         close();
@@ -289,9 +289,9 @@ void login::onLoginResult()
     logInfo("%s login fail", userName);
     setLoginButtonNormal(false);
     if (!lastMessage.isEmpty())
-        tip->ShowMessage(lastMessage);
+        showTip(lastMessage);
     else if (lastCode != 0)
-        tip->ShowMessage(LiveProxy::errorMessage(lastCode));
+        showTip(LiveProxy::errorMessage(lastCode));
     if (lastCode == 227) {
         clearPassword();
         token.clear();
@@ -307,7 +307,7 @@ void login::slot_onProxyLoginStatus(int code)
     if (code != 211)
         return;
     logoutProxy();
-    tip->ShowMessage(LiveProxy::errorMessage(211));
+    showTip(LiveProxy::errorMessage(211));
     token.clear();
     savedToken.clear();
     clearPassword();
@@ -362,6 +362,7 @@ void login::resetLoginState()
     lastCode = 0;
     lastMessage.clear();
     tokenAttempt = false;
+    pendingTip.clear();
 }
 
 void login::logoutProxy()
@@ -419,6 +420,10 @@ void login::showEvent(QShowEvent *event)
 {
     MvDragDialog::showEvent(event);
     placeTip(pos() + kShowTipOffset);
+    if (!pendingTip.isEmpty()) {
+        tip->ShowMessage(pendingTip);
+        pendingTip.clear();
+    }
 }
 
 void login::OnInitDelayed()
@@ -431,6 +436,15 @@ void login::placeTip(QPoint origin)
 {
     tip->setGeometry(origin.x() + (width() - tip->width()) / 2, origin.y() + (height() - tip->height()) / 2,
                      tip->width(), tip->height());
+    tipPlaced = true;
+}
+
+void login::showTip(const QString &text)
+{
+    if (tipPlaced || isVisible())
+        tip->ShowMessage(text);
+    else
+        pendingTip = text;
 }
 
 void login::on_button_close_clicked()
@@ -754,7 +768,7 @@ void login::on_button_MicroBlog_clicked()
 void login::refusedStart()
 {
     setLoginButtonNormal(false);
-    tip->ShowMessage(QStringLiteral("上一个登录请求尚未完成，请稍后再试!"));
+    showTip(QStringLiteral("上一个登录请求尚未完成，请稍后再试!"));
 }
 
 // ---- looks -----------------------------------------------------------------

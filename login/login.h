@@ -104,6 +104,9 @@ private:
     void logoutProxy();
     void setAutoLoginChecked(bool checked);
     void placeTip(QPoint origin);
+    // A tip needs a place on the dialog: one that comes before the dialog was
+    // ever placed waits for it to show.
+    void showTip(const QString &text);
     void initQrTimer();
     void initWidgets();
     bool showCaptchaForNickname();
@@ -155,6 +158,8 @@ private:
     QTimer *qrTimer = nullptr;
     QPushButton *passwordToggle = nullptr;
     MvToolTip *tip = nullptr;
+    bool tipPlaced = false;
+    QString pendingTip;
 
     // The saved account, kept apart from the attempt's state: the password
     // field shows a filler for its token, and a sign-in with the filler

@@ -75,8 +75,10 @@ void RoomManageTool::initForm()
 
     QTableWidget *table = m_ui->table_disablerecord;
     table->setColumnCount(4);
+    // The end time ("yyyy-MM-dd HH:mm:ss") needs more than the action's "解禁".
+    const int widths[] = {125, 125, 140, 110};
     for (int column = 0; column < 4; ++column)
-        table->setColumnWidth(column, 125);
+        table->setColumnWidth(column, widths[column]);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionMode(QAbstractItemView::NoSelection);
     table->setFocusPolicy(Qt::NoFocus);

@@ -11,6 +11,7 @@
 #include "TopLevelWindows.h"
 #include "UiSetCaptureScreen.h"
 
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -34,15 +35,17 @@ void steerDisplays(const std::vector<castcore::DisplayRect> &displays)
 }
 
 // Draws a rectangle from `from` to `to` in the region picker and accepts it.
-ModalDriver::Handler drawAndAccept(QPoint from, QPoint to, bool *sawMinimised = nullptr, QWidget *top = nullptr)
+ModalDriver::Handler drawAndAccept(QPoint from, QPoint to)
 {
     return [=](QWidget *window) {
-        if (sawMinimised && top)
-            *sawMinimised = top->isMinimized();
         testsupport::dragMouse(window, from, to);
         QTest::keyClick(window, Qt::Key_Return);
     };
 }
+
+// The longest a click may take to bring up the region picker, window
+// manager or not.
+constexpr qint64 kPickerWithinMs = 500;
 
 // Chooses the entry of the monitor picker at `row` and confirms.
 ModalDriver::Handler chooseMonitor(int row)
@@ -200,16 +203,31 @@ private slots:
         PageFixture p;
         p.page.show();
         QVERIFY(QTest::qWaitForWindowExposed(&p.page));
-        bool minimisedDuringPick = false;
+        // The window leaves the screen for the grab: hidden at once, not
+        // minimised (which needs a window manager).
+        bool hiddenDuringPick = false;
+        bool minimisedDuringPick = true;
+        qint64 pickerAfterMs = -1;
+        QElapsedTimer sinceClick;
         ModalDriver driver;
-        driver.onNext(drawAndAccept(QPoint(100, 120), QPoint(300, 270), &minimisedDuringPick, &p.page));
+        driver.onNext([&](QWidget *window) {
+            pickerAfterMs = sinceClick.elapsed();
+            hiddenDuringPick = !p.page.isVisible();
+            minimisedDuringPick = p.page.isMinimized();
+            drawAndAccept(QPoint(100, 120), QPoint(300, 270))(window);
+        });
+        sinceClick.start();
         p.click("manualscreencapturebtn");
         QVERIFY(driver.waitDone());
         QVERIFY(driver.errors().isEmpty());
         QCOMPARE(driver.last().className, QStringLiteral("MvScreenShotDialog"));
-        QVERIFY(minimisedDuringPick);
+        QVERIFY2(pickerAfterMs >= 0 && pickerAfterMs <= kPickerWithinMs,
+                 qPrintable(QStringLiteral("the picker came %1 ms after the click").arg(pickerAfterMs)));
+        QVERIFY(hiddenDuringPick);
+        QVERIFY(!minimisedDuringPick);
         QVERIFY(!p.page.isMinimized());
         QVERIFY(p.page.isVisible());
+        QTRY_VERIFY(p.page.windowHandle()->isExposed());
         QCOMPARE(p.captures(), QStringList{QStringLiteral("AddScreenCapture(0,100,120,200,150)")});
         QCOMPARE(p.added.size(), 1);
         QCOMPARE(p.added.at(0).at(0).toString(), kListPicture);

@@ -12,10 +12,12 @@
 #include "LogCapture.h"
 #include "ModalDriver.h"
 #include "SceneRegistry.h"
+#include "WidgetPictures.h"
 
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFontMetrics>
 #include <QAbstractButton>
 #include <QFile>
 #include <QImage>
@@ -139,6 +141,7 @@ class LivePanelTest : public QObject
 private slots:
     void formGeometry_data();
     void formGeometry();
+    void clockTextFitsItsLabel();
     void skinPicturesServed();
     void formAtRest();
     void startRefusals_data();
@@ -197,7 +200,7 @@ void LivePanelTest::formGeometry_data()
     row("headsetSlider", "QSlider", QRect(320, 102, 144, 28), QString());
     row("label_headsetValue", "QLabel", QRect(471, 108, 24, 16), QStringLiteral("50"));
     row("label_3", "QLabel", QRect(550, 99, 14, 14), QString());
-    row("recordtimelabel", "QLabel", QRect(570, 98, 51, 16), QStringLiteral("00:00:00"));
+    row("recordtimelabel", "QLabel", QRect(570, 98, 56, 16), QStringLiteral("00:00:00"));
     row("recordbtn", "MvChangeCursorShapeCheckBox", QRect(550, 116, 71, 20), QStringLiteral("同步录制"));
     row("playbtn", "QPushButton", QRect(642, 86, 204, 69), QString());
 }
@@ -220,6 +223,22 @@ void LivePanelTest::formGeometry()
         QCOMPARE(button->text(), text);
     if (auto *slider = qobject_cast<QSlider *>(w))
         QCOMPARE(slider->orientation(), Qt::Horizontal);
+}
+
+// With the fonts the program ships with ("微软雅黑" falls back to them), every
+// digit of the clock shows.
+void LivePanelTest::clockTextFitsItsLabel()
+{
+    PanelFixture f;
+    auto *clock = f.child<QLabel>("recordtimelabel");
+    clock->setText(QStringLiteral("00:00:05"));
+    clock->ensurePolished();
+    const int advance = QFontMetrics(clock->font()).horizontalAdvance(clock->text());
+    const int room = clock->contentsRect().width();
+    QVERIFY2(advance <= room, qPrintable(QStringLiteral("%1 needs %2 px in %3 px of %4")
+                                             .arg(clock->text()).arg(advance).arg(room).arg(clock->font().toString())));
+    // A picture of the clock lands in the build folder, to be looked at.
+    QVERIFY(testsupport::renderOf(*clock).save(QStringLiteral(MORVA_PICTURE_DIR "/liveclock.png")));
 }
 
 void LivePanelTest::skinPicturesServed()

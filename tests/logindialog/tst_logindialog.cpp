@@ -366,6 +366,7 @@ private slots:
     void closingUnsignedTellsOnce_data();
     void closingUnsignedTellsOnce();
     void tipFollowsTheDialog();
+    void tipOfAFailedAutoLoginWaitsForTheDialog();
 
     // QR code
     void qrPictureDecodesToTheCode();
@@ -1075,11 +1076,11 @@ void TestLoginDialog::code227ForgetsTheToken()
     authport::control().scriptLogin("LoginByToken", 227, "过期了");
     f.dialog->autoLogin();
     f.settle();
-    QCOMPARE(tipText(f), QStringLiteral("过期了"));
     QVERIFY(child<QLineEdit>(f, "ledit_password")->text().isEmpty());
 
     // Nothing is left to sign in with: the sign-in button asks for a password.
     show(f);
+    QCOMPARE(tipText(f), QStringLiteral("过期了"));
     press(f, "button_loginbypsw");
     press(f, "button_nickname");
     ModalDriver driver;
@@ -1133,6 +1134,30 @@ void TestLoginDialog::tipFollowsTheDialog()
     f.dialog->move(10, 20);
     f.dialog->OnInitDelayed();
     QCOMPARE(tip->geometry(), QRect(10 + 30, 20 + 195, 300, 35));
+}
+
+// The automatic sign-in at start fails before the dialog was ever on the
+// screen: its tip has no place yet, and comes on the dialog when it shows.
+void TestLoginDialog::tipOfAFailedAutoLoginWaitsForTheDialog()
+{
+    LoginFixture f(accountFile(account("mvanchor", kAnchorToken, true, "+86", 1)));
+    authport::control().scriptLogin("LoginByToken", 205, "密码不对哦");
+    f.dialog->autoLogin();
+    f.settle();
+    QCOMPARE(statusSignals(*f.status), QStringList{"mvanchor/false"});
+    MvToolTip *tip = f.dialog->messageTip();
+    QVERIFY(!tip->isVisible());
+
+    f.dialog->move(100, 80);
+    show(f);
+    QCOMPARE(tipText(f), QStringLiteral("密码不对哦"));
+    QCOMPARE(tip->TargetGeometry(), QRect(100 + 30 + 10, 80 + 195 + 38, 300, 35));
+
+    // Told once: the next showing brings no tip of its own.
+    f.dialog->hide();
+    tip->hide();
+    show(f);
+    QVERIFY(!tip->isVisible());
 }
 
 // ---- QR code -------------------------------------------------------------------
@@ -1889,8 +1914,10 @@ void TestLoginDialog::captchaNeverForATokenSignIn()
     QTest::qWait(50);
     QCOMPARE(endedPages(watchdog, "VerifyWebDlg"), 0);
     QVERIFY(watchdog.openDialogs().isEmpty());
-    QCOMPARE(tipText(f), QStringLiteral("未知错误 error code:81，如有疑问请与客服联系!"));
     QCOMPARE(statusSignals(*f.status), QStringList{"mvanchor/false"});
+    // The tip comes with the dialog.
+    show(f);
+    QCOMPARE(tipText(f), QStringLiteral("未知错误 error code:81，如有疑问请与客服联系!"));
 }
 
 void TestLoginDialog::captchaSignInStaysSignedIn_data()

@@ -1,6 +1,12 @@
+#include "FacadeFixture.h"
+#include "ModalDriver.h"
+#include "ModalWatchdog.h"
 #include "MouseMoves.h"
 #include "MvScreenShotDialog.h"
+#include "UiSetCaptureScreen.h"
 
+#include <QElapsedTimer>
+#include <QPushButton>
 #include <QTest>
 #include <QWidget>
 
@@ -26,6 +32,12 @@ bool waitShown(QWidget *w)
     // The X server draws the window a little after it reports it exposed.
     QTest::qWait(200);
     return true;
+}
+
+QColor desktopColourAt(QPoint p)
+{
+    MvScreenShotDialog whole(0, 0, 0, 0);
+    return QColor(whole.GrabDesktop().toImage().pixel(p));
 }
 
 } // namespace
@@ -82,6 +94,55 @@ private slots:
         // Picker coordinates start at (50, 50).
         testsupport::moveMouse(&picker, QPoint(200, 150));
         QCOMPARE(picker.currentRect(), QRect(50, 50, 200, 150));
+    }
+
+    // Without a window manager nothing minimises a window: the page's
+    // window leaves the screen at once, the picker comes within half a
+    // second of the click and its picture holds no trace of the window,
+    // which then comes back.
+    void regionPickerComesAtOnceWithoutTheWindow()
+    {
+        testsupport::ModalWatchdog watchdog{8000};
+        testsupport::FacadeFixture f;
+        QCOMPARE(f.init(), 0);
+        auto top = colouredWindow(QRect(200, 150, 500, 760), QColor(255, 0, 0));
+        auto *page = new UiSetCaptureScreen(top.get());
+        page->setLiveProxy(f.proxy.get());
+        page->show();
+        QVERIFY(QTest::qWaitForWindowExposed(top.get()));
+        // Beside the page, the window shows red on the screen.
+        const QPoint beside(200 + 400, 150 + 100);
+        QTRY_COMPARE(desktopColourAt(beside), QColor(255, 0, 0));
+
+        qint64 pickerAfterMs = -1;
+        bool hidden = false;
+        QColor pickedFrom;
+        QElapsedTimer sinceClick;
+        testsupport::ModalDriver driver;
+        driver.onNext([&](QWidget *window) {
+            pickerAfterMs = sinceClick.elapsed();
+            hidden = !top->isVisible();
+            auto *picker = qobject_cast<MvScreenShotDialog *>(window);
+            QVERIFY(picker);
+            pickedFrom = QColor(picker->desktopPicture().toImage().pixel(beside));
+            testsupport::dragMouse(window, QPoint(10, 10), QPoint(60, 50));
+            QTest::keyClick(window, Qt::Key_Return);
+        });
+        sinceClick.start();
+        page->findChild<QPushButton *>(QStringLiteral("manualscreencapturebtn"))->click();
+        QVERIFY(driver.waitDone());
+        QVERIFY2(driver.errors().isEmpty(), qPrintable(driver.errors().join(QLatin1Char('\n'))));
+        QVERIFY2(pickerAfterMs >= 0 && pickerAfterMs <= 500,
+                 qPrintable(QStringLiteral("the picker came %1 ms after the click").arg(pickerAfterMs)));
+        QVERIFY(hidden);
+        QVERIFY(pickedFrom.isValid());
+        QVERIFY2(pickedFrom != QColor(255, 0, 0), "the picture caught the window");
+        QCOMPARE(f.callsOf("AddScreenCapture"), QStringList{QStringLiteral("AddScreenCapture(0,10,10,50,40)")});
+
+        // Back on the screen, not minimised.
+        QVERIFY(top->isVisible());
+        QVERIFY(!top->isMinimized());
+        QTRY_COMPARE(desktopColourAt(beside), QColor(255, 0, 0));
     }
 };
 

@@ -14,6 +14,7 @@
 #include "SpeechSchedule.h"
 #include "SysConfig.h"
 #include "UrlOpenRecorder.h"
+#include "WidgetPictures.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -23,6 +24,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QImage>
 #include <QJsonDocument>
@@ -286,6 +288,7 @@ private slots:
     void formHasItsWidgetsAndSizes();
     void formWidgetGeometry_data();
     void formWidgetGeometry();
+    void textsFitWithTheShippedFont();
     void threeCoarseTimers();
     void tabStyleDrawsFlatTabs_data();
     void tabStyleDrawsFlatTabs();
@@ -361,10 +364,13 @@ void RoomToolTest::formHasItsWidgetsAndSizes()
     QTableWidget *table = f.table();
     QCOMPARE(table->columnCount(), 4);
     QStringList headers;
+    QList<int> widths;
     for (int c = 0; c < 4; ++c) {
         headers << table->horizontalHeaderItem(c)->text();
-        QCOMPARE(table->columnWidth(c), 125);
+        widths << table->columnWidth(c);
     }
+    // The end time's column takes what the action's does not need.
+    QCOMPARE(widths, (QList<int>{125, 125, 140, 110}));
     QCOMPARE(headers, (QStringList{QStringLiteral("本封禁用户名"), QStringLiteral("操作人"),
                                    QStringLiteral("自动解封时间"), QStringLiteral("操作")}));
     QCOMPARE(table->editTriggers(), QAbstractItemView::NoEditTriggers);
@@ -427,6 +433,43 @@ void RoomToolTest::formWidgetGeometry()
     if (shown.isValid() && !qobject_cast<QComboBox *>(w))
         QCOMPARE(shown.toString(), text);
     QCOMPARE(f.child<QTabWidget>("tabWidget")->geometry(), QRect(0, 0, 531, 301));
+}
+
+// With the fonts the program ships with, the keyword hint shows to its last
+// character and a mute's end time, as the server sends it, shows whole
+// beside the other three columns.
+void RoomToolTest::textsFitWithTheShippedFont()
+{
+    ToolFixture f;
+    QVERIFY(f.signIn());
+    f.tool->ShowTool();
+    auto *hint = f.child<QLabel>("label_2");
+    hint->ensurePolished();
+    const int advance = QFontMetrics(hint->font()).horizontalAdvance(hint->text());
+    QVERIFY2(advance <= hint->contentsRect().width(), qPrintable(QStringLiteral("the hint needs %1 px in %2 px of %3")
+                                                                   .arg(advance)
+                                                                   .arg(hint->contentsRect().width())
+                                                                   .arg(hint->font().toString())));
+    QVERIFY(renderOf(*f.tool).save(QStringLiteral(MORVA_PICTURE_DIR "/roomtool-keywords.png")));
+
+    f.showRecords(authport::AuthControl::muteListJson({mute("21", "乙", "房管B", "2026-12-31 23:59:59"),
+                                                       mute("22", "丙", "小助手自动封禁", "2026-12-31 23:59:59")}),
+                  2);
+    QTableWidget *table = f.table();
+    QCOMPARE(table->item(0, 2)->text(), QStringLiteral("2026-12-31 23:59:59"));
+    QHeaderView *header = table->horizontalHeader();
+    // The tool's edge cuts the table: what shows of a column ends there.
+    const int toolEdge = f.tool->width() - table->viewport()->mapTo(f.tool.get(), QPoint(0, 0)).x();
+    for (int c = 0; c < 4; ++c) {
+        const int left = table->columnViewportPosition(c);
+        const int shown = std::min(left + table->columnWidth(c), toolEdge) - left;
+        // The view says what the widest cell of the column needs.
+        const int needed =
+            std::max(static_cast<QAbstractItemView *>(table)->sizeHintForColumn(c), header->sectionSizeHint(c));
+        QVERIFY2(needed <= shown,
+                 qPrintable(QStringLiteral("column %1 needs %2 px in %3 px").arg(c).arg(needed).arg(shown)));
+    }
+    QVERIFY(renderOf(*f.tool).save(QStringLiteral(MORVA_PICTURE_DIR "/roomtool-records.png")));
 }
 
 void RoomToolTest::threeCoarseTimers()

@@ -16,6 +16,7 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QFontMetrics>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -64,6 +65,7 @@ private slots:
     void formWidgets_data();
     void formWidgets();
     void formSettings();
+    void versionTextFitsItsLabel();
 
     void firstRunWritesDefaultsThenRecordFolder();
     void storedSectionIsShownAndDevicesOpened();
@@ -105,7 +107,7 @@ void SysSettingTest::formWidgets_data()
     addFormRow("pushButton_ok", "QPushButton", QRect(125, 297, 236, 32), QStringLiteral("保存"));
     addFormRow("label_11", "QLabel", QRect(0, 283, 482, 1), QLatin1String(""));
     addFormRow("label_login", "QLabel", QRect(260, 230, 61, 16), QStringLiteral("<a style='color: #fe5342;'  href>立即登录</a>"));
-    addFormRow("label_version", "QLabel", QRect(40, 11, 100, 12), QStringLiteral("（版本号V2.3.0.0）"));
+    addFormRow("label_version", "QLabel", QRect(40, 11, 112, 12), QStringLiteral("（版本号V2.3.0.0）"));
     addFormRow("label_7", "QLabel", QRect(325, 264, 76, 15), QStringLiteral("意见反馈群："));
     addFormRow("line_5", "QFrame", QRect(402, 278, 72, 1));
     addFormRow("pushButton_feedback", "MvChangeCursorShape", QRect(402, 265, 72, 12));
@@ -142,6 +144,25 @@ void SysSettingTest::formSettings()
     QVERIFY(!dialog.settings().autoUpdate);
     QVERIFY(!dialog.settings().openPowerOn);
     QVERIFY(dialog.settings().recordPath.isEmpty());
+}
+
+// With the fonts the program ships with ("微软雅黑" falls back to them), the
+// version shows whole, closing bracket included.
+void SysSettingTest::versionTextFitsItsLabel()
+{
+    testsupport::TempEnvironment env;
+    UiSysSetting dialog;
+    auto *version = child<QLabel>(dialog, "label_version");
+    version->ensurePolished();
+    const int advance = QFontMetrics(version->font()).horizontalAdvance(version->text());
+    const int room = version->contentsRect().width();
+    QVERIFY2(advance <= room, qPrintable(QStringLiteral("%1 needs %2 px in %3 px of %4")
+                                             .arg(version->text())
+                                             .arg(advance)
+                                             .arg(room)
+                                             .arg(version->font().toString())));
+    // Nothing it now covers: it ends before the close button.
+    QVERIFY(version->geometry().right() < child<QPushButton>(dialog, "pushButton_close")->geometry().left());
 }
 
 void SysSettingTest::firstRunWritesDefaultsThenRecordFolder()

@@ -5,6 +5,7 @@
 #include "LiveProxy.h"
 #include "Logger.h"
 #include "MvListener.h"
+#include "OwnedWindowsOnTop.h"
 #include "SysConfig.h"
 #include "UiSetBeauty.h"
 #include "UiSetLiving.h"
@@ -52,6 +53,7 @@ UiMain::UiMain(QWidget *parent)
     setPalette(palette);
 
     m_shadow = LayeredShadowWindow::Attach(winId());
+    m_ownedOnTop = new OwnedWindowsOnTop(this);
     m_timerId = startTimer(kTickMs, Qt::CoarseTimer);
 }
 

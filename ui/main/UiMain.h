@@ -6,6 +6,7 @@
 class LayeredShadowWindow;
 class LiveProxy;
 class MvListener;
+class OwnedWindowsOnTop;
 class QAction;
 class QMenu;
 class SysConfig;
@@ -79,4 +80,5 @@ private:
     SysConfig *m_config = nullptr;
     int m_timerId = 0;
     LayeredShadowWindow *m_shadow = nullptr;
+    OwnedWindowsOnTop *m_ownedOnTop = nullptr; // child of the window
 };

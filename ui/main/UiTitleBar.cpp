@@ -53,6 +53,10 @@ void UiTitleBar::createDialogs()
     showLoginState(false);
     m_sysSetting = new UiSysSetting(this);
     m_login = new login(this);
+    // They hold the main window's input only: an application-modal dialog
+    // would also block the tray icon, whose menu must stay usable.
+    m_sysSetting->setWindowModality(Qt::WindowModal);
+    m_login->setWindowModality(Qt::WindowModal);
 }
 
 void UiTitleBar::setConfig(SysConfig *config)

@@ -235,7 +235,7 @@ void UiWorking::releaseFromPage(int id, int type)
         pictures->getSampleWidget()->UnselectItem(id);
         break;
     case SceneItemEffectiveText:
-        m_setting->getSetSubtitle()->on_delete_sample(id);
+        m_setting->getSetSubtitle()->onDeleteSample(id);
         break;
     default:
         break;

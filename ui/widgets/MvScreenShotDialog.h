@@ -35,6 +35,8 @@ public:
     QRect currentRect() const;
     int state() const { return m_state; }
     QRect grabArea() const { return QRect(m_grabX, m_grabY, m_grabWidth, m_grabHeight); }
+    // The frozen picture the user picks from.
+    QPixmap desktopPicture() const { return m_desktop; }
 
     // The coordinate box over the selection.
     void DrawInfo(QPainter &painter);

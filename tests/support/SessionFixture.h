@@ -115,7 +115,12 @@ public:
         const int before = recorder.count("loginReturn");
         if (!proxy->loginByPassword(kAnchorUser, anchorPasswordMd5(), std::string()))
             return false;
-        return waitFor("loginReturn", before + 1) && recorder.last("loginReturn").at(3).toInt() == 0;
+        if (!waitFor("loginReturn", before + 1) || recorder.last("loginReturn").at(3).toInt() != 0)
+            return false;
+        // The answer is reported from inside the job: the job thread takes
+        // the next job only once that job has returned.
+        proxy->taskThread().waitIdle();
+        return true;
     }
 
     // Waits until `name` was recorded `n` times.

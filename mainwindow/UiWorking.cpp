@@ -59,6 +59,8 @@ void UiWorking::createPanels()
 void UiWorking::connectPanels()
 {
     connect(m_video, &UiVideo::signal_OpenCamera, m_beauty, &UiSetBeauty::slot_openCamera);
+    connect(m_video, &UiVideo::itemsRestacked, this, &UiWorking::on_flushScreenItemList);
+    connect(m_video, &UiVideo::removeItemRequested, this, &UiWorking::on_item_removefromVideo);
     connect(m_setting, &UiSetting::add_screenitem, this, &UiWorking::slot_add_screenitem);
     connect(m_setting, &UiSetting::del_screenitem, this, &UiWorking::slot_del_screenitem);
     connect(m_setting->getSetPicture(), &UiSetPicture::del_imageitem, this, &UiWorking::slot_del_imageitem);

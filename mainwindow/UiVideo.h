@@ -6,7 +6,6 @@
 class LiveProxy;
 class QMenu;
 class QMouseEvent;
-class UiWorking;
 
 namespace Ui {
 class UiVideo;
@@ -15,8 +14,8 @@ class UiVideo;
 // The 800 x 450 preview. The engine draws the scene into the native window
 // of the preview surface; every mouse event over the panel goes to the
 // facade's preview editing, and a right click on an item offers its menu.
-// The panel sits in the workspace's preview area, so its grandparent is the
-// workspace.
+// What the workspace must do about it (the item list follows a z-order
+// change, a removal goes through the owning page) it learns by signal.
 class UiVideo : public QWidget
 {
     Q_OBJECT
@@ -41,6 +40,10 @@ public:
 
 signals:
     void signal_OpenCamera();
+    // After a z-order action moved the selected item.
+    void itemsRestacked();
+    // "移除" on the selected item.
+    void removeItemRequested(int id);
 
 public slots:
     void slot_upVideoItem();
@@ -63,7 +66,8 @@ protected:
 private:
     // The selected item when a facade is set, else 0.
     int selectedItem() const;
-    UiWorking *workspace() const;
+    // Parent of plug-in settings windows: the workspace around the preview area.
+    QWidget *configParent() const;
     // Moves the selected item in the z-order, then has the item list follow.
     void restack(void (LiveProxy::*move)(int));
     // The event position as the preview editing reads it.

@@ -5,7 +5,6 @@
 #include "UiAddImage.h"
 #include "UiAddText.h"
 #include "UiToolTipDialog.h"
-#include "UiWorking.h"
 
 #include <QAction>
 #include <QCursor>
@@ -133,10 +132,10 @@ int UiVideo::selectedItem() const
     return m_proxy ? m_proxy->currentItemId() : 0;
 }
 
-UiWorking *UiVideo::workspace() const
+QWidget *UiVideo::configParent() const
 {
     QWidget *area = parentWidget();
-    return area ? qobject_cast<UiWorking *>(area->parentWidget()) : nullptr;
+    return area ? area->parentWidget() : nullptr;
 }
 
 void UiVideo::restack(void (LiveProxy::*move)(int))
@@ -145,8 +144,7 @@ void UiVideo::restack(void (LiveProxy::*move)(int))
     if (id <= 0)
         return;
     (m_proxy->*move)(id);
-    if (UiWorking *w = workspace())
-        w->on_flushScreenItemList();
+    emit itemsRestacked();
 }
 
 void UiVideo::slot_upVideoItem()
@@ -174,8 +172,7 @@ void UiVideo::slot_removeVideoItem()
     const int id = selectedItem();
     if (id <= 0)
         return;
-    if (UiWorking *w = workspace())
-        w->on_item_removefromVideo(id);
+    emit removeItemRequested(id);
 }
 
 void UiVideo::slot_pluginConfig()
@@ -183,7 +180,7 @@ void UiVideo::slot_pluginConfig()
     const int id = selectedItem();
     if (id <= 0)
         return;
-    if (!m_proxy->openPluginConfig(id, workspace())) {
+    if (!m_proxy->openPluginConfig(id, configParent())) {
         UiToolTipDialog box(QStringLiteral("打开配置失败!"), this);
         box.exec();
     }

@@ -15,8 +15,9 @@
 #include "ShellOpen.h"
 #include "SysConfig.h"
 #include "UiToolTipDialog.h"
-#include "VerifyWebDlg.h"
 #include "WebEndpoints.h"
+#include "WebPage.h"
+#include "WebPages.h"
 
 #include <QAbstractItemView>
 #include <QCloseEvent>
@@ -31,7 +32,6 @@
 #include <QRegularExpression>
 #include <QTimer>
 #include <QUrl>
-#include <QWebView>
 #include <QtDebug>
 
 #include <climits>
@@ -685,17 +685,24 @@ void login::on_button_login_clicked()
 
 bool login::runCaptchaPage(QString answer[5])
 {
+    WebPageFactory *pages = WebPages::factory();
+    if (!pages) {
+        // Told instead of the refusal that asked for the page.
+        lastMessage = WebPages::unavailableText();
+        return false;
+    }
     const QString address = WebEndpoints::captchaPageUrl(LoginManager::getMacAddress(),
                                                          QString::fromLatin1(kClientVersion));
-    VerifyWebDlg dialog;
-    dialog.webView()->load(QUrl(address));
-    if (dialog.exec() != QDialog::Accepted)
+    const std::unique_ptr<CaptchaPage> page = pages->createCaptchaPage(nullptr);
+    page->load(QUrl(address));
+    if (page->dialog()->exec() != QDialog::Accepted)
         return false;
-    answer[0] = dialog.captchaWord();
-    answer[1] = dialog.captchaKey();
-    answer[2] = dialog.geetestChallenge();
-    answer[3] = dialog.geetestValidate();
-    answer[4] = dialog.geetestSeccode();
+    const CaptchaAnswer a = page->answer();
+    answer[0] = a.word;
+    answer[1] = a.key;
+    answer[2] = a.geetestChallenge;
+    answer[3] = a.geetestValidate;
+    answer[4] = a.geetestSeccode;
     return true;
 }
 

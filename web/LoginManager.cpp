@@ -4,9 +4,11 @@
 #include "NetworkInterfaces.h"
 #include "WebClock.h"
 #include "WebEndpoints.h"
-#include "WebViewDlg.h"
+#include "WebPage.h"
+#include "WebPages.h"
 
 #include <QDesktopServices>
+#include <QDialog>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
@@ -14,8 +16,6 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QUrlQuery>
-#include <QWebPage>
-#include <QWebView>
 
 namespace {
 
@@ -68,7 +68,7 @@ LoginManager::LoginManager(QObject *parent)
     , networkManager(new QNetworkAccessManager(this))
     , timeOffset(kUnknownOffset)
     , webDialog(nullptr)
-    , signInView(nullptr)
+    , signInPage(nullptr)
     , loginType(0)
 {
     connect(networkManager, &QNetworkAccessManager::finished, this,
@@ -96,16 +96,20 @@ void LoginManager::loginByWeixin(QWidget *parent)
 void LoginManager::runSignIn(int type, QWidget *parent)
 {
     loginType = type;
-    WebViewDlg dialog(parent);
-    webDialog = &dialog;
-    dialog.setTitle(QString::fromUtf8(kKinds[type].title));
-    QWebView *view = dialog.webView();
-    view->load(buildAuthorizeUrl(type));
-    connect(view, &QWebView::urlChanged, this, &LoginManager::onWebViewUrlChanged);
-    signInView = view;
-    dialog.exec();
+    WebPageFactory *pages = WebPages::factory();
+    if (!pages) {
+        emit loginFailed(0, WebPages::unavailableText());
+        return;
+    }
+    const std::unique_ptr<WebPage> page = pages->createSignInPage(parent);
+    webDialog = page->dialog();
+    page->setTitle(QString::fromUtf8(kKinds[type].title));
+    page->load(buildAuthorizeUrl(type));
+    page->onAddressChanged([this](const QUrl &url) { onWebViewUrlChanged(url); });
+    signInPage = page.get();
+    webDialog->exec();
     webDialog = nullptr;
-    signInView = nullptr;
+    signInPage = nullptr;
 }
 
 QString LoginManager::getMacAddress()
@@ -192,14 +196,14 @@ void LoginManager::onWebViewUrlChanged(QUrl arg1)
         if (webDialog) {
             webDialog->reject();
             webDialog = nullptr;
-            signInView = nullptr;
+            signInPage = nullptr;
         }
         return;
     }
 
     QString code;
     QString state;
-    if (!parseCodeAndState(arg1, code, state) || !signInView)
+    if (!parseCodeAndState(arg1, code, state) || !signInPage)
         return;
 
     const qint64 t = serverTime();
@@ -213,12 +217,12 @@ void LoginManager::onWebViewUrlChanged(QUrl arg1)
     url.setQuery(arg1.query() + QLatin1Char('&') + extra);
 
     // The cookies that the sign-in pages set travel with the request.
-    networkManager->setCookieJar(signInView->page()->networkAccessManager()->cookieJar());
+    networkManager->setCookieJar(signInPage->cookieJar());
     networkManager->get(QNetworkRequest(url));
 
     // The page may report the same address again before the dialog has
     // closed; one caught answer sends one request.
-    signInView = nullptr;
+    signInPage = nullptr;
 
     emit beginLogin();
     if (webDialog)

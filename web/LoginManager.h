@@ -6,9 +6,9 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
-class QWebView;
 class QWidget;
-class WebViewDlg;
+class QDialog;
+class WebPage;
 
 // Signs a broadcaster in with an outside account (QQ, Weibo, WeChat): shows
 // the platform's signed authorize page in a modal WebViewDlg, catches the
@@ -62,8 +62,8 @@ private:
 
     QNetworkAccessManager *networkManager;
     qint64 timeOffset;
-    WebViewDlg *webDialog;
-    QWebView *signInView;
+    QDialog *webDialog;
+    WebPage *signInPage; // the page whose answer is still awaited
     int loginType;
     QString m_serverTimeUrl; // the address the time request went to
 };

@@ -14,9 +14,8 @@
 #include "ModalWatchdog.h"
 #include "MvToolTip.h"
 #include "UrlOpenRecorder.h"
-#include "VerifyWebDlg.h"
 #include "WebEndpoints.h"
-#include "WebViewDlg.h"
+#include "WebPages.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -31,6 +30,7 @@
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -407,6 +407,8 @@ private slots:
     void captchaAnswerStartsTheCaptchaJob_data();
     void captchaAnswerStartsTheCaptchaJob();
     void captchaClosedUnanswered();
+    void withoutWebPagesTheUserIsTold_data();
+    void withoutWebPagesTheUserIsTold();
     void secondCaptchaWhileOneIsOpen();
     void captchaNeverForATokenSignIn();
     void captchaSignInStaysSignedIn_data();
@@ -1876,6 +1878,66 @@ void TestLoginDialog::captchaClosedUnanswered()
     QCOMPARE(tipText(f), QStringLiteral("未知错误 error code:81，如有疑问请与客服联系!"));
     QCOMPARE(statusSignals(*f.status), QStringList{"mvanchor/false"});
     QVERIFY(!f.proxy()->isLoggedIn());
+}
+
+void TestLoginDialog::withoutWebPagesTheUserIsTold_data()
+{
+    QTest::addColumn<QByteArray>("library"); // the file in place of the web page library; empty: none
+    QTest::addColumn<bool>("captcha");       // else the QQ page
+    QTest::newRow("captcha, no library") << QByteArray() << true;
+    QTest::newRow("captcha, not a library") << QByteArray("\x7f" "ELF, cut short") << true;
+    QTest::newRow("QQ, no library") << QByteArray() << false;
+    QTest::newRow("QQ, not a library") << QByteArray("not a library") << false;
+}
+
+// A missing or damaged web page library: no page, the user is told why, and
+// the dialog goes on working; the next attempt with the library opens its page.
+void TestLoginDialog::withoutWebPagesTheUserIsTold()
+{
+    QFETCH(QByteArray, library);
+    QFETCH(bool, captcha);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("libmvwebview.so"));
+    if (!library.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(library);
+    }
+    WebPages::setLibraryPath(path);
+    const auto restore = qScopeGuard([] { WebPages::setLibraryPath(QString()); });
+    UnansweredCaptchaPage page;
+    ModalWatchdog watchdog(10000);
+
+    LoginFixture f;
+    const QString told = QStringLiteral("网页组件无法加载，请重新安装程序后再试。");
+    if (captcha) {
+        startNeedingCaptcha(f);
+        press(f, "button_login");
+        f.settle();
+        QTRY_COMPARE(tipText(f), told);
+        QCOMPARE(f.auth().count("LoginWithCaptcha"), 0);
+        QCOMPARE(statusSignals(*f.status), QStringList{"mvanchor/false"});
+    } else {
+        show(f);
+        press(f, "button_QQ");
+        f.settle();
+        QTRY_COMPARE(tipText(f), told);
+    }
+    for (QDialog *open : watchdog.openDialogs())
+        QCOMPARE(open, static_cast<QDialog *>(f.dialog.get()));
+    QCOMPARE(endedPages(watchdog, captcha ? "VerifyWebDlg" : "WebViewDlg"), 0);
+    QVERIFY(!f.proxy()->isLoggedIn());
+    QCOMPARE(testsupport::LogCapture::texts().filter(QStringLiteral("web pages not available: ")).size(), 1);
+    QVERIFY(child<QPushButton>(f, "button_login")->isEnabled());
+
+    // With the library back, the same button opens its page.
+    WebPages::setLibraryPath(QString());
+    ModalDriver driver;
+    driver.pressNext(QStringLiteral("closeBtn"));
+    press(f, captcha ? "button_login" : "button_QQ");
+    f.settle();
+    QVERIFY(driver.waitDone());
+    QCOMPARE(driver.last().className, captcha ? QStringLiteral("VerifyWebDlg") : QStringLiteral("WebViewDlg"));
 }
 
 void TestLoginDialog::secondCaptchaWhileOneIsOpen()

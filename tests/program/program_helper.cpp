@@ -1,9 +1,14 @@
 // Runs the program's start on its application object, as the entry does,
 // and answers its message boxes: each argument names the button to press in
 // the next modal window ("quit" instead quits from the tray menu once the
-// main window shows). Prints what it met on the standard output:
+// main window shows; "websignin" instead opens the sign-in dialog, its QQ
+// page, closes the page and quits from the tray). Prints what it met on
+// the standard output:
 //   box|<class>|<text>           one line per modal window
 //   opened|<address>             one line per file or page handed over
+//   webengine|<when>|<0 or 1>    whether QtWebKit was mapped: "shown" when
+//                                the sign-in dialog showed, "page" while the
+//                                page was up
 // and ends with the start's exit code.
 #include "ModalDriver.h"
 #include "MvSingleApp.h"
@@ -12,7 +17,10 @@
 #include "UrlOpenRecorder.h"
 
 #include <QAction>
+#include <QDialog>
+#include <QFile>
 #include <QMenu>
+#include <QPushButton>
 #include <QTimer>
 
 #include <cstdio>
@@ -31,6 +39,55 @@ void quitFromTrayOnceShown()
     QTimer::singleShot(50, &quitFromTrayOnceShown);
 }
 
+bool webEngineMapped()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt5WebKit");
+}
+
+void reportWebEngine(const char *when)
+{
+    std::printf("webengine|%s|%d\n", when, webEngineMapped() ? 1 : 0);
+    std::fflush(stdout);
+}
+
+// Opens the sign-in dialog from the title bar once the main window shows;
+// once the dialog shows, opens the QQ page from it, closes the page and
+// quits from the tray.
+void openWebSignInOnceShown(testsupport::ModalDriver *driver)
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (!w->isVisible())
+            continue;
+        if (w->inherits("login")) {
+            auto *qq = w->findChild<QPushButton *>(QStringLiteral("button_QQ"));
+            if (!qq)
+                break;
+            reportWebEngine("shown");
+            driver->onNext([](QWidget *page) {
+                reportWebEngine("page");
+                QTimer::singleShot(0, page, [page] {
+                    if (auto *dialog = qobject_cast<QDialog *>(page))
+                        dialog->reject();
+                    QTimer::singleShot(0, &quitFromTrayOnceShown);
+                });
+            });
+            QTimer::singleShot(0, qq, &QPushButton::click);
+            return;
+        }
+        static bool dialogAsked = false;
+        if (!dialogAsked && qobject_cast<UiMain *>(w)) {
+            auto *show = w->findChild<QPushButton *>(QStringLiteral("showloginButton"));
+            if (show && show->isVisible()) {
+                dialogAsked = true;
+                // The dialog runs modal: clicked from the event loop, not from here.
+                QTimer::singleShot(0, show, &QPushButton::click);
+            }
+        }
+    }
+    QTimer::singleShot(50, [driver] { openWebSignInOnceShown(driver); });
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -41,6 +98,8 @@ int main(int argc, char **argv)
     for (const QString &step : app.arguments().mid(1)) {
         if (step == QLatin1String("quit"))
             QTimer::singleShot(0, &quitFromTrayOnceShown);
+        else if (step == QLatin1String("websignin"))
+            QTimer::singleShot(0, [&driver] { openWebSignInOnceShown(&driver); });
         else
             driver.pressNext(step);
     }

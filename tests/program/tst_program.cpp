@@ -41,6 +41,7 @@ private slots:
     void realProgramStartsOnceAndRaisesFirst();
     void realProgramCrashWritesDump();
     void realProgramSignInKeepsTheConsoleQuiet();
+    void webEngineMappedOnlyForAPage();
 
 private:
     // Runs the helper on the entry's code with the button presses given;
@@ -448,6 +449,42 @@ void ProgramTest::realProgramSignInKeepsTheConsoleQuiet()
     QVERIFY2(!log.filter(QRegularExpression(QStringLiteral("^engine: sound device .+ opened"))).isEmpty(),
              qPrintable(log.join(QLatin1Char('\n'))));
 }
+
+// The web engine (QtWebKit, and GStreamer behind it) is loaded the first time
+// a page opens: not by a start, which it would slow down and make heavier.
+void ProgramTest::webEngineMappedOnlyForAPage()
+{
+    testsupport::TempEnvironment env;
+    // Every web request fails at once, the sign-in page's too.
+    testsupport::ScopedHosts hosts({QStringLiteral("webApi"), QStringLiteral("clientApi"), QStringLiteral("passport"),
+                                    QStringLiteral("site"), QStringLiteral("analytics")},
+                                   testsupport::closedLoopbackHost());
+
+    // The real program, once its start is done.
+    QProcess program;
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    program.start(QStringLiteral(MVSHOW_PATH), QStringList());
+    QVERIFY(waitForLog(QStringLiteral("live init success."), program));
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(program.processId()));
+    QVERIFY(maps.open(QIODevice::ReadOnly));
+    const QByteArray mapped = maps.readAll();
+    QVERIFY(mapped.contains("libQt5Widgets"));
+    QVERIFY(!mapped.contains("libQt5WebKit"));
+    QVERIFY(!mapped.contains("libgstreamer"));
+    program.kill();
+    QVERIFY(program.waitForFinished(10000));
+
+    // The program's own start in the helper: not mapped when the sign-in
+    // dialog shows, mapped once its QQ page is up.
+    int code = -1;
+    const QStringList out = runHelper({QStringLiteral("websignin")}, &code);
+    QCOMPARE(out.filter(QStringLiteral("webengine|")),
+             (QStringList{QStringLiteral("webengine|shown|0"), QStringLiteral("webengine|page|1")}));
+    QVERIFY2(out.filter(QStringLiteral("error|")).isEmpty(), qPrintable(out.join(QLatin1Char('\n'))));
+    QVERIFY(out.contains(QStringLiteral("box|WebViewDlg|")));
+    QCOMPARE(code, 0);
+}
+
 
 QTEST_MAIN(ProgramTest)
 #include "tst_program.moc"

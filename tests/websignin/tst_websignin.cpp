@@ -6,6 +6,7 @@
 #include "FixedWebSources.h"
 #include "HttpStub.h"
 #include "LogCapture.h"
+#include "QtMessageLog.h"
 #include "LoginManager.h"
 #include "ModalWatchdog.h"
 #include "TempEnvironment.h"
@@ -23,6 +24,7 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <QWebFrame>
+#include <QScopeGuard>
 #include <QWebView>
 #include <QtTest>
 
@@ -914,6 +916,10 @@ void TestWebSignin::unreachablePageShowsOurText()
 {
     QFETCH(bool, captcha);
     QFETCH(QString, host);
+    // The pages report through Qt's messages, which the program keeps in its
+    // log; here only, as QTest's own handler checks expected messages.
+    const QtMessageHandler testHandler = qInstallMessageHandler(&QtMessageLog::handle);
+    const auto restoreHandler = qScopeGuard([testHandler] { qInstallMessageHandler(testHandler); });
     ScopedHosts hosts(QStringList{"passport"}, host);
     VerifyWebDlg verify;
     WebViewDlg web;

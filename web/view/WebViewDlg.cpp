@@ -4,7 +4,9 @@
 #include "ui_WebViewDlg.h"
 
 #include <QMouseEvent>
+#include <QNetworkAccessManager>
 #include <QPalette>
+#include <QWebPage>
 #include <QWebView>
 
 WebViewDlg::WebViewDlg(QWidget *parent)
@@ -47,6 +49,21 @@ void WebViewDlg::setTitle(const QString &title)
 QWebView *WebViewDlg::webView() const
 {
     return m_webView;
+}
+
+void WebViewDlg::load(const QUrl &url)
+{
+    m_webView->load(url);
+}
+
+void WebViewDlg::onAddressChanged(std::function<void(const QUrl &)> handler)
+{
+    connect(m_webView, &QWebView::urlChanged, this, [handler](const QUrl &url) { handler(url); });
+}
+
+QNetworkCookieJar *WebViewDlg::cookieJar() const
+{
+    return m_webView->page()->networkAccessManager()->cookieJar();
 }
 
 void WebViewDlg::mousePressEvent(QMouseEvent *event)

@@ -1,9 +1,8 @@
 #include "WebFailurePage.h"
 
-#include "Logger.h"
-
 #include <QUrl>
 #include <QWebView>
+#include <QtDebug>
 
 QString WebFailurePage::failureText()
 {
@@ -32,9 +31,10 @@ bool WebFailurePage::extension(Extension extension, const ExtensionOption *optio
         return QWebPage::extension(extension, option, output);
     const auto *failure = static_cast<const ErrorPageExtensionOption *>(option);
     auto *page = static_cast<ErrorPageExtensionReturn *>(output);
-    Logger::instance()->write(Logger::LOG_INFO, "page %s not loaded: %s (%d)",
-                              failure->url.toString().toUtf8().constData(),
-                              failure->errorString.toUtf8().constData(), failure->error);
+    // The program routes Qt's messages into its daily log; this library
+    // carries no logger of its own.
+    qInfo().noquote().nospace() << "page " << failure->url.toString() << " not loaded: " << failure->errorString
+                                << " (" << failure->error << ')';
     page->baseUrl = failure->url;
     page->contentType = QStringLiteral("text/html");
     page->encoding = QStringLiteral("utf-8");

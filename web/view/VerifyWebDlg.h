@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GrabOffsetDrag.h"
+#include "WebPage.h"
 
 #include <QDialog>
 #include <QList>
@@ -22,7 +23,7 @@ class VerifyWebDlg;
 // challenge, seccode and validate string. The close button rejects. The
 // getters keep what arrived for the life of the dialog. A page that cannot be
 // loaded shows our own failure text (WebFailurePage).
-class VerifyWebDlg : public QDialog
+class VerifyWebDlg : public QDialog, public CaptchaPage
 {
     Q_OBJECT
 
@@ -30,8 +31,15 @@ public:
     explicit VerifyWebDlg(QWidget *parent = nullptr);
     ~VerifyWebDlg() override;
 
-    void setTitle(const QString &title);
     QWebView *webView() const;
+
+    // CaptchaPage
+    QDialog *dialog() override { return this; }
+    void setTitle(const QString &title) override;
+    void load(const QUrl &url) override;
+    void onAddressChanged(std::function<void(const QUrl &)> handler) override;
+    QNetworkCookieJar *cookieJar() const override;
+    CaptchaAnswer answer() const override;
 
     QString captchaWord() const { return m_captchaWord; }
     QString captchaKey() const { return m_captchaKey; }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GrabOffsetDrag.h"
+#include "WebPage.h"
 
 #include <QDialog>
 #include <QUrl>
@@ -16,7 +17,7 @@ class WebViewDlg;
 // loads the page into webView(), watches its addresses and ends the run with
 // accept() or reject(); the close button rejects. Dragged by its title strip.
 // A page that cannot be loaded shows our own failure text (WebFailurePage).
-class WebViewDlg : public QDialog
+class WebViewDlg : public QDialog, public WebPage
 {
     Q_OBJECT
 
@@ -24,8 +25,14 @@ public:
     explicit WebViewDlg(QWidget *parent = nullptr);
     ~WebViewDlg() override;
 
-    void setTitle(const QString &title);
     QWebView *webView() const;
+
+    // WebPage
+    QDialog *dialog() override { return this; }
+    void setTitle(const QString &title) override;
+    void load(const QUrl &url) override;
+    void onAddressChanged(std::function<void(const QUrl &)> handler) override;
+    QNetworkCookieJar *cookieJar() const override;
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;

@@ -66,6 +66,26 @@ QWebView *VerifyWebDlg::webView() const
     return m_webView;
 }
 
+void VerifyWebDlg::load(const QUrl &url)
+{
+    m_webView->load(url);
+}
+
+void VerifyWebDlg::onAddressChanged(std::function<void(const QUrl &)> handler)
+{
+    connect(m_webView, &QWebView::urlChanged, this, [handler](const QUrl &url) { handler(url); });
+}
+
+QNetworkCookieJar *VerifyWebDlg::cookieJar() const
+{
+    return m_webView->page()->networkAccessManager()->cookieJar();
+}
+
+CaptchaAnswer VerifyWebDlg::answer() const
+{
+    return CaptchaAnswer{m_captchaWord, m_captchaKey, m_geetestChallenge, m_geetestValidate, m_geetestSeccode};
+}
+
 void VerifyWebDlg::on_webView_urlChanged(const QUrl &url)
 {
     if (url.toString().isEmpty())

@@ -1,6 +1,6 @@
 #include "EffectiveTxtItem.h"
 
-#include "LiveProxy.h"
+#include "SceneRegistry.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -30,7 +30,7 @@ bool parseArea(const std::string &text, QRect *area)
 
 } // namespace
 
-EffectiveTxtItem::EffectiveTxtItem(LiveProxy *owner)
+EffectiveTxtItem::EffectiveTxtItem(TextPairOwner *owner)
     : m_owner(owner)
 {
 }

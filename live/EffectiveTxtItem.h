@@ -7,17 +7,16 @@
 // above 0.
 
 #include "LiveEngine.h"
+#include "TextPairOwner.h"
 
 #include <QRect>
 
 #include <string>
 
-class LiveProxy;
-
 class EffectiveTxtItem
 {
 public:
-    explicit EffectiveTxtItem(LiveProxy *owner);
+    explicit EffectiveTxtItem(TextPairOwner *owner);
 
     // Creates both halves; the picture id, or -1 when either half failed
     // (then nothing of the pair stays in the scene).
@@ -51,7 +50,7 @@ private:
     // remove it, removes it and forgets both ids.
     void dropHalves();
 
-    LiveProxy *m_owner;
+    TextPairOwner *m_owner;
     QRect m_textArea;
     QRect m_pictureRect;
     int m_pictureId = -1;

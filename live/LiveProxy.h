@@ -30,6 +30,7 @@
 #include "MorvaPointing.h"
 #include "PreviewEditor.h"
 #include "SceneRegistry.h"
+#include "TextPairOwner.h"
 #include "WatermarkCapture.h"
 
 #include <QImage>
@@ -53,7 +54,11 @@ class QPainter;
 class QWidget;
 class UITaskQueueWnd;
 
-class LiveProxy : public QObject, public ILiveListener, public INetseriveListener, public VideoFilterOwner
+class LiveProxy : public QObject,
+                  public ILiveListener,
+                  public INetseriveListener,
+                  public VideoFilterOwner,
+                  public TextPairOwner
 {
     Q_OBJECT
 
@@ -184,10 +189,10 @@ public:
     // ---- registry (LiveProxyRegistry.cpp)
     // First free "<word>_<n>" from `start` upwards; empty when none is free
     // within scenereg::kNameSearchLimit tries.
-    std::string makeItemName(const std::string &word, int start);
-    bool registerItem(int id, const std::string &name);
+    std::string makeItemName(const std::string &word, int start) override;
+    bool registerItem(int id, const std::string &name) override;
     // The item's name in the scene store; *ok false when it has none.
-    std::string storedNameOf(int id, bool *ok);
+    std::string storedNameOf(int id, bool *ok) override;
     int itemType(int id);
     int currentItemId() const { return m_previewEditor.selectedItem(); }
     void setCurrentItemId(int id) { m_previewEditor.setSelectedItem(id); }
@@ -203,10 +208,10 @@ public:
     bool findEffectiveText(int pictureId, EffectiveTxtItem **item = nullptr);
     bool isEffectiveText(int id);
     int countNonPluginItems();
-    int getItemZorder(int id);
-    void setItemZorder(int id, int z);
+    int getItemZorder(int id) override;
+    void setItemZorder(int id, int z) override;
     int zorderForLayer(int layer);
-    int autoSetItemZorder(int id, int layer);
+    int autoSetItemZorder(int id, int layer) override;
     void renumberActiveZorders();
     int minActiveZorder();
     int maxActiveZorder();
@@ -218,18 +223,18 @@ public:
     void moveItemToBottom(int id);
     void shiftItem(int id, int target);
     void setItemFullWindow(int id);
-    void removeItem(int id);
-    bool removeItemFromScene(int id);
-    void getItemRect(int id, int *x, int *y, int *w, int *h);
+    void removeItem(int id) override;
+    bool removeItemFromScene(int id) override;
+    void getItemRect(int id, int *x, int *y, int *w, int *h) override;
     void getItemSourceRect(int id, int *x, int *y, int *w, int *h) override;
-    void setItemGeometry(int id, int x, int y, int w, int h);
+    void setItemGeometry(int id, int x, int y, int w, int h) override;
     void setItemRect(int id, int x, int y, int w, int h);
     void setItemRectAlt(int id, int x, int y, int w, int h);
     void adjustItemRect(int id, int previousWidth, int previousHeight);
     void setItemAlpha(int id, int alpha);
     void getItemAlpha(int id, int *alpha);
-    bool setItemSource(int id, const std::string &path);
-    void getItemSource(int id, std::string *path);
+    bool setItemSource(int id, const std::string &path) override;
+    void getItemSource(int id, std::string *path) override;
     bool canMoveItem(int id);
     bool canResizeItem(int id);
     bool canShiftItem(int id);
@@ -244,7 +249,7 @@ public:
     static int itemLayer(int z) { return scenereg::itemLayer(z); }
 
     // ---- pictures, overlays, camera (LiveProxyPictures.cpp)
-    int createItem(const std::string &path, bool flag, int alpha);
+    int createItem(const std::string &path, bool flag, int alpha) override;
     int addImage(const std::string &path, int alpha, int layer);
     int addBottomImage(const std::string &path, int alpha, int layer);
     int addShadow(const std::string &path, int alpha, int layer);
@@ -274,17 +279,17 @@ public:
     int setCameraControlProperty(int id, int property, int value, int flags);
 
     // ---- text items (LiveProxyText.cpp)
-    int createTextItem(TextInfo *info);
-    void setTextSettings(int id, TextInfo info);
-    void getTextSettings(int id, TextInfo *info);
+    int createTextItem(TextInfo *info) override;
+    void setTextSettings(int id, TextInfo info) override;
+    void getTextSettings(int id, TextInfo *info) override;
     int addText(TextInfo *info, int layer);
     int addEffectiveText(const std::string &picturePath, const QRect &area, TextInfo *info);
     void updateEffectiveText(int pictureId, TextInfo info);
     bool effectiveTextOp(int pictureId, std::string picturePath, const QRect &area);
     void getEffectivePictureSource(int pictureId, std::string *path);
     void getEffectiveTextSettings(int pictureId, TextInfo *info);
-    bool setEffectiveText(int id, const char *text);
-    bool getEffectiveText(int id, std::string *text);
+    bool setEffectiveText(int id, const char *text) override;
+    bool getEffectiveText(int id, std::string *text) override;
     void restoreEffectiveTexts(const std::vector<std::string> &names);
 
     // ---- screen captures and pass-throughs (LiveProxyCapture.cpp)

@@ -1,6 +1,5 @@
 #include "AuthControl.h"
 
-#include "AuthService.h"
 #include "World.h"
 
 #include <QJsonArray>
@@ -190,32 +189,32 @@ void AuthControl::deliver(Delivery delivery, Fn fn)
     if (delivery == Delivery::ServiceThread) {
         // Posted under the lock, so no service can go away meanwhile.
         std::lock_guard<std::mutex> lock(m_mutex);
-        for (AuthService *s : m_services)
-            s->post([s, fn] { fn(s); });
+        for (ServiceLink *s : m_services)
+            s->post([s, fn] { fn(s); }, 0);
         return;
     }
-    for (AuthService *s : services())
+    for (ServiceLink *s : services())
         fn(s);
 }
 
 void AuthControl::fireNetEvent(int code, Delivery delivery)
 {
-    deliver(delivery, [code](AuthService *s) { s->notifyNetEvent(code); });
+    deliver(delivery, [code](ServiceLink *s) { s->notifyNetEvent(code); });
 }
 
 void AuthControl::fireRoomMessage(const std::string &text, Delivery delivery)
 {
-    deliver(delivery, [text](AuthService *s) { s->notifyRoomMessage(text); });
+    deliver(delivery, [text](ServiceLink *s) { s->notifyRoomMessage(text); });
 }
 
 void AuthControl::fireLiveClosed(int state, int reserved, Delivery delivery)
 {
-    deliver(delivery, [state, reserved](AuthService *s) { s->notifyLiveClosed(state, reserved); });
+    deliver(delivery, [state, reserved](ServiceLink *s) { s->notifyLiveClosed(state, reserved); });
 }
 
 bool AuthControl::waitIdle(int timeoutMs)
 {
-    for (AuthService *s : services())
+    for (ServiceLink *s : services())
         if (!s->waitIdle(timeoutMs))
             return false;
     return true;
@@ -225,26 +224,26 @@ std::vector<std::thread::id> AuthControl::serviceThreads() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::vector<std::thread::id> ids;
-    for (AuthService *s : m_services)
+    for (ServiceLink *s : m_services)
         ids.push_back(s->threadId());
     return ids;
 }
 
 // ---- used by the services -------------------------------------------------
 
-void AuthControl::attach(AuthService *service)
+void AuthControl::attach(ServiceLink *service)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_services.push_back(service);
 }
 
-void AuthControl::detach(AuthService *service)
+void AuthControl::detach(ServiceLink *service)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_services.erase(std::remove(m_services.begin(), m_services.end(), service), m_services.end());
 }
 
-std::vector<AuthService *> AuthControl::services() const
+std::vector<ServiceLink *> AuthControl::services() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_services;

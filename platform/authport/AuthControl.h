@@ -3,6 +3,7 @@
 #include "AuthWorld.h"
 #include "ControlFace.h"
 #include "INetService.h"
+#include "ServiceLink.h"
 
 #include <mutex>
 #include <optional>
@@ -103,9 +104,9 @@ private:
     AuthControl();
 
     // Used by the services.
-    void attach(AuthService *service);
-    void detach(AuthService *service);
-    std::vector<AuthService *> services() const;
+    void attach(ServiceLink *service);
+    void detach(ServiceLink *service);
+    std::vector<ServiceLink *> services() const;
     // Runs fn(service) for every live service, on its thread or the caller's.
     template <class Fn>
     void deliver(Delivery delivery, Fn fn);
@@ -121,7 +122,7 @@ private:
     World m_world;
     std::string m_lastErrorText;
     std::set<LiveLine *> m_lineLists;
-    std::vector<AuthService *> m_services;
+    std::vector<ServiceLink *> m_services;
 
     mvplatform::CallLog m_log;
     mvplatform::Gates m_gates;

@@ -3,6 +3,7 @@
 #include "AuthWorld.h"
 #include "CallbackThread.h"
 #include "INetService.h"
+#include "ServiceLink.h"
 
 #include <atomic>
 #include <chrono>
@@ -19,7 +20,7 @@ struct Outcome;
 // Our account service: answers from the control face's script or from the
 // world's account table and rooms. Internally locked; every operation may
 // run on any thread. Listener callbacks come from the service's own thread.
-class AuthService : public INetService
+class AuthService : public INetService, public ServiceLink
 {
 public:
     explicit AuthService(INetseriveListener *listener);
@@ -60,12 +61,12 @@ public:
     int PollQrLogin(std::string code, std::string *token, std::string *error) override;
 
     // Used by the control face.
-    void post(std::function<void()> task, int delayMs = 0) { m_thread.post(std::move(task), delayMs); }
-    bool waitIdle(int timeoutMs) { return m_thread.waitIdle(timeoutMs); }
-    std::thread::id threadId() const { return m_thread.id(); }
-    void notifyNetEvent(int code);
-    void notifyRoomMessage(const std::string &text);
-    void notifyLiveClosed(int state, int reserved);
+    void post(std::function<void()> task, int delayMs = 0) override { m_thread.post(std::move(task), delayMs); }
+    bool waitIdle(int timeoutMs) override { return m_thread.waitIdle(timeoutMs); }
+    std::thread::id threadId() const override { return m_thread.id(); }
+    void notifyNetEvent(int code) override;
+    void notifyRoomMessage(const std::string &text) override;
+    void notifyLiveClosed(int state, int reserved) override;
 
 private:
     struct Session

@@ -1,7 +1,5 @@
 #include "CastCoreControl.h"
 
-#include "CastCoreEngine.h"
-
 #include <algorithm>
 
 namespace castcore {
@@ -13,20 +11,19 @@ CastCoreControl &CastCoreControl::instance()
 }
 
 CastCoreControl::CastCoreControl()
-    : m_world(World::load())
 {
+    // The world file is read when the control face comes up, not later.
+    currentWorld();
 }
 
 World CastCoreControl::world() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_world;
+    return currentWorld();
 }
 
 void CastCoreControl::setWorld(const World &world)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_world = world;
+    setCurrentWorld(world);
 }
 
 void CastCoreControl::setPushOutcome(const std::string &url, bool connects)
@@ -41,7 +38,7 @@ std::optional<bool> CastCoreControl::scriptedPushOutcome(const std::string &url)
     auto it = m_pushOutcomes.find(url);
     if (it != m_pushOutcomes.end())
         return it->second;
-    const auto &refused = m_world.refusedPushUrls;
+    const std::vector<std::string> refused = currentWorld().refusedPushUrls;
     if (std::find(refused.begin(), refused.end(), url) != refused.end())
         return false;
     return m_defaultPushOutcome;
@@ -83,13 +80,18 @@ bool CastCoreControl::inlineCallbacks() const
 CastCoreEngine *CastCoreControl::engine() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_engines.empty() ? nullptr : m_engines.back();
+    return m_engines.empty() ? nullptr : m_engines.back().engine;
 }
 
 bool CastCoreControl::waitIdle(int timeoutMs)
 {
-    CastCoreEngine *e = engine();
-    return !e || e->waitIdle(timeoutMs);
+    std::function<bool(int)> wait;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_engines.empty())
+            wait = m_engines.back().waitIdle;
+    }
+    return !wait || wait(timeoutMs);
 }
 
 void CastCoreControl::reset()
@@ -101,25 +103,26 @@ void CastCoreControl::reset()
     m_audioLists.clear();
     m_pluginLists.clear();
     m_currentDevices.clear();
-    World world = World::load();
+    setCurrentWorld(World::load());
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_world = std::move(world);
     m_pushOutcomes.clear();
     m_defaultPushOutcome.reset();
     m_openFailures.clear();
     m_inline = false;
 }
 
-void CastCoreControl::attach(CastCoreEngine *engine)
+void CastCoreControl::attach(CastCoreEngine *engine, std::function<bool(int timeoutMs)> waitIdle)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_engines.push_back(engine);
+    m_engines.push_back({engine, std::move(waitIdle)});
 }
 
 void CastCoreControl::detach(CastCoreEngine *engine)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_engines.erase(std::remove(m_engines.begin(), m_engines.end(), engine), m_engines.end());
+    m_engines.erase(std::remove_if(m_engines.begin(), m_engines.end(),
+                                   [engine](const AttachedEngine &a) { return a.engine == engine; }),
+                    m_engines.end());
 }
 
 } // namespace castcore

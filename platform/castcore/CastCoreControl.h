@@ -18,6 +18,7 @@
 #include "CastCoreWorld.h"
 #include "ControlFace.h"
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -53,6 +54,7 @@ public:
     // "GetCurrentMicDevice", "GetCurrentSystemDevice".
     mvplatform::Script<CurrentDevice> &currentDevices() { return m_currentDevices; }
 
+    // The engine's current world (CastCoreWorld.h's currentWorld()).
     World world() const;
     void setWorld(const World &world);
 
@@ -83,8 +85,9 @@ public:
     // and their items stay.
     void reset();
 
-    // Engines register themselves.
-    void attach(CastCoreEngine *engine);
+    // Engines register themselves, with how to wait until their threads are
+    // idle.
+    void attach(CastCoreEngine *engine, std::function<bool(int timeoutMs)> waitIdle);
     void detach(CastCoreEngine *engine);
 
 private:
@@ -98,12 +101,16 @@ private:
     mvplatform::Script<std::vector<AudioDevice>> m_audioLists;
     mvplatform::Script<std::vector<std::u16string>> m_pluginLists;
     mvplatform::Script<CurrentDevice> m_currentDevices;
-    World m_world;
     std::map<std::string, bool> m_pushOutcomes;
     std::optional<bool> m_defaultPushOutcome;
     std::map<std::string, int> m_openFailures;
     bool m_inline = false;
-    std::vector<CastCoreEngine *> m_engines;
+    struct AttachedEngine
+    {
+        CastCoreEngine *engine;
+        std::function<bool(int timeoutMs)> waitIdle;
+    };
+    std::vector<AttachedEngine> m_engines;
 };
 
 inline CastCoreControl &control()

@@ -14,7 +14,7 @@ CastCoreEngine::CastCoreEngine(ILiveListener *listener)
     , m_recorder(m_media)
     , m_pluginHost(m_state)
 {
-    control().attach(this);
+    control().attach(this, [this](int timeoutMs) { return waitIdle(timeoutMs); });
 }
 
 CastCoreEngine::~CastCoreEngine()

@@ -1,7 +1,6 @@
 #include "CastCoreWorld.h"
 
 #include "CastCoreCameras.h"
-#include "CastCoreControl.h"
 #include "SceneItem.h"
 #include "World.h"
 
@@ -9,6 +8,8 @@
 #include <QJsonArray>
 #include <QScreen>
 #include <QJsonValue>
+
+#include <mutex>
 
 namespace castcore {
 
@@ -39,7 +40,33 @@ CameraFormat formatFromJson(const QJsonValue &v)
     return f;
 }
 
+struct WorldStore
+{
+    std::mutex mutex;
+    World world = World::load();
+};
+
+WorldStore &store()
+{
+    static WorldStore s;
+    return s;
+}
+
 } // namespace
+
+World currentWorld()
+{
+    WorldStore &s = store();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.world;
+}
+
+void setCurrentWorld(const World &world)
+{
+    WorldStore &s = store();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.world = world;
+}
 
 int colorFormatNumber(const QString &name)
 {
@@ -139,15 +166,15 @@ void mirrorRealScreens()
     }
     if (displays.empty())
         return;
-    World w = control().world();
+    World w = currentWorld();
     w.displays = displays;
-    control().setWorld(w);
+    setCurrentWorld(w);
 }
 
 std::vector<std::u16string> worldCameraNames()
 {
     std::vector<std::u16string> names;
-    for (const CameraDevice &cam : control().world().cameras)
+    for (const CameraDevice &cam : currentWorld().cameras)
         names.push_back(cam.name);
     return names;
 }

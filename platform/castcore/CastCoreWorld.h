@@ -69,6 +69,12 @@ struct World
     static World load();
 };
 
+// The world the engine serves now, one per process: the world file's (or the
+// built-in) world from first use on, until the control face or
+// mirrorRealScreens() replaces it. Any thread.
+World currentWorld();
+void setCurrentWorld(const World &world);
+
 // Whole-program runs: unless the world file's "engine" section names
 // displays, the engine's displays become the screens the application sees
 // now, so that a capture never claims more than a screen has. Needs the

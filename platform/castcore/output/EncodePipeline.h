@@ -6,7 +6,9 @@
 // recording (fragmented MP4). Encoding runs only while live or recording.
 // Neither onCanvas nor onAudio ever waits on the network or the disk.
 
+#include "EncodeEvents.h"
 #include "MediaSinks.h"
+#include "SendLatency.h"
 
 #include <cstdint>
 #include <functional>
@@ -14,28 +16,6 @@
 #include <string>
 
 namespace castcore {
-
-struct EncodeEvents
-{
-    // The push's outcome: after connect() (connected or not), and later a
-    // connection lost while live (false).
-    std::function<void(const std::string &url, bool connected)> pushState;
-    // Once a second while live: kilobits per second actually sent.
-    std::function<void(float kbps)> kbps;
-    // When frames leave the send queue: the total and its share of all frames.
-    std::function<void(int64_t total, float percent)> framesDropped;
-};
-
-// How long after composition the push's video reached the socket: for each
-// video packet sent since live last began, the time from its canvas's ptsUs
-// to the moment its bytes were handed to the connection.
-struct SendLatency
-{
-    int64_t packets = 0;
-    int64_t totalUs = 0; // over all those packets: totalUs / packets is the mean
-    int64_t lastUs = 0;
-    int64_t maxUs = 0;
-};
 
 class EncodePipeline : public VideoSink, public AudioSink
 {

@@ -4,7 +4,7 @@
 // read from any thread. Relaxed atomics: the figures are a statistic, not a
 // synchronisation point, and their cost stays a few instructions per packet.
 
-#include "EncodePipeline.h"
+#include "SendLatency.h"
 
 #include <atomic>
 #include <cstdint>

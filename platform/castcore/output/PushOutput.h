@@ -8,12 +8,13 @@
 // the connection and reports pushState false once; a later connect()
 // continues with the same encoder from a fresh keyframe.
 
-#include "EncodePipeline.h"
+#include "EncodeEvents.h"
 #include "EncodedStream.h"
 #include "IoDeadline.h"
 #include "LatencyMeter.h"
 #include "MuxWriter.h"
 #include "PacketQueue.h"
+#include "SendLatency.h"
 
 #include <condition_variable>
 #include <functional>

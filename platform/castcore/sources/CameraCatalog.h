@@ -4,18 +4,12 @@
 // their real formats when any exist, else the world's cameras. A world file
 // that names cameras always lists them too (after the real ones).
 
+#include "CameraEntry.h"
 #include "CastCoreWorld.h"
 
-#include <string>
 #include <vector>
 
 namespace castcore {
-
-struct CameraEntry
-{
-    CameraDevice device;    // name as listed, formats as the device reports them
-    std::string devicePath; // "/dev/videoN"; empty for a world camera
-};
 
 // `worldFromFile`: whether the world's cameras came from a world file (then
 // they are listed beside real ones) or from the built-in world (then only

@@ -2,7 +2,10 @@
 
 // How the camera list is put together, apart from asking the devices.
 
-#include "CameraCatalog.h"
+#include "CameraEntry.h"
+#include "CastCoreWorld.h"
+
+#include <vector>
 
 namespace castcore {
 

@@ -5,7 +5,7 @@
 // formats, and capturing from one with memory-mapped streaming. Frames come
 // out as RGB32 through libswscale; MJPG is decoded with libavcodec first.
 
-#include "CameraCatalog.h"
+#include "CameraEntry.h"
 #include "LiveEngine.h"
 
 #include <QImage>

@@ -352,7 +352,6 @@ void TextLog::WriteLine(const char *text, std::size_t length)
 
 TextLogFile::TextLogFile(const std::string &path, int dateMode)
     : m_datedPath(TextLogDatedPath(path.c_str(), dateMode, localNow().tm))
-    , m_dateMode(dateMode)
 {
 }
 

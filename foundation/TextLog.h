@@ -116,7 +116,6 @@ public:
 
 private:
     std::string m_datedPath;
-    int m_dateMode;
     boost::mutex m_mutex;
 };
 

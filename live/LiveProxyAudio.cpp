@@ -91,7 +91,7 @@ int LiveProxy::openAudioDevice(int kind, const char16_t *name)
     Logger *log = Logger::instance();
     log->write(Logger::LOG_INFO, k.openLine, name ? wstringToUtf8(name).c_str() : "");
     if (!name || !m_scene) {
-        log->write(Logger::LOG_ERROR, k.failLine);
+        log->write(Logger::LOG_ERROR, "%s", k.failLine);
         return -1;
     }
     AudioDeviceTable &table = tableOf(kind);
@@ -106,7 +106,7 @@ int LiveProxy::openAudioDevice(int kind, const char16_t *name)
             m_scene->SetMicOption(0);
         break;
     }
-    log->write(Logger::LOG_INFO, k.successLine);
+    log->write(Logger::LOG_INFO, "%s", k.successLine);
     return result;
 }
 

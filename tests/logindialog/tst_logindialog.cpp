@@ -612,9 +612,10 @@ void TestLoginDialog::stateAfterConstruction()
     QCOMPARE(tip->palette().color(QPalette::WindowText), QColor(Qt::red));
     QCOMPARE(tip->palette().color(QPalette::Window), QColor(Qt::darkGray));
 
-    // Building the dialog makes no web view and sends nothing (the facade's
-    // own server-time request went out before).
-    QTest::qWait(50);
+    // Building the dialog makes no web view and sends nothing. The facade's
+    // own server-time request, its only one, is in before the count starts.
+    QTRY_COMPARE_WITH_TIMEOUT(stub.requestsTo(QStringLiteral("/H5nc/src/timestamp")).size(), 1, 10000);
+    QCOMPARE(stub.requestCount(), 1);
     stub.clearRequests();
     f.auth().clear();
     login second(nullptr);

@@ -121,7 +121,7 @@ void LiveProxy::openLibraries()
 
 int LiveProxy::init(LiveParams *params)
 {
-    logger()->write(Logger::LOG_INFO, "%s", emptyLine());
+    logger()->write(Logger::LOG_INFO, emptyLine());
     logger()->write(Logger::LOG_INFO, "live init.");
     if (!params || !m_scene) {
         logger()->write(Logger::LOG_FATAL, "live encoder init fail: %d.", -1);

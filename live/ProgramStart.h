@@ -16,7 +16,8 @@ public:
         ExitInitFailed = 2,      // the main window could not set the scene up
     };
 
-    // Native widgets get no native siblings, the application is named
+    // Native widgets get no native siblings, widgets draw with the raster
+    // engine only (no GL driver is loaded), the application is named
     // "MorvaShow", the working directory becomes the program's folder, and
     // the daily log writes from LOG_INFO up. Needs the application object.
     static void prepare();

@@ -10,6 +10,7 @@
 #include "SysConfig.h"
 #include "UiMain.h"
 #include "UiSysSetting.h"
+#include "UiSetLiving.h"
 #include "UiTitleBar.h"
 #include "UiWorking.h"
 #include "WidgetPictures.h"
@@ -88,6 +89,7 @@ private slots:
     void picturesOfMyWindowsExist();
     void initSignsInWithSavedAccount();
     void failedSceneStartWiresNothing();
+    void roomStoreOpensAtSignInNotAtStart();
     void closeButton_data();
     void closeButton();
     void trayClickRestoresOnlyOnTrigger_data();
@@ -182,6 +184,22 @@ void MainWindowTest::failedSceneStartWiresNothing()
     // The title bar got neither the store nor the facade: the settings
     // dialog still shows its own defaults, not the saved folder.
     QVERIFY(window.titleBar()->settingsDialog()->settings().recordPath.isEmpty());
+}
+
+// The room tool and its SQLite file belong to a signed-in broadcaster: the
+// start leaves them to the sign-in.
+void MainWindowTest::roomStoreOpensAtSignInNotAtStart()
+{
+    FacadeFixture f;
+    writeSettings(kAutoLoginAccount);
+    const QString store = f.env.workPath() + QStringLiteral("/DisableChatUser.db");
+    UiMain window;
+    QCOMPARE(window.initWith(f.proxy.get()), 0);
+    // The automatic sign-in has been asked for; its answer is still queued.
+    QVERIFY(!QFileInfo::exists(store));
+    QVERIFY(!window.workspace()->getSetLiving()->roomTool());
+    QTRY_VERIFY_WITH_TIMEOUT(f.proxy->isLoggedIn() && window.workspace()->getSetLiving()->roomTool(), 5000);
+    QVERIFY(QFileInfo::exists(store));
 }
 
 void MainWindowTest::closeButton_data()

@@ -5,11 +5,14 @@
 #include "FacadeFixture.h"
 #include "ModalDriver.h"
 #include "ModalWatchdog.h"
+#include "TempEnvironment.h"
 #include "TopLevelWindows.h"
 #include "UiMain.h"
 #include "UiTitleBar.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QProcess>
 #include <QMenu>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -95,6 +98,7 @@ private slots:
     void dialogsOpenAboveTheRaisedWindow_data();
     void dialogsOpenAboveTheRaisedWindow();
     void trayMenuOpensWhileTheLoginDialogShows();
+    void realProgramLoadsNoGlDriver();
 };
 
 void MainWindowX11Test::dialogsOpenAboveTheRaisedWindow_data()
@@ -187,6 +191,35 @@ void MainWindowX11Test::trayMenuOpensWhileTheLoginDialogShows()
     QVERIFY2(menuOpened, "the tray menu did not open while the login dialog showed");
     QVERIFY2(restored, "a click on the tray icon did not restore the window while the login dialog showed");
     QVERIFY2(dialogAbove, "the restored window covers the login dialog");
+}
+
+// Nothing in the program draws with OpenGL: a GL driver loaded for its
+// windows (Mesa's software one pulls in LLVM) would only slow its start and
+// take some 50 MiB.
+void MainWindowX11Test::realProgramLoadsNoGlDriver()
+{
+    testsupport::TempEnvironment env;
+    QProcess program;
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.setStandardOutputFile(QProcess::nullDevice());
+    program.start(QStringLiteral(MVSHOW_PATH), QStringList());
+    QVERIFY(program.waitForStarted(10000));
+    const auto windowShown = [] {
+        for (const mvplatform::TopLevelWindow &w : mvplatform::TopLevelWindows::list())
+            if (w.rect.size() == QSize(1200, 788))
+                return true;
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(windowShown() || program.state() != QProcess::Running, 60000);
+    QCOMPARE(program.state(), QProcess::Running);
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(program.processId()));
+    QVERIFY(maps.open(QIODevice::ReadOnly));
+    const QByteArray mapped = maps.readAll();
+    program.kill();
+    QVERIFY(program.waitForFinished(10000));
+    QVERIFY(mapped.contains("libQt5XcbQpa"));
+    for (const char *library : {"libGLX_mesa", "_dri.so", "libLLVM"})
+        QVERIFY2(!mapped.contains(library), library);
 }
 
 QTEST_MAIN(MainWindowX11Test)

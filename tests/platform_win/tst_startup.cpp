@@ -246,6 +246,7 @@ void TestStartup::prepareSetsNameFolderAndLogLevel()
     const QString folder = QDir::currentPath();
     const int level = Logger::instance()->level();
     const bool noSiblings = QCoreApplication::testAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+    const bool rasterOnly = QCoreApplication::testAttribute(Qt::AA_ForceRasterWidgets);
     QCoreApplication::setApplicationName(oldName);
     Logger::instance()->setLevel(oldLevel);
 
@@ -254,6 +255,8 @@ void TestStartup::prepareSetsNameFolderAndLogLevel()
              QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath());
     QCOMPARE(level, 1);
     QVERIFY(noSiblings);
+    // Windows able to hold GL children would load the GL driver at start.
+    QVERIFY(rasterOnly);
 }
 
 void TestStartup::qtTextsInChinese_data()

@@ -360,6 +360,30 @@ private slots:
         QVERIFY(s->isVisible());
     }
 
+    // The picture is as large as the window: a shadow that never shows (no
+    // compositor, or a target not shown yet) makes none.
+    void pictureMadeOnlyOnceShown()
+    {
+        Compositor::steer(false);
+        auto target = makeTarget(QRect(100, 120, 400, 300), true);
+        QPointer<LayeredShadowWindow> s = LayeredShadowWindow::Attach(target->winId());
+        QVERIFY(s);
+        QVERIFY(s->picture().isNull());
+        target->show();
+        target->resize(420, 310);
+        QCoreApplication::processEvents();
+        QVERIFY(!s->isVisible());
+        QVERIFY(s->picture().isNull());
+
+        target->hide();
+        Compositor::steer(true);
+        target->show();
+        QVERIFY(s->isVisible());
+        QTRY_COMPARE(s->picture().size(), QSize(420 + 2 * B, 310 + 2 * B));
+        const QImage expected = LayeredShadowWindow::renderShadow(QSize(420, 310));
+        QCOMPARE(alphaAt(s->picture(), 200, B - 1), alphaAt(expected, 200, B - 1));
+    }
+
     void compositorOffscreenFollowsWorldAndSteering_data()
     {
         QTest::addColumn<QByteArray>("world");

@@ -116,6 +116,15 @@ bool LayeredShadowWindow::eventFilter(QObject *watched, QEvent *event)
 
 void LayeredShadowWindow::paintEvent(QPaintEvent *)
 {
+    // Made on the first paint rather than when attached: without a compositor
+    // the shadow never shows, and the picture is as large as the window.
+    const QSize targetSize = m_target->frameGeometry().size();
+    // Kept by the size it was made for: a picture that could not be made is
+    // not tried again on every paint.
+    if (targetSize != m_pictureFor) {
+        m_pictureFor = targetSize;
+        m_picture = renderShadow(targetSize);
+    }
     QPainter p(this);
     p.setCompositionMode(QPainter::CompositionMode_Source);
     p.drawImage(0, 0, m_picture);
@@ -125,13 +134,8 @@ void LayeredShadowWindow::followGeometry()
 {
     const QRect frame = m_target->frameGeometry();
     const QRect band = frame.adjusted(-kWidth, -kWidth, kWidth, kWidth);
-    // Kept by the size it was made for: a picture that could not be made
-    // is not tried again on every move.
-    if (frame.size() != m_pictureFor) {
-        m_pictureFor = frame.size();
-        m_picture = renderShadow(m_pictureFor);
+    if (frame.size() != m_pictureFor)
         update();
-    }
     setGeometry(band);
 }
 

@@ -28,6 +28,9 @@ public:
     static QImage renderShadow(const QSize &targetSize);
 
     QWidget *target() const { return m_target; }
+    // The picture it paints, made on its first paint: null while the shadow
+    // has never been shown.
+    const QImage &picture() const { return m_picture; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

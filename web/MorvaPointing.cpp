@@ -6,6 +6,7 @@
 #include "WebEndpoints.h"
 
 #include <QNetworkAccessManager>
+#include <QTimer>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QUrl>
@@ -59,9 +60,16 @@ MorvaPointing::MorvaPointing(const QString &version, QObject *parent)
     : QObject(parent)
     , m_version(version)
     , m_deviceId(DeviceId())
-    , m_manager(new QNetworkAccessManager(this))
 {
-    connect(m_manager, &QNetworkAccessManager::finished, this, &MorvaPointing::handlePointingResult);
+}
+
+QNetworkAccessManager *MorvaPointing::manager()
+{
+    if (!m_manager) {
+        m_manager = new QNetworkAccessManager(this);
+        connect(m_manager, &QNetworkAccessManager::finished, this, &MorvaPointing::handlePointingResult);
+    }
+    return m_manager;
 }
 
 MorvaPointing::~MorvaPointing() = default;
@@ -109,7 +117,10 @@ void MorvaPointing::Send(const ActionRecord &record)
         QByteArray("multi=") + doc.toJson(QJsonDocument::Compact).toBase64() + QByteArray("&v=1.0");
     qDebug().noquote() << body;
 
-    m_manager->post(QNetworkRequest(QUrl(WebEndpoints::analyticsUrl())), body);
+    // Posted from the event loop: the start's record goes out once the
+    // window shows, not before.
+    const QUrl address(WebEndpoints::analyticsUrl());
+    QTimer::singleShot(0, this, [this, address, body] { manager()->post(QNetworkRequest(address), body); });
 }
 
 QJsonDocument MorvaPointing::BuildDocument(const ActionRecord &record)

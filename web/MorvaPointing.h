@@ -55,7 +55,11 @@ public slots:
     void handlePointingResult(QNetworkReply *reply);
 
 private:
+    // Made for the first record, so that a start that sends none loads no
+    // network stack for it.
+    QNetworkAccessManager *manager();
+
     QString m_version;
     QString m_deviceId;
-    QNetworkAccessManager *m_manager;
+    QNetworkAccessManager *m_manager = nullptr;
 };

@@ -13,7 +13,7 @@
 #include <QtDebug>
 
 VerifyWebDlg::VerifyWebDlg(QWidget *parent)
-    : QDialog(parent)
+    : WebViewPage(parent)
     , ui(new Ui::VerifyWebDlg)
 {
     ui->setupUi(this);
@@ -61,26 +61,6 @@ void VerifyWebDlg::setTitle(const QString &title)
     m_title->setText(title);
 }
 
-QWebView *VerifyWebDlg::webView() const
-{
-    return m_webView;
-}
-
-void VerifyWebDlg::load(const QUrl &url)
-{
-    m_webView->load(url);
-}
-
-void VerifyWebDlg::onAddressChanged(std::function<void(const QUrl &)> handler)
-{
-    connect(m_webView, &QWebView::urlChanged, this, [handler](const QUrl &url) { handler(url); });
-}
-
-QNetworkCookieJar *VerifyWebDlg::cookieJar() const
-{
-    return m_webView->page()->networkAccessManager()->cookieJar();
-}
-
 CaptchaAnswer VerifyWebDlg::answer() const
 {
     return CaptchaAnswer{m_captchaWord, m_captchaKey, m_geetestChallenge, m_geetestValidate, m_geetestSeccode};
@@ -125,14 +105,3 @@ void VerifyWebDlg::on_closeBtn_clicked()
     reject();
 }
 
-void VerifyWebDlg::mousePressEvent(QMouseEvent *event)
-{
-    m_drag.press(this, event);
-    QDialog::mousePressEvent(event);
-}
-
-void VerifyWebDlg::mouseMoveEvent(QMouseEvent *event)
-{
-    m_drag.move(this, event);
-    QDialog::mouseMoveEvent(event);
-}

@@ -1,9 +1,7 @@
 #pragma once
 
-#include "GrabOffsetDrag.h"
-#include "WebPage.h"
+#include "WebViewPage.h"
 
-#include <QDialog>
 #include <QList>
 #include <QSslError>
 #include <QString>
@@ -11,7 +9,6 @@
 
 class QLabel;
 class QNetworkReply;
-class QWebView;
 
 namespace Ui {
 class VerifyWebDlg;
@@ -23,7 +20,7 @@ class VerifyWebDlg;
 // challenge, seccode and validate string. The close button rejects. The
 // getters keep what arrived for the life of the dialog. A page that cannot be
 // loaded shows our own failure text (WebFailurePage).
-class VerifyWebDlg : public QDialog, public CaptchaPage
+class VerifyWebDlg : public WebViewPage<CaptchaPage>
 {
     Q_OBJECT
 
@@ -31,14 +28,8 @@ public:
     explicit VerifyWebDlg(QWidget *parent = nullptr);
     ~VerifyWebDlg() override;
 
-    QWebView *webView() const;
-
     // CaptchaPage
-    QDialog *dialog() override { return this; }
     void setTitle(const QString &title) override;
-    void load(const QUrl &url) override;
-    void onAddressChanged(std::function<void(const QUrl &)> handler) override;
-    QNetworkCookieJar *cookieJar() const override;
     CaptchaAnswer answer() const override;
 
     QString captchaWord() const { return m_captchaWord; }
@@ -51,10 +42,6 @@ public slots:
     // Any resource of the page that fails TLS verification is not loaded.
     void on_sslErrors(QNetworkReply *reply, const QList<QSslError> &errors);
 
-protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-
 private slots:
     void on_webView_urlChanged(const QUrl &url);
     void on_closeBtn_clicked();
@@ -62,8 +49,6 @@ private slots:
 private:
     Ui::VerifyWebDlg *ui;
     QLabel *m_title;
-    QWebView *m_webView;
-    GrabOffsetDrag m_drag;
     QString m_captchaWord;
     QString m_captchaKey;
     QString m_geetestChallenge;

@@ -10,7 +10,7 @@
 #include <QWebView>
 
 WebViewDlg::WebViewDlg(QWidget *parent)
-    : QDialog(parent)
+    : WebViewPage(parent)
     , ui(new Ui::WebViewDlg)
 {
     ui->setupUi(this);
@@ -44,38 +44,6 @@ WebViewDlg::~WebViewDlg()
 void WebViewDlg::setTitle(const QString &title)
 {
     m_label->setText(title);
-}
-
-QWebView *WebViewDlg::webView() const
-{
-    return m_webView;
-}
-
-void WebViewDlg::load(const QUrl &url)
-{
-    m_webView->load(url);
-}
-
-void WebViewDlg::onAddressChanged(std::function<void(const QUrl &)> handler)
-{
-    connect(m_webView, &QWebView::urlChanged, this, [handler](const QUrl &url) { handler(url); });
-}
-
-QNetworkCookieJar *WebViewDlg::cookieJar() const
-{
-    return m_webView->page()->networkAccessManager()->cookieJar();
-}
-
-void WebViewDlg::mousePressEvent(QMouseEvent *event)
-{
-    m_drag.press(this, event);
-    QDialog::mousePressEvent(event);
-}
-
-void WebViewDlg::mouseMoveEvent(QMouseEvent *event)
-{
-    m_drag.move(this, event);
-    QDialog::mouseMoveEvent(event);
 }
 
 void WebViewDlg::on_closeBtn_clicked()

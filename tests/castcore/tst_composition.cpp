@@ -1,8 +1,10 @@
 // The composed canvas: items drawn in z-order with their rects, flips,
 // alpha and colour effects; camera frames through their filter on the video
-// thread; an unchanged scene not drawn again; the frame clock's figures.
+// thread, in place; an unchanged scene not drawn again, hidden items not
+// drawn at all, spare canvases given back; the frame clock's figures.
 
 #include "EngineFixture.h"
+#include "compose/ItemPainter.h"
 
 #include <QColor>
 #include <QImage>
@@ -121,6 +123,72 @@ public:
     void DeviceLost(std::uintptr_t) override {}
 };
 
+// Paints every camera frame one colour in place, and then declines: the
+// engine is to draw the frame as it is.
+class DecliningFilter : public IVideoFilter
+{
+public:
+    std::atomic<int> frames{0};
+    bool Filter(int, std::uintptr_t f0, std::uintptr_t f1, std::uintptr_t f2, PicturePlane *out) override
+    {
+        const int width = out->width;
+        const int height = out->height;
+        if (!f0 || f1 < std::uintptr_t(width) * 4 || f2 < f1 * std::uintptr_t(height))
+            return false;
+        for (int y = 0; y < height; ++y) {
+            auto *row = reinterpret_cast<uint32_t *>(f0 + f1 * std::uintptr_t(y));
+            std::fill(row, row + width, 0xffff00ffu);
+        }
+        ++frames;
+        return false;
+    }
+    void Free(std::uintptr_t, std::uintptr_t) override {}
+    void DeviceLost(std::uintptr_t) override {}
+};
+
+// Waits for `frames` frames in a row without a composition (the scene has
+// settled); the counts then.
+Compositor::Counts settled(Compositor &compositor, int frames = 10)
+{
+    QElapsedTimer timer;
+    timer.start();
+    Compositor::Counts start = compositor.counts();
+    while (timer.elapsed() < 15000) {
+        QTest::qWait(20);
+        const Compositor::Counts now = compositor.counts();
+        if (now.composed != start.composed)
+            start = now;
+        else if (now.made >= start.made + frames)
+            return now;
+    }
+    return compositor.counts();
+}
+
+// Waits until at least `frames` more frames were handed on.
+Compositor::Counts afterFrames(Compositor &compositor, int frames)
+{
+    const int64_t until = compositor.counts().made + frames;
+    QElapsedTimer timer;
+    timer.start();
+    while (compositor.counts().made < until && timer.elapsed() < 15000)
+        QTest::qWait(20);
+    return compositor.counts();
+}
+
+// The soft-light tint as painted by Qt, for comparing.
+QImage paintedTint(const QImage &picture, uint32_t rgb)
+{
+    QImage out(picture.size(), QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&out);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(0, 0, picture);
+    p.setCompositionMode(QPainter::CompositionMode_SoftLight);
+    p.fillRect(out.rect(), QColor::fromRgb(rgb | 0xff000000u));
+    p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    p.drawImage(0, 0, picture);
+    return out;
+}
+
 } // namespace
 
 class TestComposition : public QObject
@@ -134,7 +202,13 @@ private slots:
     void customCaptureShowsItsFrames();
     void cameraFramesPassTheFilterOnTheVideoThread();
     void colourEffectTintsTheItem();
+    void tintOfOpaquePicture_data();
+    void tintOfOpaquePicture();
     void unchangedSceneIsNotDrawnAgain();
+    void hiddenItemsAreNotDrawn_data();
+    void hiddenItemsAreNotDrawn();
+    void filterWorksOnTheFrameItself();
+    void spareCanvasesGoBackWhenTheSceneStandsStill();
     void frameClockReportsRealFigures();
     void shutdownStopsComposing();
 };
@@ -299,18 +373,155 @@ void TestComposition::colourEffectTintsTheItem()
                  QColor(128, 128, 128)));
 }
 
+void TestComposition::tintOfOpaquePicture_data()
+{
+    QTest::addColumn<uint>("tint");
+    QTest::newRow("red") << 0xDC3C48u;
+    QTest::newRow("blue") << 0x3080C0u;
+    QTest::newRow("white") << 0xFFFFFFu;
+    QTest::newRow("near black") << 0x010101u;
+}
+
+void TestComposition::tintOfOpaquePicture()
+{
+    QFETCH(uint, tint);
+    // Every value of every channel, in many combinations.
+    QImage picture(256, 256, QImage::Format_RGB32);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x)
+            picture.setPixel(x, y, qRgb(x, y, (x * 7 + y * 13) & 0xff));
+    const QImage expected = paintedTint(picture, tint);
+    QImage tinted;
+    tintPicture(picture, tint, tinted);
+    // An opaque picture stays opaque, so that it hides what lies under it.
+    QCOMPARE(tinted.format(), QImage::Format_RGB32);
+    QCOMPARE(tinted.size(), picture.size());
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x)
+            QCOMPARE(tinted.pixel(x, y), expected.pixel(x, y) | 0xff000000u);
+
+    // A picture with alpha keeps it: painted as Qt paints it.
+    QImage translucent(64, 64, QImage::Format_ARGB32_Premultiplied);
+    translucent.fill(qPremultiply(qRgba(200, 100, 50, 128)));
+    tintPicture(translucent, tint, tinted);
+    QCOMPARE(tinted.format(), QImage::Format_ARGB32_Premultiplied);
+    QCOMPARE(tinted, paintedTint(translucent, tint));
+}
+
 void TestComposition::unchangedSceneIsNotDrawnAgain()
 {
     EngineFixture f;
     QCOMPARE(f.init(640, 360), 0);
-    QVERIFY(place(f, solidPicture(f, "g.png", Qt::green), 0, 0, 100, 100, 1) > 0);
+    const int id = place(f, solidPicture(f, "g.png", Qt::green), 0, 0, 100, 100, 1);
+    QVERIFY(id > 0);
     const QImage shown = canvasWhen(f, [](const QImage &c) { return near(c.pixel(50, 50), Qt::green); });
     QVERIFY(near(shown.pixel(50, 50), Qt::green));
     Compositor &compositor = f.ours()->media().compositor();
-    const int64_t made = compositor.framesMade();
-    QTRY_VERIFY(compositor.framesMade() >= made + 5);
-    // The same picture is handed on: not one pixel was drawn for those frames.
-    QCOMPARE(f.ours()->lastCanvas().cacheKey(), shown.cacheKey());
+    const Compositor::Counts still = settled(compositor);
+    const QImage settledCanvas = f.ours()->lastCanvas();
+
+    // Frames go on, and not one of them is drawn: the same picture is handed on.
+    const Compositor::Counts later = afterFrames(compositor, 10);
+    QVERIFY(later.made >= still.made + 10);
+    QCOMPARE(later.composed, still.composed);
+    QCOMPARE(f.ours()->lastCanvas().cacheKey(), settledCanvas.cacheKey());
+
+    // A move is drawn once, and then stands again.
+    QVERIFY(f.scene()->SetItemRect(id, 200, 100, 100, 100));
+    QVERIFY(near(canvasWhen(f, [](const QImage &c) { return near(c.pixel(250, 150), Qt::green); }).pixel(250, 150),
+                 Qt::green));
+    const Compositor::Counts moved = afterFrames(compositor, 10);
+    QCOMPARE(moved.composed, still.composed + 1);
+    QVERIFY(near(f.ours()->lastCanvas().pixel(50, 50), Qt::black));
+}
+
+void TestComposition::hiddenItemsAreNotDrawn_data()
+{
+    QTest::addColumn<QRect>("camera");
+    QTest::addColumn<int>("drawnPerFrame");
+    // Two pictures under the camera, one above it.
+    QTest::newRow("camera over the whole canvas") << QRect(0, 0, 640, 360) << 2;
+    QTest::newRow("camera larger than the canvas") << QRect(-20, -10, 700, 400) << 2;
+    QTest::newRow("camera over half of it") << QRect(0, 0, 320, 360) << 4;
+}
+
+void TestComposition::hiddenItemsAreNotDrawn()
+{
+    QFETCH(QRect, camera);
+    QFETCH(int, drawnPerFrame);
+    EngineFixture f;
+    QCOMPARE(f.init(640, 360), 0);
+    QVERIFY(place(f, solidPicture(f, "under1.png", Qt::blue, 640, 360), 0, 0, 640, 360, 1) > 0);
+    QVERIFY(place(f, solidPicture(f, "under2.png", Qt::red), 400, 100, 100, 100, 2) > 0);
+    const int id = f.scene()->OpenCamera(control().world().cameras.front().name.c_str(), 0, 0, 0, 0);
+    QVERIFY(id > 0);
+    QVERIFY(f.scene()->SetItemRect(id, camera.x(), camera.y(), camera.width(), camera.height()));
+    QVERIFY(f.scene()->SetItemZ(id, 10));
+    QVERIFY(place(f, solidPicture(f, "above.png", Qt::yellow), 20, 20, 60, 60, 20) > 0);
+    // The camera's colour bars at the left, the picture above them, and
+    // where the camera leaves room, both pictures under it.
+    const bool halfCovered = drawnPerFrame == 4;
+    const auto ready = [&](const QImage &c) {
+        return near(c.pixel(50, 50), Qt::yellow) && !near(c.pixel(150, 50), Qt::blue, 0)
+            && !near(c.pixel(150, 50), Qt::black, 0)
+            && (!halfCovered || (near(c.pixel(600, 50), Qt::blue) && near(c.pixel(450, 150), Qt::red)));
+    };
+    QVERIFY(ready(canvasWhen(f, ready)));
+
+    // The camera moves: every frame is composed, each with the items that can show.
+    Compositor &compositor = f.ours()->media().compositor();
+    const Compositor::Counts before = compositor.counts();
+    QTRY_VERIFY_WITH_TIMEOUT(compositor.counts().composed >= before.composed + 5, 10000);
+    const Compositor::Counts after = compositor.counts();
+    QCOMPARE(after.itemsDrawn - before.itemsDrawn, drawnPerFrame * (after.composed - before.composed));
+}
+
+void TestComposition::filterWorksOnTheFrameItself()
+{
+    DecliningFilter filter; // outlives the engine that uses it
+    EngineFixture f;
+    QCOMPARE(f.init(640, 360), 0);
+    const int id = f.scene()->OpenCamera(control().world().cameras.front().name.c_str(), 0, 0, 0, 0);
+    QVERIFY(id > 0);
+    QVERIFY(f.scene()->SetItemRect(id, 0, 0, 320, 180));
+    QVERIFY(!canvasWhen(f, [](const QImage &c) { return !near(c.pixel(100, 90), Qt::black, 0); }).isNull());
+    QVERIFY(f.scene()->SetItemVideoFilter(id, &filter));
+    // No copy is made for the filter (one that declines, as the beauty filter
+    // at level 0, would cost a copy of every frame): it is handed the very
+    // frame that is drawn, so what it wrote shows although it declined.
+    const auto magenta = [](const QImage &c) {
+        return near(c.pixel(10, 10), Qt::magenta) && near(c.pixel(310, 170), Qt::magenta);
+    };
+    QVERIFY(magenta(canvasWhen(f, magenta)));
+    QTRY_VERIFY(filter.frames > 3);
+    QVERIFY(near(f.ours()->lastCanvas().pixel(400, 300), Qt::black));
+}
+
+void TestComposition::spareCanvasesGoBackWhenTheSceneStandsStill()
+{
+    EngineFixture f;
+    QCOMPARE(f.init(640, 360), 0);
+    Compositor &compositor = f.ours()->media().compositor();
+    const int id = place(f, solidPicture(f, "g.png", Qt::green), 0, 0, 100, 100, 1);
+    QVERIFY(id > 0);
+    QVERIFY(near(canvasWhen(f, [](const QImage &c) { return near(c.pixel(50, 50), Qt::green); }).pixel(50, 50),
+                 Qt::green));
+    // Each change draws on a canvas other than the one shown.
+    for (int x : {200, 300, 400}) {
+        QVERIFY(f.scene()->SetItemRect(id, x, 0, 100, 100));
+        QVERIFY(near(canvasWhen(f, [x](const QImage &c) { return near(c.pixel(x + 50, 50), Qt::green); })
+                         .pixel(x + 50, 50),
+                     Qt::green));
+    }
+    QVERIFY(compositor.counts().canvases >= 2);
+    // Still for a while, the scene keeps only the canvas it shows.
+    QTRY_COMPARE_WITH_TIMEOUT(compositor.counts().canvases, 1, 10000);
+    QVERIFY(near(f.ours()->lastCanvas().pixel(450, 50), Qt::green));
+    // The next change draws on a new one, as before.
+    QVERIFY(f.scene()->SetItemRect(id, 0, 200, 100, 100));
+    QVERIFY(near(canvasWhen(f, [](const QImage &c) { return near(c.pixel(50, 250), Qt::green); }).pixel(50, 250),
+                 Qt::green));
+    QCOMPARE(compositor.counts().canvases, 2);
 }
 
 void TestComposition::frameClockReportsRealFigures()

@@ -1,8 +1,13 @@
+// The preview on a real X server: the canvas fitted into the window, the
+// overlay over it only, a window covered, resized or destroyed; and a frame
+// put into the window only when the window would show something else.
+
 #include "ScreenPictures.h"
 
 #include "DebugCapture.h"
 #include "preview/PreviewOutput.h"
 
+#include <QElapsedTimer>
 #include <QPainter>
 #include <QScopeGuard>
 #include <QTest>
@@ -51,6 +56,32 @@ QString fittedMismatch(const QImage &picture, const QSize &window, int left, int
         }
     }
     return QString();
+}
+
+// Shows the same frame again and again, as the frame clock does, until
+// `calls` calls in a row, at least 300 ms (three overlay checks) long, put
+// nothing; false when it never settles.
+template <typename Show>
+bool settles(PreviewOutput &out, Show show, int calls = 15)
+{
+    QElapsedTimer timer;
+    timer.start();
+    int64_t puts = out.framesPut();
+    int quiet = 0;
+    QElapsedTimer quietFor;
+    quietFor.start();
+    while (timer.elapsed() < 10000) {
+        show();
+        QTest::qWait(20);
+        if (out.framesPut() != puts) {
+            puts = out.framesPut();
+            quiet = 0;
+            quietFor.restart();
+        } else if (++quiet >= calls && quietFor.elapsed() >= 300) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The main window with the preview as a native child of updates disabled,
@@ -134,9 +165,9 @@ private slots:
         for (const QPoint &p : frame)
             QVERIFY(sameColor(out.lastPicture().pixel(p), Qt::white, 0));
 
-        // The next frame has no overlay, and nothing of it is left.
-        out.show(canvas, {});
-        QTRY_VERIFY2((m = fittedMismatch(grabWindow(w.preview->winId()), QSize(800, 450), 100, 600)).isEmpty(),
+        // The next frames have no overlay, and nothing of it is left.
+        QTRY_VERIFY2((out.show(canvas, {}),
+                      m = fittedMismatch(grabWindow(w.preview->winId()), QSize(800, 450), 100, 600)).isEmpty(),
                      qPrintable(m));
     }
 
@@ -157,11 +188,64 @@ private slots:
         cover->show();
         QVERIFY(QTest::qWaitForWindowExposed(cover.get()));
         QTRY_VERIFY(sameColor(grabWindow(w.preview->winId()).pixel(300, 200), Qt::magenta));
+        const int64_t putsCovered = out.framesPut();
         cover->hide();
         // The server has unmapped it once Qt hears so.
         QTRY_VERIFY(!cover->windowHandle()->isExposed());
-        out.show(canvas, {});
-        QTRY_VERIFY2((m = fittedMismatch(grabWindow(w.preview->winId()), QSize(800, 450), 0, 800)).isEmpty(),
+        // The same canvas: the exposure alone brings the frame back.
+        QTRY_VERIFY2((out.show(canvas, {}),
+                      m = fittedMismatch(grabWindow(w.preview->winId()), QSize(800, 450), 0, 800)).isEmpty(),
+                     qPrintable(m));
+        QVERIFY(out.framesPut() > putsCovered);
+    }
+
+    void putsOnlyFramesThatDiffer()
+    {
+        PreviewWindow w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w.top));
+        PreviewOutput out;
+        QVERIFY(out.attach(w.preview->winId()));
+        QImage canvas = quadrantCanvas(QSize(1280, 720));
+        QString text = QStringLiteral("FPS: 25");
+        int overlayCalls = 0;
+        const auto overlay = [&](QPainter *p) {
+            ++overlayCalls;
+            p->setPen(Qt::white);
+            p->drawText(QRect(10, 10, 200, 30), 0, text);
+        };
+        const auto showIt = [&] { out.show(canvas, overlay); };
+        QCOMPARE(out.framesPut(), 0);
+        showIt();
+        QCOMPARE(out.framesPut(), 1);
+        QVERIFY(settles(out, showIt));
+
+        // Nothing changes: nothing is put, and the overlay is only asked now and then.
+        int64_t puts = out.framesPut();
+        const int callsBefore = overlayCalls;
+        for (int i = 0; i < 10; ++i)
+            showIt();
+        QCOMPARE(out.framesPut(), puts);
+        QVERIFY2(overlayCalls - callsBefore <= 4, qPrintable(QString::number(overlayCalls - callsBefore)));
+
+        // The overlay paints something else: one frame.
+        text = QStringLiteral("FPS: 24");
+        QTRY_VERIFY((showIt(), out.framesPut() > puts));
+        QCOMPARE(out.framesPut(), puts + 1);
+        QVERIFY(settles(out, showIt));
+        QCOMPARE(out.framesPut(), puts + 1);
+        QString m;
+        QTRY_VERIFY2((m = colorMismatch(grabWindow(w.preview->winId()), QPoint(400, 300), kQuadrantColors[3]))
+                         .isEmpty(),
+                     qPrintable(m));
+
+        // A new canvas: one frame, at once.
+        puts = out.framesPut();
+        QPainter(&canvas).fillRect(QRect(0, 0, 1280, 720), Qt::white);
+        showIt();
+        QCOMPARE(out.framesPut(), puts + 1);
+        QVERIFY(settles(out, showIt));
+        QCOMPARE(out.framesPut(), puts + 1);
+        QTRY_VERIFY2((m = colorMismatch(grabWindow(w.preview->winId()), QPoint(400, 300), Qt::white)).isEmpty(),
                      qPrintable(m));
     }
 
@@ -182,6 +266,11 @@ private slots:
         QVERIFY2(m.isEmpty(), qPrintable(m));
         QTRY_VERIFY2((m = fittedMismatch(grabWindow(w.preview->winId()), QSize(1000, 500), 55, 888)).isEmpty(),
                      qPrintable(m));
+        // Resized back: followed again, with the same canvas.
+        w.preview->resize(800, 450);
+        QTRY_COMPARE((out.show(canvas, {}), out.lastPicture().size()), QSize(800, 450));
+        m = fittedMismatch(out.lastPicture(), QSize(800, 450), 0, 800);
+        QVERIFY2(m.isEmpty(), qPrintable(m));
     }
 
     void destroyedWindowStopsQuietly()

@@ -15,6 +15,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cstring>
 
 namespace castcore {
 
@@ -25,6 +26,9 @@ using Clock = std::chrono::steady_clock;
 // Canvases of a larger size are refused: nothing sane asks for them, and a
 // hand-edited config must not make the video thread allocate gigabytes.
 constexpr int kMaxCanvasSide = 8192;
+// A scene that stood still this long gives back the canvases it does not
+// show; the next change makes one again.
+constexpr std::chrono::seconds kSpareCanvasKept(2);
 
 std::unique_ptr<MediaSource> makeSource(int kind, mvplatform::CallbackThread &loader)
 {
@@ -73,6 +77,7 @@ void Compositor::start(int fps)
     m_pacer.start(now, fps);
     m_secondStart = now;
     m_framesThisSecond = 0;
+    m_lastComposed = now;
     m_video.setTicker([this](Clock::time_point t) { return tick(t); }, now);
 }
 
@@ -86,6 +91,10 @@ void Compositor::stop()
     m_views.clear();
     m_drawn.clear();
     m_current = -1;
+    // The last canvas stays readable (m_last); the ring goes.
+    for (QImage &canvas : m_canvases)
+        canvas = QImage();
+    m_counts.canvases = 0;
 }
 
 bool Compositor::running() const
@@ -128,6 +137,12 @@ int64_t Compositor::framesMade() const
     return m_made;
 }
 
+Compositor::Counts Compositor::counts() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_counts;
+}
+
 int64_t Compositor::framesLagged() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -148,9 +163,15 @@ Clock::time_point Compositor::tick(Clock::time_point now)
     takeSnapshot();
     const bool sourcesChanged = syncSources(now);
     const bool sized = m_width > 0 && m_height > 0;
+    int drawn = -1;
     if (sized && (sourcesChanged || m_current < 0 || m_views != m_drawn
                   || m_canvases[m_current].size() != QSize(m_width, m_height)))
-        draw();
+        drawn = draw();
+    const bool composed = drawn >= 0;
+    if (composed)
+        m_lastComposed = now;
+    else if (now - m_lastComposed >= kSpareCanvasKept)
+        releaseSpareCanvases();
 
     const QImage canvas = m_current >= 0 && sized ? m_canvases[m_current] : QImage();
     const int64_t ptsUs = mediaNowUs();
@@ -169,6 +190,13 @@ Clock::time_point Compositor::tick(Clock::time_point now)
         if (!canvas.isNull())
             m_last = canvas;
         ++m_made;
+        m_counts.made = m_made;
+        if (composed) {
+            ++m_counts.composed;
+            m_counts.itemsDrawn += drawn;
+        }
+        m_counts.canvases = int(std::count_if(std::begin(m_canvases), std::end(m_canvases),
+                                              [](const QImage &c) { return !c.isNull(); }));
         m_lagged = m_pacer.lagged();
         m_inTick = false;
         ++m_ticksDone;
@@ -229,39 +257,43 @@ bool Compositor::syncSources(Clock::time_point now)
         changed = true;
         slot.tintStale = true;
         if (view.kind == KindCamera)
-            slot.useFiltered = filterCamera(view, slot);
+            filterCamera(view, slot);
     }
     return changed;
 }
 
-bool Compositor::filterCamera(const ItemView &view, Slot &slot)
+void Compositor::filterCamera(const ItemView &view, Slot &slot)
 {
     if (!view.filter)
-        return false;
+        return;
     auto *camera = static_cast<CameraSource *>(slot.source.get());
-    QImage frame = camera->takeWritable();
-    if (frame.isNull() || frame.format() != QImage::Format_RGB32)
-        return false;
-    // The filter reads and writes 32-bit pixels in place (destination 0).
+    const QImage frame = camera->picture();
+    uchar *pixels = camera->filterablePixels();
+    if (!pixels || frame.format() != QImage::Format_RGB32)
+        return;
+    // The filter reads and writes 32-bit pixels in place (destination 0): the
+    // frame itself, which nobody else reads, so no copy is made for a filter
+    // that declines (as the beauty filter does at level 0).
+    const std::uintptr_t stride = std::uintptr_t(frame.bytesPerLine());
+    const std::uintptr_t bytes = std::uintptr_t(frame.sizeInBytes());
     PicturePlane out;
     out.format = 4;
     out.width = frame.width();
     out.height = frame.height();
     out.frame[0] = 0;
-    out.frame[1] = std::uintptr_t(frame.bytesPerLine());
-    out.frame[2] = std::uintptr_t(frame.sizeInBytes());
-    const bool filtered = view.filter->Filter(view.id, std::uintptr_t(frame.bits()), std::uintptr_t(frame.bytesPerLine()),
-                                              std::uintptr_t(frame.sizeInBytes()), &out);
-    if (!filtered)
-        return false;
-    if (out.frame[0] != 0 && out.frame[0] != std::uintptr_t(frame.constBits())) {
-        // The filter wrote into a buffer of its own: copy it out while it is valid.
-        const QImage theirs(reinterpret_cast<const uchar *>(out.frame[0]), frame.width(), frame.height(),
-                            int(out.frame[1]), QImage::Format_RGB32);
-        frame = theirs.copy();
+    out.frame[1] = stride;
+    out.frame[2] = bytes;
+    if (!view.filter->Filter(view.id, std::uintptr_t(pixels), stride, bytes, &out))
+        return;
+    if (out.frame[0] != 0 && out.frame[0] != std::uintptr_t(pixels)) {
+        // The filter wrote into a buffer of its own: copy it in while it is valid.
+        const auto *theirs = reinterpret_cast<const uchar *>(out.frame[0]);
+        const size_t row = size_t(frame.width()) * 4;
+        if (out.frame[1] < row)
+            return;
+        for (int y = 0; y < frame.height(); ++y)
+            std::memcpy(pixels + size_t(y) * stride, theirs + size_t(y) * out.frame[1], row);
     }
-    slot.filtered = frame;
-    return true;
 }
 
 QImage &Compositor::freeCanvas()
@@ -274,28 +306,60 @@ QImage &Compositor::freeCanvas()
             return c;
         }
     }
-    const int i = (m_current + 1) % 3;
+    // A free slot first, so that a canvas someone holds is not let go of.
+    int i = (m_current + 1) % 3;
+    for (int k = 0; k < 3; ++k) {
+        const int j = (m_current + 1 + k) % 3;
+        if (j != m_current && m_canvases[j].isNull()) {
+            i = j;
+            break;
+        }
+    }
     m_canvases[i] = QImage(m_width, m_height, QImage::Format_ARGB32_Premultiplied);
     m_current = i;
     return m_canvases[i];
 }
 
-void Compositor::draw()
+void Compositor::releaseSpareCanvases()
+{
+    for (int i = 0; i < 3; ++i) {
+        if (i != m_current && !m_canvases[i].isNull() && m_canvases[i].isDetached())
+            m_canvases[i] = QImage();
+    }
+}
+
+int Compositor::draw()
 {
     QImage &canvas = freeCanvas();
     if (canvas.isNull())
-        return;
-    canvas.fill(0xff000000u);
+        return -1;
     m_order.clear();
     for (const ItemView &v : m_views)
         m_order.push_back(&v);
     // Ties in z keep the table's order (ids ascending).
     std::stable_sort(m_order.begin(), m_order.end(), [](const ItemView *a, const ItemView *b) { return a->z < b->z; });
 
+    // What lies under the topmost opaque item that covers the canvas (a
+    // camera over the background, say) cannot show: start there.
+    const QRectF whole(0, 0, m_width, m_height);
+    size_t first = m_order.size();
+    while (first > 0) {
+        const ItemView *v = m_order[first - 1];
+        if (coversOpaquely(*v, m_slots[v->id].source->picture(), whole))
+            break;
+        --first;
+    }
+    if (first > 0)
+        --first;
+    else
+        canvas.fill(0xff000000u);
+
+    int drawn = 0;
     QPainter painter(&canvas);
-    for (const ItemView *v : m_order) {
+    for (size_t i = first; i < m_order.size(); ++i) {
+        const ItemView *v = m_order[i];
         Slot &slot = m_slots[v->id];
-        QImage picture = slot.useFiltered && v->filter ? slot.filtered : slot.source->picture();
+        QImage picture = slot.source->picture();
         if (picture.isNull())
             continue;
         if (v->colorEffect != 0) {
@@ -306,9 +370,11 @@ void Compositor::draw()
             picture = slot.tinted;
         }
         drawItem(painter, *v, picture);
+        ++drawn;
     }
     painter.end();
     m_drawn = m_views;
+    return drawn;
 }
 
 void Compositor::report(Clock::time_point now)

@@ -5,7 +5,8 @@
 // its newest content, runs new camera frames through their item's video
 // filter, draws the items in ascending z into one premultiplied canvas, and
 // hands the canvas to the preview and the sink. An unchanged scene is not
-// drawn again; its canvas is handed on as it is.
+// drawn again; its canvas is handed on as it is. Items hidden under an
+// opaque one that covers the canvas are not drawn at all.
 
 #include "FramePacer.h"
 #include "ItemView.h"
@@ -64,6 +65,16 @@ public:
     int64_t framesMade() const;
     int64_t framesLagged() const;
 
+    // What the frame clock did so far, read at once.
+    struct Counts
+    {
+        int64_t made = 0;       // frames handed on, one per tick
+        int64_t composed = 0;   // of them drawn anew
+        int64_t itemsDrawn = 0; // items drawn onto those (hidden ones are not)
+        int canvases = 0;       // canvases allocated now
+    };
+    Counts counts() const;
+
 private:
     struct Slot
     {
@@ -71,8 +82,6 @@ private:
         uint64_t revision = 0;
         int width = 0;
         int height = 0;
-        QImage filtered;   // the newest camera frame after the item's filter
-        bool useFiltered = false;
         QImage tinted;
         bool tintStale = true;
     };
@@ -80,9 +89,11 @@ private:
     std::chrono::steady_clock::time_point tick(std::chrono::steady_clock::time_point now);
     void takeSnapshot();
     bool syncSources(std::chrono::steady_clock::time_point now);
-    bool filterCamera(const ItemView &view, Slot &slot);
-    void draw();
+    void filterCamera(const ItemView &view, Slot &slot);
+    // The number of items drawn; -1 when there was no canvas to draw on.
+    int draw();
     QImage &freeCanvas();
+    void releaseSpareCanvases();
     void report(std::chrono::steady_clock::time_point now);
 
     SceneState &m_state;
@@ -99,6 +110,7 @@ private:
     std::map<int, Slot> m_slots;
     QImage m_canvases[3];
     int m_current = -1;
+    std::chrono::steady_clock::time_point m_lastComposed;
     int m_width = 0;
     int m_height = 0;
     std::chrono::steady_clock::time_point m_secondStart;
@@ -113,6 +125,7 @@ private:
     QImage m_last;
     int64_t m_made = 0;
     int64_t m_lagged = 0;
+    Counts m_counts;
     PreviewOutput *m_preview = nullptr;
     VideoSink *m_sink = nullptr;
 };

@@ -5,9 +5,22 @@
 #include <QPainter>
 #include <QTransform>
 
+#include <array>
 #include <cmath>
 
 namespace castcore {
+
+namespace {
+
+// How far a box may be off whole pixels by floating-point rounding alone.
+constexpr double kRounding = 1.0 / 64;
+
+bool isWhole(double v)
+{
+    return std::abs(v - std::round(v)) < kRounding;
+}
+
+} // namespace
 
 ItemView ItemView::of(const SceneItem &item)
 {
@@ -66,11 +79,20 @@ void drawItem(QPainter &painter, const ItemView &item, const QImage &picture)
         return; // seen edge on
     const bool plain = flipY > 0.9999 && mirrorX > 0.9999 && item.rotation[2] == 0.0f;
     const bool scaled = std::abs(box.width() - picture.width()) > 0.5 || std::abs(box.height() - picture.height()) > 0.5;
+    const bool exact = std::abs(box.width() - picture.width()) < kRounding
+                       && std::abs(box.height() - picture.height()) < kRounding;
 
     painter.save();
     painter.setOpacity(item.alpha >= 255 ? 1.0 : item.alpha / 255.0);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, scaled || !plain);
-    if (plain) {
+    // A flip at the picture's own size maps pixel to pixel: sampling between
+    // pixels would only blur it, at three times the cost.
+    const bool flipsOnly = std::abs(flipY) > 0.9999 && std::abs(mirrorX) > 0.9999 && item.rotation[2] == 0.0f;
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, scaled || !flipsOnly);
+    if (plain && exact && isWhole(box.x()) && isWhole(box.y())) {
+        // Off the picture's size by rounding only: a plain copy, not a
+        // stretch by a hair (which costs half as much again).
+        painter.drawImage(QPointF(std::round(box.x()), std::round(box.y())), picture);
+    } else if (plain) {
         painter.drawImage(box, picture);
     } else {
         QTransform t;
@@ -83,7 +105,22 @@ void drawItem(QPainter &painter, const ItemView &item, const QImage &picture)
     painter.restore();
 }
 
-void tintPicture(const QImage &picture, uint32_t rgb, QImage &out)
+bool coversOpaquely(const ItemView &item, const QImage &picture, const QRectF &area)
+{
+    // Flips keep the box; a turn in the plane or a partial turn does not.
+    if (picture.isNull() || picture.hasAlphaChannel() || item.alpha < 255 || item.rotation[2] != 0.0f
+        || std::abs(std::cos(double(item.rotation[0]))) < 0.9999
+        || std::abs(std::cos(double(item.rotation[1]))) < 0.9999)
+        return false;
+    // The box of an aspect ratio misses whole edges by rounding only.
+    const QRectF box = contentBox(item);
+    return box.left() <= area.left() + kRounding && box.top() <= area.top() + kRounding
+        && box.right() >= area.right() - kRounding && box.bottom() >= area.bottom() - kRounding;
+}
+
+namespace {
+
+void paintTint(const QImage &picture, uint32_t rgb, QImage &out)
 {
     if (out.size() != picture.size() || out.format() != QImage::Format_ARGB32_Premultiplied || !out.isDetached())
         out = QImage(picture.size(), QImage::Format_ARGB32_Premultiplied);
@@ -94,6 +131,67 @@ void tintPicture(const QImage &picture, uint32_t rgb, QImage &out)
     p.fillRect(out.rect(), QColor::fromRgb(rgb | 0xff000000u));
     p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
     p.drawImage(0, 0, picture);
+}
+
+// Soft light of an opaque tint over an opaque pixel acts on each colour
+// channel alone: one table per channel, filled by painting a grey ramp.
+// Painting a camera frame costs about ten times as much as looking it up.
+struct TintTables
+{
+    uint32_t rgb = 0;
+    bool ready = false;
+    std::array<std::array<uint32_t, 256>, 3> channel; // already shifted into place
+
+    void prepare(uint32_t tint)
+    {
+        if (ready && tint == rgb)
+            return;
+        QImage ramp(256, 1, QImage::Format_RGB32);
+        for (int i = 0; i < 256; ++i)
+            ramp.setPixel(i, 0, qRgb(i, i, i));
+        QImage tinted;
+        paintTint(ramp, tint, tinted);
+        for (int i = 0; i < 256; ++i) {
+            const QRgb p = tinted.pixel(i, 0);
+            channel[0][size_t(i)] = uint32_t(qRed(p)) << 16;
+            channel[1][size_t(i)] = uint32_t(qGreen(p)) << 8;
+            channel[2][size_t(i)] = uint32_t(qBlue(p));
+        }
+        rgb = tint;
+        ready = true;
+    }
+};
+
+void tintOpaque(const QImage &picture, uint32_t rgb, QImage &out)
+{
+    thread_local TintTables tables; // the video thread's, made again only for another tint
+    tables.prepare(rgb);
+    if (out.size() != picture.size() || out.format() != QImage::Format_RGB32 || !out.isDetached())
+        out = QImage(picture.size(), QImage::Format_RGB32);
+    const auto &r = tables.channel[0];
+    const auto &g = tables.channel[1];
+    const auto &b = tables.channel[2];
+    const int width = picture.width();
+    uchar *const bits = out.bits();
+    const size_t stride = size_t(out.bytesPerLine());
+    for (int y = 0; y < picture.height(); ++y) {
+        const auto *from = reinterpret_cast<const uint32_t *>(picture.constScanLine(y));
+        auto *to = reinterpret_cast<uint32_t *>(bits + size_t(y) * stride);
+        for (int x = 0; x < width; ++x) {
+            const uint32_t p = from[x];
+            to[x] = 0xff000000u | r[(p >> 16) & 0xff] | g[(p >> 8) & 0xff] | b[p & 0xff];
+        }
+    }
+}
+
+} // namespace
+
+void tintPicture(const QImage &picture, uint32_t rgb, QImage &out)
+{
+    if (picture.format() == QImage::Format_RGB32)
+        tintOpaque(picture, rgb, out);
+    else
+        paintTint(picture, rgb, out);
 }
 
 } // namespace castcore

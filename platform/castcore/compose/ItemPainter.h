@@ -21,9 +21,15 @@ QRectF contentBox(const ItemView &item);
 
 void drawItem(QPainter &painter, const ItemView &item, const QImage &picture);
 
+// True when drawItem() paints every pixel of `area` opaquely with this
+// picture, so that nothing under the item there can show.
+bool coversOpaquely(const ItemView &item, const QImage &picture, const QRectF &area);
+
 // The picture tinted by a colour effect (0xRRGGBB): its colours pulled
 // toward the tint by soft light, its alpha kept. Reuses `out`'s buffer
-// when it has the right size and nobody else holds it.
+// when it has the right size and nobody else holds it. An opaque (RGB32)
+// picture stays RGB32, tinted through tables that Qt's own soft light
+// filled, with the same result as painting it.
 void tintPicture(const QImage &picture, uint32_t rgb, QImage &out);
 
 } // namespace castcore

@@ -47,7 +47,10 @@ void PreviewOutput::detach()
     std::unique_ptr<Surface> old;
     std::lock_guard<std::mutex> lock(m_mutex);
     old = std::move(m_surface);
-    m_last = QImage();
+    m_shownCanvas = 0;
+    m_owed = true;
+    m_canvasMoving = false;
+    m_puts = 0;
 }
 
 bool PreviewOutput::attached() const
@@ -61,35 +64,60 @@ void PreviewOutput::show(const QImage &canvas, const std::function<void(QPainter
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_surface)
         return;
-    QImage *picture = m_surface->painter->beginFrame();
-    if (!picture)
+    x11::WindowPainter &window = *m_surface->painter;
+    const bool newCanvas = canvas.cacheKey() != m_shownCanvas;
+    const bool mustPut = m_owed || window.damaged() || newCanvas;
+    const Clock::time_point now = Clock::now();
+    if (!mustPut) {
+        // Only the overlay may have changed: ask it, without painting, now
+        // and then (its text alone costs more than the rest of an idle tick).
+        if (now < m_nextOverlayCheck)
+            return;
+        m_nextOverlayCheck = now + kOverlayCheckInterval;
+        if (!m_overlay.changed(window.picture().size(), overlay))
+            return;
+    }
+
+    QImage *picture = window.beginFrame();
+    if (!picture) {
+        m_owed = true; // the next frame goes out, whatever it is
         return;
-    if (m_fitted.size() != picture->size() || m_fitted.format() != picture->format()) {
-        m_fitted = QImage(picture->size(), picture->format());
-        m_fittedCanvas = 0;
     }
-    if (m_fittedCanvas != canvas.cacheKey()) {
-        QPainter fitter(&m_fitted);
-        CanvasFitter::fit(canvas, &fitter, m_fitted.size());
-        m_fittedCanvas = canvas.cacheKey();
+    if (mustPut) {
+        // What goes out now, for comparing with the next frames; not worth
+        // it while new canvases follow one another (a camera), where one
+        // frame more is put once they stop.
+        if (newCanvas && m_canvasMoving)
+            m_overlay.forget();
+        else
+            m_overlay.changed(picture->size(), overlay);
+        m_nextOverlayCheck = now + kOverlayCheckInterval;
     }
+    m_canvasMoving = newCanvas;
     {
+        // Fitted afresh even for an old canvas: that is rare (an overlay
+        // change, an exposure) and cheaper than keeping a fitted copy.
         QPainter p(picture);
-        p.setCompositionMode(QPainter::CompositionMode_Source);
-        p.drawImage(0, 0, m_fitted);
-        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        CanvasFitter::fit(canvas, &p, picture->size());
         if (overlay)
             overlay(&p);
     }
-    m_surface->painter->endFrame();
-    // Shares the surface's buffer; lastPicture() copies when asked.
-    m_last = *picture;
+    window.endFrame();
+    m_shownCanvas = canvas.cacheKey();
+    m_owed = false;
+    ++m_puts;
 }
 
 QImage PreviewOutput::lastPicture() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_last.copy();
+    return m_surface && m_puts > 0 ? m_surface->painter->picture().copy() : QImage();
+}
+
+int64_t PreviewOutput::framesPut() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_puts;
 }
 
 } // namespace castcore

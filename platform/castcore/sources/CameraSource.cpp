@@ -256,6 +256,13 @@ QImage CameraSource::picture() const
     return m_current;
 }
 
+uchar *CameraSource::filterablePixels()
+{
+    // No detach: the pool shares the pixels but neither reads nor writes them
+    // while m_current holds them.
+    return m_current.isNull() ? nullptr : const_cast<uchar *>(m_current.constBits());
+}
+
 QImage CameraSource::takeWritable()
 {
     if (m_current.isNull())

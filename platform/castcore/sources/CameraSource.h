@@ -25,11 +25,15 @@ public:
     void update(const SceneItem &item) override;
     bool tick(MediaClock::time_point now) override;
     // RGB32 (memory order blue, green, red, 0xff), tightly packed rows, so
-    // the compositor can hand it to the item's video filter; the compositor
-    // may write into it (see takeWritable).
+    // the compositor can hand it to the item's video filter.
     QImage picture() const override;
-    // The newest frame for filtering in place: detached from every copy the
-    // source keeps, so writing to it changes no other frame.
+    // The pixels of picture(), for the item's filter to write in place (null
+    // without a frame): nobody else reads them, since the capture thread
+    // writes a frame of its pool only once no one holds it any more. Writing
+    // changes picture() and no other frame; valid until the next tick.
+    uchar *filterablePixels();
+    // A copy of the newest frame, detached from every copy the source keeps,
+    // so writing to it changes no other frame.
     QImage takeWritable();
 
 private:

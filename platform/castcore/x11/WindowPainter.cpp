@@ -53,6 +53,11 @@ WindowPainter::WindowPainter(std::unique_ptr<XcbConnection> x, uint32_t window, 
     // No GraphicsExpose events: they would only fill our queue.
     const uint32_t values[] = {0};
     xcb_create_gc(m_x->get(), m_gc, m_window, XCB_GC_GRAPHICS_EXPOSURES, values);
+    // Our own selection on the window, beside Qt's: exposures, size changes
+    // and its destruction reach this connection too.
+    const uint32_t events[] = {XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+    xcb_change_window_attributes(m_x->get(), m_window, XCB_CW_EVENT_MASK, events);
+    xcb_flush(m_x->get());
     qInfo("engine: preview into window 0x%x (%dx%d), %s", window, size.width(), size.height(),
           m_useShm ? "through MIT-SHM" : "through plain put-image");
 }
@@ -75,22 +80,55 @@ void WindowPainter::markGone(const char *why)
     qWarning("engine: the preview window 0x%x %s; the preview stops", m_window, why);
 }
 
-void WindowPainter::checkErrors()
+void WindowPainter::readEvents()
 {
-    m_x->drainEvents([this](const xcb_generic_error_t *e) {
-        if (e->error_code == XCB_WINDOW || e->error_code == XCB_DRAWABLE) {
-            markGone("is gone");
-        } else if (m_useShm && e->major_code != XCB_GET_GEOMETRY) {
-            // A segment the server cannot attach (another host, another IPC
-            // namespace) fails every shared put-image.
-            qWarning("engine: the X server refused the preview's shared memory (error %d); the preview falls back "
-                     "to plain put-image",
-                     int(e->error_code));
-            m_useShm = false;
+    while (xcb_generic_event_t *e = xcb_poll_for_event(m_x->get())) {
+        switch (e->response_type & 0x7f) {
+        case 0: {
+            const auto *error = reinterpret_cast<const xcb_generic_error_t *>(e);
+            if (error->error_code == XCB_WINDOW || error->error_code == XCB_DRAWABLE) {
+                markGone("is gone");
+            } else if (m_useShm && error->major_code != XCB_GET_GEOMETRY) {
+                // A segment the server cannot attach (another host, another
+                // IPC namespace) fails every shared put-image.
+                qWarning("engine: the X server refused the preview's shared memory (error %d); the preview falls "
+                         "back to plain put-image",
+                         int(error->error_code));
+                m_useShm = false;
+                m_damaged = true;
+            }
+            break;
         }
-    });
+        case XCB_EXPOSE:
+            m_damaged = true;
+            break;
+        case XCB_CONFIGURE_NOTIFY: {
+            const auto *c = reinterpret_cast<const xcb_configure_notify_event_t *>(e);
+            if (c->window == m_window && QSize(c->width, c->height) != m_size) {
+                m_resized = true;
+                m_damaged = true;
+            }
+            break;
+        }
+        case XCB_DESTROY_NOTIFY:
+            if (reinterpret_cast<const xcb_destroy_notify_event_t *>(e)->window == m_window)
+                markGone("is gone");
+            break;
+        default:
+            break;
+        }
+        free(e);
+    }
     if (m_x->broken())
         markGone("lost its X connection");
+}
+
+bool WindowPainter::damaged()
+{
+    if (m_gone)
+        return false;
+    readEvents();
+    return m_damaged && !m_gone;
 }
 
 void WindowPainter::collectGeometry(int timeoutMs)
@@ -140,9 +178,16 @@ QImage *WindowPainter::beginFrame()
 {
     if (m_gone)
         return nullptr;
-    checkErrors();
+    readEvents();
     if (m_geometryPending)
         collectGeometry(kFrameWaitMs);
+    if (m_resized && !m_gone && !m_geometryPending) {
+        // The answer to the last frame may predate the change: ask anew.
+        m_resized = false;
+        m_geometrySequence = xcb_get_geometry(m_x->get(), m_window).sequence;
+        m_geometryPending = true;
+        collectGeometry(kFrameWaitMs);
+    }
     if (m_gone || m_geometryPending || m_size.isEmpty())
         return nullptr;
     if (!preparePicture())
@@ -166,6 +211,8 @@ void WindowPainter::endFrame()
     m_geometrySequence = xcb_get_geometry(c, m_window).sequence;
     m_geometryPending = true;
     xcb_flush(c);
+    // Whatever was exposed before this put is whole again.
+    m_damaged = false;
 }
 
 void WindowPainter::putStrips()

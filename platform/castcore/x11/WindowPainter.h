@@ -4,9 +4,10 @@
 // drawn straight into a MIT-SHM segment the size of the window and put with
 // one shm put-image (plain put-image in strips under the request limit when
 // the server lacks MIT-SHM). The window's geometry is asked with each frame
-// and answered by the next, so a resized window is followed without a
-// round trip; that answer also tells that the server is done reading the
-// segment before it is drawn again.
+// and answered by the next; that answer also tells that the server is done
+// reading the segment before it is drawn again. The connection also hears
+// the window's exposures and size changes (any number of clients may), so a
+// frame that did not change need not be put again until the window lost it.
 
 #include "ShmSegment.h"
 #include "XcbConnection.h"
@@ -30,7 +31,13 @@ public:
     QImage *beginFrame();
     // Puts the picture drawn since beginFrame().
     void endFrame();
+    // Reads what the server said so far: true while the window lacks part of
+    // the last frame put (exposed or resized since), until the next put.
+    // False once the window is gone (logged then).
+    bool damaged();
     bool gone() const { return m_gone; }
+    // The picture put last (null before the first frame).
+    const QImage &picture() const { return m_picture; }
 
 private:
     WindowPainter(std::unique_ptr<XcbConnection> x, uint32_t window, QSize size, int depth);
@@ -38,7 +45,7 @@ private:
     bool preparePicture();
     void putStrips();
     void markGone(const char *why);
-    void checkErrors();
+    void readEvents();
 
     std::unique_ptr<XcbConnection> m_x;
     uint32_t m_window = 0;
@@ -49,6 +56,8 @@ private:
     bool m_gone = false;
     bool m_geometryPending = false;
     unsigned int m_geometrySequence = 0;
+    bool m_damaged = false;
+    bool m_resized = false; // a size change heard that no geometry answer has told yet
     ShmSegment m_shm;
     QImage m_picture;
 };

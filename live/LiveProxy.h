@@ -468,6 +468,9 @@ private:
     // The overlay's plate, read from its file on the first preview frame.
     std::once_flag m_overlayPictureRead;
     QImage m_overlayPicture;
+    // The overlay's figures line, laid out again only when it reads otherwise.
+    QString m_overlayLine;
+    QImage m_overlayLinePicture;
     std::unique_ptr<INetService> m_netService;
     std::unique_ptr<UITaskQueueWnd> m_uiTasks;
     std::unique_ptr<CSttThreadPool> m_pool;

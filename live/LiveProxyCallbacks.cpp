@@ -171,11 +171,19 @@ void LiveProxy::paintPreviewOverlay(QPainter *painter)
     });
     if (!m_overlayPicture.isNull())
         painter->drawImage(QRect(8, 6, 260, 22), m_overlayPicture);
-    QFont font(QStringLiteral("微软雅黑"));
-    font.setPixelSize(12);
-    painter->setFont(font);
-    painter->setPen(Qt::white);
-    painter->drawText(QRect(12, 8, 260, 22), 0, overlayText(m_cpu, m_memory, m_fps, m_qualityIndex));
+    const QString line = overlayText(m_cpu, m_memory, m_fps, m_qualityIndex);
+    if (line != m_overlayLine || m_overlayLinePicture.isNull()) {
+        m_overlayLine = line;
+        m_overlayLinePicture = QImage(260, 22, QImage::Format_ARGB32_Premultiplied);
+        m_overlayLinePicture.fill(Qt::transparent);
+        QPainter text(&m_overlayLinePicture);
+        QFont font(QStringLiteral("微软雅黑"));
+        font.setPixelSize(12);
+        text.setFont(font);
+        text.setPen(Qt::white);
+        text.drawText(QRect(0, 0, 260, 22), 0, line);
+    }
+    painter->drawImage(12, 8, m_overlayLinePicture);
 
     const int id = currentItemId();
     int x = 0, y = 0, w = 0, h = 0;

@@ -104,6 +104,7 @@ private slots:
     void overlayText_data();
     void overlayText();
     void overlayFramesTheSelectedItem();
+    void overlayFiguresFollowTheEngine();
     void cameraTurnReportsMirrorAndFlip();
     void audioTablesHoldTenOfEachKind();
     void audioDevicesOpenByExactName();
@@ -258,6 +259,46 @@ void CallbacksTest::overlayFramesTheSelectedItem()
     // No effect/ folder here: the overlay goes without its picture, said once.
     const QString dropped = QStringLiteral("drop preview overlay picture: ./effect/systeminfo.png (missing)");
     QCOMPARE(testsupport::LogCapture::texts().count(dropped), 1);
+}
+
+// The figures line is drawn once per reading and shown until it changes.
+void CallbacksTest::overlayFiguresFollowTheEngine()
+{
+    SessionFixture f;
+    const QRect line(12, 8, 260, 22);
+    auto paint = [&] {
+        QImage picture(800, 450, QImage::Format_RGB32);
+        picture.fill(Qt::black);
+        QPainter painter(&picture);
+        f.engine()->firePaintOverlay(&painter);
+        painter.end();
+        return picture.copy(line);
+    };
+    auto ink = [](const QImage &area) {
+        int lit = 0;
+        for (int y = 0; y < area.height(); ++y)
+            for (int x = 0; x < area.width(); ++x)
+                lit += qGray(area.pixel(x, y)) > 128;
+        return lit;
+    };
+    const QImage first = paint();
+    QVERIFY(ink(first) > 20);
+    QCOMPARE(paint(), first);
+
+    f.engine()->fireSystemPerformance(87, 65);
+    f.engine()->fireVideoFps(30);
+    QTRY_VERIFY(paint() != first);
+    const QImage second = paint();
+    QVERIFY(ink(second) > 20);
+    QCOMPARE(paint(), second);
+    // Nothing of the line is drawn outside its place.
+    QImage whole(800, 450, QImage::Format_RGB32);
+    whole.fill(Qt::black);
+    QPainter painter(&whole);
+    f.engine()->firePaintOverlay(&painter);
+    painter.end();
+    QCOMPARE(whole.pixel(400, 200), qRgb(0, 0, 0));
+    QCOMPARE(whole.pixel(line.right() + 2, line.center().y()), qRgb(0, 0, 0));
 }
 
 void CallbacksTest::cameraTurnReportsMirrorAndFlip()

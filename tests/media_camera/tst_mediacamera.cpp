@@ -6,11 +6,13 @@
 #include "CameraEntries.h"
 #include "CameraSource.h"
 #include "DebugCapture.h"
+#include "EncodeLibrary.h"
 #include "FaceTone.h"
 #include "LiveEngine.h"
 #include "TempEnvironment.h"
 #include "V4l2Camera.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -20,6 +22,10 @@
 
 #include <memory>
 #include <thread>
+
+extern "C" {
+#include <libavutil/pixfmt.h>
+}
 
 using namespace castcore;
 
@@ -112,6 +118,7 @@ private slots:
     void catalogPutsRealCamerasFirst_data();
     void catalogPutsRealCamerasFirst();
     void beautyFilterOnCameraFrame();
+    void mjpgDecodesThroughTheLibrary();
 };
 
 void TestMediaCamera::syntheticFramesAtChosenSizeAndRate_data()
@@ -379,6 +386,39 @@ void TestMediaCamera::beautyFilterOnCameraFrame()
     // The source's own picture is untouched by either.
     QVERIFY(source.picture() == original);
     ImageFilterUninit(filter);
+}
+
+// Real cameras' MJPG goes through the encoding library: a JPEG comes out as
+// plain YUV at full range, and broken data gives no picture.
+void TestMediaCamera::mjpgDecodesThroughTheLibrary()
+{
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(QColor(255, 255, 255));
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 32; ++x)
+            picture.setPixel(x, y, qRgb(0, 0, 0));
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    QVERIFY(buffer.open(QIODevice::WriteOnly));
+    QVERIFY(picture.save(&buffer, "JPG", 95));
+
+    std::unique_ptr<JpegDecoder> decoder = EncodeLibrary::createJpegDecoder();
+    QVERIFY(decoder);
+    DecodedPicture decoded;
+    QVERIFY(decoder->decode(reinterpret_cast<const uint8_t *>(jpeg.constData()), size_t(jpeg.size()), &decoded));
+    QCOMPARE(decoded.width, 64);
+    QCOMPARE(decoded.height, 48);
+    QVERIFY2(decoded.pixelFormat == AV_PIX_FMT_YUV420P || decoded.pixelFormat == AV_PIX_FMT_YUV422P
+                 || decoded.pixelFormat == AV_PIX_FMT_YUV444P,
+             qPrintable(QString::number(decoded.pixelFormat)));
+    QVERIFY(decoded.fullRange);
+    // Full-range luma: black 0 on the left, white 255 on the right.
+    const uint8_t *row = decoded.planes[0] + 24 * decoded.strides[0];
+    QVERIFY2(row[8] < 8, qPrintable(QString::number(row[8])));
+    QVERIFY2(row[56] > 247, qPrintable(QString::number(row[56])));
+
+    const QByteArray broken = jpeg.left(40) + QByteArray(200, '\x5a');
+    QVERIFY(!decoder->decode(reinterpret_cast<const uint8_t *>(broken.constData()), size_t(broken.size()), &decoded));
 }
 
 std::unique_ptr<QObject> makeMediaCameraTest()

@@ -471,6 +471,10 @@ void ProgramTest::webEngineMappedOnlyForAPage()
     QVERIFY(mapped.contains("libQt5Widgets"));
     QVERIFY(!mapped.contains("libQt5WebKit"));
     QVERIFY(!mapped.contains("libgstreamer"));
+    // Nor the encoders: they load with the first push, recording or MJPG camera.
+    QVERIFY(!mapped.contains("libavcodec"));
+    QVERIFY(!mapped.contains("libavformat"));
+    QVERIFY(!mapped.contains("libmvencode"));
     program.kill();
     QVERIFY(program.waitForFinished(10000));
 

@@ -5,14 +5,18 @@
 // (FLV over RTMP, on its own network thread, bounded queue) and the
 // recording (fragmented MP4). Encoding runs only while live or recording.
 // Neither onCanvas nor onAudio ever waits on the network or the disk.
+//
+// The encoding itself lives in libmvencode.so, loaded the first time the
+// road is needed (connect, going live, recording): until then frames and
+// sound are dropped here at the cost of an atomic read. When the library
+// cannot load, those calls fail as an encoder that cannot open does.
 
-#include "EncodeEvents.h"
-#include "MediaSinks.h"
-#include "SendLatency.h"
+#include "EncodeRoad.h"
 
+#include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace castcore {
@@ -46,8 +50,19 @@ public:
     void onAudio(const int16_t *samples, int frames, int64_t ptsUs) override;
 
 private:
-    struct Private;
-    std::unique_ptr<Private> d;
+    // The loaded road, made on first call; null when the library failed.
+    EncodeRoad *ensureRoad();
+    EncodeRoad *road() const { return m_road.load(std::memory_order_acquire); }
+
+    const EncodeEvents m_events;
+    std::mutex m_mutex; // making the road, and the settings it starts with
+    bool m_configured = false;
+    int m_width = 0;
+    int m_height = 0;
+    int m_fps = 0;
+    int m_bitRate = 0;
+    std::unique_ptr<EncodeRoad> m_owned;
+    std::atomic<EncodeRoad *> m_road{nullptr};
 };
 
 } // namespace castcore

@@ -1,11 +1,11 @@
 #include "V4l2Camera.h"
 
 #include "CameraFramePool.h"
+#include "EncodeLibrary.h"
 
 #include <QtGlobal>
 
 extern "C" {
-#include <libavcodec/avcodec.h>
 #include <libavutil/imgutils.h>
 #include <libswscale/swscale.h>
 }
@@ -258,9 +258,6 @@ struct V4l2Camera::Device
                 v4l2_munmap(b.start, b.length);
         v4l2_close(fd);
         sws_freeContext(scaler);
-        av_frame_free(&decoded);
-        av_packet_free(&packet);
-        avcodec_free_context(&decoder);
     }
 
     bool fail(const char *what)
@@ -269,13 +266,11 @@ struct V4l2Camera::Device
         return false;
     }
 
+    // MJPG comes through the encoding library, loaded by the first such camera.
     bool startDecoder()
     {
-        const AVCodec *codec = avcodec_find_decoder(AV_CODEC_ID_MJPEG);
-        decoder = codec ? avcodec_alloc_context3(codec) : nullptr;
-        packet = av_packet_alloc();
-        decoded = av_frame_alloc();
-        return decoder && packet && decoded && avcodec_open2(decoder, codec, nullptr) == 0;
+        decoder = EncodeLibrary::createJpegDecoder();
+        return decoder != nullptr;
     }
 
     // Converts one picture into `frame`; false when it does not fit.
@@ -319,36 +314,11 @@ struct V4l2Camera::Device
 
     bool decodeJpeg(const uint8_t *data, size_t bytes, QImage &frame)
     {
-        // The decoder reads a little past the end: copy into a padded buffer.
-        if (packetData.size() < bytes + AV_INPUT_BUFFER_PADDING_SIZE)
-            packetData.resize(bytes + AV_INPUT_BUFFER_PADDING_SIZE);
-        std::memcpy(packetData.data(), data, bytes);
-        std::memset(packetData.data() + bytes, 0, AV_INPUT_BUFFER_PADDING_SIZE);
-        packet->data = packetData.data();
-        packet->size = int(bytes);
-        const int sent = avcodec_send_packet(decoder, packet);
-        packet->data = nullptr;
-        packet->size = 0;
-        if (sent < 0)
+        DecodedPicture picture;
+        if (!decoder->decode(data, bytes, &picture) || picture.width != width || picture.height != height)
             return false;
-        bool got = false;
-        while (avcodec_receive_frame(decoder, decoded) == 0) {
-            got = decoded->width == width && decoded->height == height;
-            if (got) {
-                AVPixelFormat format = AVPixelFormat(decoded->format);
-                bool fullRange = decoded->color_range == AVCOL_RANGE_JPEG;
-                // The "J" formats are the plain ones at full range.
-                switch (format) {
-                case AV_PIX_FMT_YUVJ420P: format = AV_PIX_FMT_YUV420P, fullRange = true; break;
-                case AV_PIX_FMT_YUVJ422P: format = AV_PIX_FMT_YUV422P, fullRange = true; break;
-                case AV_PIX_FMT_YUVJ444P: format = AV_PIX_FMT_YUV444P, fullRange = true; break;
-                default: break;
-                }
-                got = convert(decoded->data, decoded->linesize, format, fullRange, frame);
-            }
-            av_frame_unref(decoded);
-        }
-        return got;
+        return convert(picture.planes, picture.strides, AVPixelFormat(picture.pixelFormat), picture.fullRange,
+                       frame);
     }
 
     std::string path;
@@ -360,10 +330,7 @@ struct V4l2Camera::Device
     uint32_t bytesPerLine = 0;
     std::vector<Buffer> buffers;
     SwsContext *scaler = nullptr;
-    AVCodecContext *decoder = nullptr;
-    AVPacket *packet = nullptr;
-    AVFrame *decoded = nullptr;
-    std::vector<uint8_t> packetData;
+    std::unique_ptr<JpegDecoder> decoder;
 };
 
 V4l2Camera::V4l2Camera() = default;

@@ -28,7 +28,7 @@ target_sources(castcore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/SyntheticCamera.cpp
   ${CMAKE_CURRENT_LIST_DIR}/V4l2Camera.h
   ${CMAKE_CURRENT_LIST_DIR}/V4l2Camera.cpp)
-target_link_libraries(castcore PRIVATE PkgConfig::V4L2 PkgConfig::FFMPEG)
+target_link_libraries(castcore PRIVATE PkgConfig::V4L2 PkgConfig::CASTCORE_AV)
 
 # Custom captures (the watermark) and plug-in items.
 target_sources(castcore PRIVATE

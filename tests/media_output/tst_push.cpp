@@ -143,7 +143,10 @@ void TestPush::failedConnectionReported()
         QElapsedTimer timer;
         timer.start();
         pipeline.connect(longUrl);
-        QCOMPARE(log.states(longUrl, false), 0);
+        // The call does not wait for the outcome (a refusal on loopback may
+        // well be in before the next line; a silent server's cannot).
+        if (server == QLatin1String("silent"))
+            QCOMPARE(log.states(longUrl, false), 0);
         QTRY_VERIFY_WITH_TIMEOUT(log.states(longUrl, false) == 1, 20000);
         QVERIFY2(timer.elapsed() < 13000, qPrintable(QString::number(timer.elapsed())));
         QCOMPARE(log.states(longUrl, true), 0);

@@ -128,6 +128,10 @@ bool WindowPainter::damaged()
     if (m_gone)
         return false;
     readEvents();
+    // The size asked after the last put may already be in: a window resized
+    // since is damaged, whether or not its configure event reached us.
+    if (m_geometryPending)
+        collectGeometry(0);
     return m_damaged && !m_gone;
 }
 
@@ -145,7 +149,12 @@ void WindowPainter::collectGeometry(int timeoutMs)
         return;
     }
     auto *g = static_cast<xcb_get_geometry_reply_t *>(reply);
-    m_size = QSize(g->width, g->height);
+    const QSize size(g->width, g->height);
+    // A size learnt here before its configure event is read still needs a
+    // new put: that event, compared with this size, will not ask for one.
+    if (size != m_size)
+        m_damaged = true;
+    m_size = size;
     free(reply);
     // The server has seen the attach by now and keeps its own mapping.
     m_shm.forgetId();

@@ -100,8 +100,14 @@ void TestDownload::cleanup()
     m_env = nullptr;
 }
 
+// Runs first: libcurl comes with the first download, not with the program.
 void TestDownload::fetchesTheWholeFile()
 {
+    auto curlMapped = [] {
+        QFile maps(QStringLiteral("/proc/self/maps"));
+        return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libcurl");
+    };
+    QVERIFY(!curlMapped());
     HttpStub stub;
     stub.route("GET", "/file", HttpResponse::text(content()));
     {
@@ -110,6 +116,7 @@ void TestDownload::fetchesTheWholeFile()
         old.write("bytes from before");
     }
     QCOMPARE(download(stub.baseUrl() + "/file", m_file, 3, 0), 0);
+    QVERIFY(curlMapped());
     QCOMPARE(readFile(m_file), content());
     QCOMPARE(stub.requestCount(), 1);
 }

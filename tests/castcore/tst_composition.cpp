@@ -97,6 +97,21 @@ public:
     bool QueryB(uint32_t, uint32_t) override { return false; }
 };
 
+// Fills the frame the engine hands a filter with one colour, in place;
+// false when the frame's words do not describe a whole frame.
+bool paintFrame(std::uintptr_t f0, std::uintptr_t f1, std::uintptr_t f2, const PicturePlane &out, uint32_t colour)
+{
+    const int width = out.width;
+    const int height = out.height;
+    if (!f0 || f1 < std::uintptr_t(width) * 4 || f2 < f1 * std::uintptr_t(height))
+        return false;
+    for (int y = 0; y < height; ++y) {
+        auto *row = reinterpret_cast<uint32_t *>(f0 + f1 * std::uintptr_t(y));
+        std::fill(row, row + width, colour);
+    }
+    return true;
+}
+
 // Paints every camera frame one colour, in place, and notes its thread.
 class PaintingFilter : public IVideoFilter
 {
@@ -108,14 +123,8 @@ public:
     {
         if (std::this_thread::get_id() != videoThread)
             offThread = true;
-        const int width = out->width;
-        const int height = out->height;
-        if (!f0 || f1 < std::uintptr_t(width) * 4 || f2 < f1 * std::uintptr_t(height))
+        if (!paintFrame(f0, f1, f2, *out, 0xff00ff00u))
             return false;
-        for (int y = 0; y < height; ++y) {
-            auto *row = reinterpret_cast<uint32_t *>(f0 + f1 * std::uintptr_t(y));
-            std::fill(row, row + width, 0xff00ff00u);
-        }
         ++frames;
         return true;
     }
@@ -131,14 +140,8 @@ public:
     std::atomic<int> frames{0};
     bool Filter(int, std::uintptr_t f0, std::uintptr_t f1, std::uintptr_t f2, PicturePlane *out) override
     {
-        const int width = out->width;
-        const int height = out->height;
-        if (!f0 || f1 < std::uintptr_t(width) * 4 || f2 < f1 * std::uintptr_t(height))
+        if (!paintFrame(f0, f1, f2, *out, 0xffff00ffu))
             return false;
-        for (int y = 0; y < height; ++y) {
-            auto *row = reinterpret_cast<uint32_t *>(f0 + f1 * std::uintptr_t(y));
-            std::fill(row, row + width, 0xffff00ffu);
-        }
         ++frames;
         return false;
     }

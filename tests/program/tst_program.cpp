@@ -47,7 +47,7 @@ private:
     // Runs the helper on the entry's code with the button presses given;
     // its output lines.
     QStringList runHelper(const QStringList &presses, int *exitCode);
-    bool waitForLog(const QString &text, QProcess &process, int timeoutMs = 30000);
+    bool waitForLog(const QString &text, QProcess &process, int timeoutMs = 90000);
     // A copy of the built program with its pictures in the folder; its path.
     QString copyProgram(const QString &folder);
     void useWorld(testsupport::TempEnvironment &env, const QByteArray &json);
@@ -341,7 +341,7 @@ void ProgramTest::realProgramStartsOnceAndRaisesFirst()
     QProcess second;
     second.setProcessChannelMode(QProcess::ForwardedChannels);
     second.start(program.absoluteFilePath(), QStringList());
-    QVERIFY(second.waitForFinished(15000));
+    QVERIFY(second.waitForFinished(60000));
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
     // The first copy runs on, and only it started a scene.
@@ -350,6 +350,35 @@ void ProgramTest::realProgramStartsOnceAndRaisesFirst()
     QCOMPARE(testsupport::LogCapture::texts().count(QStringLiteral("live init success.")), 1);
     first.kill();
     QVERIFY(first.waitForFinished(10000));
+}
+
+// What a process that does not end is doing: each thread's state, kernel
+// wait, signal masks and pending signals, and its children.
+static QString processState(qint64 pid)
+{
+    QString out;
+    const QString proc = QStringLiteral("/proc/%1").arg(pid);
+    const auto read = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).trimmed() : QStringLiteral("?");
+    };
+    out += QStringLiteral("process: ") + read(proc + QStringLiteral("/status")).section(QLatin1Char('\n'), 0, 2)
+           + QLatin1Char('\n');
+    const QStringList tasks = QDir(proc + QStringLiteral("/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &tid : tasks) {
+        const QString task = proc + QStringLiteral("/task/") + tid;
+        QStringList wanted;
+        for (const QString &line : read(task + QStringLiteral("/status")).split(QLatin1Char('\n'))) {
+            if (line.startsWith(QLatin1String("State")) || line.startsWith(QLatin1String("SigBlk"))
+                || line.startsWith(QLatin1String("SigPnd")) || line.startsWith(QLatin1String("ShdPnd")))
+                wanted << line.simplified();
+        }
+        out += QStringLiteral("%1 %2 wchan=%3 syscall=%4 %5 children=%6\n")
+                   .arg(tid, read(task + QStringLiteral("/comm")), read(task + QStringLiteral("/wchan")),
+                        read(task + QStringLiteral("/syscall")).section(QLatin1Char(' '), 0, 0),
+                        wanted.join(QLatin1Char(' ')), read(task + QStringLiteral("/children")));
+    }
+    return out;
 }
 
 QString ProgramTest::copyProgram(const QString &folder)
@@ -378,9 +407,19 @@ void ProgramTest::realProgramCrashWritesDump()
 
     QProcess program;
     program.start(path, QStringList());
-    QVERIFY(waitForLog(QStringLiteral("live init success."), program));
-    ::kill(pid_t(program.processId()), SIGSEGV);
-    QVERIFY(program.waitForFinished(30000));
+    // The start's last line: its scene save is done. A process-directed
+    // signal may go to a thread in an uninterruptible wait (an fsync on a
+    // busy disk), which handles it only when the wait ends.
+    QVERIFY(waitForLog(QStringLiteral("action:init_page_home"), program));
+    const qint64 pid = program.processId();
+    ::kill(pid_t(pid), SIGSEGV);
+    if (!program.waitForFinished(120000)) {
+        const QString state = processState(pid);
+        program.kill();
+        program.waitForFinished(10000);
+        QFAIL(qPrintable(QStringLiteral("no end 30 s after SIGSEGV.\n") + state
+                         + QStringLiteral("\nstderr:\n") + QString::fromUtf8(program.readAllStandardError())));
+    }
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 128 + SIGSEGV);
     const QStringList dumps = QDir(folder).entryList({QStringLiteral("mvShow_*.dmp")}, QDir::Files);
@@ -420,12 +459,12 @@ void ProgramTest::realProgramSignInKeepsTheConsoleQuiet()
     // Signed in, the live panel opens the room tool's store beside the
     // program; its first write makes the table.
     const QString store = folder + QStringLiteral("/DisableChatUser.db");
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(store).size() > 0, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(store).size() > 0, 90000);
     // A second start has the first raise its window: one more turn of its
     // event loop after the sign-in.
     QProcess second;
     second.start(path, QStringList());
-    QVERIFY(second.waitForFinished(15000));
+    QVERIFY(second.waitForFinished(60000));
     QCOMPARE(second.exitCode(), 0);
     QCOMPARE(program.state(), QProcess::Running);
     program.kill();

@@ -349,7 +349,7 @@ void ProgramTest::realProgramStartsOnceAndRaisesFirst()
     QCOMPARE(first.state(), QProcess::Running);
     QCOMPARE(testsupport::LogCapture::texts().count(QStringLiteral("live init success.")), 1);
     first.kill();
-    QVERIFY(first.waitForFinished(10000));
+    QVERIFY(first.waitForFinished(60000));
 }
 
 // What a process that does not end is doing: each thread's state, kernel
@@ -416,7 +416,7 @@ void ProgramTest::realProgramCrashWritesDump()
     if (!program.waitForFinished(120000)) {
         const QString state = processState(pid);
         program.kill();
-        program.waitForFinished(10000);
+        program.waitForFinished(60000);
         QFAIL(qPrintable(QStringLiteral("no end 30 s after SIGSEGV.\n") + state
                          + QStringLiteral("\nstderr:\n") + QString::fromUtf8(program.readAllStandardError())));
     }
@@ -468,7 +468,7 @@ void ProgramTest::realProgramSignInKeepsTheConsoleQuiet()
     QCOMPARE(second.exitCode(), 0);
     QCOMPARE(program.state(), QProcess::Running);
     program.kill();
-    QVERIFY(program.waitForFinished(10000));
+    QVERIFY(program.waitForFinished(60000));
 
     const QString errors = QString::fromLocal8Bit(program.readAllStandardError() + second.readAllStandardError());
     const QStringList lines = errors.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -517,7 +517,7 @@ void ProgramTest::webEngineMappedOnlyForAPage()
     // Nor libcurl: it loads with the first download.
     QVERIFY(!mapped.contains("libcurl"));
     program.kill();
-    QVERIFY(program.waitForFinished(10000));
+    QVERIFY(program.waitForFinished(60000));
 
     // The program's own start in the helper: not mapped when the sign-in
     // dialog shows, mapped once its QQ page is up.

@@ -417,7 +417,7 @@ void ProgramTest::realProgramCrashWritesDump()
         const QString state = processState(pid);
         program.kill();
         program.waitForFinished(60000);
-        QFAIL(qPrintable(QStringLiteral("no end 30 s after SIGSEGV.\n") + state
+        QFAIL(qPrintable(QStringLiteral("no end 120 s after SIGSEGV.\n") + state
                          + QStringLiteral("\nstderr:\n") + QString::fromUtf8(program.readAllStandardError())));
     }
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);

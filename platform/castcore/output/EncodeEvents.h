@@ -18,6 +18,10 @@ struct EncodeEvents
     std::function<void(float kbps)> kbps;
     // When frames leave the send queue: the total and its share of all frames.
     std::function<void(int64_t total, float percent)> framesDropped;
+    // Once, from the writing thread, when a recording ends by itself (a
+    // write error, new video settings): the file written and why, in words.
+    // Not called for a recording that the owner stopped.
+    std::function<void(const std::string &path, const std::string &why)> recordingEnded;
 };
 
 } // namespace castcore

@@ -18,10 +18,11 @@ struct EncodeEvents
     std::function<void(float kbps)> kbps;
     // When frames leave the send queue: the total and its share of all frames.
     std::function<void(int64_t total, float percent)> framesDropped;
-    // Once, from the writing thread, when a recording ends by itself (a
-    // write error, new video settings): the file written and why, in words.
-    // Not called for a recording that the owner stopped.
-    std::function<void(const std::string &path, const std::string &why)> recordingEnded;
+    // Once, from the writing thread, when a recording ends by itself: the
+    // file written, the system's error number (ENOSPC for a full disk, 0 when
+    // no system error caused it, e.g. new video settings) and why, in words
+    // for the log. Not called for a recording that its owner stopped.
+    std::function<void(const std::string &path, int error, const std::string &why)> recordingEnded;
 };
 
 } // namespace castcore

@@ -2,7 +2,9 @@
 
 #include "EngineCalls.h"
 #include "sources/CameraCatalog.h"
+#include "sources/PictureDecoder.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 
@@ -83,7 +85,14 @@ bool sameParams(const CameraFormat &f, const CameraParams &p)
 
 bool imageFileSize(const std::string &path, int *width, int *height)
 {
-    QImageReader reader(QString::fromStdString(path));
+    const QString name = QString::fromStdString(path);
+    QFile file;
+    QString error;
+    if (!PictureDecoder::openFile(name, file, &error)) {
+        warnPictureUnreadable(name, error);
+        return false;
+    }
+    QImageReader reader(&file);
     QSize size = reader.size();
     if (!size.isValid()) {
         if (!reader.canRead())

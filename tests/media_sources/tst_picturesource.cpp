@@ -1,12 +1,14 @@
 // Picture and overlay sources on real files: what they show, at which size,
 // when an animation changes frame, and what a bad file leaves behind.
 #include "DebugCapture.h"
+#include "NamedPipe.h"
 #include "PictureFiles.h"
 
 #include "CallbackThread.h"
 #include "sources/PictureSource.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,6 +26,8 @@ constexpr QRgb kRed = 0xffff0000;
 constexpr QRgb kGreen = 0xff00ff00;
 constexpr QRgb kBlue = 0xff0000ff;
 constexpr int kWaitMs = 20000;
+// Whole seconds for what should take none: a hang is what is caught.
+constexpr int kAtOnceMs = 10000;
 
 SceneItem pictureItem(const QString &path, int kind = KindPicture)
 {
@@ -303,6 +307,64 @@ private slots:
         QCOMPARE(lines.size(), 1);
         QVERIFY2(lines.front().startsWith("engine: picture unreadable: " + file + " ("), qPrintable(lines.front()));
         QVERIFY2(lines.front().contains(reason), qPrintable(lines.front()));
+    }
+
+    // Only a regular file is read: the loader never waits on a FIFO (for a
+    // writer that may never come), nor reads a device or a folder.
+    void oddFileIsRefusedAtOnce_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("fifo") << "fifo";
+        QTest::newRow("link to a fifo") << "link to a fifo";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("character device") << "character device";
+    }
+    void oddFileIsRefusedAtOnce()
+    {
+        QFETCH(QString, kind);
+        testsupport::NamedPipe pipe(path("pipe.png"));
+        QVERIFY2(pipe.isValid(), qPrintable(pipe.errorString()));
+        QString file = path("odd.png");
+        if (kind == QLatin1String("fifo"))
+            file = pipe.path();
+        else if (kind == QLatin1String("link to a fifo"))
+            QVERIFY(QFile::link(pipe.path(), file));
+        else if (kind == QLatin1String("folder"))
+            QVERIFY(QDir().mkpath(file));
+        else
+            file = QStringLiteral("/dev/zero");
+        testsupport::DebugCapture capture;
+        PictureSource source(*m_loader);
+        source.update(pictureItem(file));
+        source.resize(QSize(64, 48));
+        bool idle = false;
+        QVERIFY(pipe.finishesWithin(kAtOnceMs, [&] { idle = m_loader->waitIdle(kWaitMs); }));
+        QVERIFY(idle);
+        source.tick(MediaClock::now());
+        QVERIFY(source.picture().isNull());
+        QCOMPARE(engineLines(capture),
+                 QStringList{QStringLiteral("engine: picture unreadable: %1 (not a regular file)").arg(file)});
+    }
+
+    // The file became a FIFO after the item was made and before the loader
+    // came to it: refused all the same.
+    void pictureSwappedForAFifoBeforeItsDecode()
+    {
+        const QString file = solid("swapped.png", kRed);
+        testsupport::DebugCapture capture;
+        PictureSource source(*m_loader);
+        LoaderGate gate(*m_loader);
+        source.update(pictureItem(file));
+        testsupport::NamedPipe pipe(file);
+        QVERIFY2(pipe.isValid(), qPrintable(pipe.errorString()));
+        gate.release();
+        bool idle = false;
+        QVERIFY(pipe.finishesWithin(kAtOnceMs, [&] { idle = m_loader->waitIdle(kWaitMs); }));
+        QVERIFY(idle);
+        source.tick(MediaClock::now());
+        QVERIFY(source.picture().isNull());
+        QCOMPARE(engineLines(capture),
+                 QStringList{QStringLiteral("engine: picture unreadable: %1 (not a regular file)").arg(file)});
     }
 
     // A broken replacement hides the old picture.

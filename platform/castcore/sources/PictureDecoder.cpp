@@ -5,7 +5,11 @@
 #include <QImageReader>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace castcore {
 
@@ -108,11 +112,44 @@ PictureFrames PictureDecoder::decode(QIODevice *device, const QSize &size, const
     return out;
 }
 
+bool PictureDecoder::openFile(const QString &path, QFile &file, QString *error)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const QString notRegular = QStringLiteral("not a regular file");
+    struct stat st;
+    // Asked before any open: opening some devices already does something.
+    if (::stat(name.constData(), &st) != 0) {
+        *error = qt_error_string(errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        *error = notRegular;
+        return false;
+    }
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        *error = qt_error_string(errno);
+        return false;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        *error = notRegular;
+        ::close(fd);
+        return false;
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        *error = file.errorString();
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
 PictureFrames PictureDecoder::decodeFile(const QString &path, const QSize &size, const KeepGoing &keepGoing)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return failure(file.errorString());
+    QFile file;
+    QString error;
+    if (!openFile(path, file, &error))
+        return failure(error);
     if (file.size() == 0)
         return failure(QStringLiteral("empty file"));
     return decode(&file, size, keepGoing);
@@ -126,6 +163,11 @@ PictureFrames PictureDecoder::decodeBytes(const QByteArray &bytes, const QSize &
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     return decode(&buffer, size, keepGoing);
+}
+
+void warnPictureUnreadable(const QString &path, const QString &why)
+{
+    qWarning("engine: picture unreadable: %s (%s)", qUtf8Printable(path), qUtf8Printable(why));
 }
 
 } // namespace castcore

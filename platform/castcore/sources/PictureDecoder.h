@@ -11,6 +11,7 @@
 #include <functional>
 #include <vector>
 
+class QFile;
 class QIODevice;
 
 namespace castcore {
@@ -46,11 +47,23 @@ public:
     using KeepGoing = std::function<bool()>;
 
     static PictureFrames decode(QIODevice *device, const QSize &size, const KeepGoing &keepGoing = {});
+    // Reads the file through openFile().
     static PictureFrames decodeFile(const QString &path, const QSize &size, const KeepGoing &keepGoing = {});
     static PictureFrames decodeBytes(const QByteArray &bytes, const QSize &size, const KeepGoing &keepGoing = {});
+
+    // The one way a picture file is opened: only a regular file (a link to
+    // one is fine), and never by blocking. A FIFO would hold the reader in
+    // open() until some writer came, a device or a folder never gives a
+    // picture: each is refused at once, and so is one swapped in between
+    // the check and the open. `file` then reads that descriptor; nothing
+    // opens the path again. False with the reason in `*error`.
+    static bool openFile(const QString &path, QFile &file, QString *error);
 
     // `wanted` made to fit kMaxSide and kMaxPixels, keeping its aspect.
     static QSize boundedSize(const QSize &wanted);
 };
+
+// The engine's line for a picture file it cannot show.
+void warnPictureUnreadable(const QString &path, const QString &why);
 
 } // namespace castcore

@@ -99,7 +99,7 @@ void PictureSource::decodeJob(const std::shared_ptr<Shared> &shared, unsigned lo
     const bool reported = shared->reportedFile == path;
     if (!decoded.error.isEmpty()) {
         if (!reported)
-            qWarning("engine: picture unreadable: %s (%s)", qUtf8Printable(path), qUtf8Printable(decoded.error));
+            warnPictureUnreadable(path, decoded.error);
         shared->reportedFile = path;
     } else if (decoded.framesDropped > 0) {
         if (!reported)

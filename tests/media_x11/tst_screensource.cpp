@@ -1,3 +1,4 @@
+#include "PrivateXServer.h"
 #include "ScreenPictures.h"
 
 #include "CastCoreControl.h"
@@ -55,6 +56,14 @@ QString sameAsScreen(const QImage &picture, const QRect &rootRect)
             if (picture.pixel(x, y) != screen.pixel(x, y))
                 return QStringLiteral("differs from the screen at %1,%2").arg(x).arg(y);
     return QString();
+}
+
+// Empty when `picture` is `size` and wholly the four quadrants.
+QString quadrantsOf(const QImage &picture, const QSize &size)
+{
+    if (picture.size() != size)
+        return QStringLiteral("picture %1x%2").arg(picture.width()).arg(picture.height());
+    return quadrantMismatch(picture, QRect(QPoint(0, 0), size), 0);
 }
 
 } // namespace
@@ -181,6 +190,65 @@ private slots:
         source.update(captureItem(display, region)); // no change, no new line
         QCOMPARE(log.messages().filter(QStringLiteral("wholly outside")).size(), 1);
         QVERIFY(log.messages().filter(QStringLiteral("wholly outside")).first().startsWith(QStringLiteral("engine: ")));
+    }
+
+    // A server without MIT-SHM: said once, and the pixels come through
+    // plain get-image.
+    void serverWithoutShmGivesPixelsThroughPlainGetImage()
+    {
+        testsupport::DebugCapture log;
+        PrivateXServer x;
+        QVERIFY2(x.start(QSize(640, 480), {QStringLiteral("-extension"), QStringLiteral("MIT-SHM")}),
+                 qPrintable(x.errorString()));
+        QVERIFY(x.showQuadrants(QRect(40, 30, 200, 160)));
+        ScreenSource source;
+        source.update(captureItem(0, QRect(40, 30, 200, 160)));
+        const QString m = tickUntil(source, [](const QImage &p) { return quadrantsOf(p, QSize(200, 160)); });
+        QVERIFY2(m.isEmpty(), qPrintable(m));
+        QCOMPARE(log.messages().filter(QStringLiteral("MIT-SHM")),
+                 QStringList{QStringLiteral("engine: the X server offers no MIT-SHM; screen capture falls back to "
+                                            "plain image transfers")});
+        QVERIFY(log.contains(QStringLiteral("engine: screen capture on a 640x480 X screen, through plain get-image")));
+    }
+
+    // A server that offers MIT-SHM but will not attach our segment (reached
+    // over TCP it cannot tell whose it is): the first frame is lost, the
+    // rest come through plain get-image, also for regions of other sizes,
+    // and shared memory is not tried again.
+    void refusedSegmentFallsBackForGood()
+    {
+        testsupport::DebugCapture log;
+        PrivateXServer x;
+        QVERIFY2(x.start(QSize(640, 480), {}, PrivateXServer::Reach::Tcp), qPrintable(x.errorString()));
+        QVERIFY(x.showQuadrants(QRect(40, 30, 200, 160)));
+        QVERIFY(x.showQuadrants(QRect(300, 200, 120, 100)));
+        ScreenSource source;
+        const struct
+        {
+            QRect region;
+            QRect quadrants; // within the picture
+        } steps[] = {{QRect(40, 30, 200, 160), QRect(0, 0, 200, 160)},
+                     {QRect(300, 200, 120, 100), QRect(0, 0, 120, 100)},
+                     {QRect(290, 190, 140, 120), QRect(10, 10, 120, 100)},
+                     {QRect(40, 30, 200, 160), QRect(0, 0, 200, 160)}};
+        for (const auto &step : steps) {
+            source.update(captureItem(0, step.region));
+            const QString m = tickUntil(source, [&](const QImage &p) {
+                if (p.size() != step.region.size())
+                    return QStringLiteral("picture %1x%2").arg(p.width()).arg(p.height());
+                return quadrantMismatch(p, step.quadrants, 0);
+            });
+            QVERIFY2(m.isEmpty(), qPrintable(QStringLiteral("region %1,%2: %3")
+                                                 .arg(step.region.x())
+                                                 .arg(step.region.y())
+                                                 .arg(m)));
+        }
+        QVERIFY(log.contains(QStringLiteral("engine: screen capture on a 640x480 X screen, through MIT-SHM")));
+        const QStringList refused = log.messages().filter(QStringLiteral("refused the shared memory segment"));
+        QCOMPARE(refused.size(), 1);
+        QVERIFY2(refused.front().startsWith(QStringLiteral("engine: the X server refused the shared memory segment ("))
+                     && refused.front().endsWith(QStringLiteral("); screen capture falls back to plain get-image")),
+                 qPrintable(refused.front()));
     }
 
     void withoutDisplayGivesNothing()

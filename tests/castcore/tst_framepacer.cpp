@@ -54,8 +54,10 @@ private slots:
         FramePacer pacer;
         pacer.start(kStart, 25);
         QCOMPARE(pacer.due(), kStart);
-        for (qint64 i = 1; i <= 3; ++i)
-            QCOMPARE(pacer.next(kStart + std::chrono::milliseconds(i * 40 - 5)), kStart + std::chrono::milliseconds(i * 40));
+        for (qint64 i = 1; i <= 3; ++i) {
+            const auto due = kStart + std::chrono::milliseconds(i * 40);
+            QCOMPARE(pacer.next(due - 5ms), due);
+        }
         QCOMPARE(pacer.index(), qint64(3));
 
         const Clock::time_point due = pacer.next(kStart + std::chrono::microseconds(doneAtUs));

@@ -29,8 +29,10 @@ bool PrivateXServer::start(const QSize &size, const QStringList &extraArgs, Reac
     }
     // The server picks a free display and writes its number once it takes
     // connections.
-    QStringList args = {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-                        QStringLiteral("%1x%2x24").arg(size.width()).arg(size.height()), QStringLiteral("-noreset")};
+    QStringList args = {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                        QStringLiteral("-screen"),    QStringLiteral("0"),
+                        QStringLiteral("%1x%2x24").arg(size.width()).arg(size.height()),
+                        QStringLiteral("-noreset")};
     if (reach == Reach::Tcp)
         args << QStringLiteral("-listen") << QStringLiteral("tcp");
     args << extraArgs;

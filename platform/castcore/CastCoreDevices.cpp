@@ -78,13 +78,15 @@ bool CastCoreRecorder::Start(const char *path)
 {
     enter("Start", {arg(path)});
     const std::optional<bool> scripted = control().bools().take("Start");
+    // Held across the start, so an ended recording is told apart from the
+    // one that replaces it.
+    std::lock_guard<std::mutex> lock(m_mutex);
     bool ok = false;
     if (scripted)
         ok = *scripted;
     else if (path && *path)
         ok = m_media.startRecording(path);
     if (ok) {
-        std::lock_guard<std::mutex> lock(m_mutex);
         m_recording = true;
         m_path = path ? path : "";
     }
@@ -94,9 +96,21 @@ bool CastCoreRecorder::Start(const char *path)
 void CastCoreRecorder::Stop()
 {
     enter("Stop");
-    m_media.stopRecording();
     std::lock_guard<std::mutex> lock(m_mutex);
+    m_media.stopRecording();
     m_recording = false;
+}
+
+bool CastCoreRecorder::endedByItself(std::string *path)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    // A recording running now is a newer one than the one that ended.
+    if (!m_recording || m_media.recording())
+        return false;
+    m_recording = false;
+    if (path)
+        *path = m_path;
+    return true;
 }
 
 bool CastCoreRecorder::isRecording() const

@@ -58,6 +58,12 @@ public:
     bool isRecording() const;
     std::string path() const;
 
+    // The media engine reported that a recording ended by itself: true, with
+    // the path given to Start, when that was this recorder's recording, which
+    // then no longer runs. False when the recorder was stopped or records
+    // anew since. Never on the writing thread: a Start waits for that thread.
+    bool endedByItself(std::string *path);
+
 private:
     MediaEngine &m_media;
     mutable std::mutex m_mutex;

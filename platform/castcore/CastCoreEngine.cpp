@@ -35,17 +35,13 @@ MediaEvents CastCoreEngine::mediaEvents()
         if (m_listener)
             m_listener->OnPaintOverlay(painter);
     };
-    e.pushState = [this](const std::string &url, bool connected) {
-        ILiveListener *listener = m_listener;
-        m_threads.post([listener, url, connected] {
-            control().gates().pass("OnPushState");
-            if (listener)
-                listener->OnPushState(url.c_str(), connected, 0);
-        });
-    };
+    e.pushState = [this](const std::string &url, bool connected) { firePushState(url, connected); };
     e.kbps = [this](float kbps) { fireKbps(kbps); };
     e.framesDropped = [this](int64_t total, float percent) { fireFrameDropped(total, 0, percent); };
     e.audioLevel = [this](int type, int level) { fireAudioLevel(type, level); };
+    // The road has logged the file and why; the listener is told of the
+    // recording it asked for.
+    e.recordingEnded = [this](const std::string &, int error, const std::string &) { fireRecordingEnded(error); };
     return e;
 }
 
@@ -126,6 +122,24 @@ void CastCoreEngine::fireFrameDropped(int64_t total, int middle, float percent)
 {
     postToListener("OnFrameDropped",
                    [total, middle, percent](ILiveListener *l) { l->OnFrameDropped(total, middle, percent); });
+}
+
+void CastCoreEngine::firePushState(const std::string &url, bool connected)
+{
+    postToListener("OnPushState", [url, connected](ILiveListener *l) { l->OnPushState(url.c_str(), connected, 0); });
+}
+
+void CastCoreEngine::fireRecordingEnded(int error)
+{
+    ILiveListener *listener = m_listener;
+    m_threads.post([this, listener, error] {
+        control().gates().pass("OnRecordingEnded");
+        // Checked here, not on the writing thread, which a Start may be
+        // waiting for while it holds the recorder.
+        std::string path;
+        if (m_recorder.endedByItself(&path) && listener)
+            listener->OnRecordingEnded(path.c_str(), error);
+    });
 }
 
 std::string CastCoreEngine::requestPushUrl(int size)

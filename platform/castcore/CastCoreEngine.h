@@ -39,6 +39,13 @@ public:
     void fireKbps(float kbps);
     void fireSystemPerformance(int cpu, int mem);
     void fireFrameDropped(int64_t total, int middle, float percent);
+    // The push's outcome for `url`, as the media engine reports it (gate
+    // "OnPushState").
+    void firePushState(const std::string &url, bool connected);
+    // The running recording ended by itself, as the media engine reports it
+    // (gate "OnRecordingEnded"): on the library thread the recorder learns
+    // it, and the listener hears of it only when it was the recorder's.
+    void fireRecordingEnded(int error);
     // GetPushUrl on the library thread; returns what the listener wrote.
     std::string requestPushUrl(int size = 1024);
     // OnPaintOverlay on the library thread; returns when painting is done.

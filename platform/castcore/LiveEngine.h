@@ -230,6 +230,11 @@ public:
     }
     virtual void OnReserved13(int, int, int, int) {}
     virtual void OnReserved14(int, int) {}
+    // The recording started with `path` (Start's argument) ended by itself
+    // and keeps what was written; `error` is the system's error number
+    // (ENOSPC for a full disk), 0 when no system error ended it. Not called
+    // for a recording that Stop or a new Start ended.
+    virtual void OnRecordingEnded(const char *path, int error) { (void)path, (void)error; }
 
 protected:
     virtual ~ILiveListener() = default;

@@ -14,6 +14,7 @@ MediaEngine::MediaEngine(SceneState &state, EngineThreads &threads, MediaEvents 
     encode.pushState = m_events.pushState;
     encode.kbps = m_events.kbps;
     encode.framesDropped = m_events.framesDropped;
+    encode.recordingEnded = m_events.recordingEnded;
     m_pipeline = std::make_unique<EncodePipeline>(std::move(encode));
     m_audio = std::make_unique<AudioEngine>(m_pipeline.get(), m_events.audioLevel);
     CompositorEvents compose;

@@ -32,6 +32,8 @@ struct MediaEvents
     std::function<void(float kbps)> kbps;
     std::function<void(int64_t total, float percent)> framesDropped;
     std::function<void(int type, int level)> audioLevel;
+    // From the writing thread: see EncodeEvents::recordingEnded.
+    std::function<void(const std::string &path, int error, const std::string &why)> recordingEnded;
 };
 
 class MediaEngine

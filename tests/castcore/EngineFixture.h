@@ -59,6 +59,10 @@ public:
         calls.record("OnFrameDropped",
                      {std::to_string(total), std::to_string(middle), mvplatform::toArg(percent)});
     }
+    void OnRecordingEnded(const char *path, int error) override
+    {
+        calls.record("OnRecordingEnded", {path ? path : "null", std::to_string(error)});
+    }
 };
 
 class RecordingFilter : public IVideoFilter

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <cerrno>
 #include <memory>
 #include <thread>
 
@@ -33,6 +34,9 @@ private slots:
     void pushStateHeldByGate();
     void listenerHooksOnLibraryThread();
     void pushUrlAndOverlayRequests();
+    void recordingEndReachesListenerOnce();
+    void recordingEndOfAStoppedRecordingIsDropped();
+    void recordingEndWhileARecordingRunsIsDropped();
     void itemEventReachesSceneCallback();
     void framesReachFilterOnVideoThread();
     void inlineCallbacksRunOnCaller();
@@ -123,6 +127,61 @@ void TestEngineCallbacks::pushUrlAndOverlayRequests()
     QVERIFY(paint);
     QCOMPARE(paint->args, (std::vector<std::string>{"set"}));
     QCOMPARE(paint->thread, f.ours()->libraryThread());
+}
+
+void TestEngineCallbacks::recordingEndReachesListenerOnce()
+{
+    EngineFixture f;
+    ILiveRecorder *rec = f.engine->GetRecorder();
+    f.ours()->fireRecordingEnded(ENOSPC); // nothing was recording
+    QVERIFY(f.ours()->waitIdle());
+    QCOMPARE(f.listener.calls.count("OnRecordingEnded"), 0);
+
+    control().bools().push("Start", true);
+    QVERIFY(rec->Start("/data/录像/2026-1210-1700-00.mp4"));
+    f.ours()->fireRecordingEnded(ENOSPC);
+    QVERIFY(f.ours()->waitIdle());
+    const auto ended = f.listener.calls.of("OnRecordingEnded");
+    QCOMPARE(int(ended.size()), 1);
+    QCOMPARE(ended[0].args, (std::vector<std::string>{"/data/录像/2026-1210-1700-00.mp4", "28"}));
+    QCOMPARE(ended[0].thread, f.ours()->libraryThread());
+    QVERIFY(!f.ours()->recorder().isRecording());
+
+    // The same end reported again is not that recording's any more.
+    f.ours()->fireRecordingEnded(ENOSPC);
+    QVERIFY(f.ours()->waitIdle());
+    QCOMPARE(f.listener.calls.count("OnRecordingEnded"), 1);
+}
+
+void TestEngineCallbacks::recordingEndOfAStoppedRecordingIsDropped()
+{
+    EngineFixture f;
+    ILiveRecorder *rec = f.engine->GetRecorder();
+    control().bools().push("Start", true);
+    QVERIFY(rec->Start("/data/a.mp4"));
+    control().gates().close("OnRecordingEnded");
+    f.ours()->fireRecordingEnded(EIO);
+    QVERIFY(control().gates().waitForWaiting("OnRecordingEnded", 1, 5000));
+    rec->Stop(); // the owner stops it while the end is on its way
+    control().gates().open("OnRecordingEnded");
+    QVERIFY(f.ours()->waitIdle());
+    QCOMPARE(f.listener.calls.count("OnRecordingEnded"), 0);
+}
+
+void TestEngineCallbacks::recordingEndWhileARecordingRunsIsDropped()
+{
+    EngineFixture f;
+    QCOMPARE(f.init(320, 180), 0);
+    ILiveRecorder *rec = f.engine->GetRecorder();
+    const QString file = f.env.workPath() + QStringLiteral("/running.mp4");
+    QVERIFY(rec->Start(file.toUtf8().constData()));
+    QVERIFY(f.ours()->media().recording());
+    // An end that arrives while the engine records is an older recording's.
+    f.ours()->fireRecordingEnded(ENOSPC);
+    QVERIFY(f.ours()->waitIdle());
+    QCOMPARE(f.listener.calls.count("OnRecordingEnded"), 0);
+    QVERIFY(f.ours()->recorder().isRecording());
+    rec->Stop();
 }
 
 void TestEngineCallbacks::itemEventReachesSceneCallback()

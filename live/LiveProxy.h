@@ -111,6 +111,8 @@ public:
     void setLoggedIn(bool loggedIn);
     void setLiveBusy(bool busy);
     void logout();
+    // Starts recording to `path` beside the broadcast; true when the
+    // recorder took it. The recording already running to `path` is kept.
     bool startRecording(const std::string &path);
     void stopRecording();
     void endLive();
@@ -336,6 +338,7 @@ public:
     void OnKbps(float kbps) override;
     void OnSystemPerformance(int cpu, int mem) override;
     void OnFrameDropped(int64_t total, int reserved, float percent) override;
+    void OnRecordingEnded(const char *path, int error) override;
 
     // ---- account-service callbacks (INetseriveListener)
     void OnNetEvent(int code) override;
@@ -350,6 +353,10 @@ signals:
     void OpenLive();
     void CloseLive();
     void LoginResult(bool);
+    // The recording beside the broadcast did not start or ended by itself
+    // (emitted on the GUI thread, once per recording); the broadcast goes
+    // on. `message` is the user's text.
+    void recordingFailed(QString message);
 
 public slots:
     void on_login_room(QString room);
@@ -378,6 +385,8 @@ private:
     void finishLogin(int code, const std::string &error, const std::string &token);
     void reportLogin(int code, const std::string &error);
     void reportLiveFailure(int code);
+    void onRecordingEnded(const std::string &path, int error);
+    void tellRecordingFailed(const QString &message);
     void pollQrOnTick();
     void sendOpenStatusQuery();
     void freeLiveLinesLocked();
@@ -449,7 +458,8 @@ private:
     int m_maxActiveZ = scenereg::kRenumberBase;
     int m_minActiveZ = scenereg::kRenumberBase;
     bool m_recording = false;
-    std::string m_recordPath;
+    std::string m_recordPath;    // what the opening broadcast records to
+    std::string m_recordingFile; // what the running recording was started with
     std::unique_ptr<LiveProxyVideoFilter> m_videoFilter;
     IDShowHelper *m_cameraHelper = nullptr;
     SceneCallbacks m_sceneCallbacks;

@@ -152,6 +152,18 @@ void LiveProxy::OnFrameDropped(int64_t total, int, float percent)
         m_listener->OnFrameDropped(total, percent);
 }
 
+void LiveProxy::OnRecordingEnded(const char *path, int error)
+{
+    CallbackGate::Pass pass(m_callbackGate);
+    if (!pass)
+        return;
+    // The recording state is the GUI thread's; the report waits for it there
+    // and is dropped with the facade.
+    const std::string file = path ? path : "";
+    QMetaObject::invokeMethod(
+        this, [this, file, error] { onRecordingEnded(file, error); }, Qt::QueuedConnection);
+}
+
 void LiveProxy::OnPaintOverlay(QPainter *painter)
 {
     CallbackGate::Pass pass(m_callbackGate);

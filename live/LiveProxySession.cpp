@@ -2,6 +2,7 @@
 
 #include "IListener.h"
 #include "Logger.h"
+#include "RecordingTexts.h"
 
 #include <QMutexLocker>
 
@@ -51,9 +52,14 @@ bool LiveProxy::startRecording(const std::string &path)
 {
     if (path.empty() || !m_recorder)
         return false;
+    // A line change opens the broadcast again: one file across it.
+    if (m_recording && path == m_recordingFile)
+        return true;
     const bool started = m_recorder->Start(path.c_str());
-    if (started)
+    if (started) {
         m_recording = true;
+        m_recordingFile = path;
+    }
     return started;
 }
 
@@ -62,11 +68,33 @@ void LiveProxy::stopRecording()
     if (m_recording && m_recorder)
         m_recorder->Stop();
     m_recording = false;
+    m_recordingFile.clear();
 }
 
 std::string LiveProxy::recordingPath() const
 {
-    return m_recording ? m_recordPath : std::string();
+    return m_recording ? m_recordingFile : std::string();
+}
+
+void LiveProxy::onRecordingEnded(const std::string &path, int error)
+{
+    // A late report of a recording stopped or replaced since says nothing.
+    if (m_ended || !m_recording || path != m_recordingFile)
+        return;
+    Logger::instance()->write(Logger::LOG_ERROR, "recording %s ended by itself, error %d.", path.c_str(), error);
+    // The engine keeps what was written; Stop lets it go of the rest.
+    if (m_recorder)
+        m_recorder->Stop();
+    m_recording = false;
+    m_recordingFile.clear();
+    tellRecordingFailed(livetexts::recordingEndedMessage(error));
+}
+
+void LiveProxy::tellRecordingFailed(const QString &message)
+{
+    // The broadcast goes on unrecorded: a later line change starts no file.
+    m_recordPath.clear();
+    emit recordingFailed(message);
 }
 
 void LiveProxy::endLive()
@@ -232,8 +260,10 @@ void LiveProxy::on_open_live()
     Logger::instance()->write(Logger::LOG_DEBUG, "open live :  -> on_open_live.");
     if (m_scene)
         m_scene->SetLive(true);
-    if (!m_recordPath.empty())
-        startRecording(m_recordPath);
+    if (!m_recordPath.empty() && !startRecording(m_recordPath)) {
+        Logger::instance()->write(Logger::LOG_ERROR, "recording %s did not start.", m_recordPath.c_str());
+        tellRecordingFailed(livetexts::recordingNotStartedMessage());
+    }
 }
 
 void LiveProxy::on_close_live()

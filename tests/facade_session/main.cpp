@@ -8,6 +8,7 @@ std::unique_ptr<QObject> makeJobsTest();
 std::unique_ptr<QObject> makeLiveSessionTest();
 std::unique_ptr<QObject> makeCallbacksTest();
 std::unique_ptr<QObject> makeRealPushTest();
+std::unique_ptr<QObject> makeRecordingFailureTest();
 
 int main(int argc, char **argv)
 {
@@ -17,6 +18,7 @@ int main(int argc, char **argv)
     tests.push_back(makeLiveSessionTest());
     tests.push_back(makeCallbacksTest());
     tests.push_back(makeRealPushTest());
+    tests.push_back(makeRecordingFailureTest());
     int failed = 0;
     for (auto &t : tests)
         failed += QTest::qExec(t.get(), argc, argv);

@@ -161,6 +161,7 @@ void UiMain::connectListener()
         {m_listener, SIGNAL(signal_notifyAudioLevel(int, int)), m_setLiving, SLOT(slot_onNotifyLevel(int, int))},
         {m_listener, SIGNAL(signal_notifyLiveStatus(QString, int)), m_setLiving,
          SLOT(slot_onNotifyLiveStatus(QString, int))},
+        {m_liveProxy, SIGNAL(recordingFailed(QString)), m_setLiving, SLOT(slot_onRecordingFailed(QString))},
         {m_listener, SIGNAL(signal_notifyCameraTurnStatus(bool, bool)), m_setBeauty,
          SLOT(slot_onCameraTurnStatus(bool, bool))},
         {m_listener, SIGNAL(signal_notifyNewBlacker(int)), m_setLiving, SLOT(slot_onNewBlacker(int))},

@@ -246,6 +246,13 @@ void UiSetLiving::slot_onNotifyLiveStatus(QString message, int code)
     showMessage(message.isEmpty() ? LiveProxy::errorMessage(code) : message);
 }
 
+void UiSetLiving::slot_onRecordingFailed(QString message)
+{
+    // No longer shown as recording; the clock goes on with the broadcast.
+    ui->recordbtn->setChecked(false);
+    showMessage(message);
+}
+
 // ---- volumes
 
 void UiSetLiving::on_headsetSlider_valueChanged(int value)

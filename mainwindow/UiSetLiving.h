@@ -50,6 +50,8 @@ public:
 public slots:
     void slot_onNotifyLevel(int type, int level);
     void slot_onNotifyLiveStatus(QString message, int code);
+    // The recording beside the broadcast failed; the broadcast goes on.
+    void slot_onRecordingFailed(QString message);
     void slot_onNewBlacker(int id);
     void slot_onNewBarrage(int id, QString sname, QString content, int lev);
     void slot_onDonaterMsg(QString nick_name, int price);

@@ -1,7 +1,7 @@
 #pragma once
 
-// The live panel on a started facade, wired to the listener as the main
-// window wires it (queued), with a settings store of its own.
+// The live panel on a started facade, wired to the listener and the facade
+// as the main window wires it (queued), with a settings store of its own.
 
 #include "SessionFixture.h"
 #include "SysConfig.h"
@@ -45,6 +45,8 @@ public:
                          SLOT(slot_onAmberMsg(QString, int, QString, int)), q);
         QObject::connect(&listener, SIGNAL(signal_notifyMeritMsg(QString, int)), panel.get(),
                          SLOT(slot_onMeritMsg(QString, int)), q);
+        QObject::connect(proxy.get(), SIGNAL(recordingFailed(QString)), panel.get(),
+                         SLOT(slot_onRecordingFailed(QString)), q);
     }
     ~PanelFixture()
     {

@@ -24,6 +24,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <cerrno>
 #include <vector>
 
 using namespace paneltest;
@@ -158,6 +159,8 @@ private slots:
     void statusCodesShownAsTexts();
     void signedInElsewhereResetsWithoutMessage();
     void everyLineRefusedShowsTheServerText();
+    void refusedRecordingIsToldAndUnticked();
+    void endedRecordingIsToldOnceAndUnticked();
     void recordFileName_data();
     void recordFileName();
     void volumesAndMute_data();
@@ -525,6 +528,60 @@ void LivePanelTest::everyLineRefusedShowsTheServerText()
     QVERIFY(!f.panel->isLivingShown());
     QVERIFY(!f.proxy->isLiving());
     QVERIFY(f.recordBox()->isEnabled());
+}
+
+void LivePanelTest::refusedRecordingIsToldAndUnticked()
+{
+    PanelFixture f;
+    QVERIFY(f.login());
+    f.setRecordFolder(f.env.workPath() + QStringLiteral("/rec"));
+    f.recordBox()->click();
+    castcore::control().bools().push("Start", false);
+    QCOMPARE(messageOf([&] { QVERIFY(startLive(f)); }),
+             QStringLiteral("同步录制未能开始，请检查录制文件夹能否写入。直播照常进行。"));
+    QCOMPARE(engineCount("Start"), 1);
+    // The panel no longer shows a recording; the broadcast and its clock go on.
+    QVERIFY(!f.recordBox()->isChecked());
+    QVERIFY(!f.recordBox()->isEnabled());
+    QVERIFY(f.panel->isLivingShown());
+    QCOMPARE(f.playButton()->styleSheet(), kStopLook);
+    QVERIFY(f.proxy->isLiving());
+    const QString shown = f.clockText();
+    QTRY_VERIFY_WITH_TIMEOUT(f.clockText() != shown, 5000);
+    QVERIFY(!modalShown());
+}
+
+void LivePanelTest::endedRecordingIsToldOnceAndUnticked()
+{
+    PanelFixture f;
+    QVERIFY(f.login());
+    f.setRecordFolder(f.env.workPath() + QStringLiteral("/rec"));
+    f.recordBox()->click();
+    // Answered without recording, so the engine's end is this recording's.
+    castcore::control().bools().push("Start", true);
+    QVERIFY(startLive(f));
+    QTRY_VERIFY(f.proxy->isRecording());
+    const std::string path = f.proxy->recordingPath();
+    QCOMPARE(messageOf([&] { f.engine()->fireRecordingEnded(ENOSPC); }),
+             QStringLiteral("同步录制已停止：磁盘空间已满。已录制的内容已保存。直播照常进行。"));
+    QVERIFY(!f.recordBox()->isChecked());
+    QVERIFY(f.panel->isLivingShown());
+    QCOMPARE(f.playButton()->styleSheet(), kStopLook);
+    QVERIFY(f.proxy->isLiving());
+    QVERIFY(!f.proxy->isRecording());
+    const QString shown = f.clockText();
+    QTRY_VERIFY_WITH_TIMEOUT(f.clockText() != shown, 5000);
+
+    // The same end again shows no second box.
+    f.engine()->fireRecordingEnded(ENOSPC);
+    f.proxy->OnRecordingEnded(path.c_str(), ENOSPC);
+    f.settle();
+    QVERIFY(!modalShown());
+
+    // Stopped, the box is free to tick for the next broadcast.
+    QCOMPARE(messageOf([&] { f.playButton()->click(); }), QStringLiteral("您已主动关闭直播间!"));
+    QVERIFY(f.recordBox()->isEnabled());
+    QVERIFY(!f.recordBox()->isChecked());
 }
 
 void LivePanelTest::recordFileName_data()

@@ -7,7 +7,10 @@
 #include "RtmpReceiver.h"
 #include "SessionFixture.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -63,6 +66,7 @@ class RealPushTest : public QObject
 
 private slots:
     void fallsBackToTheLineThatReceives();
+    void lineLostWhileRecordingKeepsOneFile();
 };
 
 void RealPushTest::fallsBackToTheLineThatReceives()
@@ -117,6 +121,61 @@ void RealPushTest::fallsBackToTheLineThatReceives()
     QCOMPARE(m.audioCodec, QStringLiteral("aac"));
     QCOMPARE(QSize(m.width, m.height), QSize(1280, 720));
     QVERIFY2(m.videoFrames >= 25, qPrintable(QString::number(m.videoFrames)));
+}
+
+void RealPushTest::lineLostWhileRecordingKeepsOneFile()
+{
+    SessionFixture f;
+    QVERIFY(f.started);
+    castcore::control().reset();
+    testsupport::RtmpReceiver first(f.env.workPath() + QStringLiteral("/first.flv"));
+    testsupport::RtmpReceiver second(f.env.workPath() + QStringLiteral("/second.flv"));
+    QVERIFY(first.start());
+    QVERIFY(second.start());
+    QVERIFY(first.waitUntilListening(kWaitMs));
+    QVERIFY(second.waitUntilListening(kWaitMs));
+    authport::World world = authport::control().world();
+    world.rooms.front().lines = {{first.url(), 1}, {second.url(), 2}};
+    authport::control().setWorld(world);
+    const QString folder = f.env.workPath() + QStringLiteral("/录像");
+    QVERIFY(QDir().mkpath(folder));
+    const QString file = folder + QStringLiteral("/2026-1210-1700-00.mp4");
+
+    QVERIFY(f.login());
+    QSignalSpy failed(f.proxy.get(), SIGNAL(recordingFailed(QString)));
+    QVERIFY(f.proxy->openLive(file.toStdString()));
+    QVERIFY(f.waitFor("liveStatus", 1, 3 * kWaitMs));
+    QCOMPARE(f.recorder.last("liveStatus"), (QVariantList{QString(), 0}));
+    QTRY_VERIFY_WITH_TIMEOUT(f.proxy->isRecording(), kWaitMs);
+    QElapsedTimer span;
+    span.start();
+    QTRY_VERIFY_WITH_TIMEOUT(span.elapsed() >= 3000 && QFileInfo(file).size() > 0, kWaitMs);
+    const qint64 before = QFileInfo(file).size();
+
+    // Line 1's receiver goes away: the broadcast goes on over line 2.
+    first.kill();
+    QVERIFY(f.waitFor("liveStatus", 2, 3 * kWaitMs));
+    QCOMPARE(f.recorder.last("liveStatus"), (QVariantList{QString(), 0}));
+    QCOMPARE(authport::control().log().last("ConfirmLiveLine")->args.at(0), second.url());
+    QTRY_COMPARE_WITH_TIMEOUT(f.callsOf("SetLive"), (QStringList{"SetLive(true)", "SetLive(true)"}), kWaitMs);
+    QCOMPARE(castcore::control().log().count("Start"), 1);
+    QVERIFY(f.proxy->isRecording());
+    QCOMPARE(f.proxy->recordingPath(), file.toStdString());
+    const qint64 atChange = span.elapsed();
+    QTRY_VERIFY_WITH_TIMEOUT(span.elapsed() >= atChange + 3000, kWaitMs);
+    QVERIFY(QFileInfo(file).size() > before);
+    f.proxy->stopLive(false);
+    QVERIFY(second.waitForEnd(kWaitMs));
+    f.settle();
+    QCOMPARE(failed.size(), 0);
+
+    // One file, holding the pictures from before the change and after it.
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("2026-1210-1700-00.mp4")});
+    const testsupport::MediaSummary m = testsupport::inspectMedia(file, 0);
+    QVERIFY(m.opened);
+    QCOMPARE(m.videoCodec, QStringLiteral("h264"));
+    QVERIFY2(m.lastVideoS - m.firstVideoS >= 5.0,
+             qPrintable(QStringLiteral("%1 s to %2 s").arg(m.firstVideoS).arg(m.lastVideoS)));
 }
 
 std::unique_ptr<QObject> makeRealPushTest()

@@ -101,6 +101,24 @@ std::vector<int16_t> SoundRecorder::framesAfter(int64_t mark) const
     return std::vector<int16_t>(m_samples.begin() + long(from), m_samples.end());
 }
 
+int64_t SoundRecorder::soundArrivedAfter(int64_t mark) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    int64_t chunkEnd = 0; // frames up to the end of the chunk
+    for (const SoundChunk &chunk : m_chunks) {
+        const int64_t chunkStart = chunkEnd;
+        chunkEnd += chunk.frames;
+        if (chunkEnd <= mark)
+            continue;
+        const size_t from = size_t(std::max(chunkStart, mark)) * castcore::kAudioChannels;
+        const size_t to = size_t(chunkEnd) * castcore::kAudioChannels;
+        for (size_t i = from; i < to; ++i)
+            if (m_samples[i] != 0)
+                return chunk.arrivedUs;
+    }
+    return -1;
+}
+
 int peakOf(const std::vector<int16_t> &samples)
 {
     int peak = 0;

@@ -48,6 +48,9 @@ public:
     int64_t frameCount() const;
     // Interleaved stereo samples recorded after the mark.
     std::vector<int16_t> framesAfter(int64_t mark) const;
+    // When the first chunk holding sound after the mark arrived, -1 when
+    // none has yet.
+    int64_t soundArrivedAfter(int64_t mark) const;
 
 private:
     mutable std::mutex m_mutex;

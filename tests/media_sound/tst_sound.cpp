@@ -6,6 +6,7 @@
 #include "PulseServer.h"
 #include "TempEnvironment.h"
 #include "audio/AudioEngine.h"
+#include "audio/RetryBackoff.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -79,6 +80,22 @@ qint64 msSince(const QElapsedTimer &t)
     return t.elapsed();
 }
 
+// The track runs on, chunk after chunk 10 ms apart. Only a mixer that said
+// it fell behind (a loaded machine) may have skipped time.
+QString trackBreak(const std::vector<SoundChunk> &chunks, bool skipReported)
+{
+    for (size_t i = 1; i < chunks.size(); ++i) {
+        const int64_t step = chunks[i].ptsUs - chunks[i - 1].ptsUs;
+        if (step == 10000 || (skipReported && step > 10000 && step % 10000 == 0))
+            continue;
+        return QStringLiteral("chunk %1 of %2 follows %3 us after the one before")
+            .arg(i)
+            .arg(chunks.size())
+            .arg(step);
+    }
+    return QString();
+}
+
 } // namespace
 
 #define START_SERVER(server)                                                                                 \
@@ -95,12 +112,17 @@ private slots:
     void worldReadsDeviceTones_data();
     void worldReadsDeviceTones();
     void clockIsSteadyMicroseconds();
+    void retryPausesGrowToACeiling_data();
+    void retryPausesGrowToACeiling();
 
     void listsServerSourcesAndMonitors();
     void serverToneReachesSink();
     void serverLevelFollowsVolume();
     void killedServerLeavesSilence();
     void silentServerDoesNotStall();
+    void returningServerSoundsAgain();
+    void absentServerIsAskedRarely();
+    void returningSourceKeepsToItsInput();
 
     void noServerGivesWorldDevices();
     void worldDeviceSounds_data();
@@ -145,6 +167,29 @@ void TestSound::clockIsSteadyMicroseconds()
                               .count();
     QVERIFY(before <= now);
     QVERIFY(now <= after);
+}
+
+void TestSound::retryPausesGrowToACeiling_data()
+{
+    QTest::addColumn<int>("failures");
+    QTest::addColumn<QList<int>>("pausesMs");
+    QTest::newRow("first") << 0 << QList<int>{250};
+    QTest::newRow("doubling") << 0 << QList<int>{250, 500, 1000, 2000};
+    QTest::newRow("ceiling") << 0 << QList<int>{250, 500, 1000, 2000, 2000, 2000, 2000};
+    QTest::newRow("after a success") << 5 << QList<int>{250, 500};
+}
+
+void TestSound::retryPausesGrowToACeiling()
+{
+    QFETCH(int, failures);
+    QFETCH(QList<int>, pausesMs);
+    RetryBackoff backoff;
+    for (int i = 0; i < failures; ++i)
+        backoff.next();
+    if (failures > 0)
+        backoff.reset();
+    for (int i = 0; i < pausesMs.size(); ++i)
+        QCOMPARE(int(backoff.next().count()), pausesMs[i]);
 }
 
 void TestSound::listsServerSourcesAndMonitors()
@@ -332,6 +377,117 @@ void TestSound::silentServerDoesNotStall()
     engine.reset();
     QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
     server.resume();
+}
+
+void TestSound::returningServerSoundsAgain()
+{
+    testsupport::TempEnvironment env;
+    PulseServer server;
+    START_SERVER(server);
+    testsupport::DebugCapture log;
+    SoundRecorder recorder;
+    auto engine = makeEngine(recorder);
+    const std::vector<AudioDevice> listed = engine->devices(World::builtIn());
+    QVERIFY(findKey(listed, u"tone"));
+    QVERIFY(engine->open(*findKey(listed, u"tone")));
+    engine->start();
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.framesSinceSound() >= kAudioRate / 4, kWaitMs);
+
+    server.kill();
+    QTRY_VERIFY_WITH_TIMEOUT(allSilent(recorder.lastFrames(kAudioRate / 4)), kWaitMs);
+    // Gone for three seconds of track, long enough for the retries to
+    // reach their longest pause.
+    const int64_t goneMark = recorder.frameCount();
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.frameCount() >= goneMark + 3 * kAudioRate, kWaitMs);
+    QVERIFY(allSilent(recorder.framesAfter(goneMark)));
+
+    QVERIFY2(server.restart(), qPrintable(server.errorString()));
+    const int64_t backUs = mediaNowUs();
+    const int64_t backMark = recorder.frameCount();
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.soundArrivedAfter(backMark) >= 0, kWaitMs);
+    const int64_t soundAfterMs = (recorder.soundArrivedAfter(backMark) - backUs) / 1000;
+    qInfo("sound again %lld ms after the server came back", static_cast<long long>(soundAfterMs));
+    // Within 5 s of the return; the margin is for a loaded sanitizer build.
+    QVERIFY2(soundAfterMs <= 15000, qPrintable(QString::number(soundAfterMs)));
+
+    // The device's own tone, whole again.
+    const int64_t soundMark = recorder.frameCount();
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.frameCount() >= soundMark + kAudioRate / 2, kWaitMs);
+    const std::vector<int16_t> again = recorder.framesAfter(soundMark);
+    const double hz = toneFrequency(again);
+    QVERIFY2(std::abs(hz - 440.0) <= 4.0, qPrintable(QString::number(hz)));
+    QVERIFY(recorder.medianLevel(1, recorder.levels().size() - 3) >= 5);
+
+    const QString broken = trackBreak(recorder.chunks(), countContaining(log.messages(), QStringLiteral("engine: sound mixer fell")) > 0);
+    QVERIFY2(broken.isEmpty(), qPrintable(broken));
+    QCOMPARE(countContaining(log.messages(), QStringLiteral("engine: sound server lost")), 1);
+}
+
+void TestSound::absentServerIsAskedRarely()
+{
+    testsupport::TempEnvironment env;
+    PulseServer server;
+    START_SERVER(server);
+    SoundRecorder recorder;
+    auto engine = makeEngine(recorder);
+    const std::vector<AudioDevice> listed = engine->devices(World::builtIn());
+    QVERIFY(findKey(listed, u"tone"));
+    QVERIFY(engine->open(*findKey(listed, u"tone")));
+    engine->start();
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.framesSinceSound() >= kAudioRate / 4, kWaitMs);
+
+    server.kill();
+    QVERIFY2(server.hangUpOnClients(), qPrintable(server.errorString()));
+    const int64_t mark = recorder.frameCount();
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.frameCount() >= mark + 4 * kAudioRate, kWaitMs);
+    // Pauses of 250 ms doubling to 2 s: five attempts in four seconds, a few
+    // more on a slow machine, never a stream of them.
+    const int asked = server.hungUp();
+    QVERIFY2(asked >= 2 && asked <= 10, qPrintable(QString::number(asked)));
+
+    // Stopping ends the retries at once.
+    QElapsedTimer closing;
+    closing.start();
+    engine.reset();
+    QVERIFY2(closing.elapsed() < 2000, qPrintable(QString::number(closing.elapsed())));
+}
+
+void TestSound::returningSourceKeepsToItsInput()
+{
+    testsupport::TempEnvironment env;
+    PulseServer server;
+    START_SERVER(server);
+    SoundRecorder recorder;
+    auto engine = makeEngine(recorder);
+    const std::vector<AudioDevice> listed = engine->devices(World::builtIn());
+    QVERIFY(findKey(listed, u"tone") && findKey(listed, u"testsink.monitor"));
+    QVERIFY(engine->open(*findKey(listed, u"tone")));
+    QVERIFY(engine->open(*findKey(listed, u"testsink.monitor")));
+    engine->start();
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.framesSinceSound() >= kAudioRate / 4 && recorder.lastLevel(2) >= 0, kWaitMs);
+    const size_t firstReport = recorder.levels().size();
+
+    const int toneModule = server.moduleIndex(QStringLiteral("module-sine-source"));
+    QVERIFY2(toneModule >= 0, qPrintable(server.errorString()));
+    QVERIFY2(server.unloadModule(toneModule), qPrintable(server.errorString()));
+    QTRY_VERIFY_WITH_TIMEOUT(allSilent(recorder.lastFrames(kAudioRate / 4)), kWaitMs);
+
+    QVERIFY2(server.loadModule(QStringLiteral("module-sine-source"), QStringLiteral("source_name=tone frequency=440")) >= 0,
+             qPrintable(server.errorString()));
+    const int64_t backUs = mediaNowUs();
+    const int64_t backMark = recorder.frameCount();
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.soundArrivedAfter(backMark) >= 0, kWaitMs);
+    qInfo("the source sounds again %lld ms after it came back",
+          static_cast<long long>((recorder.soundArrivedAfter(backMark) - backUs) / 1000));
+
+    // A second of reports with the tone back: the microphone carries it, the
+    // system sound (a sink nothing plays to) still carries nothing.
+    const size_t backReport = recorder.levels().size() + 2;
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.levels().size() >= backReport + 20, kWaitMs);
+    QVERIFY2(recorder.medianLevel(1, backReport) >= 5, qPrintable(QString::number(recorder.medianLevel(1, backReport))));
+    QCOMPARE(recorder.highestLevel(2, firstReport), 0);
+    const double hz = toneFrequency(recorder.lastFrames(kAudioRate / 2));
+    QVERIFY2(std::abs(hz - 440.0) <= 4.0, qPrintable(QString::number(hz)));
 }
 
 void TestSound::noServerGivesWorldDevices()

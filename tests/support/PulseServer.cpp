@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
@@ -26,6 +27,7 @@ PulseServer::PulseServer()
 
 PulseServer::~PulseServer()
 {
+    m_standIn.reset();
     kill();
     if (m_variableSet) {
         if (m_hadServer)
@@ -37,6 +39,7 @@ PulseServer::~PulseServer()
 
 bool PulseServer::start(int toneHz, int timeoutMs)
 {
+    m_toneHz = toneHz;
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary folder for the server");
         return false;
@@ -51,6 +54,7 @@ bool PulseServer::start(int toneHz, int timeoutMs)
         m_error = QStringLiteral("socket path too long: ") + socket;
         return false;
     }
+    m_standIn.reset();
     QFile::remove(socket);
     const QString root = m_dir.path();
     for (const char *sub : {"home", "run", "state", "config"})
@@ -71,7 +75,8 @@ bool PulseServer::start(int toneHz, int timeoutMs)
     m_process.setProcessEnvironment(env);
     m_process.setWorkingDirectory(root);
     m_process.setProcessChannelMode(QProcess::MergedChannels);
-    m_process.setStandardOutputFile(root + QStringLiteral("/server.log"));
+    // A restarted server adds to the log of the one before.
+    m_process.setStandardOutputFile(root + QStringLiteral("/server.log"), QIODevice::Append);
     // The socket module comes last: once the socket accepts, the sink and
     // the source are there.
     const QStringList args = {
@@ -94,6 +99,91 @@ bool PulseServer::start(int toneHz, int timeoutMs)
     }
     setServerVariable(address());
     return true;
+}
+
+bool PulseServer::restart(int timeoutMs)
+{
+    kill();
+    return start(m_toneHz, timeoutMs);
+}
+
+bool PulseServer::hangUpOnClients()
+{
+    if (isRunning()) {
+        m_error = QStringLiteral("the server still runs");
+        return false;
+    }
+    const QString socket = m_dir.filePath(QStringLiteral("native"));
+    QLocalServer::removeServer(socket);
+    m_standIn = std::make_unique<QLocalServer>();
+    QLocalServer *standIn = m_standIn.get();
+    QObject::connect(standIn, &QLocalServer::newConnection, standIn, [this, standIn] {
+        while (QLocalSocket *client = standIn->nextPendingConnection()) {
+            ++m_hungUp;
+            client->abort();
+            client->deleteLater();
+        }
+    });
+    if (!standIn->listen(socket)) {
+        m_error = QStringLiteral("no stand-in on the socket: ") + standIn->errorString();
+        m_standIn.reset();
+        return false;
+    }
+    return true;
+}
+
+int PulseServer::loadModule(const QString &name, const QString &arguments)
+{
+    QStringList args = {QStringLiteral("load-module"), name};
+    if (!arguments.isEmpty())
+        args += arguments.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const std::optional<QString> out = pactl(args);
+    bool ok = false;
+    const int index = out ? out->trimmed().toInt(&ok) : -1;
+    if (out && !ok)
+        m_error = QStringLiteral("pactl load-module answered: ") + *out;
+    return ok ? index : -1;
+}
+
+bool PulseServer::unloadModule(int index)
+{
+    return pactl({QStringLiteral("unload-module"), QString::number(index)}).has_value();
+}
+
+int PulseServer::moduleIndex(const QString &name)
+{
+    const std::optional<QString> out = pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("modules")});
+    if (!out)
+        return -1;
+    // One module a line: index, name, arguments, separated by tabs.
+    for (const QString &line : out->split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QStringList fields = line.split(QLatin1Char('\t'));
+        if (fields.size() >= 2 && fields[1] == name)
+            return fields[0].toInt();
+    }
+    return -1;
+}
+
+std::optional<QString> PulseServer::pactl(const QStringList &arguments)
+{
+    if (!isRunning()) {
+        m_error = QStringLiteral("the server is not running");
+        return std::nullopt;
+    }
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PULSE_SERVER"), address());
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral("pactl"), arguments);
+    if (!process.waitForFinished(15000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        process.kill();
+        process.waitForFinished(5000);
+        m_error = QStringLiteral("pactl %1 failed: %2%3")
+                      .arg(arguments.join(QLatin1Char(' ')), process.errorString(),
+                           QString::fromLocal8Bit(process.readAllStandardError()));
+        return std::nullopt;
+    }
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
 }
 
 bool PulseServer::waitUntilAccepting(int timeoutMs)

@@ -5,6 +5,11 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <memory>
+#include <optional>
+
+class QLocalServer;
+
 namespace testsupport {
 
 // A private PulseAudio server for one test: `pulseaudio` in a fresh
@@ -30,6 +35,9 @@ public:
     // socket accepts connections. False (see errorString()) when it cannot
     // start within the time.
     bool start(int toneHz = 440, int timeoutMs = 15000);
+    // Starts the server again after kill(), on the same socket address and
+    // with the same sine source, as a restarted server would come back.
+    bool restart(int timeoutMs = 15000);
     // Ends the server at once, as a crash would. Its socket file stays.
     void kill();
     bool isRunning() const;
@@ -37,6 +45,19 @@ public:
     // paused its socket still accepts connections but nothing answers.
     bool pause();
     bool resume();
+
+    // After kill(): a stand-in on the server's socket takes each connection
+    // and hangs up at once, counting them, so that a client's attempts to
+    // reconnect can be seen. The stand-in needs this thread's event loop;
+    // start() and restart() remove it.
+    bool hangUpOnClients();
+    int hungUp() const { return m_hungUp; }
+
+    // Loads a module into the running server: its index, -1 on failure.
+    int loadModule(const QString &name, const QString &arguments = QString());
+    bool unloadModule(int index);
+    // Index of the first loaded module of that name, -1 when none.
+    int moduleIndex(const QString &name);
 
     // Points PULSE_SERVER at a socket in this server's folder that nobody
     // listens on: clients find no server, at once.
@@ -51,6 +72,8 @@ public:
 private:
     bool waitUntilAccepting(int timeoutMs);
     void setServerVariable(const QString &address);
+    // pactl against this server; its output, or nothing (see errorString()).
+    std::optional<QString> pactl(const QStringList &arguments);
 
     QTemporaryDir m_dir;
     QProcess m_process;
@@ -58,6 +81,9 @@ private:
     QByteArray m_savedServer;
     bool m_hadServer = false;
     bool m_variableSet = false;
+    int m_toneHz = 440;
+    std::unique_ptr<QLocalServer> m_standIn;
+    int m_hungUp = 0;
 };
 
 } // namespace testsupport

@@ -33,22 +33,28 @@ PulseCapture::PulseCapture(std::shared_ptr<PulseClient> client)
 }
 
 std::shared_ptr<PulseCapture> PulseCapture::open(const std::shared_ptr<PulseClient> &client,
-                                                 const std::string &source, std::chrono::milliseconds timeout)
+                                                 const std::string &source, std::chrono::milliseconds timeout,
+                                                 std::string *why)
 {
-    if (!client)
+    const auto fail = [why](const std::string &reason) {
+        if (why)
+            *why = reason;
         return nullptr;
+    };
+    if (!client)
+        return fail("no sound server");
     std::shared_ptr<PulseCapture> capture(new PulseCapture(client));
     {
         PulseLock hold(*client);
         if (!client->isReady())
-            return nullptr;
+            return fail("no sound server");
         pa_sample_spec spec;
         spec.format = PA_SAMPLE_S16LE;
         spec.rate = kAudioRate;
         spec.channels = kAudioChannels;
         capture->m_stream = pa_stream_new(client->context(), "MorvaShow capture", &spec, nullptr);
         if (!capture->m_stream)
-            return nullptr;
+            return fail(pa_strerror(pa_context_errno(client->context())));
         pa_stream_set_state_callback(capture->m_stream, &PulseCapture::onState, capture.get());
         pa_stream_set_read_callback(capture->m_stream, &PulseCapture::onRead, capture.get());
         pa_buffer_attr attr;
@@ -57,17 +63,16 @@ std::shared_ptr<PulseCapture> PulseCapture::open(const std::shared_ptr<PulseClie
         attr.prebuf = uint32_t(-1);
         attr.minreq = uint32_t(-1);
         attr.fragsize = uint32_t(pa_usec_to_bytes(kFragmentUs, &spec));
-        if (pa_stream_connect_record(capture->m_stream, source.c_str(), &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
-            qWarning("engine: cannot record %s: %s", source.c_str(),
-                     pa_strerror(pa_context_errno(client->context())));
-            return nullptr;
-        }
+        const pa_stream_flags_t flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
+        if (pa_stream_connect_record(capture->m_stream, source.c_str(), &attr, flags) < 0)
+            return fail(pa_strerror(pa_context_errno(client->context())));
     }
     const PulseCapture *c = capture.get();
     client->waitUntil([c] { return c->m_state == PA_STREAM_READY || isFinal(c->m_state); }, timeout);
     if (capture->m_state != PA_STREAM_READY) {
-        qWarning("engine: cannot record %s: the server did not start the stream", source.c_str());
-        return nullptr;
+        PulseLock hold(*client);
+        const int error = pa_context_errno(client->context());
+        return fail(error != PA_OK ? pa_strerror(error) : "the server did not start the stream");
     }
     return capture;
 }
@@ -94,11 +99,18 @@ int64_t PulseCapture::droppedFrames() const
     return m_ring.droppedFrames();
 }
 
+bool PulseCapture::ended() const
+{
+    return isFinal(m_state) || !m_client->isReady();
+}
+
 void PulseCapture::onState(pa_stream *stream, void *self)
 {
     auto *capture = static_cast<PulseCapture *>(self);
     capture->m_state = pa_stream_get_state(stream);
     capture->m_client->wake();
+    if (isFinal(capture->m_state))
+        capture->m_client->changed();
 }
 
 void PulseCapture::onRead(pa_stream *stream, size_t, void *self)

@@ -3,7 +3,9 @@
 // Records one PulseAudio source (a microphone or a sink's monitor) in the
 // engine's layout; the server converts rate and channels. Buffers arrive on
 // the server connection's thread and wait in a bounded ring for the mixer.
-// When the stream or the server goes away the device is silent.
+// The stream keeps to its source: when the source or the server goes away
+// the stream ends (the server may not move it to another device, where it
+// would carry another input's sound) and the device is silent.
 
 #include "AudioInput.h"
 #include "SampleRing.h"
@@ -22,9 +24,11 @@ class PulseClient;
 class PulseCapture : public AudioInput
 {
 public:
-    // Null when the source cannot be recorded within `timeout`.
+    // Null when the source cannot be recorded within `timeout`; `why` then
+    // tells the reason.
     static std::shared_ptr<PulseCapture> open(const std::shared_ptr<PulseClient> &client,
-                                              const std::string &source, std::chrono::milliseconds timeout);
+                                              const std::string &source, std::chrono::milliseconds timeout,
+                                              std::string *why);
     ~PulseCapture() override;
 
     PulseCapture(const PulseCapture &) = delete;
@@ -32,6 +36,8 @@ public:
 
     void read(int16_t *out, int frames) override;
     int64_t droppedFrames() const;
+    // The stream or its connection has ended: nothing more will come.
+    bool ended() const;
 
 private:
     explicit PulseCapture(std::shared_ptr<PulseClient> client);

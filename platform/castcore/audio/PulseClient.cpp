@@ -3,8 +3,11 @@
 #include <pulse/error.h>
 #include <pulse/introspect.h>
 #include <pulse/operation.h>
+#include <pulse/subscribe.h>
 
 #include <QString>
+
+#include <algorithm>
 
 namespace castcore {
 
@@ -46,11 +49,13 @@ void onSourceInfo(pa_context *, const pa_source_info *info, int eol, void *userd
 
 } // namespace
 
-std::shared_ptr<PulseClient> PulseClient::connect(std::chrono::milliseconds timeout, bool *timedOut)
+std::shared_ptr<PulseClient> PulseClient::connect(std::chrono::milliseconds timeout, bool *timedOut,
+                                                  std::function<void()> changed, const std::atomic<bool> *cancel)
 {
     if (timedOut)
         *timedOut = false;
     std::shared_ptr<PulseClient> client(new PulseClient);
+    client->m_changed = std::move(changed);
     client->m_loop = pa_threaded_mainloop_new();
     if (!client->m_loop)
         return nullptr;
@@ -63,11 +68,28 @@ std::shared_ptr<PulseClient> PulseClient::connect(std::chrono::milliseconds time
         return nullptr;
     if (pa_threaded_mainloop_start(client->m_loop) < 0)
         return nullptr;
-    client->waitUntil([&] { return client->m_state == PA_CONTEXT_READY || isFinal(client->m_state); }, timeout);
-    if (client->m_state == PA_CONTEXT_READY)
+    const auto answered = [&] { return client->m_state == PA_CONTEXT_READY || isFinal(client->m_state); };
+    // In short steps when it may be called off: a stopping owner does not
+    // wait for a server that hangs.
+    const auto step = cancel ? std::chrono::milliseconds(50) : timeout;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (answered() || left.count() <= 0 || (cancel && *cancel))
+            break;
+        client->waitUntil(answered, std::min(left, step));
+    }
+    if (client->m_state == PA_CONTEXT_READY && !(cancel && *cancel)) {
+        // Sources that appear are news to the owner: a device it lost may be
+        // back.
+        PulseLock hold(*client);
+        pa_context_set_subscribe_callback(client->m_context, &PulseClient::onEvent, client.get());
+        if (pa_operation *op = pa_context_subscribe(client->m_context, PA_SUBSCRIPTION_MASK_SOURCE, nullptr, nullptr))
+            pa_operation_unref(op);
         return client;
+    }
     if (timedOut)
-        *timedOut = !isFinal(client->m_state);
+        *timedOut = !isFinal(client->m_state) && !(cancel && *cancel);
     return nullptr;
 }
 
@@ -78,6 +100,7 @@ PulseClient::~PulseClient()
     if (m_context) {
         lock();
         pa_context_set_state_callback(m_context, nullptr, nullptr);
+        pa_context_set_subscribe_callback(m_context, nullptr, nullptr);
         pa_context_disconnect(m_context);
         pa_context_unref(m_context);
         unlock();
@@ -134,6 +157,12 @@ void PulseClient::wake()
     m_waitCv.notify_all();
 }
 
+void PulseClient::changed()
+{
+    if (m_changed)
+        m_changed();
+}
+
 bool PulseClient::waitUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout)
 {
     std::unique_lock<std::mutex> hold(m_waitMutex);
@@ -147,10 +176,22 @@ void PulseClient::onContextState(pa_context *context, void *self)
     client->m_state = state;
     if (state == PA_CONTEXT_READY)
         client->m_wasReady = true;
-    if (isFinal(state) && client->m_wasReady.exchange(false))
-        qWarning("engine: sound server lost (%s); its devices fall silent",
+    // Only a connection that was made can be lost: an attempt that fails is
+    // no news to the owner, who would otherwise try again at once.
+    const bool lost = isFinal(state) && client->m_wasReady.exchange(false);
+    if (lost)
+        qWarning("engine: sound server lost (%s); its devices are silent until it returns",
                  pa_strerror(pa_context_errno(context)));
     client->wake();
+    if (lost)
+        client->changed();
+}
+
+void PulseClient::onEvent(pa_context *, pa_subscription_event_type_t type, uint32_t, void *self)
+{
+    if ((type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) == PA_SUBSCRIPTION_EVENT_SOURCE
+        && (type & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_NEW)
+        static_cast<PulseClient *>(self)->changed();
 }
 
 } // namespace castcore

@@ -26,8 +26,12 @@ class PulseClient
 public:
     // Connects to the server libpulse finds (PULSE_SERVER, client.conf, the
     // user's runtime folder) without spawning one. Null when none answers in
-    // time; `timedOut` then tells a slow server from a missing one.
-    static std::shared_ptr<PulseClient> connect(std::chrono::milliseconds timeout, bool *timedOut);
+    // time or `cancel` turns true; `timedOut` then tells a slow server from a
+    // missing one. `changed` runs on the loop's thread when the connection,
+    // once made, ends, when a stream of it ends or the server gains a source.
+    static std::shared_ptr<PulseClient> connect(std::chrono::milliseconds timeout, bool *timedOut,
+                                                std::function<void()> changed = {},
+                                                const std::atomic<bool> *cancel = nullptr);
     ~PulseClient();
 
     PulseClient(const PulseClient &) = delete;
@@ -46,12 +50,16 @@ public:
     void unlock();
     // Server thread, after a change a waiter may be waiting for.
     void wake();
+    // Server thread: tells the owner that something it keeps may have ended
+    // or may be back.
+    void changed();
     // Waits until `done` answers true, the connection ends or time runs out.
     bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout);
 
 private:
     PulseClient() = default;
     static void onContextState(pa_context *context, void *self);
+    static void onEvent(pa_context *context, pa_subscription_event_type_t type, uint32_t index, void *self);
 
     pa_threaded_mainloop *m_loop = nullptr;
     pa_context *m_context = nullptr;
@@ -59,6 +67,7 @@ private:
     std::atomic<bool> m_wasReady{false};
     std::mutex m_waitMutex;
     std::condition_variable m_waitCv;
+    std::function<void()> m_changed; // set before the loop runs
 };
 
 // Holds a client's loop lock for a scope.

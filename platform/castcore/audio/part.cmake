@@ -7,6 +7,7 @@ target_sources(castcore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/MediaClock.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PulseCapture.h ${CMAKE_CURRENT_LIST_DIR}/PulseCapture.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PulseClient.h ${CMAKE_CURRENT_LIST_DIR}/PulseClient.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RetryBackoff.h
   ${CMAKE_CURRENT_LIST_DIR}/SampleRing.h ${CMAKE_CURRENT_LIST_DIR}/SampleRing.cpp
   ${CMAKE_CURRENT_LIST_DIR}/WorldAudioDevice.h ${CMAKE_CURRENT_LIST_DIR}/WorldAudioDevice.cpp)
 target_link_libraries(castcore PRIVATE PkgConfig::PULSE)

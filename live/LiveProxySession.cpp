@@ -82,11 +82,8 @@ void LiveProxy::onRecordingEnded(const std::string &path, int error)
     if (m_ended || !m_recording || path != m_recordingFile)
         return;
     Logger::instance()->write(Logger::LOG_ERROR, "recording %s ended by itself, error %d.", path.c_str(), error);
-    // The engine keeps what was written; Stop lets it go of the rest.
-    if (m_recorder)
-        m_recorder->Stop();
-    m_recording = false;
-    m_recordingFile.clear();
+    // The engine keeps what was written; the stop lets it go of the rest.
+    stopRecording();
     tellRecordingFailed(livetexts::recordingEndedMessage(error));
 }
 

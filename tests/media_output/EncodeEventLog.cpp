@@ -16,7 +16,17 @@ castcore::EncodeEvents EncodeEventLog::events()
         std::lock_guard<std::mutex> lock(m_mutex);
         m_kbps.push_back(kbps);
     };
+    e.recordingEnded = [this](const std::string &path, int error, const std::string &why) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_ends.push_back({path, error, why});
+    };
     return e;
+}
+
+std::vector<RecordingEnd> EncodeEventLog::recordingEnds() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_ends;
 }
 
 int EncodeEventLog::states(const std::string &url, bool connected) const

@@ -12,6 +12,14 @@
 
 namespace mediatest {
 
+// A recording that ended by itself, as reported.
+struct RecordingEnd
+{
+    std::string path;
+    int error = 0;
+    std::string why;
+};
+
 // What the pipeline reported, from whichever thread.
 class EncodeEventLog
 {
@@ -20,11 +28,13 @@ public:
     int states(const std::string &url, bool connected) const;
     int kbpsReports() const;
     float lastKbps() const;
+    std::vector<RecordingEnd> recordingEnds() const;
 
 private:
     mutable std::mutex m_mutex;
     std::vector<std::pair<std::string, bool>> m_states;
     std::vector<float> m_kbps;
+    std::vector<RecordingEnd> m_ends;
 };
 
 // connect() until the receiver answers (it starts listening a little after

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <random>
 #include <vector>
 
 namespace mediatest {
@@ -81,6 +82,7 @@ void SyntheticFeed::run()
     constexpr int kChunk = castcore::kAudioRate / 100;
     std::vector<int16_t> tone(size_t(kChunk) * castcore::kAudioChannels);
     const int64_t frameUs = 1000000 / kFps;
+    std::minstd_rand noise(12345);
     const int64_t startUs = castcore::mediaNowUs();
     int64_t frame = 0;
     int64_t chunk = 0;
@@ -95,9 +97,14 @@ void SyntheticFeed::run()
         if (wait > 0)
             std::this_thread::sleep_for(std::chrono::microseconds(wait));
         if (due == frameDue) {
-            const QImage &canvas = pool[size_t(frame % 3)];
+            QImage &canvas = pool[size_t(frame % 3)];
             for (int i = 0; i < 2000 && !canvas.isDetached() && !m_stop.load(); ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (m_noisy) {
+                auto *pixels = reinterpret_cast<quint32 *>(canvas.bits());
+                for (int i = 0; i < kWidth * kHeight; ++i)
+                    pixels[i] = 0xff000000u | (noise() & 0xffffffu);
+            }
             m_video->onCanvas(canvas, frameDue);
             ++frame;
             m_frames.store(int(frame));

@@ -35,6 +35,9 @@ public:
     SyntheticFeed(castcore::VideoSink *video, castcore::AudioSink *audio);
     ~SyntheticFeed();
 
+    // Before start(): noise over the picture, which costs the encoder its
+    // whole bit rate.
+    void noisy(bool on) { m_noisy = on; }
     void start();
     void stop();
     int framesFed() const { return m_frames.load(); }
@@ -44,6 +47,7 @@ private:
 
     castcore::VideoSink *m_video;
     castcore::AudioSink *m_audio; // may be null: no sound device
+    bool m_noisy = false;
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_frames{0};
     std::thread m_thread;

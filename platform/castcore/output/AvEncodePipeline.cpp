@@ -14,8 +14,10 @@ extern "C" {
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
@@ -36,6 +38,9 @@ constexpr int kSoundJitterFrames = kAudioRate / 50; // 20 ms
 // With no sound arriving, silence is laid down this far behind the picture,
 // so a late device is not overwritten by it.
 constexpr int64_t kSilenceLagUs = 500000;
+// How long the end of the program waits for recordings still being written.
+constexpr std::chrono::milliseconds kExitWait{2000};
+constexpr std::chrono::milliseconds kStopWait{30};
 
 int64_t framesAt(int64_t us)
 {
@@ -54,6 +59,7 @@ struct AvEncodePipeline::Private
     explicit Private(EncodeEvents e) : events(std::move(e)) {}
 
     StreamParamsPtr ensureEncoders(); // under codecMutex
+    void finishRecording(std::shared_ptr<RecordOutput> recorder);
     bool recordingOn() const;
     void endSession();
     void placeSound(const int16_t *samples, int frames, int64_t pos); // under inputMutex
@@ -82,8 +88,11 @@ struct AvEncodePipeline::Private
     std::atomic<bool> sessionOn{false};
 
     std::unique_ptr<PushOutput> push;
+    std::shared_ptr<RecordingReport> report;
     mutable std::mutex recordMutex;
     std::shared_ptr<RecordOutput> record;
+    // Stopped recordings whose writers may still be finishing their files.
+    std::vector<std::shared_ptr<RecordOutput>> finishing;
 
     // What the video and mixer threads hand over.
     std::mutex inputMutex;
@@ -154,6 +163,15 @@ StreamParamsPtr AvEncodePipeline::Private::ensureEncoders()
     qInfo("engine: encoders ready: H.264 %dx%d %d fps %d bit/s, AAC 48 kHz stereo", fresh->video->width,
           fresh->video->height, fps, bitRate);
     return params;
+}
+
+void AvEncodePipeline::Private::finishRecording(std::shared_ptr<RecordOutput> recorder)
+{
+    recorder->finish();
+    std::lock_guard<std::mutex> lock(recordMutex);
+    const auto done = [](const std::shared_ptr<RecordOutput> &r) { return r->waitDone(std::chrono::milliseconds(0)); };
+    finishing.erase(std::remove_if(finishing.begin(), finishing.end(), done), finishing.end());
+    finishing.push_back(std::move(recorder));
 }
 
 bool AvEncodePipeline::Private::recordingOn() const
@@ -311,11 +329,12 @@ void AvEncodePipeline::Private::deliver(AVPacket *packet, bool isVideo)
         recorder = record;
     }
     if (recorder)
-        recorder->submit(encoded);
+        recorder->submit(encoded, params);
 }
 
 AvEncodePipeline::AvEncodePipeline(EncodeEvents events) : d(new Private(std::move(events)))
 {
+    d->report = std::make_shared<RecordingReport>(d->events.recordingEnded);
     // x264's and the AAC encoder's chatter stays out of the program's output,
     // unless someone chose a level on purpose.
     if (av_log_get_level() == AV_LOG_INFO)
@@ -337,6 +356,8 @@ AvEncodePipeline::AvEncodePipeline(EncodeEvents events) : d(new Private(std::mov
 
 AvEncodePipeline::~AvEncodePipeline()
 {
+    // Whatever ends from here on, the owner ended it.
+    d->report->close();
     {
         std::lock_guard<std::mutex> lock(d->inputMutex);
         d->stop = true;
@@ -345,6 +366,15 @@ AvEncodePipeline::~AvEncodePipeline()
     d->thread.join();
     stopRecording();
     d->push.reset();
+    // Files being finished get a moment to take their ends; a disk that does
+    // not answer keeps its writer, which owns what it uses.
+    const auto giveUpAt = std::chrono::steady_clock::now() + kExitWait;
+    std::lock_guard<std::mutex> lock(d->recordMutex);
+    for (const auto &recorder : d->finishing) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(giveUpAt - std::chrono::steady_clock::now());
+        if (!recorder->waitDone(std::max(left, std::chrono::milliseconds(0))))
+            qWarning("engine: recording %s still being finished at exit", recorder->path().c_str());
+    }
     av_audio_fifo_free(d->sound);
 }
 
@@ -392,16 +422,23 @@ void AvEncodePipeline::setLive(bool live)
 
 bool AvEncodePipeline::startRecording(const std::string &path)
 {
+    {
+        std::lock_guard<std::mutex> lock(d->recordMutex);
+        if (d->record && !d->record->ended() && (path == d->record->requestedPath() || path == d->record->path())) {
+            // Asked again (a line fallback): one continuous file.
+            qInfo("engine: recording %s goes on", d->record->path().c_str());
+            return true;
+        }
+    }
     StreamParamsPtr params;
     {
         std::lock_guard<std::mutex> lock(d->codecMutex);
         params = d->ensureEncoders();
     }
-    auto recorder = std::make_shared<RecordOutput>(path, params);
     std::string error;
-    if (path.empty() || !recorder->start(&error)) {
-        qWarning("engine: cannot record to \"%s\": %s", shortened(path).c_str(),
-                 path.empty() ? "no file name" : error.c_str());
+    auto recorder = RecordOutput::start(path, params, d->report, &error);
+    if (!recorder) {
+        qWarning("engine: cannot record to \"%s\": %s", shortened(path).c_str(), error.c_str());
         return false;
     }
     std::shared_ptr<RecordOutput> previous;
@@ -411,7 +448,7 @@ bool AvEncodePipeline::startRecording(const std::string &path)
         d->record = recorder;
     }
     if (previous)
-        previous->close();
+        d->finishRecording(std::move(previous));
     d->wantKeyframe.store(true);
     return true;
 }
@@ -423,8 +460,12 @@ void AvEncodePipeline::stopRecording()
         std::lock_guard<std::mutex> lock(d->recordMutex);
         recorder = std::move(d->record);
     }
-    if (recorder)
-        recorder->close();
+    if (recorder) {
+        d->finishRecording(recorder);
+        // A healthy disk takes the end at once: the caller then finds the
+        // file whole. A stalled one is not waited for.
+        recorder->waitDone(kStopWait);
+    }
     if (!d->live.load())
         d->endSession();
 }

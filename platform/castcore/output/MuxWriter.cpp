@@ -51,13 +51,16 @@ bool MuxWriter::open(const std::string &target, std::string *error)
     return true;
 }
 
-bool MuxWriter::writeHeader(const StreamParams &params, const char *muxerOptions, std::string *error)
+bool MuxWriter::writeHeader(const StreamParams &params, const char *muxerOptions, std::string *error, int *code)
 {
+    int unused = 0;
+    int &failure = code ? *code : unused;
     m_video = avformat_new_stream(m_context, nullptr);
     m_audio = avformat_new_stream(m_context, nullptr);
     if (!m_video || !m_audio || avcodec_parameters_copy(m_video->codecpar, params.video) < 0
         || avcodec_parameters_copy(m_audio->codecpar, params.audio) < 0) {
         *error = "out of memory";
+        failure = AVERROR(ENOMEM);
         return false;
     }
     m_video->codecpar->codec_tag = 0;
@@ -76,11 +79,13 @@ bool MuxWriter::writeHeader(const StreamParams &params, const char *muxerOptions
     av_dict_free(&options);
     if (rc < 0) {
         *error = avError(rc);
+        failure = rc;
         return false;
     }
     avio_flush(m_context->pb);
     if (m_context->pb->error < 0) {
         *error = avError(m_context->pb->error);
+        failure = m_context->pb->error;
         return false;
     }
     m_headerWritten = true;

@@ -29,7 +29,8 @@ public:
 
     // Opens the target for writing; false with `error` set when it cannot.
     bool open(const std::string &target, std::string *error);
-    bool writeHeader(const StreamParams &params, const char *muxerOptions, std::string *error);
+    // `code`, when given, gets FFmpeg's error code of a failure.
+    bool writeHeader(const StreamParams &params, const char *muxerOptions, std::string *error, int *code = nullptr);
     // < 0: an FFmpeg error (the output is broken).
     int write(const EncodedPacket &packet);
     // Writes the trailer and closes; false when a write failed.

@@ -1,9 +1,17 @@
 #include "RecordOutput.h"
 
 #include "AvError.h"
+#include "RecordFile.h"
 #include "ThreadSignalStack.h"
 
 #include <QtGlobal>
+
+#include <cerrno>
+#include <csignal>
+#include <thread>
+
+#include <pthread.h>
+#include <unistd.h>
 
 namespace castcore {
 
@@ -14,44 +22,70 @@ namespace {
 const char *const kMp4Options = "movflags=+frag_keyframe+empty_moov+default_base_moof:frag_duration=1000000";
 constexpr int64_t kQueueSpanUs = 5000000;
 
+// The system's error number behind an FFmpeg error; EIO for FFmpeg's own.
+int systemError(int rc)
+{
+    return rc < 0 && -rc < 4096 ? -rc : EIO;
+}
+
 } // namespace
 
-RecordOutput::RecordOutput(std::string path, StreamParamsPtr params)
-    : m_path(std::move(path)), m_params(std::move(params)), m_writer("mp4", &m_deadline), m_queue(kQueueSpanUs)
+void RecordingReport::ended(const std::string &path, int error, const std::string &why)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_ended)
+        m_ended(path, error, why);
+}
+
+void RecordingReport::close()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_ended = nullptr;
+}
+
+std::shared_ptr<RecordOutput> RecordOutput::start(const std::string &path, StreamParamsPtr params,
+                                                  std::shared_ptr<RecordingReport> report, std::string *error)
+{
+    if (!params) {
+        *error = "no encoder";
+        return nullptr;
+    }
+    RecordFile file = RecordFile::create(path, error);
+    if (file.fd < 0)
+        return nullptr;
+    if (file.path != path)
+        qInfo("engine: %s is taken; recording to %s", path.c_str(), file.path.c_str());
+    std::shared_ptr<RecordOutput> output(
+        new RecordOutput(path, file.path, file.fd, std::move(params), std::move(report)));
+    // FFmpeg writes through the descriptor; it never closes it (we do).
+    if (!output->m_writer.open("pipe:" + std::to_string(file.fd), error)) {
+        if (file.created)
+            ::unlink(file.path.c_str());
+        return nullptr;
+    }
+    std::thread([output] { output->run(); }).detach();
+    return output;
+}
+
+RecordOutput::RecordOutput(std::string requested, std::string path, int fd, StreamParamsPtr params,
+                           std::shared_ptr<RecordingReport> report)
+    : m_requested(std::move(requested)),
+      m_path(std::move(path)),
+      m_fd(fd),
+      m_report(std::move(report)),
+      m_writer("mp4", &m_deadline),
+      m_params(std::move(params)),
+      m_queue(kQueueSpanUs)
 {
 }
 
 RecordOutput::~RecordOutput()
 {
-    close();
+    m_writer.close();
+    ::close(m_fd);
 }
 
-void RecordOutput::close()
-{
-    std::lock_guard<std::mutex> closing(m_closeMutex);
-    if (!m_thread.joinable())
-        return;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_finish = true;
-    }
-    m_wake.notify_all();
-    m_thread.join();
-}
-
-bool RecordOutput::start(std::string *error)
-{
-    if (!m_params) {
-        *error = "no encoder";
-        return false;
-    }
-    if (!m_writer.open(m_path, error))
-        return false;
-    m_thread = std::thread([this] { run(); });
-    return true;
-}
-
-void RecordOutput::submit(const EncodedPacket &packet)
+void RecordOutput::submit(const EncodedPacket &packet, const StreamParamsPtr &params)
 {
     if (m_ended.load())
         return;
@@ -59,57 +93,158 @@ void RecordOutput::submit(const EncodedPacket &packet)
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_finish)
             return;
+        if (!m_paramsFromPacket) {
+            // The header describes the packets that come, not the encoders
+            // the recording was started with.
+            m_paramsFromPacket = true;
+            if (params)
+                m_params = params;
+        }
         const int dropped = m_queue.push(
             {copyPacket(packet.packet.get()), packet.video, packet.generation, packet.ptsUs, packet.originUs});
-        if (dropped > 0)
-            qWarning("engine: recording %s fell behind: %d frames left out", m_path.c_str(), dropped);
+        if (dropped > 0) {
+            if (!m_behind) {
+                m_behind = true;
+                m_leftOut = 0;
+                qWarning("engine: recording %s fell behind: leaving frames out until it catches up",
+                         m_path.c_str());
+            }
+            m_leftOut += dropped;
+        }
     }
     m_wake.notify_all();
 }
 
-void RecordOutput::end(const char *why, const std::string &detail)
+void RecordOutput::finish()
 {
-    qWarning("engine: recording %s stopped: %s%s%s", m_path.c_str(), why, detail.empty() ? "" : ": ",
-             detail.c_str());
-    m_ended.store(true);
-    // The file keeps every fragment written so far; no trailer is needed.
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_finish)
+            return;
+        m_finish = true;
+        m_deadline.arm(kFinishLimit);
+    }
+    m_wake.notify_all();
+}
+
+bool RecordOutput::waitDone(std::chrono::milliseconds limit)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_wake.wait_for(lock, limit, [this] { return m_done; });
+}
+
+void RecordOutput::noteCaughtUp()
+{
+    if (!m_behind)
+        return;
+    m_behind = false;
+    qWarning("engine: recording %s caught up: %lld frames left out", m_path.c_str(), static_cast<long long>(m_leftOut));
+}
+
+void RecordOutput::endBySelf(const std::string &why, int error, bool trailer)
+{
+    qWarning("engine: recording %s stopped: %s", m_path.c_str(), why.c_str());
+    // The file keeps every fragment written so far; the trailer only adds
+    // an index of them.
+    if (trailer)
+        m_writer.finish();
     m_writer.close();
+    bool report = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        report = !m_finish; // a stop asked by the owner is no news to it
+        m_finish = true;
+        m_queue.clear();
+    }
+    m_ended.store(true);
+    if (report && m_report)
+        m_report->ended(m_path, error, why);
+}
+
+StreamParamsPtr RecordOutput::headerParams()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_params;
+}
+
+bool RecordOutput::writePacket(const EncodedPacket &packet)
+{
+    if (!m_headerWritten && !writeHeader())
+        return false;
+    if (packet.generation != m_writer.generation()) {
+        endBySelf("the video settings changed", 0, true);
+        return false;
+    }
+    const int rc = m_writer.write(packet);
+    if (rc >= 0)
+        return true;
+    if (rc == AVERROR_EXIT && m_deadline.expired()) {
+        qWarning("engine: recording %s given up: its end was not written within %d s", m_path.c_str(),
+                 int(kFinishLimit.count()));
+        m_writer.close();
+        return false;
+    }
+    endBySelf("write error: " + avError(rc), systemError(rc), false);
+    return false;
+}
+
+bool RecordOutput::writeHeader()
+{
+    std::string error;
+    int rc = 0;
+    if (!m_writer.writeHeader(*headerParams(), kMp4Options, &error, &rc)) {
+        endBySelf("cannot write the file: " + error, systemError(rc), false);
+        return false;
+    }
+    m_headerWritten = true;
+    qInfo("engine: recording to %s", m_path.c_str());
+    return true;
 }
 
 void RecordOutput::run()
 {
     const mvplatform::ThreadSignalStack signalStack; // a crash here still writes its dump
-    std::string error;
-    if (!m_writer.writeHeader(*m_params, kMp4Options, &error)) {
-        end("cannot write the file", error);
-        return;
-    }
-    qInfo("engine: recording to %s", m_path.c_str());
+    // A FIFO whose reader left answers EPIPE instead of ending the process.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
         m_wake.wait(lock, [this] { return m_finish || !m_queue.empty(); });
-        if (m_queue.empty() && m_finish)
+        if (m_queue.empty())
             break;
         EncodedPacket packet = m_queue.pop();
         lock.unlock();
-        if (packet.generation != m_writer.generation()) {
-            qWarning("engine: recording %s stopped: the video settings changed", m_path.c_str());
-            m_ended.store(true);
-            m_writer.finish();
-            return;
-        }
-        const int rc = m_writer.write(packet);
-        if (rc < 0) {
-            end("write error", avError(rc));
-            return;
-        }
+        const bool written = writePacket(packet);
         lock.lock();
+        if (!written)
+            break;
+        if (m_queue.empty() && !m_queue.waitingForKeyframe())
+            noteCaughtUp();
     }
+    noteCaughtUp();
     lock.unlock();
+    if (!m_ended.load() && m_writer.isOpen())
+        finishFile();
+    lock.lock();
+    m_done = true;
+    m_wake.notify_all();
+}
+
+void RecordOutput::finishFile()
+{
+    // Stopped before its first packet: still a file that opens.
+    if (!m_headerWritten && !writeHeader())
+        return;
     if (m_writer.finish())
         qInfo("engine: recording %s finished", m_path.c_str());
+    else if (m_deadline.expired())
+        qWarning("engine: recording %s given up: its end was not written within %d s", m_path.c_str(),
+                 int(kFinishLimit.count()));
     else
-        end("write error at its end", {});
+        qWarning("engine: recording %s stopped: write error at its end", m_path.c_str());
 }
 
 } // namespace castcore

@@ -103,11 +103,9 @@ void UiAddImage::on_pushButton_file_clicked()
     if (path.isEmpty())
         return;
     // Judged by the header: the engine would decode a huge picture whole.
-    const QSize size = picturefile::headerSize(path);
-    if (!size.isValid() || !picturefile::withinLimit(size)) {
-        QMessageBox::information(this, QStringLiteral("提示"),
-                                 size.isValid() ? QStringLiteral("图片尺寸不能超过1920*1080！")
-                                                : QStringLiteral("图片读取失败!"));
+    const QString refused = picturefile::refusal(path);
+    if (!refused.isEmpty()) {
+        QMessageBox::information(this, QStringLiteral("提示"), refused);
         return;
     }
     ui->lineEdit_file->setText(path);

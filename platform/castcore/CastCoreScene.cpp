@@ -1,6 +1,7 @@
 #include "CastCoreScene.h"
 
 #include "EngineCalls.h"
+#include "RegularFile.h"
 #include "sources/CameraCatalog.h"
 #include "sources/PictureDecoder.h"
 
@@ -88,7 +89,7 @@ bool imageFileSize(const std::string &path, int *width, int *height)
     const QString name = QString::fromStdString(path);
     QFile file;
     QString error;
-    if (!PictureDecoder::openFile(name, file, &error)) {
+    if (!regularfile::open(name, file, &error)) {
         warnPictureUnreadable(name, error);
         return false;
     }

@@ -1,8 +1,10 @@
 #include "CurrentDialog.h"
 #include "FacadeFixture.h"
 #include "FormCheck.h"
+#include "LogCapture.h"
 #include "ModalDriver.h"
 #include "ModalWatchdog.h"
+#include "NamedPipe.h"
 #include "PictureFile.h"
 #include "UiAddImage.h"
 #include "WidgetPictures.h"
@@ -281,27 +283,38 @@ private slots:
         QCOMPARE(out.path, env.workPath() + QStringLiteral("/pic.png"));
     }
 
+    // Refused with a tip, and logged with the reason and the tip; a FIFO is
+    // refused at once, never waited on.
     void hugeOrUnreadablePictureIsRefused_data()
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("tip");
-        QTest::newRow("header claims 20000 x 20000") << "huge" << QStringLiteral("图片尺寸不能超过1920*1080！");
-        QTest::newRow("one pixel too wide") << "wide" << QStringLiteral("图片尺寸不能超过1920*1080！");
-        QTest::newRow("no picture") << "text" << QStringLiteral("图片读取失败!");
+        QTest::addColumn<QString>("reason");
+        const QString tooLarge = QStringLiteral("图片尺寸不能超过1920*1080！");
+        const QString unreadable = QStringLiteral("图片读取失败!");
+        QTest::newRow("header claims 20000 x 20000") << "huge" << tooLarge << "20000x20000";
+        QTest::newRow("one pixel too wide") << "wide" << tooLarge << "1921x4";
+        QTest::newRow("no picture") << "text" << unreadable << "not a picture";
+        QTest::newRow("fifo") << "fifo" << unreadable << "not a regular file";
     }
 
     void hugeOrUnreadablePictureIsRefused()
     {
         QFETCH(QString, kind);
         QFETCH(QString, tip);
+        QFETCH(QString, reason);
         testsupport::TempEnvironment env;
         const QString kept = env.workPath() + QStringLiteral("/kept.png");
         QImage(8, 8, QImage::Format_RGB32).save(kept);
         QString chosen = env.workPath() + QStringLiteral("/chosen.png");
+        testsupport::NamedPipe pipe(env.workPath() + QStringLiteral("/pipe.png"));
+        QVERIFY2(pipe.isValid(), qPrintable(pipe.errorString()));
         if (kind == "huge") {
             QVERIFY(!testsupport::writeHugeClaimPng(chosen, QSize(20000, 20000)).isEmpty());
         } else if (kind == "wide") {
             testsupport::writeSolidPicture(chosen, QSize(1921, 4), Qt::red);
+        } else if (kind == "fifo") {
+            chosen = pipe.path();
         } else {
             QFile file(chosen);
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -322,7 +335,8 @@ private slots:
             driver.pressNext(QStringLiteral("OK"));
             pickFile(chosen, &seen)(w);
         });
-        part<QPushButton>(&editor, "pushButton_file")->click();
+        QVERIFY2(pipe.finishesWithin(10000, [&] { part<QPushButton>(&editor, "pushButton_file")->click(); }),
+                 "held up by the chosen file");
         QVERIFY(driver.waitDone());
         picturefile::setDecodeObserver({});
         QVERIFY(driver.errors().isEmpty());
@@ -331,6 +345,8 @@ private slots:
         QCOMPARE(driver.last().windowTitle, QStringLiteral("提示"));
         QVERIFY(driver.last().labels.contains(tip));
         QCOMPARE(decodes, 0);
+        QCOMPARE(testsupport::LogCapture::texts().filter(QStringLiteral("picture refused: ")),
+                 QStringList{QStringLiteral("picture refused: %1 (%2: %3)").arg(chosen, reason, tip)});
         // The earlier choice stays.
         QCOMPARE(part<QLineEdit>(&editor, "lineEdit_file")->text(), kept);
         ImageOverlayInfo out;

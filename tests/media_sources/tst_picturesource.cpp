@@ -3,6 +3,7 @@
 #include "DebugCapture.h"
 #include "NamedPipe.h"
 #include "PictureFiles.h"
+#include "WidgetPictures.h"
 
 #include "CallbackThread.h"
 #include "sources/PictureSource.h"
@@ -307,6 +308,45 @@ private slots:
         QCOMPARE(lines.size(), 1);
         QVERIFY2(lines.front().startsWith("engine: picture unreadable: " + file + " ("), qPrintable(lines.front()));
         QVERIFY2(lines.front().contains(reason), qPrintable(lines.front()));
+    }
+
+    // One limit, on each side: a picture up to 4096 a side is shown whatever
+    // its area, one a pixel over on either side is refused before it is
+    // decoded, and the line names the limit.
+    void sizeLimitIsOneSide_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("4096x4096, at the limit") << QSize(4096, 4096) << true;
+        QTest::newRow("4096x16") << QSize(4096, 16) << true;
+        QTest::newRow("4097x4096") << QSize(4097, 4096) << false;
+        QTest::newRow("4096x4097") << QSize(4096, 4097) << false;
+        QTest::newRow("8192x1024") << QSize(8192, 1024) << false;
+        QTest::newRow("8192x8192") << QSize(8192, 8192) << false;
+    }
+    void sizeLimitIsOneSide()
+    {
+        QFETCH(QSize, size);
+        QFETCH(bool, shown);
+        // Black at one bit a pixel: a few kilobytes on disk at any size.
+        const QString file = testsupport::writeHugeClaimPng(path("big.png"), size);
+        QVERIFY(!file.isEmpty());
+        testsupport::DebugCapture capture;
+        PictureSource source(*m_loader);
+        source.update(pictureItem(file));
+        source.resize(QSize(64, 48));
+        QVERIFY(settle(source, MediaClock::now()));
+        if (shown) {
+            QCOMPARE(source.picture().size(), QSize(64, 48));
+            QVERIFY(near(centre(source.picture()), 0xff000000, 0));
+            QCOMPARE(engineLines(capture), QStringList());
+        } else {
+            QVERIFY(source.picture().isNull());
+            const QString reason =
+                QStringLiteral("too large: %1x%2, more than 4096 a side").arg(size.width()).arg(size.height());
+            QCOMPARE(engineLines(capture),
+                     QStringList{QStringLiteral("engine: picture unreadable: %1 (%2)").arg(file, reason)});
+        }
     }
 
     // Only a regular file is read: the loader never waits on a FIFO (for a

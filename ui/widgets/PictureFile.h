@@ -9,7 +9,10 @@
 
 // Pictures the user chooses are judged by the size their header claims and
 // decoded no larger than they are shown: a small file may claim a huge
-// picture, and decoding it whole would stall the GUI thread.
+// picture, and decoding it whole would stall the GUI thread. Only a regular
+// file is read (regularfile::open), so a FIFO, a device or a folder is
+// refused at once instead of holding the GUI thread; the program's built-in
+// pictures (":/...") are read as they are.
 namespace picturefile {
 
 constexpr int kMaxWidth = 1920;
@@ -20,6 +23,12 @@ QSize headerSize(const QString &path);
 
 // At most kMaxWidth x kMaxHeight.
 bool withinLimit(const QSize &size);
+
+// What a page that adds the picture at `path` tells the user when it
+// refuses it: "图片读取失败!" when no header is read, "图片尺寸不能超过1920*1080！"
+// beyond the limit; empty when the picture may be added. A refusal is
+// logged with its reason and that text. `*size` gets the header's size.
+QString refusal(const QString &path, QSize *size = nullptr);
 
 // `size` fitted into `box` (aspect kept) when it reaches `reach` in either
 // direction, else unchanged.

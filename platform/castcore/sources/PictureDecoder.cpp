@@ -1,15 +1,12 @@
 #include "PictureDecoder.h"
 
+#include "RegularFile.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 
 #include <algorithm>
-#include <cerrno>
-#include <cmath>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace castcore {
 
@@ -39,12 +36,7 @@ QSize PictureDecoder::boundedSize(const QSize &wanted)
 {
     if (wanted.isEmpty())
         return wanted;
-    double scale = 1.0;
-    scale = std::min(scale, double(kMaxSide) / wanted.width());
-    scale = std::min(scale, double(kMaxSide) / wanted.height());
-    const double pixels = double(wanted.width()) * wanted.height();
-    if (pixels > double(kMaxPixels))
-        scale = std::min(scale, std::sqrt(double(kMaxPixels) / pixels));
+    const double scale = std::min({1.0, double(kMaxSide) / wanted.width(), double(kMaxSide) / wanted.height()});
     if (scale >= 1.0)
         return wanted;
     return QSize(std::max(1, int(wanted.width() * scale)), std::max(1, int(wanted.height() * scale)));
@@ -63,8 +55,11 @@ PictureFrames PictureDecoder::decode(QIODevice *device, const QSize &size, const
     const QSize own = reader.size();
     if (!own.isValid() || own.isEmpty())
         return failure(QStringLiteral("no picture size in the header"));
-    if (own.width() > kMaxSide || own.height() > kMaxSide || qint64(own.width()) * own.height() > kMaxPixels)
-        return failure(QStringLiteral("too large: %1x%2").arg(own.width()).arg(own.height()));
+    if (own.width() > kMaxSide || own.height() > kMaxSide)
+        return failure(QStringLiteral("too large: %1x%2, more than %3 a side")
+                           .arg(own.width())
+                           .arg(own.height())
+                           .arg(kMaxSide));
 
     const QSize target = boundedSize(size.isValid() && !size.isEmpty() ? size : own);
     reader.setScaledSize(target);
@@ -112,43 +107,11 @@ PictureFrames PictureDecoder::decode(QIODevice *device, const QSize &size, const
     return out;
 }
 
-bool PictureDecoder::openFile(const QString &path, QFile &file, QString *error)
-{
-    const QByteArray name = QFile::encodeName(path);
-    const QString notRegular = QStringLiteral("not a regular file");
-    struct stat st;
-    // Asked before any open: opening some devices already does something.
-    if (::stat(name.constData(), &st) != 0) {
-        *error = qt_error_string(errno);
-        return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        *error = notRegular;
-        return false;
-    }
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        *error = qt_error_string(errno);
-        return false;
-    }
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        *error = notRegular;
-        ::close(fd);
-        return false;
-    }
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        *error = file.errorString();
-        ::close(fd);
-        return false;
-    }
-    return true;
-}
-
 PictureFrames PictureDecoder::decodeFile(const QString &path, const QSize &size, const KeepGoing &keepGoing)
 {
     QFile file;
     QString error;
-    if (!openFile(path, file, &error))
+    if (!regularfile::open(path, file, &error))
         return failure(error);
     if (file.size() == 0)
         return failure(QStringLiteral("empty file"));

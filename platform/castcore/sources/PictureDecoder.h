@@ -11,7 +11,6 @@
 #include <functional>
 #include <vector>
 
-class QFile;
 class QIODevice;
 
 namespace castcore {
@@ -29,13 +28,15 @@ struct PictureFrames
 class PictureDecoder
 {
 public:
-    // A header claiming more than this is refused before any pixel is
-    // decoded: a few bytes must not cost gigabytes. 16 Mpixel (64 MB a
-    // frame while decoding) is four times a 4K picture.
-    static constexpr int kMaxSide = 8192;
-    static constexpr qint64 kMaxPixels = qint64(4096) * 4096;
+    // A header claiming more than this on either side is refused before
+    // any pixel is decoded: a few bytes must not cost gigabytes. One side
+    // limit and no separate area cap, so a picture within it is never
+    // refused: 4096 x 4096 (16 Mpixel, about twice a 3840 x 2160 picture)
+    // is 64 MB a frame while decoding, the whole of kMaxFrameBytes.
+    static constexpr int kMaxSide = 4096;
     // Scaled frames of one animation kept at most; the rest are dropped.
-    static constexpr qint64 kMaxFrameBytes = qint64(64) * 1024 * 1024;
+    // The first frame is always kept, and kMaxSide bounds it to this.
+    static constexpr qint64 kMaxFrameBytes = qint64(kMaxSide) * kMaxSide * 4;
     // Browsers show GIF frames of 10 ms or less for 100 ms; so do we, so an
     // animation saved with delays of 0 plays at a sane pace.
     static constexpr int kShortestDelayMs = 10;
@@ -47,19 +48,11 @@ public:
     using KeepGoing = std::function<bool()>;
 
     static PictureFrames decode(QIODevice *device, const QSize &size, const KeepGoing &keepGoing = {});
-    // Reads the file through openFile().
+    // Reads only a regular file, opened without blocking (regularfile::open).
     static PictureFrames decodeFile(const QString &path, const QSize &size, const KeepGoing &keepGoing = {});
     static PictureFrames decodeBytes(const QByteArray &bytes, const QSize &size, const KeepGoing &keepGoing = {});
 
-    // The one way a picture file is opened: only a regular file (a link to
-    // one is fine), and never by blocking. A FIFO would hold the reader in
-    // open() until some writer came, a device or a folder never gives a
-    // picture: each is refused at once, and so is one swapped in between
-    // the check and the open. `file` then reads that descriptor; nothing
-    // opens the path again. False with the reason in `*error`.
-    static bool openFile(const QString &path, QFile &file, QString *error);
-
-    // `wanted` made to fit kMaxSide and kMaxPixels, keeping its aspect.
+    // `wanted` made to fit kMaxSide, keeping its aspect.
     static QSize boundedSize(const QSize &wanted);
 };
 

@@ -38,7 +38,7 @@ UiSpecialEffectWidget::UiSpecialEffectWidget(QWidget *parent)
     }
     m_chosen = new UiScreenEffect(this);
     m_chosen->setGeometry(0, 415, 230, 139);
-    connect(m_chosen, SIGNAL(sampleDel(QVector<int>)), this, SLOT(onDeleteSamples(QVector<int>)));
+    connect(m_chosen, SIGNAL(sampleDel(QVector<int>)), this, SLOT(on_delete_sample(QVector<int>)));
     m_current = kEdging;
     m_pages[m_current]->show();
 }
@@ -132,7 +132,7 @@ void UiSpecialEffectWidget::RestoreChosen()
     }
 }
 
-void UiSpecialEffectWidget::onDeleteSamples(QVector<int> arr_item)
+void UiSpecialEffectWidget::on_delete_sample(QVector<int> arr_item)
 {
     if (!m_proxy)
         return;

@@ -43,7 +43,7 @@ public:
 
 public slots:
     void acceptsampletableclicked(int row, int column, int page, int effectindex);
-    void onDeleteSamples(QVector<int> arr_item);
+    void on_delete_sample(QVector<int> arr_item);
 
 private:
     void ApplyEffectSample(int kind, const QString &path);

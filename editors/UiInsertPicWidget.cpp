@@ -30,9 +30,9 @@ UiInsertPicWidget::UiInsertPicWidget(QWidget *parent)
         auto *slot = new MvEnterBorderCancelButton(this);
         slot->resize(kSlotSize, kSlotSize);
         m_slots << slot;
-        connect(slot, SIGNAL(cellclick(int,int)), this, SLOT(onCellClicked(int,int)));
+        connect(slot, SIGNAL(cellclick(int,int)), this, SLOT(on_cell_clicked(int,int)));
         connect(slot, SIGNAL(addelementclick()), this, SLOT(on_adddragpic()));
-        connect(slot, SIGNAL(cancelbtnclick(int,int)), this, SLOT(onCancelClicked(int,int)));
+        connect(slot, SIGNAL(cancelbtnclick(int,int)), this, SLOT(on_cancel_clicked(int,int)));
     }
     // Queued: the picture is added once the drop event is over.
     connect(ui->pushButton_adddragpic, SIGNAL(signal_draggedpicture(QString)), this,
@@ -155,7 +155,7 @@ void UiInsertPicWidget::LayoutPictures()
         m_slots[n]->show();
 }
 
-void UiInsertPicWidget::onCancelClicked(int, int column)
+void UiInsertPicWidget::on_cancel_clicked(int, int column)
 {
     UiToolTipDialog box(QStringLiteral("确认删除?"), this);
     box.setCancelVisible(true);
@@ -170,7 +170,7 @@ void UiInsertPicWidget::onCancelClicked(int, int column)
     emit del_imageitem(id);
 }
 
-void UiInsertPicWidget::onCellClicked(int, int column)
+void UiInsertPicWidget::on_cell_clicked(int, int column)
 {
     qDebug("on_cell_clicked:%d", column);
 }

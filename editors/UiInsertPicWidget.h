@@ -45,8 +45,8 @@ signals:
 public slots:
     void on_adddragpic();
     void slot_draggedpicture(QString path);
-    void onCellClicked(int row, int column);
-    void onCancelClicked(int row, int column);
+    void on_cell_clicked(int row, int column);
+    void on_cancel_clicked(int row, int column);
 
 private:
     void AddPictureFromFile(const QString &path);

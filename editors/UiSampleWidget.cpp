@@ -157,14 +157,14 @@ void UiSampleWidget::ShowPage(int page)
                                                  kCellHeight);
             cell->setChecked(m_ids[index] >= 0);
             cell->SetCell(row, column);
-            connect(cell, SIGNAL(cellclick(bool,int,int)), this, SLOT(onSampleCellClicked(bool,int,int)));
+            connect(cell, SIGNAL(cellclick(bool,int,int)), this, SLOT(on_sampletable_clicked(bool,int,int)));
             table->setCellWidget(row, column, cell);
         }
     }
     UpdatePageButtons(page);
 }
 
-void UiSampleWidget::onSampleCellClicked(bool checked, int row, int column)
+void UiSampleWidget::on_sampletable_clicked(bool checked, int row, int column)
 {
     emit on_clicked(row, column, m_currentPage);
     const int index = pickerpages::indexOf(m_currentPage, row, column, kPerPage, kColumns);

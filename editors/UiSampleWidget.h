@@ -60,7 +60,7 @@ signals:
 
 public slots:
     void onPageNumBtnClick();
-    void onSampleCellClicked(bool checked, int row, int column);
+    void on_sampletable_clicked(bool checked, int row, int column);
 
 private:
     void ScanSamples(const QString &dir, const QStringList &names);

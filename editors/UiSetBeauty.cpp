@@ -106,7 +106,7 @@ UiSetBeauty::UiSetBeauty(QWidget *parent)
     }
     ui->CameracomboBox->installEventFilter(this);
     ui->CameracomboBox_resolution->installEventFilter(this);
-    connect(ui->label_restore, SIGNAL(linkActivated(QString)), this, SLOT(onRestoreClicked()));
+    connect(ui->label_restore, SIGNAL(linkActivated(QString)), this, SLOT(on_restoreBtn_clicked()));
 
     for (QCheckBox *box : {ui->checkBox_slim, ui->checkBox_exfoliat, ui->checkBox_skinwhite,
                            ui->checkBox_colorTemperature})
@@ -766,7 +766,7 @@ void UiSetBeauty::on_KeyBeautyBtn_clicked()
         m_proxy->reportAction(10, -1);
 }
 
-void UiSetBeauty::onRestoreClicked()
+void UiSetBeauty::on_restoreBtn_clicked()
 {
     m_settings.index_beauty = 0;
     applyBeautyPreset(0);

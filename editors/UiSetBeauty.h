@@ -74,7 +74,7 @@ private slots:
     void on_verticalflipCheck_clicked();
     void on_CameracomboBox_currentTextChanged(const QString &text);
     void on_CameracomboBox_resolution_currentTextChanged(const QString &text);
-    void onRestoreClicked();
+    void on_restoreBtn_clicked();
     void slot_onCarmeraComboClicked(QModelIndex index);
     void slot_onCameraResolutionComboClicked(QModelIndex index);
 

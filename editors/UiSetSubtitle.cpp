@@ -339,7 +339,7 @@ QString UiSetSubtitle::restoreSubtitleItem(int id)
     return m_templates[found].thumbnailPath;
 }
 
-void UiSetSubtitle::onDeleteSample(int id)
+void UiSetSubtitle::on_delete_sample(int id)
 {
     if (id >= 0 && id == m_itemId)
         m_itemId = -1;

@@ -57,7 +57,7 @@ signals:
 
 public slots:
     // The item list removes the item: the page forgets it, the lines stay.
-    void onDeleteSample(int id);
+    void on_delete_sample(int id);
     void on_pushButton_choosetemplate_clicked();
     void on_pushButton_addsubtitle_clicked();
     void slotClickedRadiobtnGroup();

@@ -25,6 +25,14 @@ int logLevelOf(QtMsgType type)
     return Logger::LOG_WARN;
 }
 
+// Qt's auto-connection names every slot of the "on_<object>_<signal>" form
+// that no child's signal matches. The program's slots keep such names on
+// purpose: the line is a note for the log, not something a user acts on.
+bool isNoteOnly(const QString &message)
+{
+    return message.startsWith(QLatin1String("QMetaObject::connectSlotsByName: No matching signal for "));
+}
+
 } // namespace
 
 void QtMessageLog::install()
@@ -46,7 +54,7 @@ void QtMessageLog::handle(QtMsgType type, const QMessageLogContext &context, con
         for (const QString &line : qAsConst(lines))
             Logger::instance()->write(level, "%s", line.toUtf8().constData());
     }
-    if (type == QtDebugMsg || type == QtInfoMsg)
+    if (type == QtDebugMsg || type == QtInfoMsg || isNoteOnly(message))
         return;
     const QByteArray text = qFormatLogMessage(type, context, message).toLocal8Bit();
     std::fprintf(stderr, "%s\n", text.constData());

@@ -8,7 +8,9 @@
 // the matching level: debug LOG_DEBUG, info LOG_INFO, warning LOG_WARN,
 // critical LOG_ERROR, fatal LOG_FATAL. Only warnings and above also reach
 // the standard error stream, formatted as Qt formats them, so the console
-// holds what a user may have to act on and the diagnostics stay in the log.
+// holds what a user may have to act on and the diagnostics stay in the log;
+// the warnings of Qt's auto-connection about slots that no signal matches
+// stay in the log too.
 class QtMessageLog
 {
 public:

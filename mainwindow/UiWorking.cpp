@@ -237,7 +237,7 @@ void UiWorking::releaseFromPage(int id, int type)
         pictures->getSampleWidget()->UnselectItem(id);
         break;
     case SceneItemEffectiveText:
-        m_setting->getSetSubtitle()->onDeleteSample(id);
+        m_setting->getSetSubtitle()->on_delete_sample(id);
         break;
     default:
         break;

@@ -924,6 +924,15 @@ void CameraPageTest::oneKeyBeautyAndRestore()
     QCOMPARE(f.filterLevels(id), QStringLiteral("0,0,0"));
     QVERIFY(f.store->getCameraConfig(stored));
     QCOMPARE(stored.index_beauty, 0);
+
+    // The restore slot answers to its name, as the link's connection calls it.
+    f.w<QPushButton>("KeyBeautyBtn")->click();
+    QCOMPARE(s.index_beauty, 1);
+    logStart = PageFixture::logSize();
+    QVERIFY(QMetaObject::invokeMethod(f.page, "on_restoreBtn_clicked"));
+    QCOMPARE(PageFixture::analyticsSince(logStart), QStringList{"click_home_normal {}"});
+    QCOMPARE(s.index_beauty, 0);
+    QCOMPARE(f.filterLevels(id), QStringLiteral("0,0,0"));
 }
 
 void CameraPageTest::analyticsReachTheHost()

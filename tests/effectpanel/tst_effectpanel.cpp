@@ -241,6 +241,10 @@ void SpecialEffectsTest::fullWindowEffectsReplaceEachOther()
     int found = 0;
     QVERIFY(kind == 0 ? p.f.proxy->findEdgeItem(&found) : p.f.proxy->findShadowItem(&found));
     QCOMPARE(found, second);
+
+    // The removal slot by its name, as the list's signal reaches it.
+    QVERIFY(QMetaObject::invokeMethod(p.panel.get(), "on_delete_sample", Q_ARG(QVector<int>, QVector<int>{second})));
+    QVERIFY(!p.f.engine()->item(second));
 }
 
 void SpecialEffectsTest::pendantsAreAddedFreely()
@@ -289,7 +293,7 @@ void SpecialEffectsTest::withoutFacadeNothingIsAdded()
     auto *table = panel.samplePage(0)->picker()->findChild<QTableWidget *>(QStringLiteral("widgetsSamplesTableWidget"));
     QTest::mouseClick(table->cellWidget(0, 0), Qt::LeftButton);
     QVERIFY(panel.chosenList()->chosen().isEmpty());
-    panel.onDeleteSamples({1, 2});
+    QVERIFY(QMetaObject::invokeMethod(&panel, "on_delete_sample", Q_ARG(QVector<int>, QVector<int>({1, 2}))));
 }
 
 void SpecialEffectsTest::restoreListsTheEffectsOfTheScene()

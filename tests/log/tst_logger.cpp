@@ -77,6 +77,16 @@ private:
     int m_saved = -1;
 };
 
+// A widget as a form makes it: one slot that names a child's signal and one
+// that names none.
+class SlotsByName : public QObject
+{
+    Q_OBJECT
+public slots:
+    void on_button_objectNameChanged(const QString &) {}
+    void on_cell_clicked(int, int) {}
+};
+
 } // namespace
 
 class TestLogger : public QObject
@@ -107,6 +117,7 @@ private slots:
 
     void qtMessagesGoToTheLog_data();
     void qtMessagesGoToTheLog();
+    void unmatchedSlotNamesStayInTheLog();
 
 private:
     std::unique_ptr<TempEnvironment> m_env;
@@ -420,6 +431,16 @@ void TestLogger::qtMessagesGoToTheLog_data()
                              << QStringList{"LOG_WARN|摄像头 busy"} << QByteArray("摄像头 busy\n");
     QTest::newRow("critical") << 1 << int(QtCriticalMsg) << QStringLiteral("no sound server")
                               << QStringList{"LOG_ERROR|no sound server"} << QByteArray("no sound server\n");
+    // A slot named like an auto-connection that no signal matches: the log only.
+    const QString unmatched =
+        QStringLiteral("QMetaObject::connectSlotsByName: No matching signal for on_cell_clicked(int,int)");
+    QTest::newRow("slot without a signal") << 1 << int(QtWarningMsg) << unmatched
+                                           << QStringList{"LOG_WARN|" + unmatched} << QByteArray();
+    // Auto-connection's other warning still reaches the console.
+    const QString ambiguous = QStringLiteral("QMetaObject::connectSlotsByName: Connecting slot on_a_b() with the "
+                                             "first of the following compatible signals: (\"b()\", \"b(int)\")");
+    QTest::newRow("ambiguous auto-connection") << 1 << int(QtWarningMsg) << ambiguous
+                                               << QStringList{"LOG_WARN|" + ambiguous} << (ambiguous + "\n").toUtf8();
 }
 
 void TestLogger::qtMessagesGoToTheLog()
@@ -458,6 +479,28 @@ void TestLogger::qtMessagesGoToTheLog()
         lines << m.captured(2) + QLatin1Char('|') + m.captured(3);
     }
     QCOMPARE(lines, logged);
+}
+
+// Qt's own warning for a slot that no child's signal matches, as a form's
+// setupUi makes it: in the log, not on the console.
+void TestLogger::unmatchedSlotNamesStayInTheLog()
+{
+    Logger::instance()->setLevel(Logger::LOG_INFO);
+    StderrToFile errors(m_env->root() + QStringLiteral("/stderr.txt"));
+    QtMessageHandler previous = qInstallMessageHandler(&QtMessageLog::handle);
+    SlotsByName widget;
+    QObject button(&widget);
+    button.setObjectName(QStringLiteral("button"));
+    QMetaObject::connectSlotsByName(&widget);
+    qInstallMessageHandler(previous);
+    QCOMPARE(errors.restore(), QByteArray());
+    QStringList notes;
+    for (const QString &line : LogCapture::lines()) {
+        const QRegularExpressionMatch m = kLinePattern.match(line);
+        if (m.hasMatch() && m.captured(3).contains(QLatin1String("connectSlotsByName")))
+            notes << m.captured(2) + QLatin1Char('|') + m.captured(3);
+    }
+    QCOMPARE(notes, QStringList{"LOG_WARN|QMetaObject::connectSlotsByName: No matching signal for on_cell_clicked(int,int)"});
 }
 
 QTEST_GUILESS_MAIN(TestLogger)

@@ -3,6 +3,7 @@
 // children's signals, on a live facade over the engine layer.
 
 #include "AnalyticsStub.h"
+#include "DebugCapture.h"
 #include "FacadeFixture.h"
 #include "ModalDriver.h"
 #include "MvDraggedButton.h"
@@ -327,11 +328,17 @@ void PicturePageTest::slotsFollowThePictures()
     // A click on the add slot asks for a file; a filled one only logs.
     QSignalSpy add(p.panel.slotButtons()[0], SIGNAL(addelementclick()));
     QSignalSpy cell(p.panel.slotButtons()[1], SIGNAL(cellclick(int,int)));
+    testsupport::DebugCapture debug;
     QTest::mouseClick(p.panel.slotButtons()[1], Qt::LeftButton);
     QCOMPARE(cell.size(), 1);
     QCOMPARE(cell[0][0].toInt(), 1);
     QCOMPARE(cell[0][1].toInt(), 1);
     QCOMPARE(add.size(), 0);
+    QCOMPARE(debug.messages().filter(QStringLiteral("on_cell_clicked:")), QStringList{"on_cell_clicked:1"});
+    // The slot by its name.
+    QVERIFY(QMetaObject::invokeMethod(&p.panel, "on_cell_clicked", Q_ARG(int, 0), Q_ARG(int, 2)));
+    QCOMPARE(debug.messages().filter(QStringLiteral("on_cell_clicked:")),
+             (QStringList{"on_cell_clicked:1", "on_cell_clicked:2"}));
 }
 
 void PicturePageTest::fourthPictureIsIgnored()
@@ -617,7 +624,7 @@ void PicturePageTest::pageForwardsEachSignalOnce()
     QCOMPARE(add[0][1].toString(), QStringLiteral("图片"));
     ModalDriver driver;
     driver.pressNext(QStringLiteral("pushButton_oksmall"));
-    page.getInsertPicWidget()->onCancelClicked(1, 0);
+    QVERIFY(QMetaObject::invokeMethod(page.getInsertPicWidget(), "on_cancel_clicked", Q_ARG(int, 1), Q_ARG(int, 0)));
     QVERIFY(driver.waitDone());
     QCOMPARE(delImage.size(), 1);
     QCOMPARE(delImage[0][0].toInt(), pictureId);

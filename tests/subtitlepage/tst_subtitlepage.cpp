@@ -449,11 +449,12 @@ void SubtitlePageTest::itemListRemovalKeepsTheLines()
     p.add("A");
     p.add("B");
     const int id = p.page->subtitleItemId();
-    p.page->onDeleteSample(-1);
-    p.page->onDeleteSample(id + 100);
+    // Called by its name.
+    QVERIFY(QMetaObject::invokeMethod(p.page.get(), "on_delete_sample", Q_ARG(int, -1)));
+    QVERIFY(QMetaObject::invokeMethod(p.page.get(), "on_delete_sample", Q_ARG(int, id + 100)));
     QCOMPARE(p.page->subtitleItemId(), id);
     // The workspace tells the page, then removes the item.
-    p.page->onDeleteSample(id);
+    QVERIFY(QMetaObject::invokeMethod(p.page.get(), "on_delete_sample", Q_ARG(int, id)));
     QCOMPARE(p.page->subtitleItemId(), -1);
     p.f.proxy->removeItem(id);
     QCOMPARE(p.page->subtitleList()->subtitles(), (QStringList{"B", "A"}));

@@ -99,6 +99,11 @@ void TextStyle::fill(TextInfo *i) const
     forEachTextField([&](uint32_t, const char *, auto mine, auto theirs) { i->*theirs = this->*mine; });
 }
 
+bool textRollsInExtension(const TextStyle &s)
+{
+    return s.extend && (s.rollSpeed > 0 || s.scroll);
+}
+
 void textSourceSize(const TextStyle &s, int *width, int *height)
 {
     // Widths in tenths of an em: CJK and other wide characters take a whole
@@ -141,7 +146,14 @@ void textSourceSize(const TextStyle &s, int *width, int *height)
     }
     w = std::clamp<long long>(w, 1, kMaxTextSide);
     h = std::clamp<long long>(h, 1, kMaxTextSide);
-    if (s.extend) {
+    if (textRollsInExtension(s)) {
+        // A rolling text passes through its extension as through a window:
+        // a longer text must not widen it past the area it was made for.
+        if (s.extendWidth > 0)
+            w = std::min<long long>(s.extendWidth, kMaxTextSide);
+        if (s.extendHeight > 0)
+            h = std::min<long long>(s.extendHeight, kMaxTextSide);
+    } else if (s.extend) {
         w = std::max<long long>(w, s.extendWidth);
         h = std::max<long long>(h, s.extendHeight);
     }

@@ -45,9 +45,13 @@ struct TextStyle
     void fill(TextInfo *info) const;
 };
 
+// An extended text that rolls (a roll speed, or the scroll flag) rolls
+// through its extension as through a window.
+bool textRollsInExtension(const TextStyle &style);
+
 // Deterministic size of a text source: grows with the text's length and the
 // font size, independent of installed fonts. An extended text is at least
-// its extend size on each axis.
+// its extend size on each axis; one that rolls in it is exactly that size.
 void textSourceSize(const TextStyle &style, int *width, int *height);
 
 struct SceneItem

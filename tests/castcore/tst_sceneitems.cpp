@@ -25,6 +25,8 @@ private slots:
     void textSizeIsDeterministicAndGrows_data();
     void textSizeIsDeterministicAndGrows();
     void textExtendIsAMinimumPerAxis();
+    void rollingTextHasItsExtensionsSize_data();
+    void rollingTextHasItsExtensionsSize();
     void textPropertiesMergeByMask();
     void textPropertiesCutToCallerBuffers();
     void effectiveTextPerItem();
@@ -255,6 +257,61 @@ void TestSceneItems::textExtendIsAMinimumPerAxis()
     const int ext = f.scene()->CreateTextItem(&r.info, 1, 1);
     f.scene()->GetItemSourceRect(ext, &x, &y, &w, &h);
     QCOMPARE(QSize(w, h), QSize(500, natural.height()));
+}
+
+void TestSceneItems::rollingTextHasItsExtensionsSize_data()
+{
+    QTest::addColumn<bool>("extend");
+    QTest::addColumn<int>("roll");
+    QTest::addColumn<bool>("scroll");
+    QTest::addColumn<QSize>("extension");
+    QTest::addColumn<QSize>("expected"); // -1: the text's own size on that axis
+    QTest::newRow("rolling: the window") << true << 50 << false << QSize(120, 20) << QSize(120, 20);
+    QTest::newRow("scroll flag: the window") << true << 0 << true << QSize(120, 20) << QSize(120, 20);
+    QTest::newRow("rolling, wider window") << true << 50 << false << QSize(900, 80) << QSize(900, 80);
+    QTest::newRow("rolling, no window height") << true << 50 << false << QSize(120, 0) << QSize(120, -1);
+    QTest::newRow("still: at least the extension") << true << 0 << false << QSize(120, 20) << QSize(-1, -1);
+    QTest::newRow("rolling, extension off") << false << 50 << true << QSize(120, 20) << QSize(-1, -1);
+}
+
+// A text that rolls in its extension rolls through it as through a window,
+// however long the text.
+void TestSceneItems::rollingTextHasItsExtensionsSize()
+{
+    QFETCH(bool, extend);
+    QFETCH(int, roll);
+    QFETCH(bool, scroll);
+    QFETCH(QSize, extension);
+    QFETCH(QSize, expected);
+    EngineFixture f;
+    TextRecord r(u"一段比窗口更长的滚动字幕", 40);
+    int x, y, w, h;
+    f.scene()->GetItemSourceRect(f.scene()->CreateTextItem(&r.info, 1, 1), &x, &y, &w, &h);
+    const QSize natural(w, h);
+    QVERIFY(natural.width() > 120 && natural.height() > 20);
+
+    r.info.extend = extend;
+    r.info.rollSpeed = roll;
+    r.info.scroll = scroll;
+    r.info.extendWidth = extension.width();
+    r.info.extendHeight = extension.height();
+    const int id = f.scene()->CreateTextItem(&r.info, 1, 1);
+    f.scene()->GetItemSourceRect(id, &x, &y, &w, &h);
+    const QSize want(expected.width() < 0 ? natural.width() : expected.width(),
+                     expected.height() < 0 ? natural.height() : expected.height());
+    QCOMPARE(QSize(w, h), want);
+
+    // Rolling set later, as the effect text does: the same size.
+    r.info.rollSpeed = 0;
+    r.info.scroll = 0;
+    const int later = f.scene()->CreateTextItem(&r.info, 1, 1);
+    TextInfo change;
+    change.mask = 0x100020; // roll speed and scroll flag
+    change.rollSpeed = roll;
+    change.scroll = scroll;
+    QVERIFY(f.scene()->SetTextProperties(later, change));
+    f.scene()->GetItemSourceRect(later, &x, &y, &w, &h);
+    QCOMPARE(QSize(w, h), want);
 }
 
 void TestSceneItems::textPropertiesMergeByMask()

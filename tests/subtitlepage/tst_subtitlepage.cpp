@@ -15,7 +15,9 @@
 
 #include <QButtonGroup>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -123,6 +125,7 @@ private slots:
     void engineTextPerMode_data();
     void engineTextPerMode();
     void switchingMode();
+    void scrollingTextStaysInTheTemplate();
     void removingLines();
     void clickedLineIsOnlyLogged();
     void lastLineTakesBothItems();
@@ -374,6 +377,74 @@ void SubtitlePageTest::switchingMode()
     QCOMPARE(p.shownText(), "B" + kSep + "A" + kSep);
     QCOMPARE(p.shownRoll(), 50);
     QCOMPARE(p.keptText(), "B" + kSep + "A");
+}
+
+// Template 1's text area, seen on the canvas: a scrolling subtitle shows
+// there at once and nowhere else, for a whole lap.
+void SubtitlePageTest::scrollingTextStaysInTheTemplate()
+{
+    PageFixture p;
+    QElapsedTimer sinceAdd;
+    sinceAdd.start();
+    p.add(QStringLiteral("欢迎"));
+    const int picture = p.page->subtitleItemId();
+    QVERIFY(picture > 0);
+    int x = 0, y = 0, w = 0, h = 0;
+    p.f.proxy->getItemRect(picture, &x, &y, &w, &h);
+    QCOMPARE(QSize(w, h), QSize(420, 90));
+    const QRect area(x + 77, y + 30, 320, 30);
+    // The canvas without the text: the template on the black canvas.
+    QImage bare(1280, 720, QImage::Format_ARGB32_Premultiplied);
+    bare.fill(0xff000000u);
+    {
+        QPainter painter(&bare);
+        painter.drawImage(x, y, QImage(kPicture1).convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    }
+    const QRect rows = QRect(0, y - 40, 1280, h + 80) & bare.rect(); // where a text could stray
+    const QPoint circle(x + 40, y + 45);                                 // the template's own white
+
+    // From the first ink to its return at the right edge, a lap later.
+    int firstInkMs = -1;
+    int lastRight = -1;
+    bool lapDone = false;
+    qint64 seenKey = 0;
+    QElapsedTimer deadline;
+    deadline.start();
+    while (!lapDone && deadline.elapsed() < 90000) {
+        const QImage canvas = p.f.engine()->lastCanvas();
+        const qint64 ms = sinceAdd.elapsed();
+        if (canvas.size() != bare.size() || canvas.cacheKey() == seenKey || canvas.pixel(circle) != bare.pixel(circle)) {
+            QTest::qWait(5);
+            continue;
+        }
+        seenKey = canvas.cacheKey();
+        QRect ink;
+        for (int r = rows.top(); r <= rows.bottom(); ++r) {
+            const QRgb *shown = reinterpret_cast<const QRgb *>(canvas.constScanLine(r));
+            const QRgb *expected = reinterpret_cast<const QRgb *>(bare.constScanLine(r));
+            for (int c = 0; c < 1280; ++c) {
+                const QRgb a = shown[c];
+                const QRgb b = expected[c];
+                if (std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                              std::abs(qBlue(a) - qBlue(b))}) > 64) {
+                    QVERIFY2(area.contains(c, r),
+                             qPrintable(QStringLiteral("ink at %1,%2 after %3 ms, outside %4,%5 %6x%7")
+                                            .arg(c).arg(r).arg(ms).arg(area.x()).arg(area.y())
+                                            .arg(area.width()).arg(area.height())));
+                    ink |= QRect(c, r, 1, 1);
+                }
+            }
+        }
+        if (ink.isEmpty())
+            continue;
+        if (firstInkMs < 0)
+            firstInkMs = int(ms);
+        lapDone = lastRight >= 0 && ink.right() > lastRight + area.width() / 2;
+        lastRight = ink.right();
+    }
+    QVERIFY2(lapDone, qPrintable(QStringLiteral("first ink after %1 ms, last right edge %2").arg(firstInkMs).arg(lastRight)));
+    // One second, and as much again for a loaded machine.
+    QVERIFY2(firstInkMs <= 2000, qPrintable(QString::number(firstInkMs)));
 }
 
 void SubtitlePageTest::removingLines()

@@ -75,8 +75,7 @@ void Compositor::start(int fps)
     // The pacer belongs to the video thread: set it there, before the first tick.
     m_video.clearTicker();
     m_pacer.start(now, fps);
-    m_secondStart = now;
-    m_framesThisSecond = 0;
+    m_frameRate.start(fps);
     m_lastComposed = now;
     m_video.setTicker([this](Clock::time_point t) { return tick(t); }, now);
 }
@@ -181,8 +180,9 @@ Clock::time_point Compositor::tick(Clock::time_point now)
         if (preview)
             preview->show(canvas, m_events.overlay);
     }
-    ++m_framesThisSecond;
-    report(now);
+    const int lastSecond = m_frameRate.add(m_pacer.index());
+    if (lastSecond >= 0)
+        report(lastSecond);
 
     const Clock::time_point next = m_pacer.next(Clock::now());
     {
@@ -377,13 +377,8 @@ int Compositor::draw()
     return drawn;
 }
 
-void Compositor::report(Clock::time_point now)
+void Compositor::report(int fps)
 {
-    if (now - m_secondStart < std::chrono::seconds(1))
-        return;
-    const int fps = m_framesThisSecond;
-    m_framesThisSecond = 0;
-    m_secondStart = now;
     int cpu = 0, memory = 0;
     m_stats.sample(&cpu, &memory);
     if (m_events.fps)

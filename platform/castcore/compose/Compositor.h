@@ -9,6 +9,7 @@
 // opaque one that covers the canvas are not drawn at all.
 
 #include "FramePacer.h"
+#include "FrameRateCounter.h"
 #include "ItemView.h"
 #include "ProcessStats.h"
 
@@ -94,7 +95,8 @@ private:
     int draw();
     QImage &freeCanvas();
     void releaseSpareCanvases();
-    void report(std::chrono::steady_clock::time_point now);
+    // Once a second of the frame clock, with the frames that second had.
+    void report(int fps);
 
     SceneState &m_state;
     mvplatform::CallbackThread &m_video;
@@ -113,8 +115,7 @@ private:
     std::chrono::steady_clock::time_point m_lastComposed;
     int m_width = 0;
     int m_height = 0;
-    std::chrono::steady_clock::time_point m_secondStart;
-    int m_framesThisSecond = 0;
+    FrameRateCounter m_frameRate;
     ProcessStats m_stats;
 
     mutable std::mutex m_mutex;

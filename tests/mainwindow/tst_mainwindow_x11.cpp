@@ -5,20 +5,43 @@
 #include "FacadeFixture.h"
 #include "ModalDriver.h"
 #include "ModalWatchdog.h"
+#include "MvClickTextEdit.h"
+#include "SysConfig.h"
 #include "TempEnvironment.h"
 #include "TopLevelWindows.h"
+#include "UiInsertPicWidget.h"
 #include "UiMain.h"
+#include "UiSampleWidget.h"
+#include "UiScreenItemControlWidget.h"
+#include "UiSetBeauty.h"
+#include "UiSetLiving.h"
+#include "UiSetPicture.h"
+#include "UiSetSubtitle.h"
+#include "UiSetting.h"
 #include "UiTitleBar.h"
+#include "UiWorking.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDropEvent>
 #include <QFile>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QMimeData>
+#include <QPainter>
 #include <QProcess>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
+#include <QSlider>
 #include <QSystemTrayIcon>
+#include <QTableWidget>
+#include <QUrl>
 #include <QtTest>
 
 #include <xcb/xcb.h>
+
+#include <memory>
 
 using testsupport::FacadeFixture;
 using testsupport::ModalDriver;
@@ -79,6 +102,38 @@ private:
     xcb_window_t m_window = 0;
 };
 
+// A file dropped on a widget, as from a file manager.
+void dropFile(QWidget *target, const QString &path)
+{
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    const QPoint at(10, 10);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+}
+
+// A picture of the kind a broadcaster adds: the program's colours and a word.
+QString posterPicture(const QString &path)
+{
+    QImage img(400, 225, QImage::Format_ARGB32);
+    QPainter p(&img);
+    QLinearGradient fill(0, 0, 400, 225);
+    fill.setColorAt(0, QColor(0xff, 0x46, 0x46));
+    fill.setColorAt(1, QColor(0xff, 0x55, 0x00));
+    p.fillRect(img.rect(), fill);
+    p.setPen(Qt::white);
+    QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+    font.setPixelSize(56);
+    font.setBold(true);
+    p.setFont(font);
+    p.drawText(img.rect(), Qt::AlignCenter, QStringLiteral("今晚八点"));
+    p.end();
+    img.save(path, "PNG");
+    return path;
+}
+
 QWidget *trayIconWidget()
 {
     for (QWidget *w : QApplication::topLevelWidgets()) {
@@ -98,6 +153,7 @@ private slots:
     void dialogsOpenAboveTheRaisedWindow_data();
     void dialogsOpenAboveTheRaisedWindow();
     void trayMenuOpensWhileTheLoginDialogShows();
+    void sceneBuiltThroughThePanels();
     void realProgramLoadsNoGlDriver();
 };
 
@@ -191,6 +247,108 @@ void MainWindowX11Test::trayMenuOpensWhileTheLoginDialogShows()
     QVERIFY2(menuOpened, "the tray menu did not open while the login dialog showed");
     QVERIFY2(restored, "a click on the tray icon did not restore the window while the login dialog showed");
     QVERIFY2(dialogAbove, "the restored window covers the login dialog");
+}
+
+// The scene a broadcaster builds through the panels, signed in: the camera
+// chosen and opened with one-key beauty, a picture dropped on the picture
+// page, a sticker and a subtitle; the item list holds them and the preview
+// shows them. With MORVASHOW_SCREENSHOT set, the window's grab is saved
+// there (scripts/screenshot.sh makes the README's picture this way).
+void MainWindowX11Test::sceneBuiltThroughThePanels()
+{
+    testsupport::ModalWatchdog watchdog{8000};
+    FacadeFixture f;
+    QVERIFY(f.env.copyEffectFolder()); // the pages read their samples when they are made
+    QDir().mkpath(QFileInfo(SysConfig::filePath()).absolutePath());
+    {
+        QFile settings(SysConfig::filePath());
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write(R"({"account":{"name":"mvanchor","token":"token-mvanchor","auto_login":true,"zone":"+86","mode":1}})");
+    }
+    UiMain window;
+    QCOMPARE(window.initWith(f.proxy.get()), 0);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_VERIFY_WITH_TIMEOUT(f.proxy->isLoggedIn(), 30000);
+    UiWorking *work = window.workspace();
+    auto *tabs = work->findChild<UiSetting *>();
+    QVERIFY(tabs);
+    const auto tab = [&](const char *name) {
+        QTest::mouseClick(tabs->findChild<QWidget *>(QLatin1String(name)), Qt::LeftButton);
+    };
+
+    // The camera page: the world's camera at 1280x720, opened, one-key beauty.
+    UiSetBeauty *camera = work->getSetBeauty();
+    auto *cameras = camera->findChild<QComboBox *>(QStringLiteral("CameracomboBox"));
+    auto *formats = camera->findChild<QComboBox *>(QStringLiteral("CameracomboBox_resolution"));
+    cameras->setCurrentIndex(cameras->findText(QStringLiteral("USB2.0 HD Camera")));
+    QVERIFY(cameras->currentIndex() >= 0);
+    QTest::mouseClick(formats, Qt::LeftButton); // lists the camera's formats
+    formats->hidePopup();
+    const int format = formats->findText(QStringLiteral("1280x720, 30FPS"), Qt::MatchContains);
+    QVERIFY(format >= 0);
+    formats->setCurrentIndex(format);
+    QTest::mouseClick(camera->findChild<QPushButton *>(QStringLiteral("openCameraBtn")), Qt::LeftButton);
+    QTRY_VERIFY(camera->cameraItemId() > 0);
+    QTest::mouseClick(camera->findChild<QPushButton *>(QStringLiteral("KeyBeautyBtn")), Qt::LeftButton);
+    QCOMPARE(camera->findChild<QSlider *>(QStringLiteral("skinwhiteSlider"))->value(), 60);
+    QCOMPARE(camera->findChild<QSlider *>(QStringLiteral("exfoliatSLider"))->value(), 50);
+
+    // The picture page: a picture dropped on its add button, a sticker picked.
+    tab("pushButton_addpic");
+    UiSetPicture *pictures = tabs->getSetPicture();
+    dropFile(pictures->getInsertPicWidget()->findChild<QWidget *>(QStringLiteral("pushButton_adddragpic")),
+             posterPicture(f.env.workPath() + QStringLiteral("/poster.png")));
+    QTRY_COMPARE(pictures->getInsertPicWidget()->pictures().size(), 1);
+    auto *samples = pictures->getSampleWidget()->findChild<QTableWidget *>(QStringLiteral("widgetsSamplesTableWidget"));
+    QTest::mouseClick(samples->cellWidget(0, 1), Qt::LeftButton);
+
+    // The subtitle page: a line, scrolling.
+    tab("pushButton_effectsubtitle");
+    UiSetSubtitle *subtitles = tabs->getSetSubtitle();
+    subtitles->findChild<MvClickTextEdit *>(QStringLiteral("textEdit_subtitle"))->setPlainText(QStringLiteral("欢迎来到摩瓦星播台"));
+    QTest::mouseClick(subtitles->findChild<QPushButton *>(QStringLiteral("pushButton_addsubtitle")), Qt::LeftButton);
+    QVERIFY(subtitles->subtitleItemId() > 0);
+
+    // Back on the camera page, as the picture shows it.
+    tab("pushButton_beauty");
+    QVERIFY(camera->isVisible());
+    UiScreenItemControlWidget *list = work->getSetLiving()->getScreenItemControl();
+    QCOMPARE(list->recordCount(), 3);
+    QStringList described;
+    for (int i = 0; i < list->recordCount(); ++i)
+        described << QString::fromUtf8(list->recordAt(i).description);
+    QCOMPARE(described.size(), 3);
+    QVERIFY2(described.contains(QStringLiteral("字幕")), qPrintable(described.join(QLatin1Char(','))));
+    QVERIFY(watchdog.firedOn().isEmpty());
+
+    // The preview shows the camera's moving picture with the rest on it.
+    QWidget *surface = work->findChild<QWidget *>(QStringLiteral("widget_preview"));
+    QVERIFY(surface);
+    const auto grab = [&] { return QGuiApplication::primaryScreen()->grabWindow(surface->winId()).toImage(); };
+    const QImage first = grab();
+    QTRY_VERIFY_WITH_TIMEOUT(grab() != first, 20000);
+    // The subtitle has scrolled in: its white line whole inside the
+    // template's text area (the template 420 x 90, 50 above the bottom).
+    const QRect area((1280 - 420) / 2 + 77, 720 - 90 - 50 + 30, 320, 30);
+    const auto lineShown = [&] {
+        const QImage canvas = castcore::control().engine()->lastCanvas();
+        QRect ink;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                const QRgb p = canvas.pixel(x, y);
+                if (qRed(p) > 230 && qGreen(p) > 230 && qBlue(p) > 230)
+                    ink |= QRect(x, y, 1, 1);
+            }
+        }
+        return ink.width() > 200 && ink.right() < area.right() - 10;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(lineShown(), 60000);
+
+    if (!qEnvironmentVariableIsEmpty("MORVASHOW_SCREENSHOT")) {
+        const QString path = qEnvironmentVariable("MORVASHOW_SCREENSHOT");
+        QVERIFY(QGuiApplication::primaryScreen()->grabWindow(window.winId()).save(path, "PNG"));
+    }
 }
 
 // Nothing in the program draws with OpenGL: a GL driver loaded for its

@@ -189,8 +189,10 @@ void UiMain::onClose()
 {
     if (m_config && m_config->quitOnClose())
         on_quit();
-    else
+    else if (QSystemTrayIcon::isSystemTrayAvailable())
         hide();
+    else
+        showMinimized(); // with no tray to bring it back, a hidden window would be lost
 }
 
 void UiMain::on_quit()

@@ -153,6 +153,8 @@ private slots:
     void dialogsOpenAboveTheRaisedWindow_data();
     void dialogsOpenAboveTheRaisedWindow();
     void trayMenuOpensWhileTheLoginDialogShows();
+    void closeHidesOnlyWhereATrayBringsItBack_data();
+    void closeHidesOnlyWhereATrayBringsItBack();
     void sceneBuiltThroughThePanels();
     void realProgramLoadsNoGlDriver();
 };
@@ -247,6 +249,32 @@ void MainWindowX11Test::trayMenuOpensWhileTheLoginDialogShows()
     QVERIFY2(menuOpened, "the tray menu did not open while the login dialog showed");
     QVERIFY2(restored, "a click on the tray icon did not restore the window while the login dialog showed");
     QVERIFY2(dialogAbove, "the restored window covers the login dialog");
+}
+
+void MainWindowX11Test::closeHidesOnlyWhereATrayBringsItBack_data()
+{
+    QTest::addColumn<bool>("tray");
+    QTest::newRow("tray: hidden") << true;
+    QTest::newRow("no tray: minimised") << false;
+}
+
+// The close button with the first start's "隐藏窗口": hidden behind the tray
+// icon, or minimised where no tray could bring a hidden window back.
+void MainWindowX11Test::closeHidesOnlyWhereATrayBringsItBack()
+{
+    QFETCH(bool, tray);
+    std::unique_ptr<SelectionTray> panel;
+    if (tray)
+        panel = std::make_unique<SelectionTray>();
+    QTRY_COMPARE(QSystemTrayIcon::isSystemTrayAvailable(), tray);
+    FacadeFixture f;
+    UiMain window;
+    QCOMPARE(window.initWith(f.proxy.get()), 0);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTest::mouseClick(window.titleBar()->findChild<QPushButton *>(QStringLiteral("CloseButton")), Qt::LeftButton);
+    QCOMPARE(window.isVisible(), !tray);
+    QCOMPARE(window.isMinimized(), !tray);
 }
 
 // The scene a broadcaster builds through the panels, signed in: the camera

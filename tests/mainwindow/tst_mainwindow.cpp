@@ -65,12 +65,20 @@ QStringList missingPictures(QWidget *root)
 }
 
 // Runs the event loop, in which `action` runs first; the loop's result, or
-// kStillRunning when nothing ended it within `ms`.
+// kStillRunning when nothing ended it within `ms`. Both timers end with the
+// call: a deadline left over from a loop that ended early would end a later
+// test's loop, or the modal dialog it runs.
 constexpr int kStillRunning = 99;
 int runLoop(const std::function<void()> &action, int ms)
 {
-    QTimer::singleShot(0, action);
-    QTimer::singleShot(ms, [] { QCoreApplication::exit(kStillRunning); });
+    QTimer start;
+    QTimer deadline;
+    start.setSingleShot(true);
+    deadline.setSingleShot(true);
+    QObject::connect(&start, &QTimer::timeout, action);
+    QObject::connect(&deadline, &QTimer::timeout, [] { QCoreApplication::exit(kStillRunning); });
+    start.start(0);
+    deadline.start(ms);
     return QCoreApplication::exec();
 }
 

@@ -91,10 +91,11 @@ void UiInsertPicWidget::AddPictureFromFile(const QString &path)
     if (m_pictures.size() >= kMaxPictures)
         return;
     // Judged by the header alone: a small file may claim a picture far too
-    // large to decode.
-    const QSize size = picturefile::headerSize(path);
+    // large to decode. The refusal, if any, is logged with its reason.
+    QSize size;
+    const QString refused = picturefile::refusal(path, &size);
     if (!size.isValid()) {
-        tell(QStringLiteral("图片读取失败!"));
+        tell(refused);
         return;
     }
     if (!CheckPictureSize(path)) {

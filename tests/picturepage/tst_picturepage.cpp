@@ -5,6 +5,7 @@
 #include "AnalyticsStub.h"
 #include "DebugCapture.h"
 #include "FacadeFixture.h"
+#include "LogCapture.h"
 #include "ModalDriver.h"
 #include "MvDraggedButton.h"
 #include "MvEnterBorderCancelButton.h"
@@ -555,6 +556,9 @@ void PicturePageTest::unreadableFileIsRefusedBeforeTheEngine()
     p.add(path);
     QVERIFY(driver.waitDone());
     QCOMPARE(driver.last().text(QStringLiteral("tipinfolabel")), kUnreadable);
+    // The log keeps why, beside the text the user saw.
+    QVERIFY(testsupport::LogCapture::contains(QStringLiteral("picture refused: %1 (").arg(path)));
+    QVERIFY(testsupport::LogCapture::contains(QStringLiteral(": 图片读取失败!)")));
     driver.pressNext(QStringLiteral("pushButton_ok"));
     p.add(p.f.env.workPath() + QStringLiteral("/missing.png"));
     QVERIFY(driver.waitDone());

@@ -1,5 +1,6 @@
 // The push: FLV over RTMP to a local receiver, its refusals and failures,
-// and a lost receiver that leaves the recording running.
+// a lost receiver that leaves the recording running, and a slow or stalled
+// uplink (a throttling relay between the push and the receiver).
 
 #include "ClosedPort.h"
 #include "DebugCapture.h"
@@ -9,17 +10,108 @@
 #include "RtmpReceiver.h"
 #include "SyntheticFeed.h"
 #include "TempEnvironment.h"
+#include "ThrottleRelay.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
+#include <mutex>
+#include <random>
+#include <vector>
 
 using namespace castcore;
 using namespace mediatest;
 using namespace testsupport;
+
+namespace {
+
+// Passes the scene on with fresh noise (up to 24 either way on each channel)
+// in every picture, so the encoder spends its whole bit rate, as it does on
+// a camera's picture; the scene still shows through.
+class NoisyScene : public VideoSink
+{
+public:
+    explicit NoisyScene(VideoSink *next) : m_next(next)
+    {
+        std::mt19937 random(7);
+        std::uniform_int_distribution<int> spread(-24, 24);
+        m_noise.resize(size_t(kWidth) * kHeight * 4 * 3);
+        for (int8_t &n : m_noise)
+            n = int8_t(spread(random));
+    }
+
+    void onCanvas(const QImage &canvas, int64_t ptsUs) override
+    {
+        QImage noisy = canvas.copy(); // the encoder may still hold the last one
+        const size_t lineBytes = size_t(noisy.width()) * 4;
+        size_t from = (m_pictures++ * 7919 * 4) % (m_noise.size() - lineBytes * size_t(noisy.height()));
+        for (int y = 0; y < noisy.height(); ++y) {
+            uchar *line = noisy.scanLine(y);
+            for (size_t x = 0; x < lineBytes; ++x, ++from) {
+                if (x % 4 != 3) // opaque stays opaque
+                    line[x] = uchar(std::clamp(int(line[x]) + m_noise[from], 0, 255));
+            }
+        }
+        m_next->onCanvas(noisy, ptsUs);
+    }
+
+private:
+    VideoSink *m_next;
+    std::vector<int8_t> m_noise;
+    size_t m_pictures = 0;
+};
+
+// framesDropped reports with the engine-clock time each came in.
+class DropLog
+{
+public:
+    void add(EncodeEvents *events)
+    {
+        events->framesDropped = [this](int64_t total, float) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_reports.push_back({mediaNowUs(), total});
+        };
+    }
+    // Reports that came in between the two times.
+    int reportsBetween(int64_t fromUs, int64_t toUs) const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return int(std::count_if(m_reports.begin(), m_reports.end(),
+                                 [&](const Report &r) { return r.atUs >= fromUs && r.atUs < toUs; }));
+    }
+    // The total last reported before the time.
+    int64_t totalBefore(int64_t us) const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        int64_t total = 0;
+        for (const Report &r : m_reports)
+            total = r.atUs < us ? r.total : total;
+        return total;
+    }
+
+private:
+    struct Report
+    {
+        int64_t atUs;
+        int64_t total;
+    };
+    mutable std::mutex m_mutex;
+    std::vector<Report> m_reports;
+};
+
+std::string urlThrough(const ThrottleRelay &relay)
+{
+    return "rtmp://127.0.0.1:" + std::to_string(relay.port()) + "/live/s";
+}
+
+// 40 % of the stream's bit rate (sound included), in bytes per second.
+constexpr qint64 kSlowLink = (kBitRate + 128000) * 4 / 10 / 8;
+
+} // namespace
 
 class TestPush : public QObject
 {
@@ -31,6 +123,8 @@ private slots:
     void failedConnectionReported_data();
     void failedConnectionReported();
     void lostReceiverLeavesRecordingAndReconnects();
+    void slowLinkStaysNearLive();
+    void stalledReceiverReportedLostSoon();
 };
 
 void TestPush::pushesSceneAndSound()
@@ -210,6 +304,142 @@ void TestPush::lostReceiverLeavesRecordingAndReconnects()
     QVERIFY2(again.videoFrames >= kFps, qPrintable(QString::number(again.videoFrames)));
     // Starts on a keyframe: its first picture is whole.
     QVERIFY2(showsScene(again.picture, &why), qPrintable(why));
+}
+
+void TestPush::slowLinkStaysNearLive()
+{
+    testsupport::TempEnvironment env;
+    const QString received = env.root() + "/slow.flv";
+    RtmpReceiver receiver(received);
+    QVERIFY(receiver.start());
+    QVERIFY(receiver.waitUntilListening(20000));
+    ThrottleRelay relay(receiver.port(), kSlowLink);
+    QVERIFY(relay.start());
+    const std::string url = urlThrough(relay);
+    EncodeEventLog log;
+    EncodeEvents events = log.events();
+    DropLog drops;
+    drops.add(&events);
+    EncodePipeline pipeline(events);
+    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
+    QVERIFY(connectWhenListening(pipeline, log, url));
+    const int lostBefore = log.states(url, false);
+    pipeline.setLive(true);
+    NoisyScene noisy(&pipeline);
+    SyntheticFeed feed(&noisy, &pipeline);
+    // The stream's time 0 is the first picture's, fed just after this: the
+    // delays measured are, if anything, too long.
+    const int64_t startUs = mediaNowUs();
+    feed.start();
+
+    // The delay of the newest picture the receiver wrote, sampled as they
+    // come for 20 s; the first 6 s are the start (the link fills, the
+    // receiver reads the stream's head before it writes).
+    constexpr int64_t kRunUs = 20000000;
+    constexpr int64_t kSteadyFromUs = 6000000;
+    QStringList samples;
+    int64_t worstMs = 0;
+    int64_t worstAtMs = 0;
+    size_t seen = 0;
+    int64_t loggedSecond = -1;
+    while (mediaNowUs() - startUs < kRunUs) {
+        QTest::qWait(20);
+        const std::vector<RtmpReceiver::VideoTag> &tags = receiver.videoReceived();
+        if (tags.size() == seen)
+            continue;
+        seen = tags.size();
+        const int64_t sinceStartMs = (mediaNowUs() - startUs) / 1000;
+        const int64_t delayMs = sinceStartMs - tags.back().ms;
+        if (sinceStartMs / 1000 != loggedSecond) {
+            loggedSecond = sinceStartMs / 1000;
+            samples << QStringLiteral("%1 s: %2 ms").arg(loggedSecond).arg(delayMs);
+        }
+        if (sinceStartMs * 1000 >= kSteadyFromUs && delayMs > worstMs) {
+            worstMs = delayMs;
+            worstAtMs = sinceStartMs;
+        }
+    }
+    const int64_t stopUs = mediaNowUs();
+    const int fed = feed.framesFed();
+    const int arrived = int(receiver.videoReceived().size());
+    const int dropReports = drops.reportsBetween(startUs, stopUs);
+    const int64_t dropped = drops.totalBefore(stopUs);
+    feed.stop();
+    qInfo("slow link at 40 %%: worst delay %lld ms at %lld ms; of %d frames %d arrived, %lld reported dropped "
+          "in %d reports; %s",
+          (long long)worstMs, (long long)worstAtMs, fed, arrived, (long long)dropped, dropReports,
+          qPrintable(samples.join(", ")));
+    QCOMPARE(log.states(url, false), lostBefore); // slow, not lost
+    QVERIFY2(worstMs < 3000, qPrintable(samples.join(", ")));
+    // The link cannot carry it all. Each frame that did not arrive was
+    // reported dropped by now, but those still on their way (at most the
+    // queue's span and what the connection holds: 3 s).
+    QVERIFY2(dropped >= fed - arrived - 3 * kFps,
+             qPrintable(QStringLiteral("%1 of %2 dropped, %3 arrived").arg(dropped).arg(fed).arg(arrived)));
+    QVERIFY(dropReports >= 2);
+    pipeline.setLive(false);
+    QVERIFY(receiver.waitForEnd(20000));
+
+    // What came through starts at a keyframe after every gap, and decodes.
+    const std::vector<RtmpReceiver::VideoTag> tags = receiver.videoReceived();
+    QVERIFY(!tags.empty());
+    QVERIFY(tags.front().keyframe);
+    int gaps = 0;
+    for (size_t i = 1; i < tags.size(); ++i) {
+        if (tags[i].ms - tags[i - 1].ms > 3 * 1000 / kFps) {
+            ++gaps;
+            QVERIFY2(tags[i].keyframe, qPrintable(QStringLiteral("after %1 ms").arg(tags[i - 1].ms)));
+        }
+    }
+    QVERIFY(gaps > 0);
+    const MediaSummary media = inspectMedia(received, 2 * kFps);
+    QVERIFY(media.opened);
+    QCOMPARE(media.videoCodec, QStringLiteral("h264"));
+    QVERIFY2(media.videoFrames >= 2 * kFps, qPrintable(QString::number(media.videoFrames)));
+    QString why;
+    QVERIFY2(showsScene(media.picture, &why), qPrintable(why));
+}
+
+void TestPush::stalledReceiverReportedLostSoon()
+{
+    testsupport::TempEnvironment env;
+    RtmpReceiver receiver(env.root() + "/stalled.flv");
+    QVERIFY(receiver.start());
+    QVERIFY(receiver.waitUntilListening(20000));
+    ThrottleRelay relay(receiver.port(), 0);
+    QVERIFY(relay.start());
+    const std::string url = urlThrough(relay);
+    EncodeEventLog log;
+    EncodeEvents events = log.events();
+    DropLog drops;
+    drops.add(&events);
+    EncodePipeline pipeline(events);
+    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
+    QVERIFY(connectWhenListening(pipeline, log, url));
+    const int lostBefore = log.states(url, false);
+    pipeline.setLive(true);
+    NoisyScene noisy(&pipeline);
+    SyntheticFeed feed(&noisy, &pipeline);
+    feed.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!receiver.videoReceived().empty() && receiver.videoReceived().back().ms >= 2000,
+                             30000);
+
+    relay.stall();
+    const int64_t stallUs = mediaNowUs();
+    const int fedAtStall = feed.framesFed();
+    QTRY_VERIFY_WITH_TIMEOUT(log.states(url, false) == lostBefore + 1, 40000);
+    const int64_t lostUs = mediaNowUs();
+    const int fedSinceStall = feed.framesFed() - fedAtStall;
+    feed.stop();
+    const int64_t lostAfterMs = (lostUs - stallUs) / 1000;
+    const int64_t droppedMeanwhile = drops.totalBefore(lostUs) - drops.totalBefore(stallUs);
+    qInfo("stalled receiver reported lost after %lld ms; of %d frames since, %lld reported dropped before",
+          (long long)lostAfterMs, fedSinceStall, (long long)droppedMeanwhile);
+    QVERIFY2(lostAfterMs <= 12000, qPrintable(QString::number(lostAfterMs)));
+    // Nothing went out after the stall: the frames were reported dropped as
+    // they left the queue, not with the loss (the queue holds at most 3 s).
+    QVERIFY2(droppedMeanwhile >= fedSinceStall - 3 * kFps,
+             qPrintable(QStringLiteral("%1 of %2").arg(droppedMeanwhile).arg(fedSinceStall)));
 }
 
 std::unique_ptr<QObject> makePushTest()

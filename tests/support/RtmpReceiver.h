@@ -1,13 +1,16 @@
 #pragma once
 
 // A local RTMP receiver: `ffmpeg -listen 1` on a free loopback port, copying
-// what one publisher sends into an FLV file. It takes one publisher only:
-// probing its port with a connection would use it up.
+// what one publisher sends into an FLV file, each packet as it comes. It
+// takes one publisher only: probing its port with a connection would use it
+// up.
 
+#include <QFile>
 #include <QProcess>
 #include <QString>
 
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -32,8 +35,20 @@ public:
     // Waits for ffmpeg to end by itself (the publisher ended the stream).
     bool waitForEnd(int ms);
 
+    struct VideoTag
+    {
+        qint64 ms = 0; // the stream's timestamp
+        bool keyframe = false;
+    };
+    // The pictures written to the file so far, in order (the codec's
+    // header left out); a tag still being written waits for the next call.
+    const std::vector<VideoTag> &videoReceived();
+
 private:
     QString m_file;
+    QFile m_reading;
+    qint64 m_readOffset = 0;
+    std::vector<VideoTag> m_videoTags;
     quint16 m_port = 0;
     QProcess m_process;
 };

@@ -7,10 +7,14 @@ int PacketQueue::push(EncodedPacket packet)
     int dropped = 0;
     if (!packet.packet)
         return packet.video ? 1 : 0; // out of memory
-    if (!m_packets.empty() && packet.ptsUs - m_packets.front().ptsUs > m_maxSpanUs) {
+    const bool waiting = !m_packets.empty() || !m_inFlight.empty();
+    const int64_t oldestUs = !m_inFlight.empty() ? m_inFlight.front().ptsUs
+                                                 : (!m_packets.empty() ? m_packets.front().ptsUs : 0);
+    if (waiting && packet.ptsUs - oldestUs > m_maxSpanUs) {
         for (const EncodedPacket &queued : m_packets)
             dropped += queued.video ? 1 : 0;
         m_packets.clear();
+        m_inFlight.clear();
         m_waitKeyframe = true;
     }
     if (m_waitKeyframe) {
@@ -34,7 +38,19 @@ EncodedPacket PacketQueue::pop()
 void PacketQueue::clear()
 {
     m_packets.clear();
+    m_inFlight.clear();
     m_waitKeyframe = false;
+}
+
+void PacketQueue::written(int64_t ptsUs, int64_t end)
+{
+    m_inFlight.push_back({ptsUs, end});
+}
+
+void PacketQueue::acknowledged(int64_t count)
+{
+    while (!m_inFlight.empty() && m_inFlight.front().end <= count)
+        m_inFlight.pop_front();
 }
 
 } // namespace castcore

@@ -7,6 +7,12 @@
 // the thread writes them, reporting kbps once a second. A write error ends
 // the connection and reports pushState false once; a later connect()
 // continues with the same encoder from a fresh keyframe.
+//
+// On a slow link the backlog must stay where it can be dropped: the kernel
+// is let keep only a little unsent data, and what the peer has not yet
+// acknowledged counts in the queue's span, so viewers stay close to live.
+// A peer that stops acknowledging is given up 8 s after it stopped, and
+// frames dropped are reported as they leave, from the thread that drops them.
 
 #include "EncodeEvents.h"
 #include "EncodedStream.h"
@@ -57,6 +63,8 @@ private:
     void endStream(std::unique_lock<std::mutex> &lock);
     void reportKbps();
     void noteDropped(int frames); // under m_mutex
+    void reportDrops();
+    void forgetSocket(); // network thread, under m_mutex
 
     EncodeEvents m_events;
     std::function<StreamParamsPtr()> m_params;
@@ -78,7 +86,11 @@ private:
     bool m_stop = false;
     int64_t m_framesSeen = 0;
     int64_t m_framesDropped = 0;
-    bool m_dropReportPending = false;
+    int64_t m_framesReported = 0;
+    std::mutex m_reportMutex; // keeps reports in order across threads
+    // The connection's TCP socket (FFmpeg's), -1 when not known. Set and
+    // cleared by the network thread under m_mutex, before FFmpeg closes it.
+    int m_socket = -1;
     int64_t m_kbpsBytes = 0;
     std::chrono::steady_clock::time_point m_kbpsSince;
     std::thread m_thread;

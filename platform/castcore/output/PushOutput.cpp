@@ -380,6 +380,9 @@ void PushOutput::connectTo(const std::string &url, std::unique_lock<std::mutex> 
             qWarning("engine: push to %s cannot watch its socket: a slow link is noticed late",
                      shortened(url).c_str());
     }
+    // FFmpeg calls a deadline "Immediate exit requested": say what it was.
+    if (!ok && m_deadline.expired())
+        error = "the server did not answer within " + std::to_string(kConnectLimit.count()) + " s";
     if (!ok)
         m_writer.close();
 

@@ -15,12 +15,16 @@ int g_active = 0;
 
 void captureHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
+    // Engine threads may still log while a capture ends on the test's
+    // thread: the handler to pass on is read under the lock too.
+    QtMessageHandler previous = nullptr;
     {
         std::lock_guard<std::mutex> lock(g_mutex);
         g_messages << message;
+        previous = g_previous;
     }
-    if (g_previous)
-        g_previous(type, context, message);
+    if (previous)
+        previous(type, context, message);
 }
 
 } // namespace

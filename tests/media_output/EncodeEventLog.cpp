@@ -68,4 +68,14 @@ bool connectWhenListening(castcore::EncodePipeline &pipeline, EncodeEventLog &lo
     return false;
 }
 
+bool waitFinished(const testsupport::DebugCapture &capture, const QString &file)
+{
+    const QString line = QStringLiteral("engine: recording %1 finished").arg(file);
+    QElapsedTimer timer;
+    timer.start();
+    while (!capture.contains(line) && timer.elapsed() < 20000)
+        QTest::qWait(20);
+    return capture.contains(line);
+}
+
 } // namespace mediatest

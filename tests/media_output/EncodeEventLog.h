@@ -1,9 +1,13 @@
 #pragma once
 
-// What an encode pipeline reports, kept for the checks, and a connect that
-// waits for a receiver that is still starting.
+// What an encode pipeline reports, kept for the checks, a connect that
+// waits for a receiver that is still starting, and a wait for a stopped
+// recording's file to be finished.
 
+#include "DebugCapture.h"
 #include "EncodePipeline.h"
+
+#include <QString>
 
 #include <mutex>
 #include <string>
@@ -40,5 +44,9 @@ private:
 // connect() until the receiver answers (it starts listening a little after
 // its process starts); true when pushState(url, true) came.
 bool connectWhenListening(castcore::EncodePipeline &pipeline, EncodeEventLog &log, const std::string &url);
+
+// A stop returns before the file is finished; its writer logs when it is.
+// True once it did (within 20 s).
+bool waitFinished(const testsupport::DebugCapture &capture, const QString &file);
 
 } // namespace mediatest

@@ -61,6 +61,7 @@ SyntheticFeed::~SyntheticFeed()
 void SyntheticFeed::start()
 {
     m_stop.store(false);
+    m_startUs.store(castcore::mediaNowUs());
     m_thread = std::thread([this] { run(); });
 }
 
@@ -71,19 +72,30 @@ void SyntheticFeed::stop()
         m_thread.join();
 }
 
+int64_t SyntheticFeed::markFrom(int64_t earliestUs)
+{
+    const int64_t frameUs = 1000000 / kFps;
+    const int64_t startUs = m_startUs.load();
+    const int64_t frames = std::max<int64_t>(0, (earliestUs - startUs + frameUs - 1) / frameUs);
+    const int64_t mark = startUs + frames * frameUs;
+    m_markUs.store(mark);
+    return mark;
+}
+
 void SyntheticFeed::run()
 {
     // Three canvases taken in turn, each reused only once the encoder let go
     // of it (as the compositor's pool does): on a busy machine the feed
     // slows down instead of overflowing the encoder's queue of three.
     std::vector<QImage> pool;
+    std::vector<bool> white(3, false);
     for (int i = 0; i < 3; ++i)
         pool.push_back(sceneCanvas());
     constexpr int kChunk = castcore::kAudioRate / 100;
     std::vector<int16_t> tone(size_t(kChunk) * castcore::kAudioChannels);
     const int64_t frameUs = 1000000 / kFps;
     std::minstd_rand noise(12345);
-    const int64_t startUs = castcore::mediaNowUs();
+    const int64_t startUs = m_startUs.load();
     int64_t frame = 0;
     int64_t chunk = 0;
     int64_t sample = 0;
@@ -92,14 +104,29 @@ void SyntheticFeed::run()
         const int64_t chunkDue = startUs + chunk * 10000;
         // Timestamps follow the frame count, not the wall clock, so a slowed
         // feed keeps an even timeline.
-        const int64_t due = m_audio ? std::min(frameDue, chunkDue) : frameDue;
+        const int64_t due = m_audio ? std::min(frameDue, chunkDue + m_soundLatencyUs) : frameDue;
         const int64_t wait = due - castcore::mediaNowUs();
         if (wait > 0)
             std::this_thread::sleep_for(std::chrono::microseconds(wait));
+        const int64_t markUs = m_markUs.load();
         if (due == frameDue) {
-            QImage &canvas = pool[size_t(frame % 3)];
+            m_clockUs.store(frameDue);
+            if (frame % m_every != 0) {
+                ++frame;
+                continue;
+            }
+            const size_t index = size_t((frame / m_every) % 3);
+            QImage &canvas = pool[index];
             for (int i = 0; i < 2000 && !canvas.isDetached() && !m_stop.load(); ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            const bool flash = frameDue >= markUs && frameDue < markUs + kMarkUs;
+            if (flash != white[index]) {
+                if (flash)
+                    canvas.fill(Qt::white);
+                else
+                    canvas = sceneCanvas();
+                white[index] = flash;
+            }
             if (m_noisy) {
                 auto *pixels = reinterpret_cast<quint32 *>(canvas.bits());
                 for (int i = 0; i < kWidth * kHeight; ++i)
@@ -109,8 +136,16 @@ void SyntheticFeed::run()
             ++frame;
             m_frames.store(int(frame));
         } else {
+            // The mark's first sample lies on its canvas stamp: both are
+            // whole 10 ms from the start.
+            const int64_t markSample = markUs == INT64_MIN ? INT64_MIN : (markUs - startUs) / 1000 * 48;
             for (int i = 0; i < kChunk; ++i, ++sample) {
-                const auto value = int16_t(std::lround(16000 * std::sin(2 * M_PI * kToneHz * sample / castcore::kAudioRate)));
+                const bool marked = sample >= markSample && sample < markSample + kMarkUs / 1000 * 48;
+                int16_t value = 0;
+                if (marked)
+                    value = int16_t(std::lround(16000 * std::sin(2 * M_PI * kToneHz * double(sample - markSample) / castcore::kAudioRate)));
+                else if (!m_quiet)
+                    value = int16_t(std::lround(16000 * std::sin(2 * M_PI * kToneHz * sample / castcore::kAudioRate)));
                 tone[size_t(i) * 2] = value;
                 tone[size_t(i) * 2 + 1] = value;
             }

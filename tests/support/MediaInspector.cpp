@@ -3,6 +3,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -27,6 +28,24 @@ struct Decoder
                && avcodec_open2(context, codec, nullptr) >= 0;
     }
 };
+
+// Mean of every fourth luma sample of every fourth row; -1 for a picture
+// that is not 8-bit YUV.
+int meanLuma(const AVFrame *frame)
+{
+    const AVPixFmtDescriptor *desc = av_pix_fmt_desc_get(AVPixelFormat(frame->format));
+    if (!desc || (desc->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL)) || desc->comp[0].depth != 8
+        || desc->comp[0].plane != 0 || desc->comp[0].step != 1)
+        return -1;
+    int64_t sum = 0;
+    int64_t count = 0;
+    for (int y = 0; y < frame->height; y += 4) {
+        const uint8_t *row = frame->data[0] + ptrdiff_t(y) * frame->linesize[0];
+        for (int x = 0; x < frame->width; x += 4, ++count)
+            sum += row[x];
+    }
+    return count > 0 ? int(sum / count) : -1;
+}
 
 QImage toImage(const AVFrame *frame)
 {
@@ -80,12 +99,21 @@ MediaSummary inspectMedia(const QString &path, int pictureIndex)
                 if (summary.firstVideoS < 0)
                     summary.firstVideoS = t;
                 summary.lastVideoS = t;
+                const AVRational rate = format->streams[index]->avg_frame_rate;
+                const double duration = frame->pkt_duration > 0 ? frame->pkt_duration * av_q2d(tb)
+                                        : rate.num > 0          ? 1 / av_q2d(rate)
+                                                                : 0;
+                summary.lastVideoEndS = t + duration;
+                summary.videoTimesS.push_back(t);
+                summary.videoLuma.push_back(meanLuma(frame));
                 if (summary.videoFrames <= pictureIndex)
                     summary.picture = toImage(frame);
                 ++summary.videoFrames;
             } else {
                 if (summary.firstAudioS < 0)
                     summary.firstAudioS = t;
+                if (frame->sample_rate > 0)
+                    summary.lastAudioEndS = t + double(frame->nb_samples) / frame->sample_rate;
                 const float *left = reinterpret_cast<const float *>(frame->data[0]);
                 if (frame->format == AV_SAMPLE_FMT_FLTP)
                     summary.sound.insert(summary.sound.end(), left, left + frame->nb_samples);
@@ -123,6 +151,27 @@ double toneFrequency(const std::vector<float> &sound, int rate, double fromS, do
     for (size_t i = from + 1; i < to; ++i)
         rising += (sound[i - 1] < 0 && sound[i] >= 0) ? 1 : 0;
     return rising / (double(to - from) / rate);
+}
+
+double firstBrightPictureS(const MediaSummary &media, double fromS, int minLuma)
+{
+    for (size_t i = 0; i < media.videoTimesS.size() && i < media.videoLuma.size(); ++i) {
+        if (media.videoTimesS[i] >= fromS && media.videoLuma[i] >= minLuma)
+            return media.videoTimesS[i];
+    }
+    return -1;
+}
+
+double soundOnsetS(const MediaSummary &media, double fromS, float level)
+{
+    if (media.soundRate <= 0 || media.firstAudioS < 0)
+        return -1;
+    const double from = std::max(0.0, (fromS - media.firstAudioS) * media.soundRate);
+    for (size_t i = size_t(from); i < media.sound.size(); ++i) {
+        if (std::fabs(media.sound[i]) >= level)
+            return media.firstAudioS + double(i) / media.soundRate;
+    }
+    return -1;
 }
 
 float soundPeak(const std::vector<float> &sound, int rate, double fromS, double toS)

@@ -1,8 +1,9 @@
 #pragma once
 
 // Decodes a recording or a received stream with libavformat/libavcodec and
-// sums up what a viewer would get: codecs, size, frame count, the first
-// timestamps, one picture and the first channel of the sound.
+// sums up what a viewer would get: codecs, size, frame count, the first and
+// last timestamps, each picture's time and brightness, one picture and the
+// first channel of the sound.
 
 #include <QColor>
 #include <QImage>
@@ -24,6 +25,10 @@ struct MediaSummary
     double firstVideoS = -1;
     double firstAudioS = -1;
     double lastVideoS = -1;
+    double lastVideoEndS = -1; // the last picture's time plus its duration
+    double lastAudioEndS = -1; // the end of the last decoded sound
+    std::vector<double> videoTimesS; // each decoded picture's time
+    std::vector<int> videoLuma;      // and its mean brightness, 0-255 (-1: not YUV)
     QImage picture;           // the decoded frame asked for, as RGB32
     std::vector<float> sound; // first channel, from the start
     int soundRate = 0;
@@ -38,6 +43,14 @@ double toneFrequency(const std::vector<float> &sound, int rate, double fromS, do
 
 // Largest absolute sample between `fromS` and `toS` (0 for an empty span).
 float soundPeak(const std::vector<float> &sound, int rate, double fromS, double toS);
+
+// The time of the first picture at or after `fromS` whose mean brightness is
+// at least `minLuma`; -1 when there is none.
+double firstBrightPictureS(const MediaSummary &media, double fromS, int minLuma);
+
+// The time of the first sample at or after `fromS` whose magnitude is at
+// least `level` (the sound taken as one run from firstAudioS); -1 when none.
+double soundOnsetS(const MediaSummary &media, double fromS, float level);
 
 // Whether every fourth pixel of `area` lies within `tolerance` of `colour`
 // in each of red, green and blue; `why` names the first that does not.

@@ -101,4 +101,14 @@ bool AudioEncoder::encode(const int16_t *samples, int64_t pts, const PacketSink 
     return rc == AVERROR(EAGAIN) || rc == AVERROR_EOF;
 }
 
+void AudioEncoder::flush(const PacketSink &sink)
+{
+    if (!m_context || avcodec_send_frame(m_context, nullptr) < 0)
+        return;
+    while (avcodec_receive_packet(m_context, m_packet) >= 0) {
+        sink(m_packet);
+        av_packet_unref(m_packet);
+    }
+}
+
 } // namespace castcore

@@ -35,6 +35,10 @@ public:
 
     // frameSize() interleaved stereo frames; `pts` in 1/48000.
     bool encode(const int16_t *samples, int64_t pts, const PacketSink &sink);
+    // Hands on every packet still held (the last frames' sound comes out
+    // one frame late); the encoder takes nothing after it (close and open it
+    // again).
+    void flush(const PacketSink &sink);
 
 private:
     AVCodecContext *m_context = nullptr;

@@ -4,6 +4,7 @@
 #include "EncodedStream.h"
 #include "PushOutput.h"
 #include "RecordOutput.h"
+#include "SessionTimeline.h"
 #include "ThreadSignalStack.h"
 #include "VideoEncoder.h"
 
@@ -18,9 +19,12 @@ extern "C" {
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -31,25 +35,28 @@ namespace {
 
 constexpr AVRational kMicroseconds{1, 1000000};
 constexpr int kCanvasQueue = 3;
-constexpr int kSoundChunk = 1024;      // AAC frame
+constexpr int kSoundChunk = 1024; // AAC frame
 constexpr int kSoundChunksPerPass = 8;
 constexpr int kSoundBufferFrames = kAudioRate * 4;
-constexpr int kSoundJitterFrames = kAudioRate / 50; // 20 ms
-// With no sound arriving, silence is laid down this far behind the picture,
-// so a late device is not overwritten by it.
-constexpr int64_t kSilenceLagUs = 500000;
 // How long the end of the program waits for recordings still being written.
 constexpr std::chrono::milliseconds kExitWait{2000};
-constexpr std::chrono::milliseconds kStopWait{30};
-
-int64_t framesAt(int64_t us)
-{
-    return av_rescale(us, kAudioRate, 1000000);
-}
+// How long a stop waits for a healthy disk to take the end.
+constexpr std::chrono::milliseconds kStopWait{20};
+// A recording stopped while live waits for the sound of its last pictures
+// (which comes late from the mixer) until the picture is this far past (and
+// twice that on the clock, when pictures stop coming).
+constexpr int64_t kCutSoundWaitUs = 1000000;
 
 std::string shortened(const std::string &text)
 {
     return text.size() > 200 ? text.substr(0, 200) + "..." : text;
+}
+
+bool sameParameters(const AVCodecParameters *a, const AVCodecParameters *b)
+{
+    return a->codec_id == b->codec_id && a->width == b->width && a->height == b->height
+           && a->sample_rate == b->sample_rate && a->extradata_size == b->extradata_size
+           && (a->extradata_size == 0 || std::memcmp(a->extradata, b->extradata, size_t(a->extradata_size)) == 0);
 }
 
 } // namespace
@@ -58,30 +65,62 @@ struct AvEncodePipeline::Private
 {
     explicit Private(EncodeEvents e) : events(std::move(e)) {}
 
-    StreamParamsPtr ensureEncoders(); // under codecMutex
-    void finishRecording(std::shared_ptr<RecordOutput> recorder);
+    struct Settings
+    {
+        int width = 1280;
+        int height = 720;
+        int fps = 25;
+        int bitRate = 2500000;
+        bool operator==(const Settings &o) const
+        {
+            return width == o.width && height == o.height && fps == o.fps && bitRate == o.bitRate;
+        }
+    };
+
+    // A stopped recording that still takes the packets of what came before
+    // its stop: everything until its cut is known, then what lies before it.
+    struct Closing
+    {
+        std::shared_ptr<RecordOutput> recorder;
+        uint64_t canvasSeq = 0; // the last canvas handed in before the stop
+        bool settled = false;
+        int64_t settledAtUs = 0; // on the engine clock
+        int64_t cutUs = 0;
+        bool picturePast = false;
+        bool soundPast = false;
+    };
+
+    StreamParamsPtr ensureEncoders();                      // under codecMutex
+    void applyPending();                                   // under codecMutex
+    void handOver(std::shared_ptr<RecordOutput> recorder); // under recordMutex
+    void takeRequests();                                   // under recordMutex
+    void requestEnd();                                     // under inputMutex
+    void writeSilence(int64_t frames);                     // under inputMutex
+    void wakeEncoder();
     bool recordingOn() const;
-    void endSession();
-    void placeSound(const int16_t *samples, int frames, int64_t pos); // under inputMutex
-    void writeSilence(int64_t frames);                                  // under inputMutex
+    void endSessionSoon();
     void run();
-    void encodeSound(int chunks);
-    void encodeCanvas(const QImage &canvas, int64_t relUs, int64_t originUs);
+    void settleCuts(uint64_t nextSeq, int64_t cutUs);
+    void drain();
+    void encodeSound(int chunks, int64_t pts);
+    void encodeCanvas(const QImage &canvas, int64_t pts, int64_t originUs);
     void deliver(AVPacket *packet, bool video);
+    void reviewClosing();
+    void finishClosing();
 
     EncodeEvents events;
 
     // Settings and encoders; the encoder thread holds the lock per frame.
     std::mutex codecMutex;
-    int width = 1280;
-    int height = 720;
-    int fps = 25;
-    int bitRate = 2500000;
+    Settings settings;
+    std::optional<Settings> pending; // asked for while busy
     bool reopen = true;
+    bool dirty = false; // the encoders hold a session that is not drained yet
     VideoEncoder video;
     AudioEncoder audio;
     std::shared_ptr<StreamParams> params;
     int generation = 0;
+    std::atomic<int> sessionFps{25};
 
     std::atomic<bool> live{false};
     std::atomic<bool> wantKeyframe{false};
@@ -91,38 +130,38 @@ struct AvEncodePipeline::Private
     std::shared_ptr<RecordingReport> report;
     mutable std::mutex recordMutex;
     std::shared_ptr<RecordOutput> record;
+    // Recordings just stopped, on their way to the encoder thread: a packet
+    // goes either to `record` or, once it left, to them.
+    std::vector<Closing> closingRequests;
+    std::atomic<bool> requestsPending{false};
     // Stopped recordings whose writers may still be finishing their files.
     std::vector<std::shared_ptr<RecordOutput>> finishing;
 
-    // What the video and mixer threads hand over.
+    // What the video and mixer threads and the owner hand over.
     std::mutex inputMutex;
     std::condition_variable inputWake;
     struct Canvas
     {
         QImage image;
-        int64_t relUs = 0;
-        int64_t originUs = 0;
+        int64_t clockUs = 0;
+        uint64_t seq = 0;
     };
     std::array<Canvas, kCanvasQueue> canvases;
     int canvasHead = 0;
     int canvasCount = 0;
+    std::atomic<uint64_t> canvasSeq{0}; // the last canvas handed in
     AVAudioFifo *sound = nullptr;
-    int64_t soundPos = 0; // sample frames laid down since the session began
-    int64_t startUs = 0;
-    uint64_t session = 0;
+    SessionTimeline timeline;
+    bool endPending = false; // the session ended; its drain is due
     bool stop = false;
     std::vector<int16_t> silence;
 
     // Encoder thread only.
-    uint64_t seenSession = 0;
-    int seenGeneration = -1;
-    int64_t videoBase = 0;
-    int64_t lastVideoPts = -1;
-    int64_t lastSlot = -1;
-    int64_t soundBase = 0;
-    int64_t soundConsumed = 0;
-    int64_t nextSoundPts = 0;
+    std::vector<Closing> closing;
+    bool draining = false;
+    int64_t lastPictureUs = INT64_MIN;
     std::vector<int16_t> soundChunks;
+    std::vector<int16_t> tail;
     // Each recent picture's canvas time by its pts, for its packet.
     std::array<std::pair<int64_t, int64_t>, 16> origins{};
     VideoEncoder::PacketSink videoSink;
@@ -132,18 +171,23 @@ struct AvEncodePipeline::Private
 
 StreamParamsPtr AvEncodePipeline::Private::ensureEncoders()
 {
-    if (!reopen && params)
+    if (!reopen && params && video.isOpen() && audio.isOpen())
         return params;
-    reopen = false;
+    if (reopen) {
+        video.close();
+        audio.close();
+        reopen = false;
+    }
     std::string error;
     if (!audio.isOpen() && !audio.open(&error)) {
         qWarning("engine: cannot open the AAC encoder: %s", error.c_str());
         params.reset();
         return nullptr;
     }
-    if (!video.open(width, height, fps, bitRate, &error)) {
-        qWarning("engine: cannot open the H.264 encoder at %dx%d %d fps %d bit/s: %s", width, height, fps,
-                 bitRate, error.c_str());
+    const Settings &s = settings;
+    if (!video.isOpen() && !video.open(s.width, s.height, s.fps, s.bitRate, &error)) {
+        qWarning("engine: cannot open the H.264 encoder at %dx%d %d fps %d bit/s: %s", s.width, s.height, s.fps,
+                 s.bitRate, error.c_str());
         params.reset();
         return nullptr;
     }
@@ -154,24 +198,51 @@ StreamParamsPtr AvEncodePipeline::Private::ensureEncoders()
         params.reset();
         return nullptr;
     }
-    fresh->videoTimeBase = AVRational{1, fps};
-    fresh->frameRate = AVRational{fps, 1};
+    fresh->videoTimeBase = AVRational{1, s.fps};
+    fresh->frameRate = AVRational{s.fps, 1};
     fresh->audioTimeBase = AVRational{1, kAudioRate};
-    fresh->bitRate = bitRate + AudioEncoder::kBitRate;
+    fresh->bitRate = s.bitRate + AudioEncoder::kBitRate;
+    // Encoders opened again at the same settings make the same streams: the
+    // outputs go on with them.
+    if (params && params->bitRate == fresh->bitRate && av_cmp_q(params->frameRate, fresh->frameRate) == 0
+        && sameParameters(params->video, fresh->video) && sameParameters(params->audio, fresh->audio))
+        return params;
     fresh->generation = ++generation;
     params = fresh;
     qInfo("engine: encoders ready: H.264 %dx%d %d fps %d bit/s, AAC 48 kHz stereo", fresh->video->width,
-          fresh->video->height, fps, bitRate);
+          fresh->video->height, s.fps, s.bitRate);
     return params;
 }
 
-void AvEncodePipeline::Private::finishRecording(std::shared_ptr<RecordOutput> recorder)
+void AvEncodePipeline::Private::applyPending()
 {
-    recorder->finish();
-    std::lock_guard<std::mutex> lock(recordMutex);
+    if (!pending)
+        return;
+    if (!(*pending == settings)) {
+        settings = *pending;
+        reopen = true;
+        sessionFps.store(settings.fps);
+        qInfo("engine: video settings %dx%d %d fps %d bit/s taken up", settings.width, settings.height,
+              settings.fps, settings.bitRate);
+    }
+    pending.reset();
+}
+
+void AvEncodePipeline::Private::handOver(std::shared_ptr<RecordOutput> recorder)
+{
     const auto done = [](const std::shared_ptr<RecordOutput> &r) { return r->waitDone(std::chrono::milliseconds(0)); };
     finishing.erase(std::remove_if(finishing.begin(), finishing.end(), done), finishing.end());
-    finishing.push_back(std::move(recorder));
+    finishing.push_back(recorder);
+    closingRequests.push_back({std::move(recorder), canvasSeq.load()});
+    requestsPending.store(true);
+}
+
+void AvEncodePipeline::Private::wakeEncoder()
+{
+    {
+        std::lock_guard<std::mutex> lock(inputMutex); // not between its look and its wait
+    }
+    inputWake.notify_all();
 }
 
 bool AvEncodePipeline::Private::recordingOn() const
@@ -180,15 +251,21 @@ bool AvEncodePipeline::Private::recordingOn() const
     return record && !record->ended();
 }
 
-void AvEncodePipeline::Private::endSession()
+void AvEncodePipeline::Private::requestEnd()
 {
-    std::lock_guard<std::mutex> lock(inputMutex);
+    if (!timeline.running() || endPending)
+        return;
+    endPending = true;
     sessionOn.store(false);
-    for (Canvas &canvas : canvases)
-        canvas.image = QImage();
-    canvasHead = canvasCount = 0;
-    av_audio_fifo_reset(sound);
-    soundPos = 0;
+}
+
+void AvEncodePipeline::Private::endSessionSoon()
+{
+    {
+        std::lock_guard<std::mutex> lock(inputMutex);
+        requestEnd();
+    }
+    inputWake.notify_all();
 }
 
 void AvEncodePipeline::Private::writeSilence(int64_t frames)
@@ -198,110 +275,165 @@ void AvEncodePipeline::Private::writeSilence(int64_t frames)
         const int n = int(std::min<int64_t>({frames, block, av_audio_fifo_space(sound)}));
         void *data[1] = {silence.data()};
         av_audio_fifo_write(sound, data, n);
-        soundPos += n;
+        timeline.laid(n);
         frames -= n;
     }
 }
 
-void AvEncodePipeline::Private::placeSound(const int16_t *samples, int frames, int64_t pos)
+void AvEncodePipeline::Private::takeRequests()
 {
-    if (pos > soundPos + kSoundJitterFrames) {
-        writeSilence(pos - soundPos); // a gap: the device paused
-    } else if (pos < soundPos - kSoundJitterFrames) {
-        const int64_t overlap = soundPos - pos; // already covered (by silence)
-        if (overlap >= frames)
-            return;
-        samples += overlap * kAudioChannels;
-        frames -= int(overlap);
+    for (Closing &c : closingRequests)
+        closing.push_back(std::move(c));
+    closingRequests.clear();
+    requestsPending.store(false);
+}
+
+void AvEncodePipeline::Private::settleCuts(uint64_t nextSeq, int64_t cutUs)
+{
+    // A recording stopped after canvas n ends with the picture of canvas n:
+    // once every canvas up to it was encoded or left out, its end is known.
+    for (Closing &c : closing) {
+        if (!c.settled && c.canvasSeq < nextSeq) {
+            c.settled = true;
+            c.settledAtUs = mediaNowUs();
+            c.cutUs = cutUs;
+        }
     }
-    // A stalled encoder loses the newest sound rather than growing the buffer.
-    const int n = std::min(frames, av_audio_fifo_space(sound));
-    if (n <= 0)
-        return;
-    void *data[1] = {const_cast<int16_t *>(samples)};
-    av_audio_fifo_write(sound, data, n);
-    soundPos += n;
 }
 
 void AvEncodePipeline::Private::run()
 {
     const mvplatform::ThreadSignalStack signalStack; // a crash here still writes its dump
-    std::unique_lock<std::mutex> lock(inputMutex);
     for (;;) {
-        inputWake.wait_for(lock, std::chrono::milliseconds(100), [this] {
-            return stop || canvasCount > 0 || av_audio_fifo_size(sound) >= kSoundChunk;
-        });
-        if (stop)
-            break;
-        if (!sessionOn.load())
-            continue;
-        if (session != seenSession) {
-            // A new session continues the timestamps of the last one.
-            seenSession = session;
-            videoBase = lastVideoPts + 1;
-            lastSlot = -1;
-            soundBase = nextSoundPts;
-            soundConsumed = 0;
-        }
         Canvas canvas;
-        if (canvasCount > 0) {
-            canvas = std::move(canvases[canvasHead]);
-            canvases[canvasHead].image = QImage();
-            canvasHead = (canvasHead + 1) % kCanvasQueue;
-            --canvasCount;
-            const int64_t due = framesAt(canvas.relUs - kSilenceLagUs);
-            if (soundPos < due)
-                writeSilence(due - soundPos);
+        int64_t picturePts = -1;
+        int chunks = 0;
+        int64_t soundPts = 0;
+        uint64_t nextSeq = 0;
+        int64_t cutUs = 0;
+        bool drainNow = false;
+        bool running = false;
+        {
+            std::unique_lock<std::mutex> lock(inputMutex);
+            inputWake.wait_for(lock, std::chrono::milliseconds(100), [this] {
+                return stop || endPending || canvasCount > 0 || requestsPending.load()
+                       || av_audio_fifo_size(sound) >= kSoundChunk;
+            });
+            if (stop && !endPending)
+                break;
+            // Where the canvases handed in so far end, before the next one.
+            nextSeq = canvasCount > 0 ? canvases[size_t(canvasHead)].seq : canvasSeq.load() + 1;
+            cutUs = timeline.videoEndUs();
+            drainNow = endPending && canvasCount == 0;
+            running = timeline.running();
+            if (running && !drainNow) {
+                if (canvasCount > 0) {
+                    canvas = std::move(canvases[size_t(canvasHead)]);
+                    canvases[size_t(canvasHead)].image = QImage();
+                    canvasHead = (canvasHead + 1) % kCanvasQueue;
+                    --canvasCount;
+                    picturePts = timeline.videoPts(canvas.clockUs);
+                    writeSilence(timeline.silenceDue(canvas.clockUs));
+                }
+                chunks = std::min(av_audio_fifo_size(sound) / kSoundChunk, kSoundChunksPerPass);
+                if (chunks > 0) {
+                    void *data[1] = {soundChunks.data()};
+                    av_audio_fifo_read(sound, data, chunks * kSoundChunk);
+                    soundPts = timeline.takeSound(int64_t(chunks) * kSoundChunk);
+                }
+            }
         }
-        const int chunks = std::min(av_audio_fifo_size(sound) / kSoundChunk, kSoundChunksPerPass);
-        if (chunks > 0) {
-            void *data[1] = {soundChunks.data()};
-            av_audio_fifo_read(sound, data, chunks * kSoundChunk);
+        {
+            std::lock_guard<std::mutex> lock(recordMutex);
+            takeRequests();
         }
-        lock.unlock();
-        encodeSound(chunks);
-        if (!canvas.image.isNull())
-            encodeCanvas(canvas.image, canvas.relUs, canvas.originUs);
+        if (drainNow) {
+            drain();
+            continue;
+        }
+        if (!running) {
+            finishClosing(); // no session: nothing more comes for them
+            continue;
+        }
+        settleCuts(nextSeq, cutUs);
+        encodeSound(chunks, soundPts);
+        if (picturePts >= 0)
+            encodeCanvas(canvas.image, picturePts, canvas.clockUs);
         canvas.image = QImage(); // the compositor may reuse its buffer now
-        lock.lock();
+        reviewClosing();
     }
+    {
+        std::lock_guard<std::mutex> lock(recordMutex);
+        takeRequests();
+    }
+    finishClosing();
 }
 
-void AvEncodePipeline::Private::encodeSound(int chunks)
+void AvEncodePipeline::Private::drain()
+{
+    int64_t frames = 0;
+    int64_t tailPts = 0;
+    int64_t cutUs = 0;
+    {
+        std::lock_guard<std::mutex> lock(inputMutex);
+        cutUs = timeline.videoEndUs();
+        // The sound up to the end of the picture, in whole frames.
+        const SessionTimeline::SoundEnding ending = timeline.closeSound(av_audio_fifo_size(sound), kSoundChunk);
+        frames = ending.take + ending.silence;
+        tail.assign(size_t(frames) * kAudioChannels, 0);
+        if (ending.take > 0) {
+            void *data[1] = {tail.data()};
+            av_audio_fifo_read(sound, data, int(ending.take));
+        }
+        av_audio_fifo_reset(sound);
+        tailPts = timeline.takeSound(frames);
+        timeline.end();
+    }
+    settleCuts(UINT64_MAX, cutUs);
+
+    draining = true;
+    {
+        std::lock_guard<std::mutex> codec(codecMutex);
+        if (dirty) {
+            for (int64_t i = 0; i * kSoundChunk < frames; ++i)
+                audio.encode(tail.data() + size_t(i) * kSoundChunk * kAudioChannels, tailPts + i * kSoundChunk,
+                             audioSink);
+            // What the encoders still hold, as FFmpeg's muxing example does
+            // before the trailer. They take nothing after it.
+            audio.flush(audioSink);
+            video.flush(videoSink);
+            audio.close();
+            video.close();
+            dirty = false;
+        }
+        applyPending();
+    }
+    draining = false;
+    finishClosing();
+
+    std::lock_guard<std::mutex> lock(inputMutex);
+    endPending = false;
+}
+
+void AvEncodePipeline::Private::encodeSound(int chunks, int64_t pts)
 {
     if (chunks <= 0)
         return;
     std::lock_guard<std::mutex> lock(codecMutex);
     if (!ensureEncoders())
         return;
-    for (int i = 0; i < chunks; ++i) {
-        const int64_t pts = soundBase + soundConsumed;
-        soundConsumed += kSoundChunk;
-        nextSoundPts = pts + kSoundChunk;
-        audio.encode(soundChunks.data() + size_t(i) * kSoundChunk * kAudioChannels, pts, audioSink);
-    }
+    dirty = true;
+    for (int i = 0; i < chunks; ++i)
+        audio.encode(soundChunks.data() + size_t(i) * kSoundChunk * kAudioChannels, pts + int64_t(i) * kSoundChunk,
+                     audioSink);
 }
 
-void AvEncodePipeline::Private::encodeCanvas(const QImage &canvas, int64_t relUs, int64_t originUs)
+void AvEncodePipeline::Private::encodeCanvas(const QImage &canvas, int64_t pts, int64_t originUs)
 {
     std::lock_guard<std::mutex> lock(codecMutex);
-    const StreamParamsPtr current = ensureEncoders();
-    if (!current)
+    if (!ensureEncoders())
         return;
-    const int64_t slot = av_rescale(relUs, fps, 1000000);
-    if (current->generation != seenGeneration) {
-        // A new encoder: its timestamps start again from zero.
-        if (seenGeneration >= 0)
-            videoBase = -slot;
-        seenGeneration = current->generation;
-        lastVideoPts = -1;
-        lastSlot = -1;
-    }
-    if (slot <= lastSlot)
-        return; // a second canvas within one frame interval
-    lastSlot = slot;
-    const int64_t pts = std::max(videoBase + slot, lastVideoPts + 1);
-    lastVideoPts = pts;
+    dirty = true;
     origins[size_t(pts % int64_t(origins.size()))] = {pts, originUs};
     video.encode(canvas, pts, wantKeyframe.exchange(false), videoSink);
 }
@@ -314,22 +446,61 @@ void AvEncodePipeline::Private::deliver(AVPacket *packet, bool isVideo)
         return;
     av_packet_move_ref(encoded.packet.get(), packet);
     encoded.video = isVideo;
-    encoded.generation = generation;
-    encoded.ptsUs = av_rescale_q(encoded.packet->pts, isVideo ? AVRational{1, fps} : AVRational{1, kAudioRate},
-                                 kMicroseconds);
+    encoded.generation = params ? params->generation : generation;
+    encoded.ptsUs = av_rescale_q(encoded.packet->pts,
+                                 isVideo ? AVRational{1, settings.fps} : AVRational{1, kAudioRate}, kMicroseconds);
     if (isVideo) {
+        // A picture lasts its slot (the muxer needs it for the last one).
+        if (encoded.packet->duration <= 0)
+            encoded.packet->duration = 1;
+        lastPictureUs = encoded.ptsUs;
         const auto &origin = origins[size_t(encoded.packet->pts % int64_t(origins.size()))];
         if (origin.first == encoded.packet->pts)
             encoded.originUs = origin.second;
     }
-    push->submit(encoded);
     std::shared_ptr<RecordOutput> recorder;
     {
         std::lock_guard<std::mutex> lock(recordMutex);
         recorder = record;
+        takeRequests();
     }
-    if (recorder)
-        recorder->submit(encoded, params);
+    // A drain's packets end the session that is over: they are for the
+    // recordings stopped with it only.
+    if (!draining) {
+        push->submit(encoded);
+        if (recorder)
+            recorder->submit(encoded, params);
+    }
+    for (Closing &c : closing) {
+        if (!c.settled || encoded.ptsUs < c.cutUs)
+            c.recorder->submit(encoded, params);
+        else if (isVideo)
+            c.picturePast = true;
+        else
+            c.soundPast = true;
+    }
+}
+
+void AvEncodePipeline::Private::reviewClosing()
+{
+    const int64_t now = mediaNowUs();
+    for (auto it = closing.begin(); it != closing.end();) {
+        const bool waitedEnough = lastPictureUs > it->cutUs + kCutSoundWaitUs || now > it->settledAtUs + 2 * kCutSoundWaitUs;
+        const bool done = it->settled && ((it->picturePast && it->soundPast) || waitedEnough || it->recorder->ended());
+        if (done) {
+            it->recorder->finish();
+            it = closing.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void AvEncodePipeline::Private::finishClosing()
+{
+    for (Closing &c : closing)
+        c.recorder->finish();
+    closing.clear();
 }
 
 AvEncodePipeline::AvEncodePipeline(EncodeEvents events) : d(new Private(std::move(events)))
@@ -358,13 +529,16 @@ AvEncodePipeline::~AvEncodePipeline()
 {
     // Whatever ends from here on, the owner ended it.
     d->report->close();
+    stopRecording();
+    d->live.store(false);
+    d->push->setLive(false);
     {
         std::lock_guard<std::mutex> lock(d->inputMutex);
+        d->requestEnd();
         d->stop = true;
     }
     d->inputWake.notify_all();
-    d->thread.join();
-    stopRecording();
+    d->thread.join(); // the session's drain first
     d->push.reset();
     // Files being finished get a moment to take their ends; a disk that does
     // not answer keeps its writer, which owns what it uses.
@@ -384,18 +558,28 @@ void AvEncodePipeline::configure(int width, int height, int fps, int bitRate)
         qWarning("engine: video settings %dx%d %d fps %d bit/s refused", width, height, fps, bitRate);
         return;
     }
+    const Private::Settings wanted{width, height, fps, bitRate};
     std::lock_guard<std::mutex> lock(d->codecMutex);
-    if (width == d->width && height == d->height && fps == d->fps && bitRate == d->bitRate && (d->params || d->reopen))
+    // A running encoding keeps its settings to its end: both streams and
+    // every output go on unchanged.
+    if (d->live.load() || d->recordingOn() || d->sessionOn.load() || d->dirty) {
+        if (wanted == d->settings) {
+            d->pending.reset();
+        } else if (!d->pending || !(*d->pending == wanted)) {
+            d->pending = wanted;
+            qInfo("engine: video settings %dx%d %d fps %d bit/s wait for the broadcast and the recording to end",
+                  width, height, fps, bitRate);
+        }
         return;
-    d->width = width;
-    d->height = height;
-    d->fps = fps;
-    d->bitRate = bitRate;
-    d->reopen = true;
+    }
+    d->pending.reset();
+    if (wanted == d->settings && (d->params || d->reopen))
+        return;
+    d->settings = wanted;
+    d->sessionFps.store(fps);
     // Encoders hold tens of megabytes: an idle program opens them only when
     // a push or a recording first needs them.
-    if (d->live.load() || d->recordingOn())
-        d->ensureEncoders();
+    d->reopen = true;
 }
 
 void AvEncodePipeline::connect(const std::string &url)
@@ -417,7 +601,7 @@ void AvEncodePipeline::setLive(bool live)
     if (live)
         d->wantKeyframe.store(true);
     else if (!d->recordingOn())
-        d->endSession();
+        d->endSessionSoon();
 }
 
 bool AvEncodePipeline::startRecording(const std::string &path)
@@ -441,14 +625,13 @@ bool AvEncodePipeline::startRecording(const std::string &path)
         qWarning("engine: cannot record to \"%s\": %s", shortened(path).c_str(), error.c_str());
         return false;
     }
-    std::shared_ptr<RecordOutput> previous;
     {
         std::lock_guard<std::mutex> lock(d->recordMutex);
-        previous = std::move(d->record);
+        if (d->record)
+            d->handOver(std::move(d->record));
         d->record = recorder;
     }
-    if (previous)
-        d->finishRecording(std::move(previous));
+    d->wakeEncoder();
     d->wantKeyframe.store(true);
     return true;
 }
@@ -458,16 +641,20 @@ void AvEncodePipeline::stopRecording()
     std::shared_ptr<RecordOutput> recorder;
     {
         std::lock_guard<std::mutex> lock(d->recordMutex);
-        recorder = std::move(d->record);
+        recorder = d->record;
+        if (recorder)
+            d->handOver(std::move(d->record));
     }
-    if (recorder) {
-        d->finishRecording(recorder);
-        // A healthy disk takes the end at once: the caller then finds the
-        // file whole. A stalled one is not waited for.
+    {
+        std::lock_guard<std::mutex> lock(d->inputMutex);
+        if (!d->live.load())
+            d->requestEnd();
+    }
+    d->wakeEncoder();
+    // A healthy disk takes the end at once: the caller then finds the file
+    // whole. A stalled one is not waited for.
+    if (recorder)
         recorder->waitDone(kStopWait);
-    }
-    if (!d->live.load())
-        d->endSession();
 }
 
 bool AvEncodePipeline::recording() const
@@ -489,31 +676,36 @@ void AvEncodePipeline::onCanvas(const QImage &canvas, int64_t ptsUs)
 {
     if (!active()) {
         if (d->sessionOn.load())
-            d->endSession();
+            d->endSessionSoon();
         return;
     }
+    if (canvas.isNull())
+        return;
     bool dropped = false;
     {
         std::lock_guard<std::mutex> lock(d->inputMutex);
-        if (!d->sessionOn.load()) {
+        // The last session's drain comes first.
+        if (d->endPending || d->stop)
+            return;
+        if (!d->timeline.running()) {
+            d->timeline.setFrameRate(d->sessionFps.load());
+            d->timeline.begin(ptsUs);
             d->sessionOn.store(true);
-            d->startUs = ptsUs;
-            ++d->session;
         }
-        const int64_t relUs = ptsUs - d->startUs;
-        if (relUs < 0 || canvas.isNull())
+        if (ptsUs < d->timeline.originUs())
             return;
         if (d->canvasCount == kCanvasQueue) {
             // The encoder is behind: the oldest canvas leaves.
-            d->canvases[d->canvasHead].image = QImage();
+            d->canvases[size_t(d->canvasHead)].image = QImage();
             d->canvasHead = (d->canvasHead + 1) % kCanvasQueue;
             --d->canvasCount;
             dropped = true;
         }
-        Private::Canvas &slot = d->canvases[(d->canvasHead + d->canvasCount) % kCanvasQueue];
+        Private::Canvas &slot = d->canvases[size_t((d->canvasHead + d->canvasCount) % kCanvasQueue)];
         slot.image = canvas;
-        slot.relUs = relUs;
-        slot.originUs = ptsUs;
+        slot.clockUs = ptsUs;
+        slot.seq = d->canvasSeq.load() + 1;
+        d->canvasSeq.store(slot.seq);
         ++d->canvasCount;
     }
     d->inputWake.notify_one();
@@ -527,18 +719,23 @@ void AvEncodePipeline::onAudio(const int16_t *samples, int frames, int64_t ptsUs
         return;
     if (!active()) {
         if (d->sessionOn.load())
-            d->endSession();
+            d->endSessionSoon();
         return;
     }
     bool ready = false;
     {
         std::lock_guard<std::mutex> lock(d->inputMutex);
-        if (!d->sessionOn.load()) {
-            d->sessionOn.store(true);
-            d->startUs = ptsUs;
-            ++d->session;
+        if (!d->timeline.running() || d->endPending)
+            return;
+        const SessionTimeline::SoundPlacement place = d->timeline.placeSound(ptsUs, frames);
+        d->writeSilence(place.silence);
+        // A stalled encoder loses the newest sound rather than growing the buffer.
+        const int n = std::min(place.take, av_audio_fifo_space(d->sound));
+        if (n > 0) {
+            void *data[1] = {const_cast<int16_t *>(samples + size_t(place.skip) * kAudioChannels)};
+            av_audio_fifo_write(d->sound, data, n);
+            d->timeline.laid(n);
         }
-        d->placeSound(samples, frames, framesAt(ptsUs - d->startUs));
         ready = av_audio_fifo_size(d->sound) >= kSoundChunk;
     }
     if (ready)

@@ -4,7 +4,18 @@
 // encoding of the composed canvas and the mixed sound, shared by the push
 // (FLV over RTMP, on its own network thread, bounded queue) and the
 // recording (fragmented MP4). Encoding runs only while live or recording.
-// Neither onCanvas nor onAudio ever waits on the network or the disk.
+// Neither onCanvas nor onAudio ever waits on the network or the disk, and
+// no call waits on the disk for more than a moment.
+//
+// A session runs from the first canvas while live or recording until
+// neither is on; SessionTimeline gives it its timestamps, picture and sound
+// from one origin. At its end the encoders are drained (the sound brought
+// to the end of the picture in whole frames, then flushed) into the
+// recordings stopped with it, and opened anew for the next. A recording
+// stopped while live is cut where its last picture ends and takes the sound
+// up to there, which comes a little later. New video settings asked for
+// while live or recording wait for the end of the session.
+//
 // Built into libmvencode.so; the program reaches it through EncodePipeline.
 
 #include "EncodeRoad.h"

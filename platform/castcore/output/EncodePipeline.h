@@ -27,8 +27,10 @@ public:
     explicit EncodePipeline(EncodeEvents events);
     ~EncodePipeline() override; // ends the push and the recording cleanly
 
-    // Canvas size, frame rate, bit rate (bit/s). Takes effect for the next
-    // encoding; a running one is restarted at the new size.
+    // Canvas size, frame rate, bit rate (bit/s). Taken up when nothing is
+    // live or recording; asked for meanwhile, they wait (with a log line)
+    // until the broadcast and the recording have ended, so that a running
+    // encoding keeps both its streams as they began.
     void configure(int width, int height, int fps, int bitRate);
     // Connects to an RTMP address on the network thread (10 s at most) and
     // reports through pushState. A malformed, over-long or non-RTMP address
@@ -37,8 +39,13 @@ public:
     void connect(const std::string &url);
     // true: sends from the next keyframe on; false: ends the stream cleanly.
     void setLive(bool live);
-    // False, with a log line, when the file cannot be created.
+    // False, with a log line, when the file cannot be created. Never
+    // replaces a file: a taken name gets "-1", "-2", ... before its
+    // extension (logged). Asked again for the file it is writing, the
+    // recording goes on in it.
     bool startRecording(const std::string &path);
+    // Returns at once, whatever the disk does: the file is finished in the
+    // background.
     void stopRecording();
     bool recording() const;
     // Whether frames are wanted now (live or recording).

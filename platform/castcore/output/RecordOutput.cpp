@@ -18,8 +18,10 @@ namespace castcore {
 namespace {
 
 // A fragment at every keyframe and at least once a second: a crash loses
-// one second at most.
-const char *const kMp4Options = "movflags=+frag_keyframe+empty_moov+default_base_moof:frag_duration=1000000";
+// one second at most. The index goes out with the first fragment, when each
+// stream's start is known: sound that begins a little after the first
+// picture keeps its place.
+const char *const kMp4Options = "movflags=+frag_keyframe+empty_moov+default_base_moof+delay_moov:frag_duration=1000000";
 constexpr int64_t kQueueSpanUs = 5000000;
 
 // The system's error number behind an FFmpeg error; EIO for FFmpeg's own.

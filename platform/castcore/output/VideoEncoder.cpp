@@ -115,4 +115,14 @@ bool VideoEncoder::encode(const QImage &input, int64_t pts, bool keyframe, const
     return rc == AVERROR(EAGAIN) || rc == AVERROR_EOF;
 }
 
+void VideoEncoder::flush(const PacketSink &sink)
+{
+    if (!m_context || avcodec_send_frame(m_context, nullptr) < 0)
+        return;
+    while (avcodec_receive_packet(m_context, m_packet) >= 0) {
+        sink(m_packet);
+        av_packet_unref(m_packet);
+    }
+}
+
 } // namespace castcore

@@ -37,6 +37,9 @@ public:
 
     // `pts` in 1/fps; `keyframe` forces an IDR picture. Packets go to `sink`.
     bool encode(const QImage &canvas, int64_t pts, bool keyframe, const PacketSink &sink);
+    // Hands on every packet still held; the encoder takes nothing after it
+    // (close and open it again).
+    void flush(const PacketSink &sink);
 
 private:
     AVCodecContext *m_context = nullptr;

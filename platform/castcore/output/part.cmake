@@ -26,6 +26,7 @@ add_library(mvencode SHARED
   ${CMAKE_CURRENT_LIST_DIR}/PushOutput.h ${CMAKE_CURRENT_LIST_DIR}/PushOutput.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RecordFile.h ${CMAKE_CURRENT_LIST_DIR}/RecordFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RecordOutput.h ${CMAKE_CURRENT_LIST_DIR}/RecordOutput.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SessionTimeline.h ${CMAKE_CURRENT_LIST_DIR}/SessionTimeline.cpp
   ${CMAKE_CURRENT_LIST_DIR}/VideoEncoder.h ${CMAKE_CURRENT_LIST_DIR}/VideoEncoder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../sources/AvJpegDecoder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../audio/MediaClock.cpp

@@ -20,6 +20,11 @@ TempEnvironment::TempEnvironment()
         return;
     for (const QString &p : {tempPath(), dataHome(), configHome(), workPath()})
         QDir().mkpath(p);
+    // The user's videos folder, where recordings go by default, is read from
+    // the config home: inside too (as ~/Videos would be).
+    QFile dirs(configHome() + QStringLiteral("/user-dirs.dirs"));
+    if (dirs.open(QIODevice::WriteOnly))
+        dirs.write("XDG_VIDEOS_DIR=\"" + QFile::encodeName(root()) + "/Videos\"\n");
     redirect("TMPDIR", tempPath());
     redirect("XDG_DATA_HOME", dataHome());
     redirect("XDG_CONFIG_HOME", configHome());

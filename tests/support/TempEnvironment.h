@@ -7,10 +7,11 @@
 
 namespace testsupport {
 
-// Points TMPDIR, XDG_DATA_HOME, XDG_CONFIG_HOME and the working directory at
-// a fresh temporary folder for as long as it lives, so that no test touches
-// the real home or sees another test's files; the daily log follows. Restores
-// everything on exit.
+// Points TMPDIR, XDG_DATA_HOME, XDG_CONFIG_HOME (and with it the videos
+// folder, root() + "/Videos") and the working directory at a fresh temporary
+// folder for as long as it lives, so that no test touches the real home or
+// sees another test's files; the daily log follows. Restores everything on
+// exit.
 class TempEnvironment
 {
 public:

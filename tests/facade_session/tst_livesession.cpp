@@ -21,9 +21,11 @@ const std::string kLine3 = "rtmp://127.0.0.1:1935/live/20001?line=3";
 
 // Where the live panel puts a recording: the videos folder of the settings'
 // default, named by date and time.
-std::string recordingPath()
+// The test's own folder: never the user's videos, where every run would
+// leave a file (the engine never writes over one).
+std::string recordingPath(const SessionFixture &f)
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation) + QStringLiteral("/摩瓦视频");
+    const QString folder = f.env.workPath() + QStringLiteral("/摩瓦视频");
     QDir().mkpath(folder);
     return (folder + QStringLiteral("/2026-1210-1700-00.mp4")).toStdString();
 }
@@ -83,7 +85,7 @@ private slots:
 void LiveSessionTest::openLiveNeedsLoginAndAnIdleSession()
 {
     SessionFixture f;
-    QVERIFY(!f.proxy->openLive(recordingPath()));
+    QVERIFY(!f.proxy->openLive(recordingPath(f)));
     f.settle();
     QVERIFY(!f.proxy->isLiving());
     QCOMPARE(authCount("IsRoomLive"), 0);
@@ -105,7 +107,7 @@ void LiveSessionTest::openLiveConnectsThenRecords()
     SessionFixture f;
     QVERIFY(f.login());
     castcore::control().gates().close("OnPushState");
-    const std::string path = recordingPath();
+    const std::string path = recordingPath(f);
     QVERIFY(f.proxy->openLive(path));
     QTRY_COMPARE(pushUrls(), QStringList{QString::fromStdString(kLine1)});
     // Nothing records before the engine says the push connected.
@@ -128,7 +130,7 @@ void LiveSessionTest::stopLiveClosesAndStopsRecording()
 {
     SessionFixture f;
     QVERIFY(f.login());
-    QVERIFY(f.proxy->openLive(recordingPath()));
+    QVERIFY(f.proxy->openLive(recordingPath(f)));
     QVERIFY(f.waitFor("liveStatus", 1));
     QTRY_VERIFY(f.proxy->isRecording());
     f.proxy->stopLive(false);
@@ -195,7 +197,7 @@ void LiveSessionTest::everyRefusedLineEndsWith212()
     QVERIFY(f.login());
     for (const std::string &url : {kLine1, kLine2, kLine3})
         castcore::control().setPushOutcome(url, false);
-    QVERIFY(f.proxy->openLive(recordingPath()));
+    QVERIFY(f.proxy->openLive(recordingPath(f)));
     QVERIFY(f.waitFor("liveStatus", 1));
     QCOMPARE(f.recorder.last("liveStatus"), (QVariantList{QString(), 212}));
     f.settle();
@@ -251,7 +253,7 @@ void LiveSessionTest::openLiveFailures()
     SessionFixture f;
     QVERIFY(f.login());
     scriptAnswer(op, scripted, serviceText);
-    QVERIFY(f.proxy->openLive(recordingPath()));
+    QVERIFY(f.proxy->openLive(recordingPath(f)));
     QVERIFY(f.waitFor("liveStatus", 1));
     QCOMPARE(f.recorder.last("liveStatus"), (QVariantList{text, code}));
     f.settle();
@@ -282,7 +284,7 @@ void LiveSessionTest::confirmResults()
     QVERIFY(f.login());
     scriptAnswer(QStringLiteral("ConfirmLiveLine"), scripted, serviceText);
     QSignalSpy closed(f.proxy.get(), SIGNAL(CloseLive()));
-    QVERIFY(f.proxy->openLive(recordingPath()));
+    QVERIFY(f.proxy->openLive(recordingPath(f)));
     QVERIFY(f.waitFor("liveStatus", 1));
     QCOMPARE(f.recorder.last("liveStatus"), (QVariantList{text, code}));
     f.settle();
@@ -323,7 +325,7 @@ void LiveSessionTest::refusedOpenLiveLeavesTheSessionIdle()
     authport::control().gates().close("RequestQrCode");
     QVERIFY(f.proxy->requestQrCode());
     QVERIFY(authport::control().gates().waitForWaiting("RequestQrCode", 1, 5000));
-    QVERIFY(!f.proxy->openLive(recordingPath()));
+    QVERIFY(!f.proxy->openLive(recordingPath(f)));
     QVERIFY(!f.proxy->isLiving());
     authport::control().gates().open("RequestQrCode");
     f.settle();
@@ -338,7 +340,7 @@ void LiveSessionTest::pushAnswerAfterStopOpensNothing()
     SessionFixture f;
     QVERIFY(f.login());
     castcore::control().gates().close("OnPushState");
-    QVERIFY(f.proxy->openLive(recordingPath()));
+    QVERIFY(f.proxy->openLive(recordingPath(f)));
     QTRY_COMPARE(pushUrls().size(), 1);
     f.proxy->stopLive(false);
     castcore::control().gates().open("OnPushState");
@@ -353,7 +355,7 @@ void LiveSessionTest::signedInElsewhereClosesTheRoomAndLogsOut()
 {
     SessionFixture f;
     QVERIFY(f.login());
-    QVERIFY(f.proxy->openLive(recordingPath()));
+    QVERIFY(f.proxy->openLive(recordingPath(f)));
     QVERIFY(f.waitFor("liveStatus", 1));
     QTRY_VERIFY(f.proxy->isRecording());
     const int closes = authCount("CloseLive");
@@ -390,7 +392,7 @@ void LiveSessionTest::roomClosedByTheServer()
     QFETCH(int, code);
     SessionFixture f;
     QVERIFY(f.login());
-    QVERIFY(f.proxy->openLive(recordingPath()));
+    QVERIFY(f.proxy->openLive(recordingPath(f)));
     QVERIFY(f.waitFor("liveStatus", 1));
     authport::control().fireLiveClosed(state);
     QVERIFY(f.waitFor("liveStatus", 2));

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <set>
 
 namespace castcore {
@@ -57,20 +58,31 @@ int urlPort(const std::string &url)
 
 // FFmpeg keeps its socket to itself, so the push finds it among the
 // process's descriptors: the one TCP socket to the server's port that was
-// not there before the connection opened.
+// not there before the connection opened. The descriptors are told apart by
+// their links ("socket:[inode]"), which touches none of the other threads'
+// descriptors.
 template <typename Visit>
 void eachSocket(Visit visit)
 {
     DIR *dir = opendir("/proc/self/fd");
     if (!dir)
         return;
+    static const char kPrefix[] = "socket:[";
     while (const dirent *entry = readdir(dir)) {
         char *end = nullptr;
         const long fd = std::strtol(entry->d_name, &end, 10);
-        struct stat info;
-        if (end != entry->d_name && *end == '\0' && fd != dirfd(dir) && fstat(int(fd), &info) == 0
-            && S_ISSOCK(info.st_mode))
-            visit(int(fd), info.st_ino);
+        if (end == entry->d_name || *end != '\0' || fd == dirfd(dir))
+            continue;
+        char target[64];
+        const ssize_t length = readlinkat(dirfd(dir), entry->d_name, target, sizeof(target) - 1);
+        if (length <= ssize_t(sizeof(kPrefix) - 1))
+            continue;
+        target[length] = '\0';
+        if (std::strncmp(target, kPrefix, sizeof(kPrefix) - 1) != 0)
+            continue;
+        const unsigned long long inode = std::strtoull(target + sizeof(kPrefix) - 1, &end, 10);
+        if (*end == ']')
+            visit(int(fd), ino_t(inode));
     }
     closedir(dir);
 }

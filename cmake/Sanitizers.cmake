@@ -76,7 +76,9 @@ if(MORVA_TSAN_BUILD AND NOT MORVA_SANITIZE STREQUAL "thread")
     add_test(NAME tsan_${area} COMMAND ${MORVA_TSAN_BUILD}/tests/${area}/test_${area})
     set_tests_properties(tsan_${area} PROPERTIES
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MORVASHOW_HOSTS=;MORVASHOW_WORLD="
-      TIMEOUT 300
+      # The engine's areas run in real time, several times slower under
+      # ThreadSanitizer on a busy machine.
+      TIMEOUT 600
       LABELS tsan)
   endforeach()
 endif()

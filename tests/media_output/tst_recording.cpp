@@ -219,7 +219,10 @@ void TestRecording::recordsSceneAndSound()
     feed.start();
     QTRY_VERIFY_WITH_TIMEOUT(feed.framesFed() >= 4 * kFps, 30000);
     feed.stop();
+    QElapsedTimer stopping;
+    stopping.start();
     pipeline.stopRecording();
+    qInfo("stop with a healthy disk returned in %lld ms", static_cast<long long>(stopping.elapsed()));
     QVERIFY(!pipeline.recording());
     QVERIFY(!pipeline.active());
     QVERIFY(waitFinished(capture, file));

@@ -40,8 +40,12 @@ constexpr int kSoundChunksPerPass = 8;
 constexpr int kSoundBufferFrames = kAudioRate * 4;
 // How long the end of the program waits for recordings still being written.
 constexpr std::chrono::milliseconds kExitWait{2000};
-// How long a stop waits for a healthy disk to take the end.
+// A stop gives a healthy disk the moment it needs to take the end, so that
+// the file is whole on return, but not a write that has hung this long, and
+// never more than kStopLimit. Stopped while live, the recording still waits
+// for its last sound: it is not waited for beyond kStopWait.
 constexpr std::chrono::milliseconds kStopWait{20};
+constexpr std::chrono::milliseconds kStopLimit{1000};
 // A recording stopped while live waits for the sound of its last pictures
 // (which comes late from the mixer) until the picture is this far past (and
 // twice that on the clock, when pictures stop coming).
@@ -645,16 +649,17 @@ void AvEncodePipeline::stopRecording()
         if (recorder)
             d->handOver(std::move(d->record));
     }
+    const bool live = d->live.load();
     {
         std::lock_guard<std::mutex> lock(d->inputMutex);
-        if (!d->live.load())
+        if (!live)
             d->requestEnd();
     }
     d->wakeEncoder();
-    // A healthy disk takes the end at once: the caller then finds the file
-    // whole. A stalled one is not waited for.
-    if (recorder)
+    if (recorder && live)
         recorder->waitDone(kStopWait);
+    else if (recorder)
+        recorder->waitDone(kStopLimit, kStopWait);
 }
 
 bool AvEncodePipeline::recording() const

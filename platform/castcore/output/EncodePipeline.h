@@ -44,8 +44,9 @@ public:
     // extension (logged). Asked again for the file it is writing, the
     // recording goes on in it.
     bool startRecording(const std::string &path);
-    // Returns at once, whatever the disk does: the file is finished in the
-    // background.
+    // Returns once the file is whole, but never waits on a disk that does
+    // not answer (a write stuck for 20 ms) nor, while live, for the sound
+    // that ends the recording: the file is then finished in the background.
     void stopRecording();
     bool recording() const;
     // Whether frames are wanted now (live or recording).

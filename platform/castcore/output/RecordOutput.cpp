@@ -24,6 +24,20 @@ namespace {
 const char *const kMp4Options = "movflags=+frag_keyframe+empty_moov+default_base_moof+delay_moov:frag_duration=1000000";
 constexpr int64_t kQueueSpanUs = 5000000;
 
+int64_t nowUs()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Marks the writing thread as inside a call that writes to the file.
+struct Writing
+{
+    explicit Writing(std::atomic<int64_t> &since) : m_since(since) { m_since.store(nowUs()); }
+    ~Writing() { m_since.store(0); }
+    std::atomic<int64_t> &m_since;
+};
+
 // The system's error number behind an FFmpeg error; EIO for FFmpeg's own.
 int systemError(int rc)
 {
@@ -135,6 +149,20 @@ bool RecordOutput::waitDone(std::chrono::milliseconds limit)
     return m_wake.wait_for(lock, limit, [this] { return m_done; });
 }
 
+bool RecordOutput::waitDone(std::chrono::milliseconds limit, std::chrono::milliseconds stall)
+{
+    const int64_t endUs = nowUs() + limit.count() * 1000;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (!m_done) {
+        const int64_t now = nowUs();
+        const int64_t since = m_writingSinceUs.load();
+        if (now >= endUs || (since != 0 && now - since >= stall.count() * 1000))
+            return false;
+        m_wake.wait_for(lock, std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
 void RecordOutput::noteCaughtUp()
 {
     if (!m_behind)
@@ -148,8 +176,10 @@ void RecordOutput::endBySelf(const std::string &why, int error, bool trailer)
     qWarning("engine: recording %s stopped: %s", m_path.c_str(), why.c_str());
     // The file keeps every fragment written so far; the trailer only adds
     // an index of them.
-    if (trailer)
+    if (trailer) {
+        const Writing writing(m_writingSinceUs);
         m_writer.finish();
+    }
     m_writer.close();
     bool report = false;
     {
@@ -177,7 +207,11 @@ bool RecordOutput::writePacket(const EncodedPacket &packet)
         endBySelf("the video settings changed", 0, true);
         return false;
     }
-    const int rc = m_writer.write(packet);
+    int rc = 0;
+    {
+        const Writing writing(m_writingSinceUs);
+        rc = m_writer.write(packet);
+    }
     if (rc >= 0)
         return true;
     if (rc == AVERROR_EXIT && m_deadline.expired()) {
@@ -194,7 +228,12 @@ bool RecordOutput::writeHeader()
 {
     std::string error;
     int rc = 0;
-    if (!m_writer.writeHeader(*headerParams(), kMp4Options, &error, &rc)) {
+    bool written = false;
+    {
+        const Writing writing(m_writingSinceUs);
+        written = m_writer.writeHeader(*headerParams(), kMp4Options, &error, &rc);
+    }
+    if (!written) {
         endBySelf("cannot write the file: " + error, systemError(rc), false);
         return false;
     }
@@ -240,7 +279,12 @@ void RecordOutput::finishFile()
     // Stopped before its first packet: still a file that opens.
     if (!m_headerWritten && !writeHeader())
         return;
-    if (m_writer.finish())
+    bool finished = false;
+    {
+        const Writing writing(m_writingSinceUs);
+        finished = m_writer.finish();
+    }
+    if (finished)
         qInfo("engine: recording %s finished", m_path.c_str());
     else if (m_deadline.expired())
         qWarning("engine: recording %s given up: its end was not written within %d s", m_path.c_str(),

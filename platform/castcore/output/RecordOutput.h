@@ -67,6 +67,9 @@ public:
     void finish();
     // Whether the writing thread is done, waiting up to `limit` for it.
     bool waitDone(std::chrono::milliseconds limit);
+    // The same, but given up at once when one write has taken `stall`: a
+    // disk that stopped answering is not waited for.
+    bool waitDone(std::chrono::milliseconds limit, std::chrono::milliseconds stall);
     // The recording ended by itself (write error, new encoder settings).
     bool ended() const { return m_ended.load(); }
     // The file written, and the name it was asked for.
@@ -92,6 +95,7 @@ private:
     MuxWriter m_writer;
     bool m_headerWritten = false; // writing thread
     std::atomic<bool> m_ended{false};
+    std::atomic<int64_t> m_writingSinceUs{0}; // when the write under way began; 0: none
 
     std::mutex m_mutex;
     std::condition_variable m_wake;

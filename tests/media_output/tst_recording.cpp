@@ -235,6 +235,12 @@ void TestRecording::recordsSceneAndSound()
     QCOMPARE(media.width, kWidth);
     QCOMPARE(media.height, kHeight);
     QVERIFY2(media.videoFrames >= 90 && media.videoFrames <= 110, qPrintable(QString::number(media.videoFrames)));
+    // Every canvas handed in before the stop is in, the last ones too, and
+    // the sound lasts as long.
+    QVERIFY2(media.videoFrames >= feed.framesFed() - 1,
+             qPrintable(QStringLiteral("%1 of %2 pictures").arg(media.videoFrames).arg(feed.framesFed())));
+    QVERIFY2(qAbs(media.lastAudioEndS - media.lastVideoEndS) <= 0.04,
+             qPrintable(QStringLiteral("sound ends at %1 s, picture at %2 s").arg(media.lastAudioEndS).arg(media.lastVideoEndS)));
     QVERIFY2(qAbs(media.firstAudioS - media.firstVideoS) <= 0.1,
              qPrintable(QStringLiteral("audio %1 video %2").arg(media.firstAudioS).arg(media.firstVideoS)));
     QString why;

@@ -1,17 +1,19 @@
-// Sessions of one run: in every recording sound and picture meet at a mark
-// (a white picture and a tone begun at one instant) and end together,
-// whether the recording ends the session or the broadcast goes on; a feed
-// that misses canvases keeps to the clock; new video settings wait for the
-// end of what runs.
+// Sessions of one run: in every recording, and in a broadcast, sound and
+// picture meet at a mark (a white picture and a tone begun at one instant)
+// and end together, whether the recording ends the session or the broadcast
+// goes on; a feed that misses canvases keeps to the clock; new video
+// settings wait for the end of what runs.
 
 #include "DebugCapture.h"
 #include "EncodeEventLog.h"
 #include "EncodePipeline.h"
 #include "MediaInspector.h"
+#include "RtmpReceiver.h"
 #include "SyntheticFeed.h"
 #include "TempEnvironment.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QtTest>
 
 #include <cmath>
@@ -73,10 +75,10 @@ bool idleFor(SyntheticFeed &feed, int64_t us)
     return feedReaches(feed, feed.clockUs() + us);
 }
 
-QString describe(int session, const Sync &sync)
+QString describe(const QString &file, const Sync &sync)
 {
-    return QStringLiteral("recording %1: tone %2 ms from the white picture, sound ends %3 ms from the picture")
-        .arg(session)
+    return QStringLiteral("%1: tone %2 ms from the white picture, sound ends %3 ms from the picture")
+        .arg(QFileInfo(file).fileName())
         .arg(sync.markS * 1000, 0, 'f', 1)
         .arg(sync.endS * 1000, 0, 'f', 1);
 }
@@ -93,7 +95,7 @@ bool allTogether(const QStringList &files, const QString &context)
             faults << why;
             continue;
         }
-        const QString figures = context + describe(i + 1, sync);
+        const QString figures = context + describe(files[i], sync);
         qInfo("%s", qPrintable(figures));
         if (std::fabs(sync.markS) > 0.020 || std::fabs(sync.endS) > 0.040)
             faults << figures;
@@ -111,6 +113,7 @@ class TestSessions : public QObject
 private slots:
     void soundAndPictureTogetherInEveryRecording();
     void recordingsWhileLiveEndTogether();
+    void broadcastEndsTogether();
     void missedCanvasesKeepTheClock();
     void newSettingsWaitForTheEnd();
 };
@@ -168,6 +171,29 @@ void TestSessions::recordingsWhileLiveEndTogether()
     pipeline.setLive(false);
     feed.stop();
     QVERIFY(allTogether(files, QStringLiteral("while live, ")));
+}
+
+void TestSessions::broadcastEndsTogether()
+{
+    TempEnvironment env;
+    const QString received = env.root() + QStringLiteral("/received.flv");
+    RtmpReceiver receiver(received);
+    QVERIFY(receiver.start());
+    EncodeEventLog log;
+    EncodePipeline pipeline(log.events());
+    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
+    QVERIFY(connectWhenListening(pipeline, log, receiver.url()));
+    SyntheticFeed feed(&pipeline, &pipeline);
+    feed.quietUntilMarked(true);
+    feed.soundLatency(kServerLatencyUs);
+    feed.start();
+    pipeline.setLive(true);
+    QVERIFY(markAndRun(feed));
+    pipeline.setLive(false);
+    QVERIFY(!pipeline.active());
+    feed.stop();
+    QVERIFY(receiver.waitForEnd(20000));
+    QVERIFY(allTogether({received}, QString()));
 }
 
 void TestSessions::missedCanvasesKeepTheClock()

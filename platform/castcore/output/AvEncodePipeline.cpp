@@ -157,12 +157,14 @@ struct AvEncodePipeline::Private
     AVAudioFifo *sound = nullptr;
     SessionTimeline timeline;
     bool endPending = false; // the session ended; its drain is due
+    bool pushEndAfterDrain = false; // the broadcast ends with the drain
     bool stop = false;
     std::vector<int16_t> silence;
 
     // Encoder thread only.
     std::vector<Closing> closing;
     bool draining = false;
+    bool drainToPush = false;
     int64_t lastPictureUs = INT64_MIN;
     std::vector<int16_t> soundChunks;
     std::vector<int16_t> tail;
@@ -392,6 +394,7 @@ void AvEncodePipeline::Private::drain()
         av_audio_fifo_reset(sound);
         tailPts = timeline.takeSound(frames);
         timeline.end();
+        drainToPush = pushEndAfterDrain;
     }
     settleCuts(UINT64_MAX, cutUs);
 
@@ -413,10 +416,15 @@ void AvEncodePipeline::Private::drain()
         applyPending();
     }
     draining = false;
+    drainToPush = false;
     finishClosing();
 
     std::lock_guard<std::mutex> lock(inputMutex);
     endPending = false;
+    if (pushEndAfterDrain) {
+        pushEndAfterDrain = false;
+        push->setLive(false);
+    }
 }
 
 void AvEncodePipeline::Private::encodeSound(int chunks, int64_t pts)
@@ -469,12 +477,11 @@ void AvEncodePipeline::Private::deliver(AVPacket *packet, bool isVideo)
         takeRequests();
     }
     // A drain's packets end the session that is over: they are for the
-    // recordings stopped with it only.
-    if (!draining) {
+    // recordings stopped with it, and the broadcast that ends with it, only.
+    if (!draining || drainToPush)
         push->submit(encoded);
-        if (recorder)
-            recorder->submit(encoded, params);
-    }
+    if (!draining && recorder)
+        recorder->submit(encoded, params);
     for (Closing &c : closing) {
         if (!c.settled || encoded.ptsUs < c.cutUs)
             c.recorder->submit(encoded, params);
@@ -535,9 +542,10 @@ AvEncodePipeline::~AvEncodePipeline()
     d->report->close();
     stopRecording();
     d->live.store(false);
-    d->push->setLive(false);
     {
         std::lock_guard<std::mutex> lock(d->inputMutex);
+        d->pushEndAfterDrain = false;
+        d->push->setLive(false);
         d->requestEnd();
         d->stop = true;
     }
@@ -601,11 +609,27 @@ void AvEncodePipeline::connect(const std::string &url)
 void AvEncodePipeline::setLive(bool live)
 {
     d->live.store(live);
-    d->push->setLive(live);
-    if (live)
+    if (live) {
+        {
+            std::lock_guard<std::mutex> lock(d->inputMutex);
+            d->pushEndAfterDrain = false;
+            d->push->setLive(true);
+        }
         d->wantKeyframe.store(true);
-    else if (!d->recordingOn())
-        d->endSessionSoon();
+        return;
+    }
+    const bool sessionEnds = !d->recordingOn();
+    {
+        std::lock_guard<std::mutex> lock(d->inputMutex);
+        if (sessionEnds && d->timeline.running()) {
+            // The broadcast ends with the session's drain: its sound too.
+            d->requestEnd();
+            d->pushEndAfterDrain = true;
+        } else {
+            d->push->setLive(false);
+        }
+    }
+    d->wakeEncoder();
 }
 
 bool AvEncodePipeline::startRecording(const std::string &path)

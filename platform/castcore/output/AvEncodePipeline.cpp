@@ -680,9 +680,13 @@ void AvEncodePipeline::stopRecording()
             d->requestEnd();
     }
     d->wakeEncoder();
-    if (recorder && live)
+    // One that ended by itself has nothing left to write (and this may be
+    // its own report's thread).
+    if (!recorder || recorder->ended())
+        return;
+    if (live)
         recorder->waitDone(kStopWait);
-    else if (recorder)
+    else
         recorder->waitDone(kStopLimit, kStopWait);
 }
 

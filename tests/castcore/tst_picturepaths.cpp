@@ -43,9 +43,9 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<bool>("replacing"); // SetItemSourceFiles on a picture item, else CreateItem
-        for (const char *kind : {"fifo", "link to a fifo", "folder", "character device"}) {
-            QTest::addRow("CreateItem, %s", kind) << QString::fromLatin1(kind) << false;
-            QTest::addRow("SetItemSourceFiles, %s", kind) << QString::fromLatin1(kind) << true;
+        for (const QString &kind : testsupport::NamedPipe::oddKinds()) {
+            QTest::addRow("CreateItem, %s", qPrintable(kind)) << kind << false;
+            QTest::addRow("SetItemSourceFiles, %s", qPrintable(kind)) << kind << true;
         }
     }
     void oddPathIsRefusedAtOnce()
@@ -56,15 +56,8 @@ private slots:
         const QString work = f.env.workPath();
         testsupport::NamedPipe pipe(work + QStringLiteral("/pipe.png"));
         QVERIFY2(pipe.isValid(), qPrintable(pipe.errorString()));
-        QString odd = work + QStringLiteral("/odd.png");
-        if (kind == QLatin1String("fifo"))
-            odd = pipe.path();
-        else if (kind == QLatin1String("link to a fifo"))
-            QVERIFY(QFile::link(pipe.path(), odd));
-        else if (kind == QLatin1String("folder"))
-            QVERIFY(QDir().mkpath(odd));
-        else
-            odd = QStringLiteral("/dev/null");
+        const QString odd = pipe.oddPath(kind, work + QStringLiteral("/odd.png"), QStringLiteral("/dev/null"));
+        QVERIFY(!odd.isEmpty());
         const std::string oddPath = odd.toStdString();
 
         const std::string pic = f.picture(QStringLiteral("pic.png"), 30, 20);

@@ -1,5 +1,6 @@
 #include "NamedPipe.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <cerrno>
@@ -74,6 +75,25 @@ bool NamedPipe::finishesWithin(int timeoutMs, const std::function<void()> &job)
     changed.notify_all();
     watchdog.join();
     return !late;
+}
+
+QStringList NamedPipe::oddKinds()
+{
+    return {QStringLiteral("fifo"), QStringLiteral("link to a fifo"), QStringLiteral("folder"),
+            QStringLiteral("character device")};
+}
+
+QString NamedPipe::oddPath(const QString &kind, const QString &spare, const QString &device) const
+{
+    if (kind == QLatin1String("fifo"))
+        return m_path;
+    if (kind == QLatin1String("link to a fifo"))
+        return QFile::link(m_path, spare) ? spare : QString();
+    if (kind == QLatin1String("folder"))
+        return QDir().mkpath(spare) ? spare : QString();
+    if (kind == QLatin1String("character device"))
+        return device;
+    return QString();
 }
 
 } // namespace testsupport

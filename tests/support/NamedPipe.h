@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -33,6 +34,15 @@ public:
     // Runs `job` here; true when it returns within `timeoutMs`. After that
     // readers are let go until it returns, so it does return (false then).
     bool finishesWithin(int timeoutMs, const std::function<void()> &job);
+
+    // The kinds of path that are no regular file, for tables of cases:
+    // "fifo", "link to a fifo", "folder", "character device".
+    static QStringList oddKinds();
+
+    // A path of `kind` that must be refused unread: this FIFO, a link to it
+    // or a folder made at `spare`, or `device`. Empty when it can't be made.
+    QString oddPath(const QString &kind, const QString &spare,
+                    const QString &device = QStringLiteral("/dev/zero")) const;
 
 private:
     QString m_path;

@@ -73,9 +73,9 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("call");
-        for (const char *kind : {"fifo", "link to a fifo", "folder", "character device"}) {
+        for (const QString &kind : testsupport::NamedPipe::oddKinds()) {
             for (const char *call : {"headerSize", "read", "pixmapAt", "fittedPixmap", "refusal", "drop"})
-                QTest::addRow("%s, %s", call, kind) << QString::fromLatin1(kind) << QString::fromLatin1(call);
+                QTest::addRow("%s, %s", call, qPrintable(kind)) << kind << QString::fromLatin1(call);
         }
     }
     void oddPathIsRefusedAtOnce()
@@ -84,15 +84,8 @@ private slots:
         QFETCH(QString, call);
         testsupport::NamedPipe pipe(workFile(QStringLiteral("pipe.png")));
         QVERIFY2(pipe.isValid(), qPrintable(pipe.errorString()));
-        QString odd = workFile(QStringLiteral("odd.png"));
-        if (kind == QLatin1String("fifo"))
-            odd = pipe.path();
-        else if (kind == QLatin1String("link to a fifo"))
-            QVERIFY(QFile::link(pipe.path(), odd));
-        else if (kind == QLatin1String("folder"))
-            QVERIFY(QDir().mkpath(odd));
-        else
-            odd = QStringLiteral("/dev/zero");
+        const QString odd = pipe.oddPath(kind, workFile(QStringLiteral("odd.png")));
+        QVERIFY(!odd.isEmpty());
 
         ProbeDropButton button;
         QSignalSpy dropped(&button, &MvDraggedButton::signal_draggedpicture);

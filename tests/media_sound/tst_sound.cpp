@@ -104,6 +104,39 @@ QString trackBreak(const std::vector<SoundChunk> &chunks, bool skipReported)
             QSKIP(qPrintable(QStringLiteral("no private PulseAudio server: ") + (server).errorString()));  \
     } while (false)
 
+namespace {
+
+// A private server with an engine on it, the named devices open and the
+// mixer started. Start the server (START_SERVER) before start().
+struct ServerSound
+{
+    testsupport::TempEnvironment env;
+    PulseServer server;
+    SoundRecorder recorder;
+    std::unique_ptr<AudioEngine> engine;
+    std::vector<AudioDevice> listed;
+    QString error;
+
+    // False, with `error` saying why, when a device is not listed or does not open.
+    bool start(const World &world = World::builtIn(), const std::vector<std::u16string> &keys = {u"tone"})
+    {
+        engine = makeEngine(recorder);
+        listed = engine->devices(world);
+        for (const std::u16string &key : keys) {
+            const AudioDevice *device = findKey(listed, key);
+            if (!device || !engine->open(*device)) {
+                error = QStringLiteral("%1 %2").arg(QString::fromStdU16String(key),
+                                                    device ? QStringLiteral("does not open") : QStringLiteral("not listed"));
+                return false;
+            }
+        }
+        engine->start();
+        return true;
+    }
+};
+
+} // namespace
+
 class TestSound : public QObject
 {
     Q_OBJECT
@@ -227,15 +260,10 @@ void TestSound::listsServerSourcesAndMonitors()
 
 void TestSound::serverToneReachesSink()
 {
-    testsupport::TempEnvironment env;
-    PulseServer server;
-    START_SERVER(server);
-    SoundRecorder recorder;
-    auto engine = makeEngine(recorder);
-    const std::vector<AudioDevice> listed = engine->devices(World::builtIn());
-    QVERIFY(findKey(listed, u"tone"));
-    QVERIFY(engine->open(*findKey(listed, u"tone")));
-    engine->start();
+    ServerSound f;
+    START_SERVER(f.server);
+    QVERIFY2(f.start(), qPrintable(f.error));
+    SoundRecorder &recorder = f.recorder;
 
     QTRY_VERIFY_WITH_TIMEOUT(recorder.framesSinceSound() >= kAudioRate, kWaitMs);
     const std::vector<int16_t> second = recorder.lastFrames(kAudioRate);
@@ -258,21 +286,16 @@ void TestSound::serverToneReachesSink()
 
     QElapsedTimer closing;
     closing.start();
-    engine.reset();
+    f.engine.reset();
     QVERIFY2(closing.elapsed() < 2000, qPrintable(QString::number(closing.elapsed())));
 }
 
 void TestSound::serverLevelFollowsVolume()
 {
-    testsupport::TempEnvironment env;
-    PulseServer server;
-    START_SERVER(server);
-    SoundRecorder recorder;
-    auto engine = makeEngine(recorder);
-    const std::vector<AudioDevice> listed = engine->devices(World::builtIn());
-    QVERIFY(findKey(listed, u"tone"));
-    QVERIFY(engine->open(*findKey(listed, u"tone")));
-    engine->start();
+    ServerSound f;
+    START_SERVER(f.server);
+    QVERIFY2(f.start(), qPrintable(f.error));
+    SoundRecorder &recorder = f.recorder;
     QTRY_VERIFY_WITH_TIMEOUT(recorder.framesSinceSound() >= kAudioRate / 2, kWaitMs);
     const int fullPeak = typicalPeak(recorder.lastFrames(kAudioRate / 2));
     const int fullLevel = recorder.medianLevel(1, 0);
@@ -287,7 +310,7 @@ void TestSound::serverLevelFollowsVolume()
         int peak;
     };
     for (const Step &step : {Step{50, fullLevel / 2, fullPeak / 2}, Step{0, 0, 0}, Step{100, fullLevel, fullPeak}}) {
-        engine->setVolume(1, step.volume);
+        f.engine->setVolume(1, step.volume);
         const int64_t mark = recorder.frameCount() + kAudioRate / 5;
         const size_t reports = recorder.levels().size() + 2;
         QTRY_VERIFY_WITH_TIMEOUT(recorder.levels().size() >= reports + 4 && recorder.frameCount() >= mark + kAudioRate / 2,
@@ -302,20 +325,15 @@ void TestSound::serverLevelFollowsVolume()
 
 void TestSound::killedServerLeavesSilence()
 {
-    testsupport::TempEnvironment env;
-    PulseServer server;
-    START_SERVER(server);
-    SoundRecorder recorder;
-    auto engine = makeEngine(recorder);
+    ServerSound f;
+    START_SERVER(f.server);
     const World world = worldWith({worldDevice(u"{world-mic}", AudioMicrophone, 0)});
-    const std::vector<AudioDevice> listed = engine->devices(world);
-    QVERIFY(findKey(listed, u"tone"));
-    QVERIFY(engine->open(*findKey(listed, u"tone")));
-    engine->start();
+    QVERIFY2(f.start(world), qPrintable(f.error));
+    SoundRecorder &recorder = f.recorder;
     QTRY_VERIFY_WITH_TIMEOUT(recorder.framesSinceSound() >= kAudioRate / 4, kWaitMs);
 
     testsupport::DebugCapture log;
-    server.kill();
+    f.server.kill();
     // The mixer goes on, with silence where the tone was.
     QTRY_VERIFY_WITH_TIMEOUT(countContaining(log.messages(), QStringLiteral("engine: sound server lost")) >= 1, kWaitMs);
     // What was captured before the end still plays; then silence for good.
@@ -330,7 +348,7 @@ void TestSound::killedServerLeavesSilence()
     // Without the server the world's devices come back, quickly.
     QElapsedTimer listing;
     listing.start();
-    const std::vector<AudioDevice> after = engine->devices(world);
+    const std::vector<AudioDevice> after = f.engine->devices(world);
     QVERIFY2(listing.elapsed() < 3000, qPrintable(QString::number(listing.elapsed())));
     QCOMPARE(int(after.size()), 1);
     QVERIFY(findKey(after, u"{world-mic}"));
@@ -338,7 +356,7 @@ void TestSound::killedServerLeavesSilence()
 
     QElapsedTimer closing;
     closing.start();
-    engine.reset();
+    f.engine.reset();
     QVERIFY2(closing.elapsed() < 2000, qPrintable(QString::number(closing.elapsed())));
     QCOMPARE(countContaining(log.messages(), QStringLiteral("engine: sound server lost")), 1);
 }
@@ -381,19 +399,14 @@ void TestSound::silentServerDoesNotStall()
 
 void TestSound::returningServerSoundsAgain()
 {
-    testsupport::TempEnvironment env;
-    PulseServer server;
-    START_SERVER(server);
+    ServerSound f;
+    START_SERVER(f.server);
     testsupport::DebugCapture log;
-    SoundRecorder recorder;
-    auto engine = makeEngine(recorder);
-    const std::vector<AudioDevice> listed = engine->devices(World::builtIn());
-    QVERIFY(findKey(listed, u"tone"));
-    QVERIFY(engine->open(*findKey(listed, u"tone")));
-    engine->start();
+    QVERIFY2(f.start(), qPrintable(f.error));
+    SoundRecorder &recorder = f.recorder;
     QTRY_VERIFY_WITH_TIMEOUT(recorder.framesSinceSound() >= kAudioRate / 4, kWaitMs);
 
-    server.kill();
+    f.server.kill();
     QTRY_VERIFY_WITH_TIMEOUT(allSilent(recorder.lastFrames(kAudioRate / 4)), kWaitMs);
     // Gone for three seconds of track, long enough for the retries to
     // reach their longest pause.
@@ -401,7 +414,7 @@ void TestSound::returningServerSoundsAgain()
     QTRY_VERIFY_WITH_TIMEOUT(recorder.frameCount() >= goneMark + 3 * kAudioRate, kWaitMs);
     QVERIFY(allSilent(recorder.framesAfter(goneMark)));
 
-    QVERIFY2(server.restart(), qPrintable(server.errorString()));
+    QVERIFY2(f.server.restart(), qPrintable(f.server.errorString()));
     const int64_t backUs = mediaNowUs();
     const int64_t backMark = recorder.frameCount();
     QTRY_VERIFY_WITH_TIMEOUT(recorder.soundArrivedAfter(backMark) >= 0, kWaitMs);
@@ -425,45 +438,35 @@ void TestSound::returningServerSoundsAgain()
 
 void TestSound::absentServerIsAskedRarely()
 {
-    testsupport::TempEnvironment env;
-    PulseServer server;
-    START_SERVER(server);
-    SoundRecorder recorder;
-    auto engine = makeEngine(recorder);
-    const std::vector<AudioDevice> listed = engine->devices(World::builtIn());
-    QVERIFY(findKey(listed, u"tone"));
-    QVERIFY(engine->open(*findKey(listed, u"tone")));
-    engine->start();
+    ServerSound f;
+    START_SERVER(f.server);
+    QVERIFY2(f.start(), qPrintable(f.error));
+    SoundRecorder &recorder = f.recorder;
     QTRY_VERIFY_WITH_TIMEOUT(recorder.framesSinceSound() >= kAudioRate / 4, kWaitMs);
 
-    server.kill();
-    QVERIFY2(server.hangUpOnClients(), qPrintable(server.errorString()));
+    f.server.kill();
+    QVERIFY2(f.server.hangUpOnClients(), qPrintable(f.server.errorString()));
     const int64_t mark = recorder.frameCount();
     QTRY_VERIFY_WITH_TIMEOUT(recorder.frameCount() >= mark + 4 * kAudioRate, kWaitMs);
     // Pauses of 250 ms doubling to 2 s: five attempts in four seconds, a few
     // more on a slow machine, never a stream of them.
-    const int asked = server.hungUp();
+    const int asked = f.server.hungUp();
     QVERIFY2(asked >= 2 && asked <= 10, qPrintable(QString::number(asked)));
 
     // Stopping ends the retries at once.
     QElapsedTimer closing;
     closing.start();
-    engine.reset();
+    f.engine.reset();
     QVERIFY2(closing.elapsed() < 2000, qPrintable(QString::number(closing.elapsed())));
 }
 
 void TestSound::returningSourceKeepsToItsInput()
 {
-    testsupport::TempEnvironment env;
-    PulseServer server;
-    START_SERVER(server);
-    SoundRecorder recorder;
-    auto engine = makeEngine(recorder);
-    const std::vector<AudioDevice> listed = engine->devices(World::builtIn());
-    QVERIFY(findKey(listed, u"tone") && findKey(listed, u"testsink.monitor"));
-    QVERIFY(engine->open(*findKey(listed, u"tone")));
-    QVERIFY(engine->open(*findKey(listed, u"testsink.monitor")));
-    engine->start();
+    ServerSound f;
+    START_SERVER(f.server);
+    QVERIFY2(f.start(World::builtIn(), {u"tone", u"testsink.monitor"}), qPrintable(f.error));
+    SoundRecorder &recorder = f.recorder;
+    PulseServer &server = f.server;
     QTRY_VERIFY_WITH_TIMEOUT(recorder.framesSinceSound() >= kAudioRate / 4 && recorder.lastLevel(2) >= 0, kWaitMs);
     const size_t firstReport = recorder.levels().size();
 

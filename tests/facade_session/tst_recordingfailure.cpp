@@ -44,6 +44,15 @@ bool goLive(SessionFixture &f, const std::string &path)
            f.recorder.last("liveStatus").at(1).toInt() == 0;
 }
 
+// Live, recording to `path` through a recorder that answers without
+// recording, so the engine has no recording of its own that would make an
+// end an older one's.
+bool goLiveRecording(SessionFixture &f, const std::string &path)
+{
+    castcore::control().bools().push("Start", true);
+    return goLive(f, path) && QTest::qWaitFor([&] { return f.proxy->isRecording(); });
+}
+
 // The engine loses the push of line 1 while live; line 2 takes over.
 bool fallBackToLine2(SessionFixture &f)
 {
@@ -217,12 +226,8 @@ void RecordingFailureTest::endedRecordingIsToldOnce()
     SessionFixture f;
     QVERIFY(f.login());
     QSignalSpy failed(f.proxy.get(), SIGNAL(recordingFailed(QString)));
-    // The recorder answers without recording, so the engine has no
-    // recording of its own that would make the end an older one's.
-    castcore::control().bools().push("Start", true);
     const std::string path = recordFile(f);
-    QVERIFY(goLive(f, path));
-    QTRY_VERIFY(f.proxy->isRecording());
+    QVERIFY(goLiveRecording(f, path));
 
     f.engine()->fireRecordingEnded(error);
     QTRY_COMPARE(failed.size(), 1);
@@ -255,10 +260,8 @@ void RecordingFailureTest::endOfAnotherRecordingSaysNothing()
     SessionFixture f;
     QVERIFY(f.login());
     QSignalSpy failed(f.proxy.get(), SIGNAL(recordingFailed(QString)));
-    castcore::control().bools().push("Start", true);
     const std::string path = recordFile(f);
-    QVERIFY(goLive(f, path));
-    QTRY_VERIFY(f.proxy->isRecording());
+    QVERIFY(goLiveRecording(f, path));
 
     // Another file's end leaves the running recording alone.
     f.proxy->OnRecordingEnded(recordFile(f, QStringLiteral("2026-1210-1600-00.mp4")).c_str(), ENOSPC);

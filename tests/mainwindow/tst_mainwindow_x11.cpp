@@ -5,6 +5,7 @@
 #include "FacadeFixture.h"
 #include "ModalDriver.h"
 #include "ModalWatchdog.h"
+#include "MouseMoves.h"
 #include "MvClickTextEdit.h"
 #include "SysConfig.h"
 #include "TempEnvironment.h"
@@ -101,18 +102,6 @@ private:
     xcb_connection_t *m_connection = nullptr;
     xcb_window_t m_window = 0;
 };
-
-// A file dropped on a widget, as from a file manager.
-void dropFile(QWidget *target, const QString &path)
-{
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(path)});
-    const QPoint at(10, 10);
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &enter);
-    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &drop);
-}
 
 // A picture of the kind a broadcaster adds: the program's colours and a word.
 QString posterPicture(const QString &path)
@@ -325,7 +314,7 @@ void MainWindowX11Test::sceneBuiltThroughThePanels()
     // The picture page: a picture dropped on its add button, a sticker picked.
     tab("pushButton_addpic");
     UiSetPicture *pictures = tabs->getSetPicture();
-    dropFile(pictures->getInsertPicWidget()->findChild<QWidget *>(QStringLiteral("pushButton_adddragpic")),
+    testsupport::dropFile(pictures->getInsertPicWidget()->findChild<QWidget *>(QStringLiteral("pushButton_adddragpic")),
              posterPicture(f.env.workPath() + QStringLiteral("/poster.png")));
     QTRY_COMPARE(pictures->getInsertPicWidget()->pictures().size(), 1);
     auto *samples = pictures->getSampleWidget()->findChild<QTableWidget *>(QStringLiteral("widgetsSamplesTableWidget"));

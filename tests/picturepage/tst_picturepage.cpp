@@ -7,6 +7,7 @@
 #include "FacadeFixture.h"
 #include "LogCapture.h"
 #include "ModalDriver.h"
+#include "MouseMoves.h"
 #include "MvDraggedButton.h"
 #include "MvEnterBorderCancelButton.h"
 #include "MvEnterBorderButton.h"
@@ -82,17 +83,6 @@ QString slotStates(const UiInsertPicWidget &panel)
     for (MvEnterBorderCancelButton *slot : panel.slotButtons())
         out += slot->isHidden() ? QLatin1Char('-') : slot->HasPicture() ? QLatin1Char('P') : QLatin1Char('+');
     return out;
-}
-
-void dropFile(QWidget *target, const QString &path)
-{
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(path)});
-    const QPoint at(10, 10);
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &enter);
-    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &drop);
 }
 
 } // namespace
@@ -235,7 +225,7 @@ void PicturePageTest::hugeClaimIsRefusedFromTheHeader()
     ModalDriver driver;
     driver.pressNext(QStringLiteral("pushButton_ok"));
     if (dropped)
-        dropFile(p.panel.findChild<MvDraggedButton *>(QStringLiteral("pushButton_adddragpic")), path);
+        testsupport::dropFile(p.panel.findChild<MvDraggedButton *>(QStringLiteral("pushButton_adddragpic")), path);
     else
         p.add(path);
     QVERIFY(driver.waitDone());
@@ -496,7 +486,7 @@ void PicturePageTest::dropArrivesAfterTheEvent()
     const QString path = p.picture(QStringLiteral("dropped.png"), 50, 40);
     QSignalSpy added(&p.panel, SIGNAL(add_imageitem(QString,QString,int)));
     auto *target = p.panel.findChild<MvDraggedButton *>(QStringLiteral("pushButton_adddragpic"));
-    dropFile(target, path);
+    testsupport::dropFile(target, path);
     // Queued: nothing yet while the drop is being handled.
     QCOMPARE(added.size(), 0);
     QVERIFY(p.panel.pictures().isEmpty());
@@ -509,7 +499,7 @@ void PicturePageTest::dropArrivesAfterTheEvent()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("x");
     file.close();
-    dropFile(target, text);
+    testsupport::dropFile(target, text);
     QTest::qWait(50);
     QCOMPARE(added.size(), 1);
 }

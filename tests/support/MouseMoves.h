@@ -2,10 +2,14 @@
 
 // Qt Test's mouseMove only moves the cursor on widgets, which the offscreen
 // platform turns into nothing; these send the move to the widget itself.
+// Likewise a drop, which Qt Test cannot make at all.
 
 #include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QTest>
+#include <QUrl>
 #include <QWidget>
 
 namespace testsupport {
@@ -24,6 +28,19 @@ inline void dragMouse(QWidget *widget, QPoint from, QPoint to)
     QTest::mousePress(widget, Qt::LeftButton, Qt::NoModifier, from);
     moveMouse(widget, to, Qt::LeftButton);
     QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, to);
+}
+
+// A file dropped on `target`, as from a file manager: the drag enters, then
+// drops.
+inline void dropFile(QWidget *target, const QString &path)
+{
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    const QPoint at(10, 10);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
 }
 
 } // namespace testsupport

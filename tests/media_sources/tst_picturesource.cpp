@@ -112,6 +112,26 @@ private:
         source.tick(now);
         return true;
     }
+    // Empty when the loader refused `file` at once, unread (a reader held
+    // on the FIFO is let go), and the source shows nothing but the engine's
+    // one line; else what went wrong.
+    QString refusalFault(PictureSource &source, testsupport::NamedPipe &pipe, const QString &file,
+                         const testsupport::DebugCapture &capture)
+    {
+        bool idle = false;
+        if (!pipe.finishesWithin(kAtOnceMs, [&] { idle = m_loader->waitIdle(kWaitMs); }))
+            return QStringLiteral("held up by the path");
+        if (!idle)
+            return QStringLiteral("the loader did not finish");
+        source.tick(MediaClock::now());
+        if (!source.picture().isNull())
+            return QStringLiteral("a picture is shown");
+        const QStringList lines = engineLines(capture);
+        const QStringList expected{QStringLiteral("engine: picture unreadable: %1 (not a regular file)").arg(file)};
+        if (lines != expected)
+            return QStringLiteral("engine said: ") + lines.join(QStringLiteral(" | "));
+        return QString();
+    }
 
 private slots:
     void init()
@@ -368,13 +388,8 @@ private slots:
         PictureSource source(*m_loader);
         source.update(pictureItem(file));
         source.resize(QSize(64, 48));
-        bool idle = false;
-        QVERIFY(pipe.finishesWithin(kAtOnceMs, [&] { idle = m_loader->waitIdle(kWaitMs); }));
-        QVERIFY(idle);
-        source.tick(MediaClock::now());
-        QVERIFY(source.picture().isNull());
-        QCOMPARE(engineLines(capture),
-                 QStringList{QStringLiteral("engine: picture unreadable: %1 (not a regular file)").arg(file)});
+        const QString fault = refusalFault(source, pipe, file, capture);
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
     }
 
     // The file became a FIFO after the item was made and before the loader
@@ -389,13 +404,8 @@ private slots:
         testsupport::NamedPipe pipe(file);
         QVERIFY2(pipe.isValid(), qPrintable(pipe.errorString()));
         gate.release();
-        bool idle = false;
-        QVERIFY(pipe.finishesWithin(kAtOnceMs, [&] { idle = m_loader->waitIdle(kWaitMs); }));
-        QVERIFY(idle);
-        source.tick(MediaClock::now());
-        QVERIFY(source.picture().isNull());
-        QCOMPARE(engineLines(capture),
-                 QStringList{QStringLiteral("engine: picture unreadable: %1 (not a regular file)").arg(file)});
+        const QString fault = refusalFault(source, pipe, file, capture);
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
     }
 
     // A broken replacement hides the old picture.

@@ -113,6 +113,7 @@ class TestSessions : public QObject
 private slots:
     void soundAndPictureTogetherInEveryRecording();
     void recordingsWhileLiveEndTogether();
+    void broadcastEndsTogether_data();
     void broadcastEndsTogether();
     void missedCanvasesKeepTheClock();
     void newSettingsWaitForTheEnd();
@@ -173,8 +174,16 @@ void TestSessions::recordingsWhileLiveEndTogether()
     QVERIFY(allTogether(files, QStringLiteral("while live, ")));
 }
 
+void TestSessions::broadcastEndsTogether_data()
+{
+    QTest::addColumn<bool>("recordingGoesOn");
+    QTest::newRow("alone") << false;
+    QTest::newRow("while a recording goes on") << true;
+}
+
 void TestSessions::broadcastEndsTogether()
 {
+    QFETCH(bool, recordingGoesOn);
     TempEnvironment env;
     const QString received = env.root() + QStringLiteral("/received.flv");
     RtmpReceiver receiver(received);
@@ -188,11 +197,19 @@ void TestSessions::broadcastEndsTogether()
     feed.soundLatency(kServerLatencyUs);
     feed.start();
     pipeline.setLive(true);
+    const QString recorded = env.root() + QStringLiteral("/goes-on.mp4");
+    if (recordingGoesOn)
+        QVERIFY(pipeline.startRecording(recorded.toStdString()));
     QVERIFY(markAndRun(feed));
     pipeline.setLive(false);
-    QVERIFY(!pipeline.active());
-    feed.stop();
+    QCOMPARE(pipeline.active(), recordingGoesOn);
+    // The stream ends while the session goes on for the recording.
     QVERIFY(receiver.waitForEnd(20000));
+    if (recordingGoesOn) {
+        QVERIFY(idleFor(feed, 1000000));
+        pipeline.stopRecording();
+    }
+    feed.stop();
     QVERIFY(allTogether({received}, QString()));
 }
 

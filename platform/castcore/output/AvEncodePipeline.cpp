@@ -83,6 +83,8 @@ struct AvEncodePipeline::Private
 
     // A stopped recording that still takes the packets of what came before
     // its stop: everything until its cut is known, then what lies before it.
+    // Without a recorder it is the broadcast, ended while a recording goes
+    // on: its stream ends at the same cut, its sound with its picture.
     struct Closing
     {
         std::shared_ptr<RecordOutput> recorder;
@@ -92,6 +94,7 @@ struct AvEncodePipeline::Private
         int64_t cutUs = 0;
         bool picturePast = false;
         bool soundPast = false;
+        uint64_t liveEpoch = 0; // the broadcast's: a new one outlives this end
     };
 
     StreamParamsPtr ensureEncoders();                      // under codecMutex
@@ -111,6 +114,7 @@ struct AvEncodePipeline::Private
     void deliver(AVPacket *packet, bool video);
     void reviewClosing();
     void finishClosing();
+    void close(const Closing &c);
 
     EncodeEvents events;
 
@@ -137,6 +141,8 @@ struct AvEncodePipeline::Private
     // Recordings just stopped, on their way to the encoder thread: a packet
     // goes either to `record` or, once it left, to them.
     std::vector<Closing> closingRequests;
+    std::atomic<uint64_t> liveEpoch{0};   // a new one at every setLive(true)
+    std::atomic<uint64_t> pushEndEpoch{0}; // the broadcast last ended at a cut
     std::atomic<bool> requestsPending{false};
     // Stopped recordings whose writers may still be finishing their files.
     std::vector<std::shared_ptr<RecordOutput>> finishing;
@@ -478,14 +484,22 @@ void AvEncodePipeline::Private::deliver(AVPacket *packet, bool isVideo)
     }
     // A drain's packets end the session that is over: they are for the
     // recordings stopped with it, and the broadcast that ends with it, only.
-    if (!draining || drainToPush)
+    bool pushEnding = false;
+    for (const Closing &c : closing)
+        pushEnding = pushEnding || (!c.recorder && c.liveEpoch == liveEpoch.load());
+    if ((!draining || drainToPush) && !pushEnding)
         push->submit(encoded);
     if (!draining && recorder)
         recorder->submit(encoded, params);
     for (Closing &c : closing) {
-        if (!c.settled || encoded.ptsUs < c.cutUs)
-            c.recorder->submit(encoded, params);
-        else if (isVideo)
+        if (!c.recorder && c.liveEpoch != liveEpoch.load())
+            continue; // live again: the broadcast goes on as it is
+        if (!c.settled || encoded.ptsUs < c.cutUs) {
+            if (c.recorder)
+                c.recorder->submit(encoded, params);
+            else
+                push->submit(encoded);
+        } else if (isVideo)
             c.picturePast = true;
         else
             c.soundPast = true;
@@ -497,9 +511,10 @@ void AvEncodePipeline::Private::reviewClosing()
     const int64_t now = mediaNowUs();
     for (auto it = closing.begin(); it != closing.end();) {
         const bool waitedEnough = lastPictureUs > it->cutUs + kCutSoundWaitUs || now > it->settledAtUs + 2 * kCutSoundWaitUs;
-        const bool done = it->settled && ((it->picturePast && it->soundPast) || waitedEnough || it->recorder->ended());
+        const bool ended = it->recorder ? it->recorder->ended() : it->liveEpoch != liveEpoch.load();
+        const bool done = ended || (it->settled && ((it->picturePast && it->soundPast) || waitedEnough));
         if (done) {
-            it->recorder->finish();
+            close(*it);
             it = closing.erase(it);
         } else {
             ++it;
@@ -510,8 +525,16 @@ void AvEncodePipeline::Private::reviewClosing()
 void AvEncodePipeline::Private::finishClosing()
 {
     for (Closing &c : closing)
-        c.recorder->finish();
+        close(c);
     closing.clear();
+}
+
+void AvEncodePipeline::Private::close(const Closing &c)
+{
+    if (c.recorder)
+        c.recorder->finish();
+    else if (c.liveEpoch == liveEpoch.load())
+        push->setLive(false);
 }
 
 AvEncodePipeline::AvEncodePipeline(EncodeEvents events) : d(new Private(std::move(events)))
@@ -610,6 +633,7 @@ void AvEncodePipeline::setLive(bool live)
 {
     d->live.store(live);
     if (live) {
+        d->liveEpoch.fetch_add(1);
         {
             std::lock_guard<std::mutex> lock(d->inputMutex);
             d->pushEndAfterDrain = false;
@@ -619,6 +643,21 @@ void AvEncodePipeline::setLive(bool live)
         return;
     }
     const bool sessionEnds = !d->recordingOn();
+    if (!sessionEnds) {
+        // The recording goes on: the broadcast ends with the last picture
+        // handed in so far, and its sound with it (once per broadcast).
+        const uint64_t epoch = d->liveEpoch.load();
+        if (d->pushEndEpoch.exchange(epoch) != epoch) {
+            std::lock_guard<std::mutex> lock(d->recordMutex);
+            Private::Closing ending;
+            ending.canvasSeq = d->canvasSeq.load();
+            ending.liveEpoch = epoch;
+            d->closingRequests.push_back(ending);
+            d->requestsPending.store(true);
+        }
+        d->wakeEncoder();
+        return;
+    }
     {
         std::lock_guard<std::mutex> lock(d->inputMutex);
         if (sessionEnds && d->timeline.running()) {

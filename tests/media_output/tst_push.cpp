@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -110,6 +111,49 @@ std::string urlThrough(const ThrottleRelay &relay)
 
 // 40 % of the stream's bit rate (sound included), in bytes per second.
 constexpr qint64 kSlowLink = (kBitRate + 128000) * 4 / 10 / 8;
+
+// The scene pushed live through a relay to a receiver on this machine, with
+// every drop report kept. The feed is made, not started.
+struct RelayedPush
+{
+    RelayedPush(const QString &file, qint64 bytesPerSecond)
+        : receiver(env.root() + file), rate(bytesPerSecond)
+    {
+        drops.add(&events);
+    }
+
+    bool goLive()
+    {
+        if (!receiver.start() || !receiver.waitUntilListening(20000))
+            return false;
+        relay.emplace(receiver.port(), rate);
+        if (!relay->start())
+            return false;
+        url = urlThrough(*relay);
+        pipeline.emplace(events);
+        pipeline->configure(kWidth, kHeight, kFps, kBitRate);
+        if (!connectWhenListening(*pipeline, log, url))
+            return false;
+        lostBefore = log.states(url, false);
+        pipeline->setLive(true);
+        noisy.emplace(&*pipeline);
+        feed.emplace(&*noisy, &*pipeline);
+        return true;
+    }
+
+    testsupport::TempEnvironment env;
+    RtmpReceiver receiver;
+    std::optional<ThrottleRelay> relay;
+    qint64 rate;
+    std::string url;
+    EncodeEventLog log;
+    EncodeEvents events = log.events();
+    DropLog drops;
+    std::optional<EncodePipeline> pipeline;
+    std::optional<NoisyScene> noisy;
+    std::optional<SyntheticFeed> feed;
+    int lostBefore = 0;
+};
 
 } // namespace
 
@@ -315,25 +359,16 @@ void TestPush::lostReceiverLeavesRecordingAndReconnects()
 
 void TestPush::slowLinkStaysNearLive()
 {
-    testsupport::TempEnvironment env;
-    const QString received = env.root() + "/slow.flv";
-    RtmpReceiver receiver(received);
-    QVERIFY(receiver.start());
-    QVERIFY(receiver.waitUntilListening(20000));
-    ThrottleRelay relay(receiver.port(), kSlowLink);
-    QVERIFY(relay.start());
-    const std::string url = urlThrough(relay);
-    EncodeEventLog log;
-    EncodeEvents events = log.events();
-    DropLog drops;
-    drops.add(&events);
-    EncodePipeline pipeline(events);
-    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
-    QVERIFY(connectWhenListening(pipeline, log, url));
-    const int lostBefore = log.states(url, false);
-    pipeline.setLive(true);
-    NoisyScene noisy(&pipeline);
-    SyntheticFeed feed(&noisy, &pipeline);
+    RelayedPush push(QStringLiteral("/slow.flv"), kSlowLink);
+    QVERIFY(push.goLive());
+    const QString received = push.env.root() + "/slow.flv";
+    RtmpReceiver &receiver = push.receiver;
+    EncodePipeline &pipeline = *push.pipeline;
+    SyntheticFeed &feed = *push.feed;
+    DropLog &drops = push.drops;
+    EncodeEventLog &log = push.log;
+    const std::string &url = push.url;
+    const int lostBefore = push.lostBefore;
     // The stream's time 0 is the first picture's, fed just after this: the
     // delays measured are, if anything, too long.
     const int64_t startUs = mediaNowUs();
@@ -409,24 +444,15 @@ void TestPush::slowLinkStaysNearLive()
 
 void TestPush::stalledReceiverReportedLostSoon()
 {
-    testsupport::TempEnvironment env;
-    RtmpReceiver receiver(env.root() + "/stalled.flv");
-    QVERIFY(receiver.start());
-    QVERIFY(receiver.waitUntilListening(20000));
-    ThrottleRelay relay(receiver.port(), 0);
-    QVERIFY(relay.start());
-    const std::string url = urlThrough(relay);
-    EncodeEventLog log;
-    EncodeEvents events = log.events();
-    DropLog drops;
-    drops.add(&events);
-    EncodePipeline pipeline(events);
-    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
-    QVERIFY(connectWhenListening(pipeline, log, url));
-    const int lostBefore = log.states(url, false);
-    pipeline.setLive(true);
-    NoisyScene noisy(&pipeline);
-    SyntheticFeed feed(&noisy, &pipeline);
+    RelayedPush push(QStringLiteral("/stalled.flv"), 0);
+    QVERIFY(push.goLive());
+    RtmpReceiver &receiver = push.receiver;
+    SyntheticFeed &feed = *push.feed;
+    DropLog &drops = push.drops;
+    EncodeEventLog &log = push.log;
+    const std::string &url = push.url;
+    const int lostBefore = push.lostBefore;
+    ThrottleRelay &relay = *push.relay;
     feed.start();
     QTRY_VERIFY_WITH_TIMEOUT(!receiver.videoReceived().empty() && receiver.videoReceived().back().ms >= 2000,
                              30000);

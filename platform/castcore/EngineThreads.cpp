@@ -6,7 +6,7 @@ namespace castcore {
 
 EngineThreads::EngineThreads()
     : m_library("castcore-lib")
-    , m_video("castcore-video")
+    , m_video("castcore-canvas") // the compositor's frame clock runs here
 {
 }
 

@@ -8,6 +8,8 @@
 #include "compose/ItemPainter.h"
 
 #include <QColor>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QtTest>
@@ -15,6 +17,7 @@
 #include <atomic>
 #include <cmath>
 #include <functional>
+#include <mutex>
 
 using namespace castcore;
 
@@ -150,6 +153,42 @@ public:
     void DeviceLost(std::uintptr_t) override {}
 };
 
+// The names of this process's threads, as the kernel reports them.
+QStringList threadNames()
+{
+    QStringList names;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString &tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(tid + QStringLiteral("/comm")));
+        if (comm.open(QIODevice::ReadOnly)) // a thread may end meanwhile
+            names << QString::fromUtf8(comm.readAll()).trimmed();
+    }
+    return names;
+}
+
+// Notes the name of the thread that filters camera frames.
+class ThreadNamingFilter : public IVideoFilter
+{
+public:
+    std::mutex mutex;
+    QString name;
+    bool Filter(int, std::uintptr_t, std::uintptr_t, std::uintptr_t, PicturePlane *) override
+    {
+        QFile comm(QStringLiteral("/proc/thread-self/comm"));
+        comm.open(QIODevice::ReadOnly);
+        std::lock_guard<std::mutex> lock(mutex);
+        name = QString::fromUtf8(comm.readAll()).trimmed();
+        return false;
+    }
+    QString seen()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return name;
+    }
+    void Free(std::uintptr_t, std::uintptr_t) override {}
+    void DeviceLost(std::uintptr_t) override {}
+};
+
 // Waits for `frames` frames in a row without a composition (the scene has
 // settled); the counts then.
 Compositor::Counts settled(Compositor &compositor, int frames = 10)
@@ -205,6 +244,7 @@ private slots:
     void canvasFollowsVideoConfig();
     void customCaptureShowsItsFrames();
     void cameraFramesPassTheFilterOnTheVideoThread();
+    void threadsAreNamedForTheirJobs();
     void colourEffectTintsTheItem();
     void tintOfOpaquePicture_data();
     void tintOfOpaquePicture();
@@ -354,6 +394,25 @@ void TestComposition::cameraFramesPassTheFilterOnTheVideoThread()
     const int framesAtDetach = filter.frames;
     QVERIFY(!allGreen(canvasWhen(f, [&](const QImage &c) { return !allGreen(c); })));
     QCOMPARE(int(filter.frames), framesAtDetach); // once detached, never called again
+}
+
+// Per-thread figures (top -H, perf) tell the compositor from the camera.
+void TestComposition::threadsAreNamedForTheirJobs()
+{
+    ThreadNamingFilter filter; // outlives the engine that uses it
+    EngineFixture f;
+    QCOMPARE(f.init(640, 360), 0);
+    const int id = f.scene()->OpenCamera(control().world().cameras.front().name.c_str(), 0, 0, 0, 0);
+    QVERIFY(id > 0);
+    QVERIFY(f.scene()->SetItemRect(id, 0, 0, 320, 180));
+    QVERIFY(f.scene()->SetItemVideoFilter(id, &filter));
+    QTRY_COMPARE(filter.seen(), QStringLiteral("castcore-canvas"));
+    QTRY_COMPARE(threadNames().count(QStringLiteral("castcore-camera")), 1);
+    const QStringList names = threadNames();
+    QCOMPARE(names.count(QStringLiteral("castcore-canvas")), 1);
+    QCOMPARE(names.count(QStringLiteral("castcore-lib")), 1);
+    QVERIFY2(!names.contains(QStringLiteral("castcore-video")), qPrintable(names.join(QLatin1Char(' '))));
+    QVERIFY(f.scene()->SetItemVideoFilter(id, nullptr));
 }
 
 void TestComposition::colourEffectTintsTheItem()

@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include <pthread.h>
+
 namespace castcore {
 
 namespace {
@@ -97,6 +99,9 @@ public:
 private:
     void run()
     {
+        // Else it would carry the name of the thread that made it (the
+        // compositor's), and per-thread figures would mix the two.
+        pthread_setname_np(pthread_self(), "castcore-camera");
         const mvplatform::ThreadSignalStack signalStack; // a crash here still writes its dump
         uint64_t seen = 0;
         for (;;) {

@@ -13,7 +13,7 @@ packages=(
   libbenchmark-dev libssl-dev
   # media engine: encoding and muxing, X11 capture and preview, cameras, sound
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
-  libxcb-shm0-dev libv4l-dev libpulse-dev
+  libxcb-shm0-dev libv4l-dev libpulse-dev libyuv-dev
   # sanitizer builds and fuzzing: clang, its sanitizer and libFuzzer
   # runtimes, and llvm-symbolizer for readable reports
   clang libclang-rt-14-dev llvm

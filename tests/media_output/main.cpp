@@ -10,6 +10,7 @@ std::unique_ptr<QObject> makePushTest();
 std::unique_ptr<QObject> makeSessionTimelineTest();
 std::unique_ptr<QObject> makeSessionsTest();
 std::unique_ptr<QObject> makeSendQueueTest();
+std::unique_ptr<QObject> makeVideoEncoderTest();
 // The crash-safety test re-runs this program as a recorder that it kills.
 int runRecorderChild(const QString &path);
 
@@ -20,6 +21,7 @@ int main(int argc, char **argv)
         return runRecorderChild(QString::fromLocal8Bit(argv[2]));
     std::vector<std::unique_ptr<QObject>> tests;
     tests.push_back(makeSendQueueTest());
+    tests.push_back(makeVideoEncoderTest());
     tests.push_back(makeRecordingTest());
     tests.push_back(makeSessionTimelineTest());
     tests.push_back(makeSessionsTest());

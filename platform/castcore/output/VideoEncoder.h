@@ -2,8 +2,9 @@
 
 // H.264 through libx264 for live use (veryfast, zerolatency: no B-frames, no
 // look-ahead, so each picture comes out at once), with the VBV at the bit
-// rate and a keyframe every two seconds. Converts the premultiplied ARGB32
-// canvas to yuv420p with a cached libswscale context into one pooled frame.
+// rate and a keyframe every two seconds, on a few slice threads. Converts the
+// premultiplied ARGB32 canvas to yuv420p into one pooled frame: with libyuv
+// at the encoder's size, with libswscale when the canvas has another size.
 
 #include <QImage>
 
@@ -24,6 +25,9 @@ class VideoEncoder
 public:
     using PacketSink = std::function<void(AVPacket *)>;
 
+    // The slice threads x264 gets on a machine with `cores` cores.
+    static int threadCount(unsigned cores);
+
     VideoEncoder();
     ~VideoEncoder();
     VideoEncoder(const VideoEncoder &) = delete;
@@ -42,6 +46,8 @@ public:
     void flush(const PacketSink &sink);
 
 private:
+    bool convert(const QImage &canvas);
+
     AVCodecContext *m_context = nullptr;
     AVFrame *m_frame = nullptr;
     AVPacket *m_packet = nullptr;

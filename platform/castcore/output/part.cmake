@@ -33,5 +33,5 @@ add_library(mvencode SHARED
   ${CMAKE_SOURCE_DIR}/foundation/ThreadSignalStack.h ${CMAKE_SOURCE_DIR}/foundation/ThreadSignalStack.cpp)
 target_include_directories(mvencode PUBLIC ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_CURRENT_LIST_DIR}/..
                            PRIVATE ${CMAKE_SOURCE_DIR}/foundation)
-target_link_libraries(mvencode PUBLIC Qt5::Core Qt5::Gui PRIVATE PkgConfig::FFMPEG Threads::Threads)
+target_link_libraries(mvencode PUBLIC Qt5::Core Qt5::Gui PRIVATE PkgConfig::FFMPEG libyuv::yuv Threads::Threads)
 set_target_properties(mvencode PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/app)

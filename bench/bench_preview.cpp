@@ -1,7 +1,10 @@
 // The preview's cost per frame: fitting a 1280x720 canvas into the 800x450
-// preview (Qt's smooth drawing), and, when an X display is there, the whole
-// show() into a native window, put through MIT-SHM. Also the screen capture
-// of a 1280x720 region. Times are per frame, in ms.
+// preview (Qt's smooth drawing), and the whole show() into a native window,
+// put through MIT-SHM, of a new canvas each frame (two alternate, as the
+// camera's do: an unchanged canvas is not put again). Also the screen capture
+// of a 1280x720 region. Times are per frame, in ms. Needs an X display with
+// QT_QPA_PLATFORM=xcb (scripts/bench.sh runs it under xvfb-run); without one
+// it fails.
 #include "preview/CanvasFitter.h"
 #include "preview/PreviewOutput.h"
 #include "sources/ScreenSource.h"
@@ -12,17 +15,27 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-QImage canvas1280x720()
+bool g_failed = false;
+
+void fail(benchmark::State &state, const char *why)
+{
+    std::fprintf(stderr, "bench_preview: SET-UP FAILED: %s\n", why);
+    g_failed = true;
+    state.SkipWithError(why);
+}
+
+QImage canvas1280x720(QColor from = Qt::red, QColor to = Qt::blue)
 {
     QImage canvas(1280, 720, QImage::Format_ARGB32_Premultiplied);
     QPainter p(&canvas);
     QLinearGradient g(0, 0, 1280, 720);
-    g.setColorAt(0, Qt::red);
-    g.setColorAt(1, Qt::blue);
+    g.setColorAt(0, from);
+    g.setColorAt(1, to);
     p.fillRect(canvas.rect(), g);
     p.fillRect(100, 100, 400, 300, Qt::green);
     return canvas;
@@ -49,7 +62,7 @@ bool onX()
 void BM_ShowIntoWindow(benchmark::State &state)
 {
     if (!onX()) {
-        state.SkipWithError("needs an X display (QT_QPA_PLATFORM=xcb)");
+        fail(state, "needs an X display (QT_QPA_PLATFORM=xcb)");
         return;
     }
     QWidget window;
@@ -59,23 +72,36 @@ void BM_ShowIntoWindow(benchmark::State &state)
     QCoreApplication::processEvents();
     castcore::PreviewOutput out;
     if (!out.attach(window.winId())) {
-        state.SkipWithError("the window cannot be used");
+        fail(state, "the window cannot be used");
         return;
     }
-    const QImage canvas = canvas1280x720();
+    const QImage canvases[2] = {canvas1280x720(), canvas1280x720(Qt::yellow, Qt::darkMagenta)};
     const auto overlay = [](QPainter *p) {
         p->setPen(Qt::white);
         p->drawRect(10, 10, 200, 100);
     };
+    int n = 0;
     for (auto _ : state)
-        out.show(canvas, overlay);
+        out.show(canvases[n++ & 1], overlay);
+    // The last canvas shown must be in the window: a show that returned at
+    // once would leave the other one there.
+    const QImage shown = out.lastPicture();
+    QImage expected(shown.size(), QImage::Format_ARGB32_Premultiplied);
+    {
+        QPainter p(&expected);
+        castcore::CanvasFitter::fit(canvases[(n - 1) & 1], &p, expected.size());
+        overlay(&p);
+    }
+    const QPoint probe(shown.width() / 2, shown.height() * 3 / 4);
+    if (shown.isNull() || (shown.pixel(probe) & 0xffffffu) != (expected.pixel(probe) & 0xffffffu))
+        fail(state, "the window does not show the last canvas");
 }
 BENCHMARK(BM_ShowIntoWindow)->Unit(benchmark::kMillisecond);
 
 void BM_CaptureScreenRegion(benchmark::State &state)
 {
     if (!std::getenv("DISPLAY")) {
-        state.SkipWithError("needs an X display");
+        fail(state, "needs an X display");
         return;
     }
     castcore::SceneItem item;
@@ -89,7 +115,7 @@ void BM_CaptureScreenRegion(benchmark::State &state)
         benchmark::DoNotOptimize(source.picture().constBits());
     }
     if (source.picture().size() != QSize(1280, 720))
-        state.SkipWithError("no 1280x720 capture (screen smaller, or no display 0)");
+        fail(state, "no 1280x720 capture (screen smaller, or no display 0)");
 }
 BENCHMARK(BM_CaptureScreenRegion)->Unit(benchmark::kMillisecond);
 
@@ -101,5 +127,5 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    return 0;
+    return g_failed ? 1 : 0;
 }

@@ -3,6 +3,7 @@
 // beauty filter on camera frames.
 
 #include "CameraCatalog.h"
+#include "CameraConverter.h"
 #include "CameraEntries.h"
 #include "CameraSource.h"
 #include "DebugCapture.h"
@@ -20,8 +21,12 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <memory>
 #include <thread>
+#include <vector>
 
 extern "C" {
 #include <libavutil/pixfmt.h>
@@ -99,6 +104,99 @@ double meanBrightness(const QImage &image)
     return sum / (double(image.width()) * image.height());
 }
 
+// Four quarters of mid tones, whose colours move visibly under a wrong
+// matrix, range or channel order.
+const QColor kQuarters[4] = {QColor(200, 120, 60), QColor(60, 90, 160), QColor(30, 160, 80), QColor(170, 170, 170)};
+
+QColor quarterAt(int x, int y, int width, int height)
+{
+    return kQuarters[(y >= height / 2 ? 2 : 0) + (x >= width / 2 ? 1 : 0)];
+}
+
+// BT.601 Y, U, V of a colour, at studio range (16-235, 16-240) or full range.
+std::array<uint8_t, 3> yuvOf(const QColor &c, bool fullRange)
+{
+    const double r = c.red(), g = c.green(), b = c.blue();
+    const double y = 0.299 * r + 0.587 * g + 0.114 * b;
+    const double u = (b - y) / 1.772, v = (r - y) / 1.402;
+    const auto byte = [](double d) { return uint8_t(std::lround(std::clamp(d, 0.0, 255.0))); };
+    if (fullRange)
+        return {byte(y), byte(128 + u), byte(128 + v)};
+    return {byte(16 + y * 219 / 255), byte(128 + u * 224 / 255), byte(128 + v * 224 / 255)};
+}
+
+// A quartered picture as a camera hands it over: planes laid out as FFmpeg
+// lays out the format.
+struct CameraPicture
+{
+    std::vector<uint8_t> bytes[3];
+    const uint8_t *planes[4] = {};
+    int strides[4] = {};
+};
+
+CameraPicture cameraPicture(AVPixelFormat format, bool fullRange, int width, int height)
+{
+    CameraPicture p;
+    const auto yuv = [&](int x, int y) { return yuvOf(quarterAt(x, y, width, height), fullRange); };
+    switch (format) {
+    case AV_PIX_FMT_YUYV422:
+    case AV_PIX_FMT_UYVY422:
+    case AV_PIX_FMT_YVYU422: {
+        // Byte order of each pair of pixels.
+        const std::array<int, 4> order = format == AV_PIX_FMT_YUYV422   ? std::array<int, 4>{0, 1, 0, 2}
+                                         : format == AV_PIX_FMT_UYVY422 ? std::array<int, 4>{1, 0, 2, 0}
+                                                                        : std::array<int, 4>{0, 2, 0, 1};
+        p.strides[0] = width * 2;
+        p.bytes[0].resize(size_t(p.strides[0]) * size_t(height));
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; x += 2) {
+                const auto c = yuv(x, y);
+                uint8_t *pair = &p.bytes[0][size_t(y) * size_t(p.strides[0]) + size_t(x) * 2];
+                for (int i = 0; i < 4; ++i)
+                    pair[i] = c[size_t(order[size_t(i)])];
+            }
+        break;
+    }
+    case AV_PIX_FMT_YUV420P:
+    case AV_PIX_FMT_YUV422P:
+    case AV_PIX_FMT_YUV444P: {
+        const int sx = format == AV_PIX_FMT_YUV444P ? 1 : 2, sy = format == AV_PIX_FMT_YUV420P ? 2 : 1;
+        const int cw = (width + sx - 1) / sx, ch = (height + sy - 1) / sy;
+        p.strides[0] = width;
+        p.strides[1] = p.strides[2] = cw;
+        p.bytes[0].resize(size_t(width) * size_t(height));
+        p.bytes[1].resize(size_t(cw) * size_t(ch));
+        p.bytes[2].resize(size_t(cw) * size_t(ch));
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const auto c = yuv(x, y);
+                p.bytes[0][size_t(y * width + x)] = c[0];
+                p.bytes[1][size_t(y / sy * cw + x / sx)] = c[1];
+                p.bytes[2][size_t(y / sy * cw + x / sx)] = c[2];
+            }
+        break;
+    }
+    case AV_PIX_FMT_BGR24:
+    case AV_PIX_FMT_BGR0: {
+        const int bytes = format == AV_PIX_FMT_BGR24 ? 3 : 4;
+        p.strides[0] = width * bytes;
+        p.bytes[0].assign(size_t(p.strides[0]) * size_t(height), 0); // BGR0's fourth byte 0, as devices send it
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const QColor c = quarterAt(x, y, width, height);
+                uint8_t *px = &p.bytes[0][size_t(y) * size_t(p.strides[0]) + size_t(x * bytes)];
+                px[0] = uint8_t(c.blue()), px[1] = uint8_t(c.green()), px[2] = uint8_t(c.red());
+            }
+        break;
+    }
+    default:
+        break;
+    }
+    for (int i = 0; i < 3; ++i)
+        p.planes[i] = p.bytes[i].empty() ? nullptr : p.bytes[i].data();
+    return p;
+}
+
 } // namespace
 
 class TestMediaCamera : public QObject
@@ -119,6 +217,8 @@ private slots:
     void catalogPutsRealCamerasFirst();
     void beautyFilterOnCameraFrame();
     void mjpgDecodesThroughTheLibrary();
+    void cameraFormatsConvertToTheirColours_data();
+    void cameraFormatsConvertToTheirColours();
 };
 
 void TestMediaCamera::syntheticFramesAtChosenSizeAndRate_data()
@@ -419,6 +519,51 @@ void TestMediaCamera::mjpgDecodesThroughTheLibrary()
 
     const QByteArray broken = jpeg.left(40) + QByteArray(200, '\x5a');
     QVERIFY(!decoder->decode(reinterpret_cast<const uint8_t *>(broken.constData()), size_t(broken.size()), &decoded));
+}
+
+void TestMediaCamera::cameraFormatsConvertToTheirColours_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<bool>("fullRange");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("YUYV") << int(AV_PIX_FMT_YUYV422) << false << QSize(64, 48);
+    QTest::newRow("UYVY") << int(AV_PIX_FMT_UYVY422) << false << QSize(64, 48);
+    QTest::newRow("YVYU") << int(AV_PIX_FMT_YVYU422) << false << QSize(64, 48);
+    QTest::newRow("I420") << int(AV_PIX_FMT_YUV420P) << false << QSize(64, 48);
+    QTest::newRow("I420 at an odd size") << int(AV_PIX_FMT_YUV420P) << false << QSize(65, 49);
+    QTest::newRow("MJPG 4:2:0 full range") << int(AV_PIX_FMT_YUV420P) << true << QSize(64, 48);
+    QTest::newRow("MJPG 4:2:2 full range") << int(AV_PIX_FMT_YUV422P) << true << QSize(64, 48);
+    QTest::newRow("MJPG 4:4:4 full range") << int(AV_PIX_FMT_YUV444P) << true << QSize(64, 48);
+    QTest::newRow("4:2:2 studio range") << int(AV_PIX_FMT_YUV422P) << false << QSize(64, 48);
+    QTest::newRow("BGR24") << int(AV_PIX_FMT_BGR24) << false << QSize(64, 48);
+    QTest::newRow("BGR32 with its fourth byte 0") << int(AV_PIX_FMT_BGR0) << false << QSize(64, 48);
+}
+
+// Each format a camera delivers comes out in its colours, opaque, in the
+// frame the compositor draws.
+void TestMediaCamera::cameraFormatsConvertToTheirColours()
+{
+    QFETCH(int, format);
+    QFETCH(bool, fullRange);
+    QFETCH(QSize, size);
+    const CameraPicture input = cameraPicture(AVPixelFormat(format), fullRange, size.width(), size.height());
+    CameraConverter converter;
+    QImage frame(size, QImage::Format_RGB32);
+    frame.fill(Qt::black);
+    QVERIFY(converter.convert(input.planes, input.strides, AVPixelFormat(format), fullRange, frame));
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x) {
+            // Clear of the middle, where chroma of two quarters may mix.
+            if (std::abs(2 * x + 1 - size.width()) <= 4 || std::abs(2 * y + 1 - size.height()) <= 4)
+                continue;
+            const QRgb got = frame.pixel(x, y);
+            const QColor want = quarterAt(x, y, size.width(), size.height());
+            const bool near = std::abs(qRed(got) - want.red()) <= 3 && std::abs(qGreen(got) - want.green()) <= 3
+                              && std::abs(qBlue(got) - want.blue()) <= 3;
+            QVERIFY2(near && qAlpha(got) == 255,
+                     qPrintable(QStringLiteral("(%1,%2) is %3 for %4").arg(x).arg(y)
+                                    .arg(QString::number(got, 16), want.name())));
+        }
 }
 
 std::unique_ptr<QObject> makeMediaCameraTest()

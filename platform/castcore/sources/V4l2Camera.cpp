@@ -1,5 +1,6 @@
 #include "V4l2Camera.h"
 
+#include "CameraConverter.h"
 #include "CameraFramePool.h"
 #include "EncodeLibrary.h"
 
@@ -7,7 +8,6 @@
 
 extern "C" {
 #include <libavutil/imgutils.h>
-#include <libswscale/swscale.h>
 }
 
 #include <libv4l2.h>
@@ -257,7 +257,6 @@ struct V4l2Camera::Device
             if (b.start != MAP_FAILED)
                 v4l2_munmap(b.start, b.length);
         v4l2_close(fd);
-        sws_freeContext(scaler);
     }
 
     bool fail(const char *what)
@@ -271,23 +270,6 @@ struct V4l2Camera::Device
     {
         decoder = EncodeLibrary::createJpegDecoder();
         return decoder != nullptr;
-    }
-
-    // Converts one picture into `frame`; false when it does not fit.
-    bool convert(const uint8_t *const planes[4], const int strides[4], AVPixelFormat format, bool fullRange,
-                 QImage &frame)
-    {
-        scaler = sws_getCachedContext(scaler, width, height, format, width, height, AV_PIX_FMT_BGRA,
-                                      SWS_BILINEAR, nullptr, nullptr, nullptr);
-        if (!scaler)
-            return false;
-        if (fullRange) {
-            const int *table = sws_getCoefficients(SWS_CS_DEFAULT);
-            sws_setColorspaceDetails(scaler, table, 1, table, 1, 0, 1 << 16, 1 << 16);
-        }
-        uint8_t *dst[4] = {frame.bits(), nullptr, nullptr, nullptr};
-        const int dstStrides[4] = {int(frame.bytesPerLine()), 0, 0, 0};
-        return sws_scale(scaler, planes, strides, 0, height, dst, dstStrides) == height;
     }
 
     bool convertRaw(const uint8_t *data, size_t bytes, QImage &frame)
@@ -309,7 +291,7 @@ struct V4l2Camera::Device
             if (size_t(bytesPerLine) * size_t(height) > bytes)
                 return false;
         }
-        return convert(planes, strides, format, false, frame);
+        return converter.convert(planes, strides, format, false, frame);
     }
 
     bool decodeJpeg(const uint8_t *data, size_t bytes, QImage &frame)
@@ -317,8 +299,8 @@ struct V4l2Camera::Device
         DecodedPicture picture;
         if (!decoder->decode(data, bytes, &picture) || picture.width != width || picture.height != height)
             return false;
-        return convert(picture.planes, picture.strides, AVPixelFormat(picture.pixelFormat), picture.fullRange,
-                       frame);
+        return converter.convert(picture.planes, picture.strides, AVPixelFormat(picture.pixelFormat),
+                                 picture.fullRange, frame);
     }
 
     std::string path;
@@ -329,7 +311,7 @@ struct V4l2Camera::Device
     int height = 0;
     uint32_t bytesPerLine = 0;
     std::vector<Buffer> buffers;
-    SwsContext *scaler = nullptr;
+    CameraConverter converter;
     std::unique_ptr<JpegDecoder> decoder;
 };
 

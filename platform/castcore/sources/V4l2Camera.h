@@ -3,8 +3,8 @@
 // Real cameras through V4L2 (libv4l2, which also offers converted formats for
 // devices with vendor formats): listing the capture devices with their
 // formats, and capturing from one with memory-mapped streaming. Frames come
-// out as RGB32 through libswscale; MJPG is decoded with libavcodec first,
-// through the encoding library (EncodeLibrary).
+// out as RGB32 through CameraConverter; MJPG is decoded with libavcodec
+// first, through the encoding library (EncodeLibrary).
 
 #include "CameraEntry.h"
 #include "LiveEngine.h"

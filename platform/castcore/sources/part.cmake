@@ -29,6 +29,8 @@ endif()
 target_sources(castcore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CameraCatalog.h
   ${CMAKE_CURRENT_LIST_DIR}/CameraCatalog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CameraConverter.h
+  ${CMAKE_CURRENT_LIST_DIR}/CameraConverter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CameraEntries.h
   ${CMAKE_CURRENT_LIST_DIR}/CameraFramePool.h
   ${CMAKE_CURRENT_LIST_DIR}/CameraFramePool.cpp
@@ -38,7 +40,7 @@ target_sources(castcore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/SyntheticCamera.cpp
   ${CMAKE_CURRENT_LIST_DIR}/V4l2Camera.h
   ${CMAKE_CURRENT_LIST_DIR}/V4l2Camera.cpp)
-target_link_libraries(castcore PRIVATE PkgConfig::V4L2 PkgConfig::CASTCORE_AV)
+target_link_libraries(castcore PRIVATE PkgConfig::V4L2 PkgConfig::CASTCORE_AV libyuv::yuv)
 
 # Custom captures (the watermark) and plug-in items.
 target_sources(castcore PRIVATE

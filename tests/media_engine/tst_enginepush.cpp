@@ -191,7 +191,7 @@ void EnginePushTest::badAddressesRefusedAtOnce_data()
 {
     QTest::addColumn<QByteArray>("url");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("not rtmp") << QByteArray("http://127.0.0.1:1935/live/s") << "not an rtmp:// address";
+    QTest::newRow("not rtmp") << QByteArray("http://127.0.0.1:1935/live/s") << "not an rtmp:// or rtmps:// address";
     QTest::newRow("2000 bytes") << QByteArray("rtmp://127.0.0.1:1935/live/").append(QByteArray(2000 - 27, 'a'))
                                 << "longer than 1024 bytes";
     QTest::newRow("garbage") << QByteArray("\x7f\x01garbage #") << "contains a space or a control character";

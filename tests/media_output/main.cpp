@@ -7,6 +7,7 @@
 
 std::unique_ptr<QObject> makeRecordingTest();
 std::unique_ptr<QObject> makePushTest();
+std::unique_ptr<QObject> makePushAddressTest();
 std::unique_ptr<QObject> makeSessionTimelineTest();
 std::unique_ptr<QObject> makeSessionsTest();
 std::unique_ptr<QObject> makeSendQueueTest();
@@ -26,6 +27,7 @@ int main(int argc, char **argv)
     tests.push_back(makeSessionTimelineTest());
     tests.push_back(makeSessionsTest());
     tests.push_back(makePushTest());
+    tests.push_back(makePushAddressTest());
     // Test functions named on the command line run in the object that has
     // them; the other objects are left out instead of failing on the name.
     const auto has = [](const QObject *test, const char *arg) {

@@ -6,10 +6,12 @@
 #include "DebugCapture.h"
 #include "EncodeEventLog.h"
 #include "EncodePipeline.h"
+#include "LogCapture.h"
 #include "MediaInspector.h"
 #include "RtmpReceiver.h"
 #include "SyntheticFeed.h"
 #include "TempEnvironment.h"
+#include "QtMessageLog.h"
 #include "ThrottleRelay.h"
 
 #include <QElapsedTimer>
@@ -164,6 +166,8 @@ private slots:
     void pushesSceneAndSound();
     void badAddressRefusedAtOnce_data();
     void badAddressRefusedAtOnce();
+    void caseBlindSchemeConnects();
+    void dailyLogHoldsNoStreamKey();
     void failedConnectionReported_data();
     void failedConnectionReported();
     void lostReceiverLeavesRecordingAndReconnects();
@@ -240,6 +244,71 @@ void TestPush::badAddressRefusedAtOnce()
              qPrintable(capture.messages().join('\n')));
 }
 
+// FFmpeg knows its protocols by lower-case names only.
+void TestPush::caseBlindSchemeConnects()
+{
+    testsupport::TempEnvironment env;
+    RtmpReceiver receiver(env.root() + "/received.flv");
+    QVERIFY(receiver.start());
+    EncodeEventLog log;
+    EncodePipeline pipeline(log.events());
+    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
+    const std::string url = "RTMP://127.0.0.1:" + std::to_string(receiver.port()) + "/live/s";
+    QVERIFY(connectWhenListening(pipeline, log, url));
+}
+
+// Platforms hand out the stream key or a signed token in the address: the
+// program's daily log shows where it pushes, never with what right.
+void TestPush::dailyLogHoldsNoStreamKey()
+{
+    testsupport::TempEnvironment env;
+    const QtMessageHandler testHandler = qInstallMessageHandler(&QtMessageLog::handle);
+    const auto restoreHandler = qScopeGuard([testHandler] { qInstallMessageHandler(testHandler); });
+    const std::string key = "sk-51c9e0a7";
+    const std::string token = "tok-8d3f2b64";
+    const std::string secret = "/live/" + key + "?token=" + token;
+    RtmpReceiver receiver(env.root() + "/received.flv");
+    QVERIFY(receiver.start());
+    const std::string port = std::to_string(receiver.port());
+    const std::string closed = std::to_string(testsupport::closedLoopbackPort());
+    EncodeEventLog log;
+    EncodePipeline pipeline(log.events());
+    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
+
+    pipeline.connect("rtmp://127.0.0.1:1935" + secret + " x"); // refused
+    const std::string failing = "rtmp://127.0.0.1:" + closed + secret;
+    pipeline.connect(failing);
+    QTRY_COMPARE_WITH_TIMEOUT(log.states(failing, false), 1, 20000);
+    const std::string url = "rtmp://127.0.0.1:" + port + secret;
+    QVERIFY(connectWhenListening(pipeline, log, url));
+    pipeline.setLive(true);
+    SyntheticFeed feed(&pipeline, &pipeline);
+    feed.start();
+    QTRY_VERIFY_WITH_TIMEOUT(feed.framesFed() >= kFps && log.kbpsReports() >= 1, 20000);
+    feed.stop();
+    pipeline.setLive(false);
+    QVERIFY(receiver.waitForEnd(20000));
+    QVERIFY(inspectMedia(env.root() + "/received.flv", kFps).opened);
+
+    const QStringList texts = LogCapture::texts();
+    const QString all = texts.join(QLatin1Char('\n'));
+    const QString shown = QStringLiteral("rtmp://127.0.0.1:") + QString::fromStdString(port) + QStringLiteral("/live/***");
+    QVERIFY2(texts.contains(QStringLiteral("engine: push address refused (contains a space or a control character): "
+                                           "rtmp://127.0.0.1:1935/live/***")),
+             qPrintable(all));
+    const QString failed = QStringLiteral("engine: push to rtmp://127.0.0.1:") + QString::fromStdString(closed)
+                           + QStringLiteral("/live/*** failed: ");
+    QVERIFY2(std::any_of(texts.begin(), texts.end(), [&](const QString &t) { return t.startsWith(failed); }),
+             qPrintable(all));
+    QVERIFY2(texts.contains(QStringLiteral("engine: push connected to ") + shown), qPrintable(all));
+    QVERIFY2(texts.contains(QStringLiteral("engine: push to ") + shown + QStringLiteral(" ended")), qPrintable(all));
+    QFile file(LogCapture::todayPath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QVERIFY2(!bytes.contains(QByteArray::fromStdString(key)), qPrintable(all));
+    QVERIFY2(!bytes.contains(QByteArray::fromStdString(token)), qPrintable(all));
+}
+
 void TestPush::failedConnectionReported_data()
 {
     QTest::addColumn<QString>("server");
@@ -288,9 +357,8 @@ void TestPush::failedConnectionReported()
         QTRY_VERIFY_WITH_TIMEOUT(log.states(longUrl, false) == 1, 20000);
         QVERIFY2(timer.elapsed() < 13000, qPrintable(QString::number(timer.elapsed())));
         QCOMPARE(log.states(longUrl, true), 0);
-        // The log line names the address, cut at 200 bytes.
-        QVERIFY2(capture.contains(QStringLiteral("engine: push to %1... failed")
-                                      .arg(QString::fromStdString(longUrl.substr(0, 200)))),
+        // The log line names the server and the application, not the rest.
+        QVERIFY2(capture.contains(QStringLiteral("engine: push to rtmp://127.0.0.1:%1/live/*** failed: ").arg(port)),
                  qPrintable(capture.messages().join('\n')));
         // A handshake that never comes is told as such, not as FFmpeg's
         // word for an interrupted call.

@@ -2,6 +2,7 @@
 
 #include "AudioEncoder.h"
 #include "EncodedStream.h"
+#include "PushAddress.h"
 #include "PushOutput.h"
 #include "RecordOutput.h"
 #include "SessionTimeline.h"
@@ -620,8 +621,8 @@ void AvEncodePipeline::configure(int width, int height, int fps, int bitRate)
 void AvEncodePipeline::connect(const std::string &url)
 {
     std::string why;
-    if (!PushOutput::acceptableUrl(url, &why)) {
-        qWarning("engine: push address refused (%s): %s", why.c_str(), shortened(url).c_str());
+    if (!PushAddress::acceptable(url, &why)) {
+        qWarning("engine: push address refused (%s): %s", why.c_str(), PushAddress::masked(url).c_str());
         if (d->events.pushState)
             d->events.pushState(url, false);
         return;

@@ -1,6 +1,7 @@
 #include "PushOutput.h"
 
 #include "AvError.h"
+#include "PushAddress.h"
 #include "ThreadSignalStack.h"
 
 #include <QtGlobal>
@@ -38,24 +39,6 @@ constexpr int64_t kQueueSpanUs = 2000000;
 // Unsent bytes the kernel may hold: 0.1 s of the stream, 8 KiB at least.
 constexpr int kUnsentSeconds = 10;
 constexpr int kUnsentMinBytes = 8192;
-constexpr size_t kMaxUrlBytes = 1024;
-constexpr int kRtmpPort = 1935;
-
-std::string shortened(const std::string &url)
-{
-    return url.size() > 200 ? url.substr(0, 200) + "..." : url;
-}
-
-int urlPort(const std::string &url)
-{
-    const std::string rest = url.substr(std::string("rtmp://").size());
-    const std::string authority = rest.substr(0, rest.find('/'));
-    const size_t colon = authority.rfind(':');
-    if (colon == std::string::npos || authority.find(']', colon) != std::string::npos)
-        return kRtmpPort;
-    return std::atoi(authority.c_str() + colon + 1);
-}
-
 // FFmpeg keeps its socket to itself, so the push finds it among the
 // process's descriptors: the one TCP socket to the server's port that was
 // not there before the connection opened. The descriptors are told apart by
@@ -178,42 +161,6 @@ PushOutput::~PushOutput()
     }
     m_wake.notify_all();
     m_thread.join();
-}
-
-bool PushOutput::acceptableUrl(const std::string &url, std::string *why)
-{
-    static const std::string scheme = "rtmp://";
-    if (url.size() > kMaxUrlBytes) {
-        *why = "longer than 1024 bytes";
-        return false;
-    }
-    for (unsigned char c : url) {
-        if (c <= 0x20 || c == 0x7f) {
-            *why = "contains a space or a control character";
-            return false;
-        }
-    }
-    if (url.compare(0, scheme.size(), scheme) != 0) {
-        *why = "not an rtmp:// address";
-        return false;
-    }
-    const std::string rest = url.substr(scheme.size());
-    const std::string authority = rest.substr(0, rest.find('/'));
-    const size_t colon = authority.rfind(':');
-    const std::string host = authority.substr(0, colon);
-    if (host.empty()) {
-        *why = "no host";
-        return false;
-    }
-    if (colon != std::string::npos) {
-        const std::string port = authority.substr(colon + 1);
-        if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos
-            || std::stoi(port) == 0 || std::stoi(port) > 65535) {
-            *why = "bad port";
-            return false;
-        }
-    }
-    return true;
 }
 
 void PushOutput::connect(const std::string &url)
@@ -378,19 +325,19 @@ void PushOutput::connectTo(const std::string &url, std::unique_lock<std::mutex> 
     m_writer.close();
     std::string error;
     const std::set<ino_t> before = socketsNow();
-    bool ok = m_writer.open(url, &error);
+    bool ok = m_writer.open(PushAddress::forFfmpeg(url), &error);
     int socket = -1;
     if (ok) {
         const StreamParamsPtr params = m_params();
         ok = params && m_writer.writeHeader(*params, nullptr, &error);
         if (!params)
             error = "no encoder";
-        socket = ok ? newConnection(before, urlPort(url)) : -1;
+        socket = ok ? newConnection(before, PushAddress::port(url)) : -1;
         if (socket >= 0 && !keepLittleUnsent(socket, params->bitRate))
             socket = -1;
         if (ok && socket < 0)
             qWarning("engine: push to %s cannot watch its socket: a slow link is noticed late",
-                     shortened(url).c_str());
+                     PushAddress::masked(url).c_str());
     }
     // FFmpeg calls a deadline "Immediate exit requested": say what it was.
     if (!ok && m_deadline.expired())
@@ -419,9 +366,9 @@ void PushOutput::connectTo(const std::string &url, std::unique_lock<std::mutex> 
     }
     lock.unlock();
     if (ok)
-        qInfo("engine: push connected to %s", shortened(url).c_str());
+        qInfo("engine: push connected to %s", PushAddress::masked(url).c_str());
     else
-        qWarning("engine: push to %s failed: %s", shortened(url).c_str(), error.c_str());
+        qWarning("engine: push to %s failed: %s", PushAddress::masked(url).c_str(), error.c_str());
     if (wantKeyframe)
         m_wantKeyframe();
     if (m_events.pushState)
@@ -472,7 +419,7 @@ void PushOutput::sendQueued(std::unique_lock<std::mutex> &lock)
             m_deadline.disarm();
         lock.unlock();
         if (!cancelled) {
-            qWarning("engine: push to %s lost: %s", shortened(url).c_str(),
+            qWarning("engine: push to %s lost: %s", PushAddress::masked(url).c_str(),
                      rc == AVERROR_EXIT ? "timed out" : avError(rc).c_str());
             if (m_events.pushState)
                 m_events.pushState(url, false);
@@ -503,9 +450,9 @@ void PushOutput::endStream(std::unique_lock<std::mutex> &lock)
     lock.unlock();
     const bool clean = m_writer.finish();
     if (clean)
-        qInfo("engine: push to %s ended", shortened(url).c_str());
+        qInfo("engine: push to %s ended", PushAddress::masked(url).c_str());
     else
-        qWarning("engine: push to %s ended without its trailer", shortened(url).c_str());
+        qWarning("engine: push to %s ended without its trailer", PushAddress::masked(url).c_str());
     lock.lock();
     if (!m_stop)
         m_deadline.disarm();

@@ -41,10 +41,6 @@ public:
     PushOutput(const PushOutput &) = delete;
     PushOutput &operator=(const PushOutput &) = delete;
 
-    // An rtmp:// address with a host, at most 1024 bytes, no spaces or
-    // control characters; otherwise false and `why`.
-    static bool acceptableUrl(const std::string &url, std::string *why);
-
     void connect(const std::string &url);
     void setLive(bool live);
     bool live() const;

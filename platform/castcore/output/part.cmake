@@ -24,6 +24,7 @@ add_library(mvencode SHARED
   ${CMAKE_CURRENT_LIST_DIR}/MuxWriter.h ${CMAKE_CURRENT_LIST_DIR}/MuxWriter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PacketQueue.h ${CMAKE_CURRENT_LIST_DIR}/PacketQueue.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PushOutput.h ${CMAKE_CURRENT_LIST_DIR}/PushOutput.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PushAddress.h ${CMAKE_CURRENT_LIST_DIR}/PushAddress.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RecordFile.h ${CMAKE_CURRENT_LIST_DIR}/RecordFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RecordOutput.h ${CMAKE_CURRENT_LIST_DIR}/RecordOutput.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SessionTimeline.h ${CMAKE_CURRENT_LIST_DIR}/SessionTimeline.cpp

@@ -2,13 +2,33 @@
 
 #include <QString>
 
+#include <atomic>
 #include <charconv>
 #include <chrono>
 
 namespace mvplatform {
 
+namespace {
+
+// Constant-initialised, so it reads off before any constructor runs.
+std::atomic<bool> g_recording{false};
+
+} // namespace
+
+void CallLog::setRecording(bool on)
+{
+    g_recording.store(on, std::memory_order_relaxed);
+}
+
+bool CallLog::recording()
+{
+    return g_recording.load(std::memory_order_relaxed);
+}
+
 void CallLog::record(const std::string &op, std::vector<std::string> args)
 {
+    if (!recording())
+        return;
     std::lock_guard<std::mutex> lock(m_mutex);
     m_calls.push_back({op, std::move(args), std::this_thread::get_id()});
     while (m_calls.size() > m_capacity)

@@ -20,13 +20,18 @@ struct CallRecord
     std::thread::id thread;
 };
 
-// Ordered, thread-safe record of the calls a layer received. It keeps the
-// most recent calls only, so a long whole-program run does not grow without
-// bound; tests see every call far below the limit.
+// Ordered, thread-safe record of the calls a layer received. Every log in
+// the process records only while recording is on: tests turn it on, the
+// program never does, so its layers keep no record however long it runs.
+// A log keeps the most recent calls only, far more than a test reads.
 class CallLog
 {
 public:
     static constexpr std::size_t kDefaultCapacity = 100000;
+
+    // For the whole process; off until turned on.
+    static void setRecording(bool on);
+    static bool recording();
 
     void setCapacity(std::size_t capacity);
     void record(const std::string &op, std::vector<std::string> args = {});

@@ -120,6 +120,7 @@ private slots:
     void refusesBadInput_data();
     void refusesBadInput();
     void logsTheCallersArguments();
+    void logsNothingUnlessRecording();
     void scriptedResultLeavesPicture();
     void initScriptingAndHandleCount();
     void endingAFilterMidPictureIsSafe();
@@ -386,6 +387,27 @@ void TestFaceTone::logsTheCallersArguments()
 
     // Free only drops per-frame buffers: the filter keeps working.
     QCOMPARE(run(m_filter, in, out, params(40, 0, 0)), 1);
+}
+
+void TestFaceTone::logsNothingUnlessRecording()
+{
+    struct TurnBackOn
+    {
+        ~TurnBackOn() { mvplatform::CallLog::setRecording(true); }
+    } turnBackOn;
+    // As in the program: a live camera with beauty on, call after call.
+    mvplatform::CallLog::setRecording(false);
+    facetone::reset();
+    Frame in(16, 8), out(16, 8);
+    in.fillNoise();
+    for (int i = 0; i < 3000; ++i)
+        QCOMPARE(run(m_filter, in, out, params(70, 30, 50)), 1);
+    ImageFilterFree(m_filter, 0);
+    QCOMPARE(int(facetone::callLog().all().size()), 0);
+
+    mvplatform::CallLog::setRecording(true);
+    QCOMPARE(run(m_filter, in, out, params(70, 30, 50)), 1);
+    QCOMPARE(facetone::callLog().ops(), std::vector<std::string>{"ImageFilterFilterPicture"});
 }
 
 void TestFaceTone::scriptedResultLeavesPicture()

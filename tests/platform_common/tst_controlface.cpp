@@ -1,3 +1,4 @@
+#include "CallRecording.h"
 #include "CallbackThread.h"
 #include "ControlFace.h"
 #include "TempEnvironment.h"
@@ -22,6 +23,7 @@ class TestControlFace : public QObject
 private slots:
     void callLogKeepsOrderAndThreads();
     void callLogKeepsOnlyTheNewest();
+    void callLogRecordsOnlyWhileTurnedOn();
     void gateHoldsUntilOpened();
     void activityCountsCallsUntilTheyReturn();
     void scriptQueueThenSticky();
@@ -68,6 +70,30 @@ void TestControlFace::callLogKeepsOnlyTheNewest()
     QCOMPARE(log.last("Op")->args.front(), std::string("4"));
     log.setCapacity(1);
     QCOMPARE(log.count("Op"), 1);
+}
+
+void TestControlFace::callLogRecordsOnlyWhileTurnedOn()
+{
+    // What the program runs with: this executable turned recording on only
+    // after reading it.
+    QVERIFY(!testsupport::callsRecordedAtStart());
+    QVERIFY(CallLog::recording());
+
+    struct TurnBackOn
+    {
+        ~TurnBackOn() { CallLog::setRecording(true); }
+    } turnBackOn;
+    CallLog::setRecording(false);
+    CallLog log;
+    // Hours of filtered frames, more than a log would keep.
+    for (int i = 0; i < 200000; ++i)
+        log.record("ImageFilterFilterPicture", {"#1", "0", "1280", "720", "5120"});
+    QCOMPARE(int(log.all().size()), 0);
+    QVERIFY(!log.last("ImageFilterFilterPicture"));
+
+    CallLog::setRecording(true);
+    log.record("ImageFilterFree", {"#1"});
+    QCOMPARE(log.ops(), std::vector<std::string>{"ImageFilterFree"});
 }
 
 void TestControlFace::gateHoldsUntilOpened()

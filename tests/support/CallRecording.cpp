@@ -1,0 +1,27 @@
+#include "CallRecording.h"
+
+#include "ControlFace.h"
+
+namespace testsupport {
+namespace {
+
+struct TurnRecordingOn
+{
+    bool atStart = false;
+    TurnRecordingOn()
+    {
+        atStart = mvplatform::CallLog::recording();
+        mvplatform::CallLog::setRecording(true);
+    }
+};
+
+const TurnRecordingOn g_recording;
+
+} // namespace
+
+bool callsRecordedAtStart()
+{
+    return g_recording.atStart;
+}
+
+} // namespace testsupport

@@ -35,7 +35,8 @@ class CastCoreSettings : public ILiveSettings
 public:
     bool Set(const char *key, const char *value) override;
 
-    // Every Set in order, and the last value per key.
+    // Every Set in order, and the last value per key; kept only while call
+    // logs record.
     std::vector<std::pair<std::string, std::string>> history() const;
     std::string value(const std::string &key) const;
 

@@ -257,7 +257,13 @@ int AuthService::RequestQrCode(std::string *url, std::string *code, int *expire)
         std::lock_guard<std::mutex> lock(m_mutex);
         if (key.empty())
             key = "mvqr" + std::to_string(++m_qrSerial);
-        m_qrCodes[key] = {std::chrono::steady_clock::now(), lifetime, 0};
+        // A sign-in page left open asks again each time its code expires.
+        const auto now = std::chrono::steady_clock::now();
+        for (auto it = m_qrCodes.begin(); it != m_qrCodes.end();) {
+            const bool expired = now - it->second.issued >= std::chrono::seconds(it->second.expire);
+            it = expired ? m_qrCodes.erase(it) : std::next(it);
+        }
+        m_qrCodes[key] = {now, lifetime, 0};
     }
     put(url, qr.url);
     put(code, key);

@@ -6,6 +6,7 @@
 
 std::unique_ptr<QObject> makePictureSourceTest();
 std::unique_ptr<QObject> makeTextSourceTest();
+std::unique_ptr<QObject> makeCustomCaptureSourceTest();
 
 int main(int argc, char **argv)
 {
@@ -13,6 +14,7 @@ int main(int argc, char **argv)
     std::vector<std::unique_ptr<QObject>> tests;
     tests.push_back(makePictureSourceTest());
     tests.push_back(makeTextSourceTest());
+    tests.push_back(makeCustomCaptureSourceTest());
     int failed = 0;
     for (auto &t : tests)
         failed += QTest::qExec(t.get(), argc, argv);

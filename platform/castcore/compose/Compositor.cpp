@@ -23,9 +23,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Canvases of a larger size are refused: nothing sane asks for them, and a
-// hand-edited config must not make the video thread allocate gigabytes.
-constexpr int kMaxCanvasSide = 8192;
 // A scene that stood still this long gives back the canvases it does not
 // show; the next change makes one again.
 constexpr std::chrono::seconds kSpareCanvasKept(2);

@@ -19,9 +19,12 @@ bool CustomCaptureSource::tick(MediaClock::time_point)
     CaptureFormat format;
     if (!m_capture->GetFormat(&format) || format.width == 0 || format.height == 0)
         return false;
-    const uint64_t pixels = uint64_t(format.width) * format.height;
-    if (format.width > 16384 || format.height > 16384 || uint64_t(format.byteCount) != pixels * 4) {
-        if (!m_refusedLogged)
+    const bool tooLarge = format.width > uint32_t(kMaxCanvasSide) || format.height > uint32_t(kMaxCanvasSide);
+    if (tooLarge || uint64_t(format.byteCount) != uint64_t(format.width) * format.height * 4) {
+        if (!m_refusedLogged && tooLarge)
+            qWarning("engine: custom capture %d: %ux%u is more than %d a side; not shown", m_itemId, format.width,
+                     format.height, kMaxCanvasSide);
+        else if (!m_refusedLogged)
             qWarning("engine: custom capture %d: %ux%u with %u bytes is no 32-bit picture; not shown", m_itemId,
                      format.width, format.height, format.byteCount);
         m_refusedLogged = true;

@@ -2,8 +2,8 @@
 
 // Custom captures (the watermark): one frame pulled from the caller's
 // capture source per composed frame. The source hands 32-bit pixels in
-// memory order blue, green, red, alpha, rows packed; any other byte count
-// shows nothing (logged once).
+// memory order blue, green, red, alpha, rows packed; any other byte count,
+// or a picture larger than a canvas can be, shows nothing (logged once).
 
 #include "MediaSource.h"
 

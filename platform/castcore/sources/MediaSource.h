@@ -17,6 +17,11 @@ namespace castcore {
 
 using MediaClock = std::chrono::steady_clock;
 
+// The largest canvas side. Larger canvases are refused: nothing sane asks
+// for them, and a hand-edited config must not make the video thread
+// allocate gigabytes. No source's picture needs to be larger either.
+constexpr int kMaxCanvasSide = 8192;
+
 class MediaSource
 {
 public:

@@ -4,11 +4,11 @@
 // drawn at all, spare canvases given back; the frame clock's figures.
 
 #include "EngineFixture.h"
+#include "ThreadNames.h"
 #include "compose/FrameRateCounter.h"
 #include "compose/ItemPainter.h"
 
 #include <QColor>
-#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -152,19 +152,6 @@ public:
     void Free(std::uintptr_t, std::uintptr_t) override {}
     void DeviceLost(std::uintptr_t) override {}
 };
-
-// The names of this process's threads, as the kernel reports them.
-QStringList threadNames()
-{
-    QStringList names;
-    const QDir tasks(QStringLiteral("/proc/self/task"));
-    for (const QString &tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile comm(tasks.filePath(tid + QStringLiteral("/comm")));
-        if (comm.open(QIODevice::ReadOnly)) // a thread may end meanwhile
-            names << QString::fromUtf8(comm.readAll()).trimmed();
-    }
-    return names;
-}
 
 // Notes the name of the thread that filters camera frames.
 class ThreadNamingFilter : public IVideoFilter
@@ -407,8 +394,8 @@ void TestComposition::threadsAreNamedForTheirJobs()
     QVERIFY(f.scene()->SetItemRect(id, 0, 0, 320, 180));
     QVERIFY(f.scene()->SetItemVideoFilter(id, &filter));
     QTRY_COMPARE(filter.seen(), QStringLiteral("castcore-canvas"));
-    QTRY_COMPARE(threadNames().count(QStringLiteral("castcore-camera")), 1);
-    const QStringList names = threadNames();
+    QTRY_COMPARE(testsupport::threadNames().count(QStringLiteral("castcore-camera")), 1);
+    const QStringList names = testsupport::threadNames();
     QCOMPARE(names.count(QStringLiteral("castcore-canvas")), 1);
     QCOMPARE(names.count(QStringLiteral("castcore-lib")), 1);
     QVERIFY2(!names.contains(QStringLiteral("castcore-video")), qPrintable(names.join(QLatin1Char(' '))));

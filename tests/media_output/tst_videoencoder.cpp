@@ -3,9 +3,9 @@
 
 #include "MediaInspector.h"
 #include "TempEnvironment.h"
+#include "ThreadNames.h"
 #include "VideoEncoder.h"
 
-#include <QDir>
 #include <QFile>
 #include <QPainter>
 #include <QtTest>
@@ -37,19 +37,6 @@ QImage quarteredCanvas(const QSize &size)
     p.fillRect(0, h, w, size.height() - h, kQuarters[2]);
     p.fillRect(w, h, size.width() - w, size.height() - h, kQuarters[3]);
     return canvas;
-}
-
-// This process's threads named `name`.
-int threadsNamed(const QString &name)
-{
-    int count = 0;
-    const QDir tasks(QStringLiteral("/proc/self/task"));
-    for (const QString &tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile comm(tasks.filePath(tid + QStringLiteral("/comm")));
-        if (comm.open(QIODevice::ReadOnly) && QString::fromUtf8(comm.readAll()).trimmed() == name)
-            ++count;
-    }
-    return count;
 }
 
 } // namespace
@@ -151,7 +138,7 @@ void TestVideoEncoder::x264RunsThatManyThreads()
         const QImage canvas = quarteredCanvas(QSize(1280, 720));
         for (int i = 0; i < 3; ++i)
             video.encode(canvas, i, i == 0, [](AVPacket *) {});
-        whileEncoding = threadsNamed(name) - 1;
+        whileEncoding = testsupport::threadNames().count(name) - 1;
     });
     worker.join();
     QVERIFY2(error.empty(), error.c_str());

@@ -226,6 +226,29 @@ public:
     bool QueryB(uint32_t, uint32_t) override { return false; }
 };
 
+// The scrolling subtitle of the full scene, with the texts it points to.
+struct Subtitle
+{
+    char16_t font[kTextFontNameUnits] = u"Sans";
+    char16_t text[kTextTextUnits] = u"欢迎来到直播间 Welcome to the show";
+
+    TextInfo info()
+    {
+        TextInfo info;
+        info.mask = TextAllFields;
+        info.fontName = font;
+        info.text = text;
+        info.size = 36;
+        info.color = 0xffffffffu;
+        info.opacity = 100;
+        info.backgroundColor = 0xff2040c0u;
+        info.backgroundOpacity = 80;
+        info.scroll = 1;
+        info.rollSpeed = 80;
+        return info;
+    }
+};
+
 // The engine side of the program's beauty filter, as the facade is.
 class FilterOwner final : public VideoFilterOwner
 {
@@ -326,19 +349,8 @@ public:
         scene->SetItemRect(a, 40, 40, 300, 200);
         scene->SetItemRect(b, 900, 40, 300, 200);
         scene->SetItemRect(c, 540, 300, 200, 150);
-        char16_t font[kTextFontNameUnits] = u"Sans";
-        char16_t subtitleText[kTextTextUnits] = u"欢迎来到直播间 Welcome to the show";
-        TextInfo info;
-        info.mask = TextAllFields;
-        info.fontName = font;
-        info.text = subtitleText;
-        info.size = 36;
-        info.color = 0xffffffffu;
-        info.opacity = 100;
-        info.backgroundColor = 0xff2040c0u;
-        info.backgroundOpacity = 80;
-        info.scroll = 1;
-        info.rollSpeed = 80;
+        Subtitle words;
+        TextInfo info = words.info();
         const int subtitle = scene->CreateTextItem(&info, 0, 0);
         char16_t plainText[kTextTextUnits] = u"MorvaShow";
         info.text = plainText;

@@ -1,26 +1,32 @@
-// End to end at 1280x720, 25 fps, 2500 kbit/s: the full scene composed by
-// the engine, encoded once, pushed over RTMP to a local receiver (saving
-// what it receives) and recorded at the same time. Over the run: the
-// process's CPU (all threads) as % of one core and ms per frame, its
-// resident memory, the latency from composition to the socket (the engine's
-// own figure), the audio-video drift of the received stream and of the
-// recording (ffprobe), and the end gap at the stop as a viewer gets it
-// (decoded). Then, with the same engine: more short recording sessions,
-// each with a mark (the scene under a white picture, and a tone burst at the
-// stamp of its first white canvas), for the sync at the mark and the end gap
-// of each; and a push through a relay that carries 40 % of the bit rate, for
-// the delay at the receiver and the frames dropped. Last, `ffmpeg` encodes
-// the run's composed frames, paced in real time, with the same x264
-// settings: the floor.
-//   BENCH_LIVE_SECONDS=N or --seconds=N sets the main run (default 60, up to
-//   600); BENCH_LIVE_SLOW_SECONDS=N or --slow-seconds=N the slow link
-//   (default 30, 10 to 600).
+// End to end at the canvas of the clarity row a new user starts with
+// (1280x720, 25 fps, 1000 kbit/s), live to a local receiver (saving what it
+// receives) and recording at the same time, on two roads: the engine's own
+// (BenchScene's full scene composed and encoded by the engine) and the whole
+// program's (the facade signed in, the scene built through its calls, the
+// broadcast opened with the live panel's calls and "同步录制"). Over each run:
+// the process's CPU (all threads) as % of one core and ms per frame, its
+// resident memory and the growth of it per minute, the latency from
+// composition to the socket (the engine's own figure), and the end gap at
+// the stop as a viewer gets it (decoded). The engine's run also gives the
+// audio-video drift of the received stream and of the recording (ffprobe);
+// then, with the same engine: more short recording sessions, each with a
+// mark (the scene under a white picture, and a tone burst at the stamp of
+// its first white canvas), for the sync at the mark and the end gap of each;
+// and a push through a relay that carries 40 % of the bit rate, for the
+// delay at the receiver and the frames dropped. Last, `ffmpeg` encodes the
+// composed frames, paced in real time, with the same x264 settings: the
+// floor both roads are held against in the summary.
+//   BENCH_LIVE_SECONDS=N or --seconds=N sets each main run (default 60, up to
+//   900; 660 spans the memory goal's ten minutes after the first);
+//   BENCH_LIVE_SLOW_SECONDS=N or --slow-seconds=N the slow link (default 30,
+//   10 to 600).
 
 #include "BenchScene.h"
 #include "DebugCapture.h"
 #include "EncodePipeline.h"
 #include "MediaInspector.h"
 #include "RtmpReceiver.h"
+#include "SessionFixture.h"
 #include "ThrottleRelay.h"
 #include "audio/AudioEngine.h"
 
@@ -32,6 +38,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -42,6 +49,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <thread>
@@ -528,23 +536,273 @@ SlowLink pushOverSlowLink(FullScene &scene, const QTemporaryDir &dir, int second
     return link;
 }
 
+// Resident memory, sampled once a second from going live.
+struct RssSample
+{
+    double atS = 0;
+    double mib = 0;
+};
+
+// What one run live and recording measured over its span.
+struct LiveSpan
+{
+    double cpu = 0;  // process CPU seconds
+    double wall = 0; // seconds
+    double frames = 0;
+    int64_t lagged = 0;
+    castcore::SendLatency latencyBefore;
+    castcore::SendLatency latencyAfter;
+    std::vector<double> latencySamples; // ms, one per packet seen
+    std::vector<RssSample> rss;
+    std::map<int, ThreadCpu> threadsBefore;
+    std::map<int, ThreadCpu> threadsAfter;
+
+    double cpuPercent() const { return 100.0 * cpu / std::max(1e-9, wall); }
+    double cpuMsPerFrame() const { return 1000.0 * cpu / std::max(1.0, frames); }
+    int64_t packets() const { return latencyAfter.packets - latencyBefore.packets; }
+    double latencyMaxMs() const { return double(latencyAfter.maxUs) / 1000.0; }
+    double latencyMeanMs() const
+    {
+        return packets() > 0 ? double(latencyAfter.totalUs - latencyBefore.totalUs) / double(packets()) / 1000.0
+                             : 0;
+    }
+};
+
+// Measures `seconds` of what runs now; `poll` is called every 5 ms or so
+// (the program's road lets its GUI thread work there).
+LiveSpan measureLive(castcore::EncodePipeline &pipeline, castcore::Compositor &compositor, int seconds,
+                     const std::function<void()> &poll)
+{
+    // Memory an earlier run freed goes back to the system, so that the
+    // growth is not hidden while this run reuses it.
+    malloc_trim(0);
+    LiveSpan span;
+    span.latencySamples.reserve(size_t(seconds) * kFps + 16);
+    span.latencyBefore = pipeline.sendLatency();
+    const int64_t lagBefore = compositor.framesLagged();
+    const int64_t framesBefore = compositor.framesMade();
+    span.threadsBefore = threadCpu();
+    const double cpuBefore = processCpuSeconds();
+    const auto start = Clock::now();
+    const auto end = start + std::chrono::seconds(seconds);
+    auto nextRss = start;
+    int64_t packetsSeen = span.latencyBefore.packets;
+    while (Clock::now() < end) {
+        poll();
+        const castcore::SendLatency now = pipeline.sendLatency();
+        if (now.packets != packetsSeen) {
+            packetsSeen = now.packets;
+            span.latencySamples.push_back(double(now.lastUs) / 1000.0);
+        }
+        const auto at = Clock::now();
+        if (at >= nextRss) {
+            span.rss.push_back({std::chrono::duration<double>(at - start).count(), residentMiB()});
+            nextRss += std::chrono::seconds(1);
+        }
+    }
+    span.cpu = processCpuSeconds() - cpuBefore;
+    span.wall = std::chrono::duration<double>(Clock::now() - start).count();
+    span.frames = double(compositor.framesMade() - framesBefore);
+    span.threadsAfter = threadCpu();
+    span.latencyAfter = pipeline.sendLatency();
+    span.lagged = compositor.framesLagged() - lagBefore;
+    return span;
+}
+
+// Growth of resident memory: the slope of a straight line through the
+// samples after the first minute (after the first third in a run of two
+// minutes or less), and the growth from the first of them to the last.
+struct Growth
+{
+    bool ok = false;
+    double fromS = 0;
+    double toS = 0;
+    double perMinute = 0;
+    double total = 0;
+};
+
+Growth residentGrowth(const std::vector<RssSample> &rss)
+{
+    Growth g;
+    if (rss.size() < 3)
+        return g;
+    const double length = rss.back().atS;
+    g.fromS = length > 120 ? 60 : length / 3;
+    double n = 0, st = 0, sm = 0, stt = 0, stm = 0;
+    const RssSample *first = nullptr;
+    for (const RssSample &s : rss) {
+        if (s.atS < g.fromS)
+            continue;
+        if (!first)
+            first = &s;
+        n += 1;
+        st += s.atS;
+        sm += s.mib;
+        stt += s.atS * s.atS;
+        stm += s.atS * s.mib;
+    }
+    const double d = n * stt - st * st;
+    if (!first || n < 3 || d <= 0)
+        return g;
+    g.ok = true;
+    g.toS = rss.back().atS;
+    g.perMinute = 60.0 * (n * stm - st * sm) / d;
+    g.total = rss.back().mib - first->mib;
+    return g;
+}
+
+// The goal: less than 2 MiB over 10 minutes after the first minute.
+constexpr double kGrowthGoalMiB = 2.0;
+constexpr double kGrowthGoalMinutes = 10.0;
+
+void printGrowth(const std::vector<RssSample> &rss)
+{
+    const Growth g = residentGrowth(rss);
+    if (!g.ok) {
+        std::printf("  resident memory growth: too few samples\n");
+        return;
+    }
+    const double over = g.perMinute * kGrowthGoalMinutes;
+    const bool whole = g.fromS >= 60 && g.toS - g.fromS >= kGrowthGoalMinutes * 60 - 1;
+    std::printf("  resident memory growth after %.0f s, to %.0f s: %+.3f MiB per minute, %+.2f MiB in all; at that "
+                "rate %+.2f MiB over %.0f minutes [goal < %.0f MiB over %.0f minutes after the first: %s]%s\n",
+                g.fromS, g.toS, g.perMinute, g.total, over, kGrowthGoalMinutes, kGrowthGoalMiB, kGrowthGoalMinutes,
+                verdict(whole ? g.total < kGrowthGoalMiB : over < kGrowthGoalMiB),
+                whole ? "" : " (a shorter run: the rate judged; --seconds=660 for the whole span)");
+}
+
+void printThreads(const LiveSpan &span)
+{
+    // x264's and the encoder's threads carry no name of their own.
+    std::vector<std::pair<double, std::string>> byThread;
+    for (const auto &[tid, after] : span.threadsAfter) {
+        const auto before = span.threadsBefore.find(tid);
+        const double used = after.seconds - (before != span.threadsBefore.end() ? before->second.seconds : 0.0);
+        if (used > 0)
+            byThread.push_back({used, after.name + " (" + std::to_string(tid) + ")"});
+    }
+    std::sort(byThread.rbegin(), byThread.rend());
+    std::printf("  CPU by thread, ms per frame:");
+    for (size_t i = 0; i < byThread.size() && i < 12; ++i)
+        std::printf("%s %s %.2f", i ? "," : "", byThread[i].second.c_str(),
+                    1000.0 * byThread[i].first / std::max(1.0, span.frames));
+    std::printf("\n");
+}
+
+// `dropped` and `kbps` < 0: not known (the facade keeps the engine's reports).
+void printSpan(const LiveSpan &span, int64_t dropped, double kbps)
+{
+    std::printf("  frames composed %.0f (%.2f fps), lagged %lld", span.frames, span.frames / span.wall,
+                static_cast<long long>(span.lagged));
+    if (dropped >= 0)
+        std::printf(", dropped before the socket %lld", static_cast<long long>(dropped));
+    if (kbps >= 0)
+        std::printf(", kbps sent %.0f", kbps);
+    std::printf("\n");
+    const double peak = span.rss.empty() ? 0
+                                         : std::max_element(span.rss.begin(), span.rss.end(),
+                                                            [](const RssSample &a, const RssSample &b) {
+                                                                return a.mib < b.mib;
+                                                            })->mib;
+    std::printf("  CPU: %.1f%% of one core, %.2f ms per frame (against the ffmpeg floor: see the summary)\n",
+                span.cpuPercent(), span.cpuMsPerFrame());
+    std::printf("  memory: max RSS of the process %.1f MiB, RSS at the end %.1f MiB, peak sampled in the run %.1f MiB "
+                "[goal <= 250 MiB: %s]\n",
+                maxResidentMiB(), span.rss.empty() ? 0.0 : span.rss.back().mib, peak, verdict(maxResidentMiB() <= 250));
+    printGrowth(span.rss);
+    std::printf("  latency composition -> socket over %lld packets: mean %.1f ms, p50 %.1f, p95 %.1f, max since "
+                "live %.1f ms [goal <= 150 ms: %s]\n",
+                static_cast<long long>(span.packets()), span.latencyMeanMs(), percentile(span.latencySamples, 0.5),
+                percentile(span.latencySamples, 0.95), span.latencyMaxMs(),
+                verdict(span.packets() > 0 && span.latencyMaxMs() <= 150));
+}
+
+void printEndGaps(const EndGap &sentEnd, const EndGap &keptEnd)
+{
+    for (const auto &[name, end] : {std::make_pair("received", sentEnd), std::make_pair("recording", keptEnd)}) {
+        if (!end.ok) {
+            std::printf("  end gap at stop (%s, decoded): no audio or no video decoded\n", name);
+            continue;
+        }
+        std::printf("  end gap at stop (%s, decoded; live ended, then the recording): sound ends %.3f s, picture "
+                    "%.3f s: %+.1f ms [goal <= %.0f ms: %s]\n",
+                    name, end.audioEndS, end.videoEndS, end.ms(), kEndGapGoalMs,
+                    verdict(std::fabs(end.ms()) <= kEndGapGoalMs));
+    }
+}
+
+// Two seconds of what is composed now, raw, for the floor.
+bool saveCanvases(castcore::Compositor &compositor, const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    for (int i = 0; i < kFloorFrames; ++i) {
+        waitNextFrame(compositor);
+        const QImage canvas = compositor.lastCanvas();
+        if (canvas.size() != QSize(kWidth, kHeight))
+            return false;
+        file.write(reinterpret_cast<const char *>(canvas.constBits()), canvas.sizeInBytes());
+    }
+    return true;
+}
+
+std::string joined(const std::vector<std::string> &faults)
+{
+    std::string all;
+    for (const std::string &fault : faults)
+        all += (all.empty() ? "" : "; ") + fault;
+    return all;
+}
+
+// What the summary compares with the floor.
+struct RunResult
+{
+    bool ran = false;
+    double cpuMsPerFrame = 0;
+    double cpuPercent = 0;
+    double frames = 0;
+    double latencyMaxMs = 0;
+    EndGap sentEnd;
+    EndGap keptEnd;
+    Growth growth;
+    QString canvases; // raw canvases of the run, for the floor
+};
+
+struct FloorResult
+{
+    bool ran = false;
+    double msPerFrame = 0;
+    double percent = 0;
+    int frames = 0;
+    double wall = 0;
+};
+
+std::unique_ptr<QTemporaryDir> g_dir; // lives through every benchmark of the run
+RunResult g_engine;
+RunResult g_program;
+FloorResult g_floor;
+
 void BM_LiveAndRecording(benchmark::State &state)
 {
-    QTemporaryDir dir;
-    const QString received = dir.filePath(QStringLiteral("received.flv"));
-    const QString recording = dir.filePath(QStringLiteral("recording.mp4"));
+    const QString received = g_dir->filePath(QStringLiteral("received.flv"));
+    const QString recording = g_dir->filePath(QStringLiteral("recording.mp4"));
     const std::string loadBefore = loadAverage();
     testsupport::DebugCapture capture; // the engine's word that a recording is finished
 
     // The receiver keeps what it gets, untouched, for the drift and the end.
     testsupport::RtmpReceiver receiver(received);
     if (!receiver.start() || !receiver.waitUntilListening(20000)) {
-        state.SkipWithError("cannot start the ffmpeg RTMP receiver");
+        failSetUp(state, "bench_live", "cannot start the ffmpeg RTMP receiver");
         return;
     }
     const QString url = QString::fromStdString(receiver.url());
 
     FullScene scene;
+    if (!scene.error().empty()) {
+        failSetUp(state, "bench_live", scene.error());
+        return;
+    }
     castcore::Compositor &compositor = scene.compositor();
 
     // The engine's own road: its encoders, its sound mixer (every device at
@@ -568,70 +826,31 @@ void BM_LiveAndRecording(benchmark::State &state)
     while (pushState.load() < 0 && Clock::now() < answerLimit)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (pushState.load() != 1) {
-        state.SkipWithError("the push did not connect to the local receiver");
+        failSetUp(state, "bench_live", "the push did not connect to the local receiver");
         return;
     }
     pipeline.setLive(true);
     if (!pipeline.startRecording(recording.toStdString())) {
-        state.SkipWithError("cannot record");
+        failSetUp(state, "bench_live", "cannot record");
         return;
     }
     std::this_thread::sleep_for(std::chrono::seconds(kWarmUpSeconds));
 
-    std::vector<double> latencySamples;
-    latencySamples.reserve(size_t(g_seconds) * kFps + 16);
-    double peakRss = 0;
-    const castcore::SendLatency latencyBefore = pipeline.sendLatency();
     const int64_t droppedBefore = droppedFrames.load();
-    const int64_t lagBefore = compositor.framesLagged();
-    const int64_t framesBefore = compositor.framesMade();
-    const std::map<int, ThreadCpu> threadsBefore = threadCpu();
-    const double cpuBefore = processCpuSeconds();
-    const auto start = Clock::now();
-    const auto end = start + std::chrono::seconds(g_seconds);
-    auto nextRss = start;
-    int64_t packetsSeen = latencyBefore.packets;
-    for (auto _ : state) {
-        while (Clock::now() < end) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            const castcore::SendLatency now = pipeline.sendLatency();
-            if (now.packets != packetsSeen) {
-                packetsSeen = now.packets;
-                latencySamples.push_back(double(now.lastUs) / 1000.0);
-            }
-            if (Clock::now() >= nextRss) {
-                peakRss = std::max(peakRss, residentMiB());
-                nextRss += std::chrono::seconds(1);
-            }
-        }
-    }
-    const double cpu = processCpuSeconds() - cpuBefore;
-    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
-    const double frames = double(compositor.framesMade() - framesBefore);
-    const std::map<int, ThreadCpu> threadsAfter = threadCpu();
-    const castcore::SendLatency latencyAfter = pipeline.sendLatency();
-    const double rssNow = residentMiB();
-    const double rssMax = maxResidentMiB();
-    const int64_t lagged = compositor.framesLagged() - lagBefore;
+    LiveSpan span;
+    for (auto _ : state)
+        span = measureLive(pipeline, compositor, g_seconds,
+                           [] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); });
     const int64_t dropped = droppedFrames.load() - droppedBefore;
     const std::string loadAfter = loadAverage();
 
-    // Two seconds of what was composed, for the floor.
-    const QString raw = dir.filePath(QStringLiteral("canvases.bgra"));
-    {
-        QFile file(raw);
-        if (file.open(QIODevice::WriteOnly)) {
-            for (int i = 0; i < kFloorFrames; ++i) {
-                waitNextFrame(compositor);
-                const QImage canvas = compositor.lastCanvas();
-                file.write(reinterpret_cast<const char *>(canvas.constBits()), canvas.sizeInBytes());
-            }
-        }
-    }
+    std::vector<std::string> faults; // failures after the main run
+    const QString canvases = g_dir->filePath(QStringLiteral("engine-canvases.bgra"));
+    if (!saveCanvases(compositor, canvases))
+        faults.push_back("cannot keep the composed canvases for the floor");
 
     pipeline.setLive(false);
     pipeline.stopRecording();
-    std::vector<std::string> faults; // set-up failures after the main run
     if (!receiver.waitForEnd(15000)) {
         std::fprintf(stderr, "bench_live: the receiver did not end with the stream; stopped\n");
         receiver.kill();
@@ -645,46 +864,25 @@ void BM_LiveAndRecording(benchmark::State &state)
 
     // The same engine goes on: sessions with a mark, then the slow link.
     std::string sessionsError;
-    const std::vector<MarkedSession> sessions = recordMarkedSessions(scene, dir, capture, &sessionsError);
+    const std::vector<MarkedSession> sessions = recordMarkedSessions(scene, *g_dir, capture, &sessionsError);
     if (!sessionsError.empty())
         faults.push_back(sessionsError);
     std::string slowError;
-    const SlowLink slow = pushOverSlowLink(scene, dir, g_slowSeconds, &slowError);
+    const SlowLink slow = pushOverSlowLink(scene, *g_dir, g_slowSeconds, &slowError);
     if (!slowError.empty())
         faults.push_back(slowError);
     scene.shutdown();
 
-    const int floorFrames = int(std::min<double>(frames, kFloorMaxSeconds * kFps));
-    const auto floorStart = Clock::now();
-    const double floorCpu =
-        runX264Floor({"-re", "-stream_loop", "-1", "-i", raw, "-frames:v", QString::number(floorFrames)},
-                     dir.filePath(QStringLiteral("floor.mp4")), (kFloorMaxSeconds + 60) * 1000);
-    const double floorWall = std::chrono::duration<double>(Clock::now() - floorStart).count();
-
-    // Figures.
-    const double cpuPercent = 100.0 * cpu / wall;
-    const double cpuMsPerFrame = 1000.0 * cpu / std::max(1.0, frames);
-    const double floorMsPerFrame = floorCpu > 0 ? 1000.0 * floorCpu / floorFrames : 0;
-    const double floorPercent = floorCpu > 0 ? 100.0 * floorCpu / floorWall : 0;
-    const double ratio = floorMsPerFrame > 0 ? cpuMsPerFrame / floorMsPerFrame : 0;
-    const int64_t packets = latencyAfter.packets - latencyBefore.packets;
-    const double latencyMean =
-        packets > 0 ? double(latencyAfter.totalUs - latencyBefore.totalUs) / double(packets) / 1000.0 : 0;
-    const double latencyP95 = percentile(latencySamples, 0.95);
-    const double latencyMax = double(latencyAfter.maxUs) / 1000.0;
     auto drift = [](const MediaSpans &s) {
         return 1000.0 * ((s.audio.end - s.audio.firstPts) - (s.video.end - s.video.firstPts));
     };
     auto lastGap = [](const MediaSpans &s) { return 1000.0 * (s.audio.lastPts - s.video.lastPts); };
 
-    state.counters["cpu_pct_one_core"] = cpuPercent;
-    state.counters["cpu_ms_per_frame"] = cpuMsPerFrame;
-    state.counters["floor_ms_per_frame"] = floorMsPerFrame;
-    state.counters["cpu_vs_floor"] = ratio;
-    state.counters["max_rss_MiB"] = rssMax;
-    state.counters["rss_MiB"] = rssNow;
-    state.counters["latency_mean_ms"] = latencyMean;
-    state.counters["latency_max_ms"] = latencyMax;
+    state.counters["cpu_pct_one_core"] = span.cpuPercent();
+    state.counters["cpu_ms_per_frame"] = span.cpuMsPerFrame();
+    state.counters["max_rss_MiB"] = maxResidentMiB();
+    state.counters["latency_mean_ms"] = span.latencyMeanMs();
+    state.counters["latency_max_ms"] = span.latencyMaxMs();
     state.counters["drift_rtmp_ms"] = sent.ok() ? drift(sent) : NAN;
     state.counters["drift_file_ms"] = kept.ok() ? drift(kept) : NAN;
     state.counters["end_gap_rtmp_ms"] = sentEnd.ok ? sentEnd.ms() : NAN;
@@ -698,22 +896,10 @@ void BM_LiveAndRecording(benchmark::State &state)
     state.counters["slow_delay_p95_ms"] = slow.ran ? percentile(slow.delaysMs, 0.95) : NAN;
     state.counters["slow_dropped"] = slow.ran ? double(slow.dropped) : NAN;
 
-    std::printf("\nbench_live: %d s live to %s and recording; load average before %s, after %s\n", g_seconds,
-                qPrintable(url), loadBefore.c_str(), loadAfter.c_str());
-    std::printf("  frames composed %.0f (%.2f fps), lagged %lld, dropped before the socket %lld, kbps sent %.0f\n",
-                frames, frames / wall, static_cast<long long>(lagged), static_cast<long long>(dropped),
-                reports.kbpsReports.load() > 0 ? reports.kbpsSum.load() / reports.kbpsReports.load() : 0.0);
-    std::printf("  CPU: %.1f%% of one core, %.2f ms per frame; ffmpeg floor %.1f%%, %.2f ms per frame (%d frames, "
-                "%.0f s): %.2fx [goal <= 1.3x: %s]\n",
-                cpuPercent, cpuMsPerFrame, floorPercent, floorMsPerFrame, floorFrames, floorWall, ratio,
-                verdict(ratio > 0 && ratio <= 1.3));
-    std::printf("  memory: max RSS %.1f MiB, RSS now %.1f MiB, peak sampled in the run %.1f MiB [goal <= 250 MiB: "
-                "%s]\n",
-                rssMax, rssNow, peakRss, verdict(rssMax <= 250));
-    std::printf("  latency composition -> socket over %lld packets: mean %.1f ms, p50 %.1f, p95 %.1f, max since "
-                "live %.1f ms [goal <= 150 ms: %s]\n",
-                static_cast<long long>(packets), latencyMean, percentile(latencySamples, 0.5), latencyP95,
-                latencyMax, verdict(packets > 0 && latencyMax <= 150));
+    std::printf("\nbench_live, the engine's own road: %d s live to %s and recording; load average before %s, after "
+                "%s\n",
+                g_seconds, qPrintable(url), loadBefore.c_str(), loadAfter.c_str());
+    printSpan(span, dropped, reports.kbpsReports.load() > 0 ? reports.kbpsSum.load() / reports.kbpsReports.load() : 0.0);
     for (const auto &[name, spans] : {std::make_pair("received", sent), std::make_pair("recording", kept)}) {
         if (!spans.ok()) {
             std::printf("  drift (%s): no audio or no video found\n", name);
@@ -725,16 +911,7 @@ void BM_LiveAndRecording(benchmark::State &state)
                     spans.audio.end, spans.audio.packets, lastGap(spans), drift(spans),
                     verdict(std::fabs(drift(spans)) < 40));
     }
-    for (const auto &[name, end] : {std::make_pair("received", sentEnd), std::make_pair("recording", keptEnd)}) {
-        if (!end.ok) {
-            std::printf("  end gap at stop (%s, decoded): no audio or no video decoded\n", name);
-            continue;
-        }
-        std::printf("  end gap at stop (%s, decoded; live ended, then the recording): sound ends %.3f s, picture "
-                    "%.3f s: %+.1f ms [goal <= %.0f ms: %s]\n",
-                    name, end.audioEndS, end.videoEndS, end.ms(), kEndGapGoalMs,
-                    verdict(std::fabs(end.ms()) <= kEndGapGoalMs));
-    }
+    printEndGaps(sentEnd, keptEnd);
     std::printf("  sessions %d to %d of the run, recordings of about 2 s with a mark: the scene under a white "
                 "picture item, and a 1 kHz burst at the stamp of the first white canvas; the world's sound "
                 "devices cannot sound a burst at an instant, so the mixer stops and the burst comes through the "
@@ -764,27 +941,261 @@ void BM_LiveAndRecording(benchmark::State &state)
         if (!slow.receiverEnd.empty())
             std::printf("  slow link: %s\n", slow.receiverEnd.c_str());
     }
-    // Where the time went, by thread (x264's and the encoder's carry no name
-    // of their own).
-    std::vector<std::pair<double, std::string>> byThread;
-    for (const auto &[tid, after] : threadsAfter) {
-        const auto before = threadsBefore.find(tid);
-        const double used = after.seconds - (before != threadsBefore.end() ? before->second.seconds : 0.0);
-        if (used > 0)
-            byThread.push_back({used, after.name + " (" + std::to_string(tid) + ")"});
+    printThreads(span);
+
+    g_engine = {true,    span.cpuMsPerFrame(), span.cpuPercent(),      span.frames, span.latencyMaxMs(),
+                sentEnd, keptEnd,              residentGrowth(span.rss), canvases};
+    if (!faults.empty())
+        failSetUp(state, "bench_live", joined(faults));
+}
+
+// The camera page's layer for the camera, the picture page's for pictures.
+constexpr int kCameraLayer = 2;
+constexpr int kPictureLayer = 3;
+
+// The whole program's road: the facade signed in over the platform layers
+// (the account service's world, as the facade's tests script it), the scene
+// built through the facade's calls as the pages make them, and the broadcast
+// opened and closed with the live panel's calls, "同步录制" ticked.
+void BM_ProgramLiveAndRecording(benchmark::State &state)
+{
+    const std::string loadBefore = loadAverage();
+    testsupport::DebugCapture capture;
+    sessiontest::SessionFixture f;
+    auto fail = [&state](const std::string &why) { failSetUp(state, "bench_live (program)", why); };
+    if (!f.started) {
+        fail("the facade did not start");
+        return;
     }
-    std::sort(byThread.rbegin(), byThread.rend());
-    std::printf("  CPU by thread, ms per frame:");
-    for (size_t i = 0; i < byThread.size() && i < 12; ++i)
-        std::printf("%s %s %.2f", i ? "," : "", byThread[i].second.c_str(), 1000.0 * byThread[i].first / frames);
-    std::printf("\n");
-    if (floorCpu < 0)
-        faults.push_back("the ffmpeg floor failed");
-    if (!faults.empty()) {
-        std::string all;
-        for (const std::string &fault : faults)
-            all += (all.empty() ? "" : "; ") + fault;
-        state.SkipWithError(all.c_str());
+    // The engine connects for real: no scripted push outcome.
+    castcore::control().reset();
+    LiveProxy &proxy = *f.proxy;
+    castcore::CastCoreEngine *engine = f.engine();
+    LiveParams config;
+    proxy.getLiveVideoConfig(&config);
+    if (!engine || engine->canvasWidth() != kWidth || engine->canvasHeight() != kHeight
+        || config.bitRate != kBitRate || config.frameRate != kFps) { // read back in bit/s
+        fail("the facade's canvas is not " + sizeText(kWidth, kHeight) + " at " + std::to_string(kFps) + " fps, "
+             + std::to_string(kClarity.bitrate) + " kbit/s");
+        return;
+    }
+    ILiveScene *scene = engine->GetScene();
+
+    // The camera page: open, the listed format at the canvas size, the whole
+    // canvas, the one-key beauty.
+    const std::u16string device = f.cameraName();
+    const int camera = proxy.openCamera(device, kCameraLayer);
+    if (camera <= 0) {
+        fail("the camera did not open");
+        return;
+    }
+    CameraFormat *formats = nullptr;
+    int count = 0;
+    proxy.cameraFormatList(device, &formats, &count);
+    const CameraFormat *format = listedFormat(formats, count, kWidth, kHeight);
+    if (!format) {
+        fail("the camera lists no " + sizeText(kWidth, kHeight) + " format");
+        return;
+    }
+    const CameraParams asked{format->colorFormat, format->width, format->height, format->fps};
+    proxy.setCameraParam(camera, &asked);
+    CameraParams set;
+    proxy.getCameraParam(camera, &set);
+    if (set.colorFormat != asked.colorFormat || set.width != asked.width || set.height != asked.height
+        || set.fps != asked.fps) {
+        fail("the camera refused its listed " + sizeText(kWidth, kHeight) + " format");
+        return;
+    }
+    proxy.setItemFullWindow(camera);
+    const BeautyPreset &b = kOneKeyBeauty;
+    proxy.setWhitening(camera, b.blur, b.whitening, b.colour_temperature);
+    proxy.setBlur(camera, b.blur, b.whitening, b.colour_temperature);
+    proxy.setColourTemperature(camera, b.blur, b.whitening, b.colour_temperature);
+
+    // Two pictures, a scrolling subtitle; the watermark is the facade's own.
+    const int first = proxy.addImage(f.picture(QStringLiteral("a.png"), 400, 300), 255, kPictureLayer);
+    const int second = proxy.addImage(f.picture(QStringLiteral("b.png"), 400, 300), 255, kPictureLayer);
+    Subtitle words;
+    TextInfo info = words.info();
+    const int subtitle = proxy.addText(&info, kPictureLayer);
+    int captures = 0;
+    for (int id : engine->itemIds()) {
+        const std::optional<castcore::SceneItem> item = engine->item(id);
+        captures += item && item->kind == KindCustomCapture ? 1 : 0;
+    }
+    if (first <= 0 || second <= 0 || subtitle <= 0 || captures != 1) {
+        fail("the scene is not whole: pictures " + std::to_string(first) + ", " + std::to_string(second)
+             + ", subtitle " + std::to_string(subtitle) + ", watermarks " + std::to_string(captures));
+        return;
+    }
+    proxy.setItemRect(first, 40, 40, 300, 200);
+    proxy.setItemRect(second, 900, 40, 300, 200);
+    proxy.setItemRect(subtitle, 0, 640, kWidth, 60);
+
+    // The sound page: the first microphone and the first system sound.
+    const AudioDeviceRecord *mics = nullptr, *systems = nullptr;
+    int micCount = 0, systemCount = 0;
+    proxy.micDeviceList(&mics, &micCount);
+    proxy.systemDeviceList(&systems, &systemCount);
+    if (micCount < 1 || systemCount < 1 || proxy.openMicDevice(mics[0].name) < 0
+        || proxy.openSystemDevice(systems[0].name) < 0) {
+        fail("the sound devices did not open");
+        return;
+    }
+    proxy.setMicLevel(100);
+    proxy.setSystemLevel(100);
+
+    std::this_thread::sleep_for(std::chrono::seconds(2)); // the sources settle
+    const std::string cameraCheck = checkCameraAndBeauty(scene, camera, kWidth, kHeight);
+    if (!cameraCheck.empty()) {
+        fail(cameraCheck);
+        return;
+    }
+
+    // The room's one line leads to a local receiver.
+    const QString received = f.env.workPath() + QStringLiteral("/received.flv");
+    testsupport::RtmpReceiver receiver(received);
+    if (!receiver.start() || !receiver.waitUntilListening(20000)) {
+        fail("cannot start the ffmpeg RTMP receiver");
+        return;
+    }
+    authport::World world = authport::control().world();
+    if (world.rooms.empty()) {
+        fail("the account world has no room");
+        return;
+    }
+    world.rooms.front().lines = {{receiver.url(), 1}};
+    authport::control().setWorld(world);
+    if (!f.login()) {
+        fail("the anchor could not sign in");
+        return;
+    }
+
+    // The live panel's start, "同步录制" ticked.
+    const QString folder = f.env.workPath() + QStringLiteral("/录像");
+    QDir().mkpath(folder);
+    const QString recording = folder + QStringLiteral("/2026-1211-2000-00.mp4");
+    if (!proxy.isLoggedIn() || !proxy.isAnchor() || proxy.isLiving() || !proxy.openLive(recording.toStdString())) {
+        fail("the broadcast did not open");
+        return;
+    }
+    if (!f.waitFor(QStringLiteral("liveStatus"), 1, 45000)
+        || f.recorder.last(QStringLiteral("liveStatus")) != QVariantList{QString(), 0}) {
+        fail("the broadcast was not reported live");
+        return;
+    }
+    const auto recordLimit = Clock::now() + std::chrono::seconds(20);
+    while (!proxy.isRecording() && Clock::now() < recordLimit)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (!proxy.isRecording()) {
+        fail("the broadcast is not recorded");
+        return;
+    }
+    const auto warmUp = Clock::now() + std::chrono::seconds(kWarmUpSeconds);
+    while (Clock::now() < warmUp)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+
+    castcore::Compositor &compositor = engine->media().compositor();
+    castcore::EncodePipeline &pipeline = engine->media().pipeline();
+    LiveSpan span;
+    for (auto _ : state)
+        span = measureLive(pipeline, compositor, g_seconds, [] {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        });
+    const std::string loadAfter = loadAverage();
+    std::vector<std::string> faults;
+    const QString canvases = g_dir->filePath(QStringLiteral("program-canvases.bgra"));
+    if (!saveCanvases(compositor, canvases))
+        faults.push_back("cannot keep the composed canvases for the floor");
+
+    // The live panel's stop button.
+    proxy.stopLive(true);
+    if (!receiver.waitForEnd(15000)) {
+        std::fprintf(stderr, "bench_live (program): the receiver did not end with the stream; stopped\n");
+        receiver.kill();
+    }
+    if (!waitRecordingFinished(capture, recording, 20000))
+        faults.push_back("the recording did not finish within 20 s");
+    f.settle();
+    const EndGap sentEnd = endGap(testsupport::inspectMedia(received, 0));
+    const EndGap keptEnd = endGap(testsupport::inspectMedia(recording, 0));
+
+    state.counters["cpu_pct_one_core"] = span.cpuPercent();
+    state.counters["cpu_ms_per_frame"] = span.cpuMsPerFrame();
+    state.counters["latency_max_ms"] = span.latencyMaxMs();
+    state.counters["end_gap_rtmp_ms"] = sentEnd.ok ? sentEnd.ms() : NAN;
+    state.counters["end_gap_file_ms"] = keptEnd.ok ? keptEnd.ms() : NAN;
+    std::printf("\nbench_live, the whole program's road (the facade signed in, the live panel's calls, \"同步录制\"): "
+                "%d s live to %s and recording; load average before %s, after %s\n",
+                g_seconds, receiver.url().c_str(), loadBefore.c_str(), loadAfter.c_str());
+    std::printf("  scene: camera at %s (%s %d fps) with beauty (blur %d, whitening %d, colour temperature %d), two "
+                "pictures, a scrolling subtitle, the watermark\n",
+                sizeText(asked.width, asked.height).c_str(), LiveProxy::colorFormatName(asked.colorFormat).c_str(),
+                asked.fps, b.blur, b.whitening, b.colour_temperature);
+    printSpan(span, -1, -1);
+    printEndGaps(sentEnd, keptEnd);
+    printThreads(span);
+
+    g_program = {true,    span.cpuMsPerFrame(), span.cpuPercent(),      span.frames, span.latencyMaxMs(),
+                 sentEnd, keptEnd,              residentGrowth(span.rss), canvases};
+    if (!faults.empty())
+        fail(joined(faults));
+}
+
+// `ffmpeg` encodes the composed canvases of the program's run (else the
+// engine's), cycled and paced in real time, for as many frames as the
+// longer run made (60 s at most).
+void BM_FfmpegFloor(benchmark::State &state)
+{
+    const RunResult &run = g_program.ran ? g_program : g_engine;
+    if (!run.ran) {
+        failSetUp(state, "bench_live (floor)", "no run made canvases for the floor");
+        return;
+    }
+    const int frames =
+        int(std::min<double>(std::max(g_engine.frames, g_program.frames), double(kFloorMaxSeconds) * kFps));
+    double cpu = -1;
+    const auto start = Clock::now();
+    for (auto _ : state)
+        cpu = runX264Floor({"-re", "-stream_loop", "-1", "-i", run.canvases, "-frames:v", QString::number(frames)},
+                           g_dir->filePath(QStringLiteral("floor.mp4")), (kFloorMaxSeconds + 60) * 1000);
+    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+    if (cpu < 0) {
+        failSetUp(state, "bench_live (floor)", "the ffmpeg floor failed");
+        return;
+    }
+    g_floor = {true, 1000.0 * cpu / frames, 100.0 * cpu / wall, frames, wall};
+    state.counters["floor_ms_per_frame"] = g_floor.msPerFrame;
+}
+
+void printSummary()
+{
+    std::printf("\nbench_live summary against ffmpeg measured in this run");
+    if (g_floor.ran)
+        std::printf(" (x264 veryfast, %d kbit/s, %d frames of the run's canvases in %.0f s: %.1f%% of one core, %.2f "
+                    "ms per frame)",
+                    kBitRate / 1000, g_floor.frames, g_floor.wall, g_floor.percent, g_floor.msPerFrame);
+    std::printf(":\n");
+    for (const auto &[name, run] : {std::make_pair("the engine's own road", &g_engine),
+                                    std::make_pair("the whole program's road", &g_program)}) {
+        if (!run->ran) {
+            std::printf("  %s: did not run\n", name);
+            continue;
+        }
+        const double ratio = g_floor.ran && g_floor.msPerFrame > 0 ? run->cpuMsPerFrame / g_floor.msPerFrame : 0;
+        std::printf("  %s, live + recording: %.1f%% of one core, %.2f ms per frame: %.2fx ffmpeg [goal <= 1.3x: %s]; "
+                    "latency max %.1f ms [goal <= 150 ms: %s]; end gap received %s, recording %s [goal <= %.0f ms: "
+                    "%s]; resident growth %+.3f MiB per minute [goal < %.0f MiB over %.0f minutes: %s]\n",
+                    name, run->cpuPercent, run->cpuMsPerFrame, ratio, verdict(ratio > 0 && ratio <= 1.3),
+                    run->latencyMaxMs, verdict(run->latencyMaxMs <= 150),
+                    run->sentEnd.ok ? (std::to_string(int(std::lround(run->sentEnd.ms()))) + " ms").c_str() : "none",
+                    run->keptEnd.ok ? (std::to_string(int(std::lround(run->keptEnd.ms()))) + " ms").c_str() : "none",
+                    kEndGapGoalMs,
+                    verdict(run->sentEnd.ok && run->keptEnd.ok && std::fabs(run->sentEnd.ms()) <= kEndGapGoalMs
+                            && std::fabs(run->keptEnd.ms()) <= kEndGapGoalMs),
+                    run->growth.perMinute, kGrowthGoalMiB, kGrowthGoalMinutes,
+                    verdict(run->growth.ok && run->growth.perMinute * kGrowthGoalMinutes < kGrowthGoalMiB));
     }
 }
 
@@ -805,15 +1216,19 @@ int main(int argc, char **argv)
         else
             rest.push_back(argv[i]);
     }
-    g_seconds = std::clamp(g_seconds, 1, 600);
+    g_seconds = std::clamp(g_seconds, 1, 900);
     g_slowSeconds = std::clamp(g_slowSeconds, kSlowWarmUpSeconds + 4, 600);
     int restCount = int(rest.size());
     QGuiApplication app(restCount, rest.data());
+    g_dir = std::make_unique<QTemporaryDir>();
     benchmark::Initialize(&restCount, rest.data());
-    benchmark::RegisterBenchmark("BM_LiveAndRecording", BM_LiveAndRecording)
-        ->Iterations(1)
-        ->UseRealTime()
-        ->Unit(benchmark::kSecond);
+    for (const auto &[name, run] : {std::make_pair("BM_LiveAndRecording", BM_LiveAndRecording),
+                                    std::make_pair("BM_ProgramLiveAndRecording", BM_ProgramLiveAndRecording),
+                                    std::make_pair("BM_FfmpegFloor", BM_FfmpegFloor)})
+        benchmark::RegisterBenchmark(name, run)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
     benchmark::RunSpecifiedBenchmarks();
-    return 0;
+    printSummary();
+    benchmark::Shutdown();
+    g_dir.reset();
+    return setUpExitCode();
 }

@@ -144,6 +144,8 @@ int LiveProxy::init(LiveParams *params)
     m_outputHeight = params->outputHeight;
     const LiveVideoConfig config = videoConfigOf(*params);
     m_qualityIndex = params->quality;
+    // Before the engine's video thread first paints the overlay.
+    publishOverlay();
 
     const int r = m_scene->Init(&config, params->previewWindow);
     if (r < 0) {
@@ -300,6 +302,7 @@ bool LiveProxy::changeLiveResolution(LiveParams *params)
     }
     m_outputWidth = newW;
     m_outputHeight = newH;
+    publishOverlay();
     logger()->write(Logger::LOG_INFO, "change live resolution success.");
     return true;
 }

@@ -9,10 +9,10 @@
 //   LiveProxyPictures.cpp    pictures, overlays, camera items and effects
 //   LiveProxyText.cpp        text and effective-text items
 //   LiveProxyCapture.cpp     screen captures, displays, pass-throughs
-//   LiveProxyPreview.cpp     mouse editing on the preview
+//   LiveProxyPreview.cpp     mouse editing on the preview, the overlay's state
 //   LiveProxyWatermark.cpp   the watermark and the beauty filter
 //   LiveProxyJobs.cpp        the job thread's login, QR and open-live jobs
-//   LiveProxyCallbacks.cpp   engine and account-service callbacks, overlay
+//   LiveProxyCallbacks.cpp   engine and account-service callbacks, overlay painting
 //   LiveProxyAudio.cpp       audio devices and volumes
 //   LiveProxyPlugins.cpp     plug-ins and room operations
 // Item operations run on the GUI thread; library callbacks arrive on the
@@ -29,6 +29,7 @@
 #include "LoginManager.h"
 #include "MorvaPointing.h"
 #include "PreviewEditor.h"
+#include "PreviewOverlayState.h"
 #include "SceneRegistry.h"
 #include "TextPairOwner.h"
 #include "WatermarkCapture.h"
@@ -197,7 +198,7 @@ public:
     std::string storedNameOf(int id, bool *ok) override;
     int itemType(int id);
     int currentItemId() const { return m_previewEditor.selectedItem(); }
-    void setCurrentItemId(int id) { m_previewEditor.setSelectedItem(id); }
+    void setCurrentItemId(int id);
     const std::vector<int> &itemIds() const { return m_itemIds; }
     void sortedItemIds(std::vector<int> &ids);
     void activeItemIds(std::vector<int> &ids);
@@ -400,6 +401,11 @@ private:
     void ensureGiftList();
     GiftInfo findGiftInfo(int id);
     void paintPreviewOverlay(QPainter *painter);
+    // GUI thread: hands the selection, its placement and the preview mapping
+    // to the overlay, after anything that may change them.
+    void publishOverlay();
+    // The same, when `id` is the selected item.
+    void publishOverlayFor(int id);
 
     // Inputs of the login jobs, written only when a start is accepted.
     std::string m_user;
@@ -470,17 +476,14 @@ private:
     bool m_liveBusy = false;
     QMutex m_taskMutex;
     bool m_openStatus = false;
-    int m_cpu = 0;
-    int m_memory = 0;
-    int m_fps = 0;
     int m_qualityIndex = 0;
-    // The overlay's picture is read for every frame; its drop is logged once.
-    // The overlay's plate, read from its file on the first preview frame.
+    // The overlay's plate, read from its file on the first preview frame;
+    // its drop is logged once.
     std::once_flag m_overlayPictureRead;
     QImage m_overlayPicture;
-    // The overlay's figures line, laid out again only when it reads otherwise.
-    QString m_overlayLine;
-    QImage m_overlayLinePicture;
+    // All the video thread reads of the overlay: the facade publishes into
+    // it, the engine's figures go there from the listener thread.
+    PreviewOverlayState m_overlay;
     std::unique_ptr<INetService> m_netService;
     std::unique_ptr<UITaskQueueWnd> m_uiTasks;
     std::unique_ptr<CSttThreadPool> m_pool;

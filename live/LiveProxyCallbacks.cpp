@@ -6,7 +6,6 @@
 #include "RuntimePictures.h"
 #include "TextHelpers.h"
 
-#include <QFont>
 #include <QImage>
 #include <QPainter>
 
@@ -50,11 +49,7 @@ int liveClosedCode(int state)
 
 QString LiveProxy::overlayText(int cpu, int memory, int fps, int quality)
 {
-    static const char *const kClarity[] = {"普清", "高清", "超清"};
-    QString text = QStringLiteral("CPU：%1%    内存：%2%    FPS：%3").arg(cpu).arg(memory).arg(fps);
-    if (quality >= 0 && quality < 3)
-        text += QStringLiteral("    ") + QString::fromUtf8(kClarity[quality]);
-    return text;
+    return PreviewOverlayState::figuresLine(cpu, memory, fps, quality);
 }
 
 // ---- engine ----------------------------------------------------------------
@@ -66,7 +61,7 @@ void LiveProxy::OnVideoFps(int fps)
         return;
     if (m_listener)
         m_listener->OnVideoFps(fps);
-    m_fps = fps;
+    m_overlay.setFps(fps);
 }
 
 void LiveProxy::GetPushUrl(char *buffer, int size, int)
@@ -141,8 +136,7 @@ void LiveProxy::OnSystemPerformance(int cpu, int mem)
         return;
     if (m_listener)
         m_listener->OnSystemPerformance(cpu, mem);
-    m_cpu = cpu;
-    m_memory = mem;
+    m_overlay.setPerformance(cpu, mem);
 }
 
 void LiveProxy::OnFrameDropped(int64_t total, int, float percent)
@@ -164,6 +158,8 @@ void LiveProxy::OnRecordingEnded(const char *path, int error)
         this, [this, file, error] { onRecordingEnded(file, error); }, Qt::QueuedConnection);
 }
 
+// On the engine's video thread: paints the latest published state and the
+// plate, and reads nothing else of the facade.
 void LiveProxy::OnPaintOverlay(QPainter *painter)
 {
     CallbackGate::Pass pass(m_callbackGate);
@@ -174,7 +170,6 @@ void LiveProxy::OnPaintOverlay(QPainter *painter)
 void LiveProxy::paintPreviewOverlay(QPainter *painter)
 {
     painter->save();
-    // Read once: this runs for every preview frame.
     std::call_once(m_overlayPictureRead, [this] {
         const QString path = QStringLiteral("./effect/systeminfo.png");
         m_overlayPicture = QImage(path);
@@ -183,37 +178,7 @@ void LiveProxy::paintPreviewOverlay(QPainter *painter)
     });
     if (!m_overlayPicture.isNull())
         painter->drawImage(QRect(8, 6, 260, 22), m_overlayPicture);
-    const QString line = overlayText(m_cpu, m_memory, m_fps, m_qualityIndex);
-    if (line != m_overlayLine || m_overlayLinePicture.isNull()) {
-        m_overlayLine = line;
-        m_overlayLinePicture = QImage(260, 22, QImage::Format_ARGB32_Premultiplied);
-        m_overlayLinePicture.fill(Qt::transparent);
-        QPainter text(&m_overlayLinePicture);
-        QFont font(QStringLiteral("微软雅黑"));
-        font.setPixelSize(12);
-        text.setFont(font);
-        text.setPen(Qt::white);
-        text.drawText(QRect(0, 0, 260, 22), 0, line);
-    }
-    painter->drawImage(12, 8, m_overlayLinePicture);
-
-    const int id = currentItemId();
-    int x = 0, y = 0, w = 0, h = 0;
-    if (id > 0 && m_scene && m_scene->GetItemRect(id, &x, &y, &w, &h)) {
-        x = canvasToPreviewWidth(x);
-        w = canvasToPreviewWidth(w);
-        y = canvasToPreviewHeight(y);
-        h = canvasToPreviewHeight(h);
-        painter->setPen(QPen(Qt::white, 1));
-        painter->setBrush(Qt::NoBrush);
-        painter->drawRect(x, y, w, h);
-        if (canResizeItem(id)) {
-            const QPoint points[] = {{x, y},         {x + w, y},         {x, y + h},     {x + w, y + h},
-                                     {x + w / 2, y}, {x + w / 2, y + h}, {x, y + h / 2}, {x + w, y + h / 2}};
-            for (const QPoint &p : points)
-                painter->fillRect(p.x() - 2, p.y() - 2, 5, 5, Qt::white);
-        }
-    }
+    m_overlay.current()->paint(painter);
     painter->restore();
 }
 

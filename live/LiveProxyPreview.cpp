@@ -3,7 +3,8 @@
 #include <QWidget>
 
 // Mouse editing on the preview: the facade hands its items to the editor and
-// sends the placement it answers to the engine at once.
+// sends the placement it answers to the engine at once. What the overlay
+// frames is published from here, on the GUI thread.
 
 PreviewMapping LiveProxy::previewMapping() const
 {
@@ -16,6 +17,32 @@ int LiveProxy::canvasToPreviewX(int cx) const { return previewMapping().canvasTo
 int LiveProxy::canvasToPreviewY(int cy) const { return previewMapping().canvasToPreviewY(cy); }
 int LiveProxy::canvasToPreviewWidth(int cx) const { return previewMapping().canvasToPreviewWidth(cx); }
 int LiveProxy::canvasToPreviewHeight(int cy) const { return previewMapping().canvasToPreviewHeight(cy); }
+
+void LiveProxy::setCurrentItemId(int id)
+{
+    m_previewEditor.setSelectedItem(id);
+    publishOverlay();
+}
+
+void LiveProxy::publishOverlay()
+{
+    const int id = currentItemId();
+    int x = 0, y = 0, w = 0, h = 0;
+    std::optional<QRect> placed;
+    bool resizable = false;
+    if (id > 0 && m_scene && m_scene->GetItemRect(id, &x, &y, &w, &h)) {
+        placed = QRect(x, y, w, h);
+        resizable = canResizeItem(id);
+    }
+    m_overlay.setSelection(previewMapping(), placed, resizable);
+    m_overlay.setQuality(m_qualityIndex);
+}
+
+void LiveProxy::publishOverlayFor(int id)
+{
+    if (id > 0 && id == currentItemId())
+        publishOverlay();
+}
 
 PreviewItem LiveProxy::previewItemOf(int id)
 {
@@ -70,11 +97,15 @@ void LiveProxy::handlePreviewMouse(QWidget *widget, int event, int x, int y)
     } else if (event == PreviewLeftPressed || event == PreviewRightPressed) {
         items = previewItems();
     }
+    const int selected = m_previewEditor.selectedItem();
     const PreviewEditOutcome outcome = m_previewEditor.handleMouse(previewMapping(), event, QPoint(x, y), items);
     if (outcome.cursor)
         widget->setCursor(*outcome.cursor);
+    // A new placement publishes itself; a press may select another item.
     if (outcome.geometry) {
         const QRect &r = *outcome.geometry;
         setItemGeometry(m_previewEditor.selectedItem(), r.x(), r.y(), r.width(), r.height());
+    } else if (m_previewEditor.selectedItem() != selected) {
+        publishOverlay();
     }
 }

@@ -35,7 +35,10 @@ std::string LiveProxy::makeItemName(const std::string &word, int start)
 
 bool LiveProxy::registerItem(int id, const std::string &name)
 {
-    return m_store && !name.empty() && m_store->SetItemName(id, name.c_str());
+    const bool named = m_store && !name.empty() && m_store->SetItemName(id, name.c_str());
+    // The name carries the item's kind and its locks.
+    publishOverlayFor(id);
+    return named;
 }
 
 std::string LiveProxy::storedNameOf(int id, bool *ok)
@@ -172,6 +175,7 @@ void LiveProxy::removeItem(int id)
         m_itemIds.erase(listed);
     if (paired != m_effectiveTexts.end())
         m_effectiveTexts.erase(paired);
+    publishOverlay();
 }
 
 void LiveProxy::getItemRect(int id, int *x, int *y, int *w, int *h)
@@ -195,6 +199,7 @@ void LiveProxy::setItemGeometry(int id, int x, int y, int w, int h)
     }
     if (m_scene)
         m_scene->SetItemRect(id, x, y, w, h);
+    publishOverlayFor(id);
 }
 
 void LiveProxy::setItemRect(int id, int x, int y, int w, int h)
@@ -213,6 +218,7 @@ void LiveProxy::setItemRectAlt(int id, int x, int y, int w, int h)
         pair->move(x, y);
     else if (m_scene && w > 0 && h > 0)
         m_scene->SetItemRect2(id, x, y, w, h);
+    publishOverlayFor(id);
 }
 
 void LiveProxy::adjustItemRect(int id, int previousWidth, int previousHeight)

@@ -46,8 +46,10 @@ void LiveProxy::hopWatermark()
         return;
     // Seeded from the time of day: hops within one second land alike.
     const std::optional<watermark::Spot> spot = watermark::hopForTick(watermark::kHopTicks, secondsSinceMidnight());
-    if (spot)
+    if (spot) {
         m_scene->SetItemRelativeRect(m_watermarkId, spot->x, spot->y, 0.0f, 0.0f);
+        publishOverlayFor(m_watermarkId);
+    }
 }
 
 void LiveProxy::onTimer()

@@ -68,6 +68,8 @@ void LiveProxy::setItemZorder(int id, int z)
 {
     if (m_scene)
         m_scene->SetItemZ(id, z);
+    // Outside the active range an item has no handles.
+    publishOverlayFor(id);
 }
 
 int LiveProxy::zorderForLayer(int layer)

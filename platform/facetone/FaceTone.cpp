@@ -20,7 +20,7 @@ struct FaceToneFilter
     void *context = nullptr;
     std::mutex mutex; // one picture at a time; guards the fields below
     std::map<int, int> values;
-    std::vector<uint8_t> work; // copy of the source, so a filter in place reads clean pixels
+    std::vector<uint8_t> work; // copy of a source that shares memory with its destination
 };
 
 namespace facetone {
@@ -76,6 +76,14 @@ Picture pictureOf(const PicturePlane &p)
     return Picture{reinterpret_cast<uint8_t *>(p.frame[0]), int(p.frame[1])};
 }
 
+// Whether two planes of the same size share any byte.
+bool overlap(const Picture &a, const Picture &b, int height, size_t rowBytes)
+{
+    const auto begin = [](const Picture &p) { return reinterpret_cast<std::uintptr_t>(p.pixels); };
+    const auto end = [&](const Picture &p) { return begin(p) + size_t(p.pitch) * size_t(height - 1) + rowBytes; };
+    return begin(a) < end(b) && begin(b) < end(a);
+}
+
 bool validPlane(const PicturePlane &p, bool pixelsRequired)
 {
     if (p.format != kSourceFormat && p.format != kDestinationFormat)
@@ -111,10 +119,16 @@ int filter(FaceToneFilter &f, const PicturePlane &src, const FilterParams &param
     const Picture in = pictureOf(src), target = dst.frame[0] ? pictureOf(dst) : in;
     const size_t rowBytes = size_t(src.width) * 4;
     std::lock_guard<std::mutex> lock(f.mutex);
+    // The same rows, or rows apart, are filtered as they are; planes that
+    // share memory otherwise read from a copy of the source.
+    if (target.pixels == in.pixels ? target.pitch == in.pitch : !overlap(in, target, src.height, rowBytes)) {
+        filterSkin(in.pixels, in.pitch, src.width, src.height, target.pixels, target.pitch, levels);
+        return 1;
+    }
     f.work.resize(rowBytes * size_t(src.height));
     for (int y = 0; y < src.height; ++y)
         std::memcpy(f.work.data() + size_t(y) * rowBytes, in.pixels + size_t(y) * size_t(in.pitch), rowBytes);
-    filterSkin(f.work.data(), src.width, src.height, target.pixels, target.pitch, levels);
+    filterSkin(f.work.data(), int(rowBytes), src.width, src.height, target.pixels, target.pitch, levels);
     return 1;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -60,15 +61,59 @@ ToneCurves toneCurves(double whitening, double warmth)
     return lut;
 }
 
-// One load and one store per pixel; alpha passes through.
-void applyCurves(const ToneCurves &lut, uint8_t *p, int width)
+// The curves of blue and green as one table indexed by both bytes of a
+// pixel at once (as they lie in memory), so a pixel takes two lookups, not
+// three. Built once per thread for each new set of curves.
+struct CurveTables
 {
+    ToneCurves curves{};
+    std::vector<uint16_t> blueGreen;
+};
+
+const CurveTables &curveTables(const ToneCurves &curves)
+{
+    thread_local CurveTables t;
+    if (t.blueGreen.empty() || t.curves != curves) {
+        t.curves = curves;
+        t.blueGreen.resize(65536);
+        for (uint32_t i = 0; i < 65536; ++i) {
+            const uint16_t index = uint16_t(i);
+            uint8_t bytes[2];
+            std::memcpy(bytes, &index, 2);
+            bytes[0] = curves[0][bytes[0]];
+            bytes[1] = curves[1][bytes[1]];
+            std::memcpy(&t.blueGreen[i], bytes, 2);
+        }
+    }
+    return t;
+}
+
+// Alpha passes through.
+inline void applyCurves(const CurveTables &t, uint8_t *__restrict p, int width)
+{
+    const uint16_t *__restrict blueGreen = t.blueGreen.data();
+    const uint8_t *__restrict red = t.curves[2].data();
     for (int x = 0; x < width; ++x, p += 4) {
-        uint32_t px;
-        std::memcpy(&px, p, 4);
-        px = uint32_t(lut[0][px & 0xff]) | uint32_t(lut[1][(px >> 8) & 0xff]) << 8
-             | uint32_t(lut[2][(px >> 16) & 0xff]) << 16 | (px & 0xff000000u);
-        std::memcpy(p, &px, 4);
+        uint16_t bg;
+        std::memcpy(&bg, p, 2);
+        bg = blueGreen[bg];
+        std::memcpy(p, &bg, 2);
+        p[2] = red[p[2]];
+    }
+}
+
+// Rows left as they are but for the curves (no smoothing).
+FACETONE_WIDE_VECTORS
+void copyWithCurves(const uint8_t *in, int inPitch, int w, int h, uint8_t *out, int outPitch,
+                    const CurveTables *curves)
+{
+    for (int y = 0; y < h; ++y) {
+        const uint8_t *src = in + size_t(y) * size_t(inPitch);
+        uint8_t *dst = out + size_t(y) * size_t(outPitch);
+        if (dst != src)
+            std::memcpy(dst, src, size_t(w) * 4);
+        if (curves)
+            applyCurves(*curves, dst, w);
     }
 }
 
@@ -78,22 +123,27 @@ inline float atLeast(float v, float lo)
     return v < lo ? lo : v;
 }
 
-inline float atMost(float v, float hi)
-{
-    return v > hi ? hi : v;
-}
+// Four pixels of 16-bit lanes (GCC and Clang vector extension): the spread
+// of sample rows over the full width interleaves two results, which the
+// vectoriser does not do on its own.
+typedef uint16_t Lanes16 __attribute__((vector_size(32)));
 
 // Per-thread working rows: the filter runs on whichever thread filters the
-// camera, and a frame must not allocate once the sizes are known. Every array
-// holds one value per lane (blue, green, red, alpha) of a row.
+// camera, and a frame must not allocate once the sizes are known. Arrays of
+// lanes hold one value per lane (blue, green, red, alpha) of a pixel or of a
+// block of 2 x 2 pixels.
 struct Scratch
 {
-    std::vector<uint32_t> colSum; // column sums, with zero padding on both sides
+    std::vector<uint16_t> blockSum; // ring of block rows: sums over each block
+    std::vector<uint32_t> blockSq;
+    std::vector<uint16_t> colSum; // block rows of the window added, zero padding both sides
     std::vector<uint32_t> colSq;
-    std::vector<uint32_t> boxSum; // window sums of the current row
+    std::vector<uint16_t> boxSum; // window sums at each block (at most 49 * 4 * 255)
     std::vector<uint32_t> boxSq;
-    std::vector<float> invCount;  // 1 / pixels in the lane's clipped window
+    std::vector<float> invCount;  // 1 / pixels in each block's clipped window
     std::vector<float> keepFloor; // 1 on alpha lanes: alpha keeps its value
+    std::vector<uint16_t> sampleGain, sampleOffset; // one row of blocks, padded by one block each side
+    std::vector<uint16_t> gain, offset;             // ring of three sample rows spread over the full width
 };
 
 Scratch &scratch()
@@ -102,180 +152,358 @@ Scratch &scratch()
     return s;
 }
 
-// Plain loops over whole rows of lanes, so the compiler vectorises them.
-// Alpha is summed too (its results are discarded); unsigned wrap-around
-// makes removing a row exact.
-void addRow(const uint8_t *row, size_t lanes, uint32_t *sum, uint32_t *sq)
+// Gains are in 1/256 and offsets in 1/64 of a level, so that a picture
+// row's blend of two sample rows (3:1) stays within 16 bits: an offset is
+// (256 - gain) * mean / 4 rounded, half a step at most over (256 - gain) *
+// 255 / 4, and the spreads round gains and offsets down, so gain * value +
+// offset + 128 stays a few steps over 255 * 256 at most.
+constexpr float kGainScale = 256.0f;
+constexpr float kOffsetScale = 64.0f;
+
+// One smoothing pass: its sizes and where its working rows are.
+struct Smoothing
 {
-    for (size_t i = 0; i < lanes; ++i) {
-        const uint32_t v = row[i];
-        sum[i] += v;
-        sq[i] += v * v;
-    }
+    const uint8_t *in;
+    size_t inPitch;
+    int w, h;
+    int reach; // blocks on either side of the window's centre block
+    float eps;
+    size_t lanes, blockLanes, rowLanes; // rowLanes: a spread row, in whole steps
+    int blocksX, blocksY;
+    int blockRing;
+    int summedRows = -1; // block rows added into the column sums so far
+    int lastRows = -1;
+    uint16_t *blockSum, *colSum, *boxSum;
+    uint32_t *blockSq, *colSq, *boxSq;
+    float *invCount;
+    const float *keepFloor;
+    uint16_t *sampleGain, *sampleOffset, *gain, *offset;
+};
+
+// Plain loops over rows of lanes, so the compiler vectorises them; unsigned
+// wrap-around makes taking a row out exact.
+template <class T>
+inline void addLanes(T *__restrict sum, const T *__restrict entering, size_t n)
+{
+    for (size_t i = 0; i < n; ++i)
+        sum[i] = T(sum[i] + entering[i]);
 }
 
-void removeRow(const uint8_t *row, size_t lanes, uint32_t *sum, uint32_t *sq)
+template <class T>
+inline void subtractLanes(T *__restrict sum, const T *__restrict leaving, size_t n)
 {
-    for (size_t i = 0; i < lanes; ++i) {
-        const uint32_t v = row[i];
-        sum[i] -= v;
-        sq[i] -= v * v;
-    }
+    for (size_t i = 0; i < n; ++i)
+        sum[i] = T(sum[i] - leaving[i]);
 }
 
-// Both at once, the common case inside the picture: one pass over the sums.
-void replaceRow(const uint8_t *entering, const uint8_t *leaving, size_t lanes, uint32_t *sum, uint32_t *sq)
+template <class T>
+inline void slideLanes(T *__restrict sum, const T *__restrict entering, const T *__restrict leaving, size_t n)
 {
-    for (size_t i = 0; i < lanes; ++i) {
-        const uint32_t v = entering[i], u = leaving[i];
-        sum[i] += v - u;
-        sq[i] += v * v - u * u;
-    }
+    for (size_t i = 0; i < n; ++i)
+        sum[i] = T(sum[i] + entering[i] - leaving[i]);
 }
 
-// The four lanes of one pixel as one 128-bit value (GCC and Clang vector
-// extension), for the running sums below, whose every step needs the step
-// before: the compiler does not vectorise that on its own.
-typedef uint32_t PixelLanes __attribute__((vector_size(16)));
-
-inline PixelLanes loadLanes(const uint32_t *p)
+template <class T>
+inline void addThree(T *__restrict sum, const T *__restrict centre, const T *__restrict left,
+                     const T *__restrict right, size_t n)
 {
-    PixelLanes v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
+    for (size_t i = 0; i < n; ++i)
+        sum[i] = T(centre[i] + left[i] + right[i]);
 }
 
-inline void storeLanes(uint32_t *p, PixelLanes v)
+template <class T>
+inline void addPairOfLanes(T *__restrict sum, const T *__restrict left, const T *__restrict right, size_t n)
 {
-    std::memcpy(p, &v, sizeof v);
+    for (size_t i = 0; i < n; ++i)
+        sum[i] = T(sum[i] + left[i] + right[i]);
 }
 
-// box[x] = sum of col[x - r .. x + r], lane by lane, as running sums; the
-// sums and squares run side by side to hide each other's latency. The columns
-// have r + 1 zero pixels before and r after.
-void boxAlongRow(const uint32_t *colSum, const uint32_t *colSq, int w, int r, uint32_t *boxSum,
-                 uint32_t *boxSq)
-{
-    const size_t span = size_t(2 * r + 1) * 4;
-    PixelLanes s = {0, 0, 0, 0}, q = {0, 0, 0, 0};
-    for (size_t k = 4; k < span; k += 4) { // the window of pixel -1
-        s += loadLanes(colSum + k);
-        q += loadLanes(colSq + k);
-    }
-    for (size_t o = 0; o < size_t(w) * 4; o += 4) {
-        s += loadLanes(colSum + o + span) - loadLanes(colSum + o);
-        q += loadLanes(colSq + o + span) - loadLanes(colSq + o);
-        storeLanes(boxSum + o, s);
-        storeLanes(boxSq + o, q);
-    }
-}
+// Pixels of two rows summed over blocks of 2 x 2, values and squares; b
+// counts weightB times (0 below the picture). Two blocks a step, in vectors
+// (GCC and Clang extension), as the pairs of neighbouring pixels need
+// shuffles the vectoriser does not find; a byte's square fits in 16 bits.
+typedef uint8_t Bytes16 __attribute__((vector_size(16)));
+typedef uint16_t Words16 __attribute__((vector_size(32)));
+typedef uint16_t Words8 __attribute__((vector_size(16)));
+typedef uint32_t Dwords8 __attribute__((vector_size(32)));
 
-// Box sums over a (2r+1)-square window, clipped at the borders, per colour
-// channel; each output pixel moves towards its window's mean by how little the
-// window varies compared with eps. Column sums slide down the picture and
-// running sums along each row, so the cost per pixel does not depend on the
-// radius.
 FACETONE_WIDE_VECTORS
-void smooth(const uint8_t *in, int w, int h, uint8_t *out, int outPitch, double strength,
-            const ToneCurves *curves)
+void sumBlocks(const uint8_t *__restrict a, const uint8_t *__restrict b, uint16_t weightB, int width,
+                      uint16_t *__restrict blockSum, uint32_t *__restrict blockSq)
+{
+    const int whole = width / 4 * 4; // pixels in whole steps
+    for (int x = 0; x < whole; x += 4) {
+        Bytes16 ra, rb;
+        std::memcpy(&ra, a + 4 * x, 16);
+        std::memcpy(&rb, b + 4 * x, 16);
+        const Words16 va = __builtin_convertvector(ra, Words16);
+        const Words16 vb = __builtin_convertvector(rb, Words16) * weightB;
+        const Words16 sum = va + vb, sqa = va * va, sqb = vb * vb;
+        const Words8 left = __builtin_shufflevector(sum, sum, 0, 1, 2, 3, 8, 9, 10, 11);
+        const Words8 right = __builtin_shufflevector(sum, sum, 4, 5, 6, 7, 12, 13, 14, 15);
+        const Words8 blocks = left + right;
+        const Dwords8 squares =
+            __builtin_convertvector(Words8(__builtin_shufflevector(sqa, sqa, 0, 1, 2, 3, 8, 9, 10, 11)), Dwords8)
+            + __builtin_convertvector(Words8(__builtin_shufflevector(sqa, sqa, 4, 5, 6, 7, 12, 13, 14, 15)), Dwords8)
+            + __builtin_convertvector(Words8(__builtin_shufflevector(sqb, sqb, 0, 1, 2, 3, 8, 9, 10, 11)), Dwords8)
+            + __builtin_convertvector(Words8(__builtin_shufflevector(sqb, sqb, 4, 5, 6, 7, 12, 13, 14, 15)), Dwords8);
+        std::memcpy(blockSum + 2 * x, &blocks, sizeof blocks);
+        std::memcpy(blockSq + 2 * x, &squares, sizeof squares);
+    }
+    // The last pixels; a block past the right edge counts only its left one.
+    for (int x = whole; x < width; x += 2)
+        for (int c = 0; c < 4; ++c) {
+            uint32_t sum = 0, sq = 0;
+            for (int dx = 0; dx < 2 && x + dx < width; ++dx) {
+                const uint32_t u = a[4 * (x + dx) + c], v = b[4 * (x + dx) + c] * weightB;
+                sum += u + v;
+                sq += u * u + v * v;
+            }
+            blockSum[2 * x + c] = uint16_t(sum);
+            blockSq[2 * x + c] = sq;
+        }
+}
+
+// Per lane of a block, keep and (1 - keep) * mean from the window's sums,
+// as gain and offset.
+inline void gainsAndOffsets(const uint16_t *__restrict sum, const uint32_t *__restrict sq,
+                            const float *__restrict invCount, const float *__restrict keepFloor, float eps, size_t n,
+                            uint16_t *__restrict gain, uint16_t *__restrict offset)
+{
+    for (size_t i = 0; i < n; ++i) {
+        // The sums fit in 31 bits; the signed conversion is one instruction.
+        const float mean = float(sum[i]) * invCount[i];
+        const float var = atLeast(float(int32_t(sq[i])) * invCount[i] - mean * mean, 0.0f);
+        const float keep = atLeast(var / (var + eps), keepFloor[i]);
+        const int g = int(keep * kGainScale + 0.5f);
+        // From the rounded gain, so that gain and offset stay a blend of the
+        // value and the mean.
+        gain[i] = uint16_t(g);
+        offset[i] = uint16_t(int(float(256 - g) * mean * (kOffsetScale / kGainScale) + 0.5f));
+    }
+}
+
+// Block row k: picture rows 2k and 2k + 1 (zero below the picture) summed
+// over 2 x 2 pixels, into its place in the ring.
+FACETONE_WIDE_VECTORS
+void takeBlockRow(Smoothing &m, int k)
+{
+    const uint8_t *a = m.in + size_t(2 * k) * m.inPitch;
+    const bool second = 2 * k + 1 < m.h;
+    const size_t slot = size_t(k % m.blockRing) * m.blockLanes;
+    sumBlocks(a, second ? a + m.inPitch : a, second ? 1 : 0, m.w, m.blockSum + slot, m.blockSq + slot);
+}
+
+// Sample row k: the window of (2 reach + 1) x (2 reach + 1) blocks centred
+// on each block of block row k, as a gain and an offset per lane, spread over
+// the full width into its place in the ring of three.
+FACETONE_WIDE_VECTORS
+void takeSampleRow(Smoothing &m, int k)
+{
+    const int reach = m.reach, blocksX = m.blocksX, blocksY = m.blocksY;
+    const size_t blockLanes = m.blockLanes;
+    uint16_t *const colSum = m.colSum;
+    uint32_t *const colSq = m.colSq;
+
+    // The column sums slide down: the block row entering below, the one
+    // leaving above (still in the ring); past the bottom, rows only leave.
+    auto ringRow = [&](const auto *ring, int row) { return ring + size_t(row % m.blockRing) * blockLanes; };
+    for (; m.summedRows < std::min(k + reach, blocksY - 1); ++m.summedRows) {
+        const int entering = m.summedRows + 1, leaving = entering - 2 * reach - 1;
+        takeBlockRow(m, entering);
+        if (leaving >= 0) {
+            slideLanes(colSum, ringRow(m.blockSum, entering), ringRow(m.blockSum, leaving), blockLanes);
+            slideLanes(colSq, ringRow(m.blockSq, entering), ringRow(m.blockSq, leaving), blockLanes);
+        } else {
+            addLanes(colSum, ringRow(m.blockSum, entering), blockLanes);
+            addLanes(colSq, ringRow(m.blockSq, entering), blockLanes);
+        }
+    }
+    const int leaving = k - reach - 1;
+    if (k + reach >= blocksY && leaving >= 0) {
+        subtractLanes(colSum, ringRow(m.blockSum, leaving), blockLanes);
+        subtractLanes(colSq, ringRow(m.blockSq, leaving), blockLanes);
+    }
+
+    uint16_t *const boxSum = m.boxSum;
+    uint32_t *const boxSq = m.boxSq;
+    addThree(boxSum, colSum, colSum - 4, colSum + 4, blockLanes);
+    addThree(boxSq, colSq, colSq - 4, colSq + 4, blockLanes);
+    for (int d = 2; d <= reach; ++d) {
+        const size_t o = size_t(d) * 4;
+        addPairOfLanes(boxSum, colSum - o, colSum + o, blockLanes);
+        addPairOfLanes(boxSq, colSq - o, colSq + o, blockLanes);
+    }
+
+    // Pixels in each clipped window, as 1 / count per lane.
+    const int rows = std::min(m.h, 2 * (k + reach + 1)) - std::max(0, 2 * (k - reach));
+    if (rows != m.lastRows) {
+        for (int i = 0; i < blocksX; ++i) {
+            const int cols = std::min(m.w, 2 * (i + reach + 1)) - std::max(0, 2 * (i - reach));
+            const float inv = 1.0f / float(rows * cols);
+            for (size_t c = 0; c < 4; ++c)
+                m.invCount[size_t(i) * 4 + c] = inv;
+        }
+        m.lastRows = rows;
+    }
+
+    uint16_t *const sampleGain = m.sampleGain + 4, *const sampleOffset = m.sampleOffset + 4;
+    gainsAndOffsets(boxSum, boxSq, m.invCount, m.keepFloor, m.eps, blockLanes, sampleGain, sampleOffset);
+    // The blocks beyond either side repeat the last ones.
+    for (size_t c = 0; c < 4; ++c) {
+        m.sampleGain[c] = sampleGain[c];
+        m.sampleOffset[c] = sampleOffset[c];
+        sampleGain[blockLanes + c] = sampleGain[blockLanes - 4 + c];
+        sampleOffset[blockLanes + c] = sampleOffset[blockLanes - 4 + c];
+    }
+
+    // Spread along the row: a block's centre lies between its two columns,
+    // so the left one takes 3/4 of its block and 1/4 of the block to the
+    // left, the right one likewise towards the right. Four blocks a step.
+    const size_t slot = size_t(k % 3) * m.rowLanes;
+    for (const auto &[from, to] : {std::pair<const uint16_t *, uint16_t *>{sampleGain, m.gain + slot},
+                                   std::pair<const uint16_t *, uint16_t *>{sampleOffset, m.offset + slot}}) {
+        for (size_t i = 0; i < blockLanes; i += 16) {
+            // Copied in and out in place: a 32-byte vector crosses no call.
+            Lanes16 centre, left, right;
+            std::memcpy(&centre, from + i, sizeof centre);
+            std::memcpy(&left, from + i - 4, sizeof left);
+            std::memcpy(&right, from + i + 4, sizeof right);
+            const Lanes16 l = (centre * 3 + left) >> 2, r = (centre * 3 + right) >> 2;
+            const Lanes16 first = __builtin_shufflevector(l, r, 0, 1, 2, 3, 16, 17, 18, 19, 4, 5, 6, 7, 20, 21, 22, 23);
+            const Lanes16 second =
+                __builtin_shufflevector(l, r, 8, 9, 10, 11, 24, 25, 26, 27, 12, 13, 14, 15, 28, 29, 30, 31);
+            std::memcpy(to + 2 * i, &first, sizeof first);
+            std::memcpy(to + 2 * i + 16, &second, sizeof second);
+        }
+    }
+}
+
+// Final pixels of one row: each lane is (gain * value + offset) / 256, the
+// gain and offset 3/4 of the nearer sample row and 1/4 of the farther one.
+// In place the row is read through dst.
+template <bool InPlace>
+inline void blendRow(const uint8_t *src, uint8_t *__restrict dst, size_t lanes, const uint16_t *__restrict gn,
+                     const uint16_t *__restrict gf, const uint16_t *__restrict on, const uint16_t *__restrict of)
+{
+    for (size_t i = 0; i < lanes; ++i) {
+        const uint16_t v = InPlace ? dst[i] : src[i];
+        // Truncated to 16 bits before the shift, so the loop stays in 16 bits.
+        const uint16_t gain4 = uint16_t(gn[i] + gn[i] + gn[i] + gf[i]);
+        const uint16_t gain = uint16_t(gain4 >> 2);
+        const uint16_t offset = uint16_t(on[i] + on[i] + on[i] + of[i]);
+        dst[i] = uint8_t(uint16_t(gain * v + offset + 128) >> 8);
+    }
+}
+
+// Picture row y, its sample rows taken as needed.
+FACETONE_WIDE_VECTORS
+void writeRow(Smoothing &m, int &sampled, int y, uint8_t *out, size_t outPitch, const CurveTables *curves)
+{
+    // A sample row's centre lies between its two picture rows.
+    const int k = y / 2;
+    const int far = y % 2 == 0 ? std::max(k - 1, 0) : std::min(k + 1, m.blocksY - 1);
+    while (sampled < std::max(k, far))
+        takeSampleRow(m, ++sampled);
+    const size_t near = size_t(k % 3) * m.rowLanes, other = size_t(far % 3) * m.rowLanes;
+    uint8_t *dst = out + size_t(y) * outPitch;
+    if (dst == m.in + size_t(y) * m.inPitch)
+        blendRow<true>(dst, dst, m.lanes, m.gain + near, m.gain + other, m.offset + near, m.offset + other);
+    else
+        blendRow<false>(m.in + size_t(y) * m.inPitch, dst, m.lanes, m.gain + near, m.gain + other,
+                        m.offset + near, m.offset + other);
+    // While the row is still in the cache.
+    if (curves)
+        applyCurves(*curves, dst, m.w);
+}
+
+// Edge-preserving smoothing: each pixel moves towards the mean of the
+// window around it by how little that window varies compared with eps,
+// out = keep * v + (1 - keep) * mean with keep = var / (var + eps), per
+// colour channel. keep and (1 - keep) * mean change slowly across the
+// picture, so they are worked out on blocks of 2 x 2 pixels (a window of
+// (2 reach + 1)^2 blocks, 2r + 1 pixels wide or one more or less) and spread
+// back over the pixels linearly. Column sums slide down the block rows, so
+// the cost does not depend on the radius. Block rows are summed ahead of the
+// rows written, so the picture may be filtered in place.
+void smooth(const uint8_t *in, int inPitch, int w, int h, uint8_t *out, int outPitch, double strength,
+            const CurveTables *curves)
 {
     const int r = 2 + int(std::lround(4 * strength));
     const float sigma = float(70.0 * strength);
     const float eps = sigma * sigma;
-    const size_t inPitch = size_t(w) * 4;
-    const size_t lanes = inPitch;
 
     // A strength too small for float leaves eps 0: every window keeps its
     // pixels, so the picture passes unchanged.
     if (!(eps > 0)) {
-        for (int y = 0; y < h; ++y) {
-            std::memcpy(out + size_t(y) * size_t(outPitch), in + size_t(y) * inPitch, inPitch);
-            if (curves)
-                applyCurves(*curves, out + size_t(y) * size_t(outPitch), w);
-        }
+        copyWithCurves(in, inPitch, w, h, out, outPitch, curves);
         return;
     }
 
-    const size_t pad = (size_t(r) + 1) * 4;
+    Smoothing m;
+    m.in = in;
+    m.inPitch = size_t(inPitch);
+    m.w = w;
+    m.h = h;
+    m.reach = r / 2;
+    m.eps = eps;
+    m.blocksX = (w + 1) / 2;
+    m.blocksY = (h + 1) / 2;
+    m.lanes = size_t(w) * 4;
+    m.blockLanes = size_t(m.blocksX) * 4;
+    m.blockRing = 2 * m.reach + 2;
+    // Whole steps of four blocks for the spread, and an even width.
+    const size_t spreadLanes = (m.blockLanes + 15) / 16 * 16;
+    m.rowLanes = 2 * spreadLanes;
+    const size_t colPad = size_t(m.reach) * 4;
+
     Scratch &s = scratch();
-    s.colSum.assign(lanes + 2 * pad, 0);
-    s.colSq.assign(lanes + 2 * pad, 0);
-    s.boxSum.resize(lanes);
-    s.boxSq.resize(lanes);
-    s.invCount.resize(lanes);
-    s.keepFloor.resize(lanes);
-    uint32_t *const colSum = s.colSum.data() + pad;
-    uint32_t *const colSq = s.colSq.data() + pad;
-    uint32_t *const boxSum = s.boxSum.data();
-    uint32_t *const boxSq = s.boxSq.data();
-    float *const invCount = s.invCount.data();
-    float *const keepFloor = s.keepFloor.data();
-    for (size_t i = 0; i < lanes; ++i)
-        keepFloor[i] = (i & 3) == 3 ? 1.0f : 0.0f;
+    s.blockSum.resize(size_t(m.blockRing) * m.blockLanes);
+    s.blockSq.resize(size_t(m.blockRing) * m.blockLanes);
+    s.colSum.assign(m.blockLanes + 2 * colPad, 0);
+    s.colSq.assign(m.blockLanes + 2 * colPad, 0);
+    s.boxSum.resize(m.blockLanes);
+    s.boxSq.resize(m.blockLanes);
+    s.invCount.resize(m.blockLanes);
+    s.keepFloor.resize(m.blockLanes);
+    s.sampleGain.assign(spreadLanes + 8, 0);
+    s.sampleOffset.assign(spreadLanes + 8, 0);
+    s.gain.resize(3 * m.rowLanes);
+    s.offset.resize(3 * m.rowLanes);
+    for (size_t i = 0; i < m.blockLanes; ++i)
+        s.keepFloor[i] = (i & 3) == 3 ? 1.0f : 0.0f;
+    m.blockSum = s.blockSum.data();
+    m.blockSq = s.blockSq.data();
+    m.colSum = s.colSum.data() + colPad;
+    m.colSq = s.colSq.data() + colPad;
+    m.boxSum = s.boxSum.data();
+    m.boxSq = s.boxSq.data();
+    m.invCount = s.invCount.data();
+    m.keepFloor = s.keepFloor.data();
+    m.sampleGain = s.sampleGain.data();
+    m.sampleOffset = s.sampleOffset.data();
+    m.gain = s.gain.data();
+    m.offset = s.offset.data();
 
-    for (int y = 0; y <= std::min(r, h - 1); ++y)
-        addRow(in + size_t(y) * inPitch, lanes, colSum, colSq);
-
-    int lastRows = -1;
-    for (int y = 0; y < h; ++y) {
-        if (y > 0) {
-            const bool entering = y + r < h, leaving = y - r - 1 >= 0;
-            if (entering && leaving)
-                replaceRow(in + size_t(y + r) * inPitch, in + size_t(y - r - 1) * inPitch, lanes, colSum, colSq);
-            else if (entering)
-                addRow(in + size_t(y + r) * inPitch, lanes, colSum, colSq);
-            else if (leaving)
-                removeRow(in + size_t(y - r - 1) * inPitch, lanes, colSum, colSq);
-        }
-        const int rows = std::min(h - 1, y + r) - std::max(0, y - r) + 1;
-        if (rows != lastRows) {
-            for (int x = 0; x < w; ++x) {
-                const int cols = std::min(w - 1, x + r) - std::max(0, x - r) + 1;
-                const float inv = 1.0f / float(rows * cols);
-                for (size_t c = 0; c < 4; ++c)
-                    invCount[size_t(x) * 4 + c] = inv;
-            }
-            lastRows = rows;
-        }
-        boxAlongRow(colSum - pad, colSq - pad, w, r, boxSum, boxSq);
-
-        const uint8_t *src = in + size_t(y) * inPitch;
-        uint8_t *dst = out + size_t(y) * size_t(outPitch);
-        for (size_t i = 0; i < lanes; ++i) {
-            // The sums fit in 31 bits; the signed conversion is one instruction.
-            const float mean = float(int32_t(boxSum[i])) * invCount[i];
-            const float var = atLeast(float(int32_t(boxSq[i])) * invCount[i] - mean * mean, 0.0f);
-            const float keep = atLeast(var / (var + eps), keepFloor[i]);
-            const float v = src[i];
-            dst[i] = uint8_t(atMost(atLeast(mean + keep * (v - mean), 0.0f), 255.0f) + 0.5f);
-        }
-        // While the row is still in the cache.
-        if (curves)
-            applyCurves(*curves, dst, w);
-    }
+    int sampled = -1;
+    for (int y = 0; y < h; ++y)
+        writeRow(m, sampled, y, out, size_t(outPitch), curves);
 }
 
 } // namespace
 
-void filterSkin(const uint8_t *in, int width, int height, uint8_t *out, int outPitch,
+void filterSkin(const uint8_t *in, int inPitch, int width, int height, uint8_t *out, int outPitch,
                 const SkinLevels &levels)
 {
     const bool toned = levels.whitening > 0 || levels.warmth > 0;
     ToneCurves lut{};
     if (toned)
         lut = toneCurves(std::min(levels.whitening, 1.0), std::min(std::max(levels.warmth, 0.0), 1.0));
-    const ToneCurves *curves = toned ? &lut : nullptr;
-    if (levels.smoothing > 0) {
-        smooth(in, width, height, out, outPitch, std::min(levels.smoothing, 1.0), curves);
-        return;
-    }
-    const size_t rowBytes = size_t(width) * 4;
-    for (int y = 0; y < height; ++y) {
-        uint8_t *row = out + size_t(y) * size_t(outPitch);
-        std::memcpy(row, in + size_t(y) * rowBytes, rowBytes);
-        if (curves)
-            applyCurves(*curves, row, width);
-    }
+    const CurveTables *curves = toned ? &curveTables(lut) : nullptr;
+    if (levels.smoothing > 0)
+        smooth(in, inPitch, width, height, out, outPitch, std::min(levels.smoothing, 1.0), curves);
+    else
+        copyWithCurves(in, inPitch, width, height, out, outPitch, curves);
 }
 
 } // namespace facetone

@@ -14,10 +14,12 @@ struct SkinLevels
 
 // Edge-preserving smoothing (a self-guided box filter: flat and noisy areas
 // are averaged, strong edges kept), then a brightening curve and a warm
-// shift. Reads the 32-bit BGRA picture `in` (width * height pixels, packed)
-// and writes rows of `out` pitch bytes apart. Alpha passes unchanged. All
-// levels 0 reproduce the input exactly.
-void filterSkin(const uint8_t *in, int width, int height, uint8_t *out, int outPitch,
+// shift. Reads the 32-bit BGRA picture `in` (rows inPitch bytes apart) and
+// writes rows of `out` outPitch bytes apart. `out` may be `in` itself with
+// the same pitch (filtered in place, without a copy of the picture);
+// otherwise the two must not overlap. Alpha passes unchanged. All levels 0
+// reproduce the input exactly.
+void filterSkin(const uint8_t *in, int inPitch, int width, int height, uint8_t *out, int outPitch,
                 const SkinLevels &levels);
 
 } // namespace facetone

@@ -1,8 +1,11 @@
 #include "FaceTone.h"
 #include "LiveEngine.h"
+#include "sources/SyntheticCamera.h"
 
 #include <QtTest>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <thread>
@@ -96,6 +99,107 @@ int run(ImageFilterHandle h, Frame &in, Frame &out, const FilterParams &p)
     return ImageFilterFilterPicture(h, &src, &p, &dst);
 }
 
+// The world camera's picture (colour bars, the dark band with its white
+// block), as the camera hands it to the filter.
+Frame syntheticCameraFrame(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    castcore::SyntheticCamera().render(image, std::chrono::milliseconds(700));
+    Frame f(w, h);
+    for (int y = 0; y < h; ++y)
+        std::memcpy(f.pixel(0, y), image.constScanLine(y), size_t(w) * 4);
+    return f;
+}
+
+// A face-like camera picture: skin-toned gradients with sensor noise, a few
+// hard dark strokes and a bright highlight.
+Frame faceLikeFrame(int w, int h)
+{
+    Frame f(w, h);
+    uint32_t seed = 7;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t *p = f.pixel(x, y);
+            const double dx = (x - w / 2.0) / w, dy = (y - h / 2.0) / h;
+            const double light = 1.0 - 1.6 * (dx * dx + dy * dy);
+            const bool stroke = (y % 97 < 3 && x % 211 > 40) || (x % 157 < 2);
+            const bool highlight = std::abs(dx - 0.1) < 0.03 && std::abs(dy + 0.1) < 0.04;
+            const double base[3] = {120 * light, 150 * light, 205 * light};
+            for (int c = 0; c < 3; ++c) {
+                seed = seed * 1664525u + 1013904223u;
+                const double v = stroke ? 25 : highlight ? 250 : base[c] + double(seed >> 28) - 7.5;
+                p[c] = uint8_t(std::clamp(v, 0.0, 255.0));
+            }
+            p[3] = 255;
+        }
+    return f;
+}
+
+// The beauty filter written out plainly at full resolution: for every pixel
+// and colour channel the mean and variance of the (2r + 1)-square window
+// around it, clipped at the borders (summed-area tables), the pixel moved
+// towards the mean by eps / (var + eps), then the brightening and warming
+// curves. Alpha is kept.
+Frame referenceFilter(const Frame &in, double smoothing, double whitening, double warmth)
+{
+    const int w = in.width, h = in.height;
+    Frame out = in;
+    if (smoothing > 0) {
+        const int r = 2 + int(std::lround(4 * smoothing));
+        const double eps = (70 * smoothing) * (70 * smoothing);
+        for (int c = 0; c < 3; ++c) {
+            std::vector<double> sum(size_t(w + 1) * size_t(h + 1)), sq(sum.size());
+            auto at = [&](std::vector<double> &t, int x, int y) -> double & { return t[size_t(y) * size_t(w + 1) + size_t(x)]; };
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const double v = in.pixel(x, y)[c];
+                    at(sum, x + 1, y + 1) = v + at(sum, x, y + 1) + at(sum, x + 1, y) - at(sum, x, y);
+                    at(sq, x + 1, y + 1) = v * v + at(sq, x, y + 1) + at(sq, x + 1, y) - at(sq, x, y);
+                }
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const int x0 = std::max(0, x - r), x1 = std::min(w, x + r + 1);
+                    const int y0 = std::max(0, y - r), y1 = std::min(h, y + r + 1);
+                    auto box = [&](std::vector<double> &t) {
+                        return at(t, x1, y1) - at(t, x0, y1) - at(t, x1, y0) + at(t, x0, y0);
+                    };
+                    const double n = double(x1 - x0) * double(y1 - y0);
+                    const double mean = box(sum) / n;
+                    const double var = std::max(box(sq) / n - mean * mean, 0.0);
+                    const double v = in.pixel(x, y)[c];
+                    out.pixel(x, y)[c] = uint8_t(std::lround(std::clamp(mean + var / (var + eps) * (v - mean), 0.0, 255.0)));
+                }
+        }
+    }
+    if (whitening > 0 || warmth > 0) {
+        const double k = 4 * whitening;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    uint8_t &p = out.pixel(x, y)[c];
+                    const double t = p / 255.0;
+                    const double lifted = k > 0 ? 255 * std::log1p(k * t) / std::log1p(k) : p;
+                    const double shift = warmth * 80 * t * (1 - t);
+                    p = uint8_t(std::lround(std::clamp(lifted + (c == 0 ? -shift : c == 2 ? shift : 0), 0.0, 255.0)));
+                }
+    }
+    return out;
+}
+
+// Peak signal-to-noise ratio of the colour channels, in dB.
+double psnr(const Frame &a, const Frame &b)
+{
+    double squares = 0;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const double d = double(a.pixel(x, y)[c]) - double(b.pixel(x, y)[c]);
+                squares += d * d;
+            }
+    const double mse = squares / (3.0 * a.width * a.height);
+    return mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 99;
+}
+
 } // namespace
 
 class TestFaceTone : public QObject
@@ -116,6 +220,9 @@ private slots:
     void vanishingLevelsLeaveThePicture();
     void whiteningBrightensMiddleTones();
     void colourTemperatureWarms();
+    void matchesTheFullResolutionFilter_data();
+    void matchesTheFullResolutionFilter();
+    void inPlaceMatchesSeparateDestination_data();
     void inPlaceMatchesSeparateDestination();
     void refusesBadInput_data();
     void refusesBadInput();
@@ -275,19 +382,98 @@ void TestFaceTone::colourTemperatureWarms()
     QCOMPARE(p[1], uint8_t(128));
 }
 
+void TestFaceTone::matchesTheFullResolutionFilter_data()
+{
+    QTest::addColumn<QString>("picture");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("blur");
+    QTest::addColumn<int>("whitening");
+    QTest::addColumn<int>("colourTemperature");
+    // The one-key beauty levels, the levels users pick most, and all full.
+    QTest::newRow("camera, one-key") << "camera" << 1280 << 720 << 50 << 60 << 30;
+    QTest::newRow("camera, blur 70") << "camera" << 1280 << 720 << 70 << 50 << 30;
+    QTest::newRow("camera, full") << "camera" << 1280 << 720 << 100 << 100 << 100;
+    QTest::newRow("face, one-key") << "face" << 1280 << 720 << 50 << 60 << 30;
+    QTest::newRow("face, blur 70") << "face" << 1280 << 720 << 70 << 50 << 30;
+    QTest::newRow("face, lightest") << "face" << 1280 << 720 << 10 << 0 << 0;
+    QTest::newRow("face, odd size") << "face" << 333 << 187 << 70 << 50 << 30;
+    QTest::newRow("camera, odd size") << "camera" << 641 << 359 << 100 << 0 << 0;
+}
+
+// Smoothing statistics come from a reduced resolution; the picture must
+// stay within 40 dB of the filter worked out at every pixel.
+void TestFaceTone::matchesTheFullResolutionFilter()
+{
+    QFETCH(QString, picture);
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, blur);
+    QFETCH(int, whitening);
+    QFETCH(int, colourTemperature);
+    Frame in = picture == "camera" ? syntheticCameraFrame(width, height) : faceLikeFrame(width, height);
+    if (picture == "camera")
+        in.pixel(5, 5)[3] = 17; // alpha is kept as it is, whatever it holds
+    Frame out(width, height);
+    QCOMPARE(run(m_filter, in, out, params(blur, colourTemperature, whitening)), 1);
+
+    const Frame expected = referenceFilter(in, blur / 100.0, whitening / 100.0, colourTemperature / 100.0);
+    const double db = psnr(out, expected);
+    QVERIFY2(db >= 40, qPrintable(QStringLiteral("PSNR %1 dB").arg(db)));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            QCOMPARE(out.pixel(x, y)[3], in.pixel(x, y)[3]);
+    QCOMPARE(out.bytes[size_t(width) * 4], uint8_t(0xAB)); // the padding after a row
+}
+
+void TestFaceTone::inPlaceMatchesSeparateDestination_data()
+{
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::newRow("no buffer: the source in place") << "none" << 48 << 36;
+    QTest::newRow("the source's own buffer") << "source" << 1280 << 720;
+    QTest::newRow("the source's own buffer, odd size") << "source" << 67 << 41;
+    QTest::newRow("the source's buffer one row down") << "row below" << 48 << 36;
+}
+
+// The engine filters the camera frame where it lies: the result is the one
+// written into a buffer of its own, the source above and below untouched.
 void TestFaceTone::inPlaceMatchesSeparateDestination()
 {
-    Frame in(48, 36), out(48, 36, 4);
-    in.fillNoise(99);
-    QCOMPARE(run(m_filter, in, out, params(70, 30, 40)), 1);
+    QFETCH(QString, destination);
+    QFETCH(int, width);
+    QFETCH(int, height);
+    Frame in = faceLikeFrame(width, height), separate(width, height, 4);
+    const FilterParams p = params(70, 30, 50);
+    QCOMPARE(run(m_filter, in, separate, p), 1);
 
-    // A destination without a buffer: the source frame is filtered in place.
-    PicturePlane src = in.plane(0);
-    PicturePlane dst = out.plane(4);
-    dst.frame[0] = dst.frame[1] = dst.frame[2] = 0;
-    const FilterParams p = params(70, 30, 40);
+    // One spare row below the picture, for the overlapping destination.
+    Frame shared(width, height + 1);
+    for (int y = 0; y < height; ++y)
+        std::memcpy(shared.pixel(0, y), in.pixel(0, y), size_t(width) * 4);
+    PicturePlane src = shared.plane(0);
+    src.height = height;
+    PicturePlane dst = src;
+    dst.format = 4;
+    int top = 0;
+    if (destination == "none") {
+        dst.frame[0] = dst.frame[1] = dst.frame[2] = 0;
+    } else if (destination == "row below") {
+        dst.frame[0] += std::uintptr_t(shared.pitch);
+        top = 1;
+    }
+    const std::vector<uint8_t> before = shared.bytes;
     QCOMPARE(ImageFilterFilterPicture(m_filter, &src, &p, &dst), 1);
-    QCOMPARE(in.picture(), out.picture());
+    for (int y = 0; y < height; ++y)
+        QVERIFY2(std::memcmp(shared.pixel(0, y + top), separate.pixel(0, y), size_t(width) * 4) == 0,
+                 qPrintable(QStringLiteral("row %1").arg(y)));
+    // The padding after each row and the row not written stay as they were.
+    const int spare = top == 0 ? height : 0;
+    QVERIFY(std::memcmp(shared.pixel(0, spare), before.data() + size_t(spare) * size_t(shared.pitch),
+                        size_t(shared.pitch)) == 0);
+    for (int y = 0; y <= height; ++y)
+        QCOMPARE(shared.pixel(width, y)[0], uint8_t(0xAB));
 }
 
 void TestFaceTone::refusesBadInput_data()

@@ -186,9 +186,6 @@ public:
     int unmuteUser(int userId, std::string *reply);
     int muteUser(int userId, int type, int seconds);
 
-    // The performance text of the preview overlay for a quality index.
-    static QString overlayText(int cpu, int memory, int fps, int quality);
-
     // ---- registry (LiveProxyRegistry.cpp)
     // First free "<word>_<n>" from `start` upwards; empty when none is free
     // within scenereg::kNameSearchLimit tries.

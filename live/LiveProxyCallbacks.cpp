@@ -47,11 +47,6 @@ int liveClosedCode(int state)
 
 } // namespace
 
-QString LiveProxy::overlayText(int cpu, int memory, int fps, int quality)
-{
-    return PreviewOverlayState::figuresLine(cpu, memory, fps, quality);
-}
-
 // ---- engine ----------------------------------------------------------------
 
 void LiveProxy::OnVideoFps(int fps)

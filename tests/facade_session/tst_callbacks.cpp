@@ -101,8 +101,6 @@ private slots:
     void giftCatalogueAnsweringEmptyIsAskedAgain();
     void badRoomMessagesReportNothing_data();
     void badRoomMessagesReportNothing();
-    void overlayText_data();
-    void overlayText();
     void overlayFramesTheSelectedItem();
     void overlayFiguresFollowTheEngine();
     void cameraTurnReportsMirrorAndFlip();
@@ -202,24 +200,6 @@ void CallbacksTest::badRoomMessagesReportNothing()
     QCOMPARE(f.recorder.total(), 0);
     QCOMPARE(hostCalls("OnRawRoomMessage").size(), 1);
     QCOMPARE(castcore::control().log().count("OnChatMessage"), 0);
-}
-
-void CallbacksTest::overlayText_data()
-{
-    QTest::addColumn<int>("quality");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("0") << 0 << QStringLiteral("CPU：12%    内存：34%    FPS：25    普清");
-    QTest::newRow("1") << 1 << QStringLiteral("CPU：12%    内存：34%    FPS：25    高清");
-    QTest::newRow("2") << 2 << QStringLiteral("CPU：12%    内存：34%    FPS：25    超清");
-    QTest::newRow("3") << 3 << QStringLiteral("CPU：12%    内存：34%    FPS：25");
-    QTest::newRow("-1") << -1 << QStringLiteral("CPU：12%    内存：34%    FPS：25");
-}
-
-void CallbacksTest::overlayText()
-{
-    QFETCH(int, quality);
-    QFETCH(QString, text);
-    QCOMPARE(LiveProxy::overlayText(12, 34, 25, quality), text);
 }
 
 void CallbacksTest::overlayFramesTheSelectedItem()

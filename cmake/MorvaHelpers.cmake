@@ -24,9 +24,23 @@ function(morva_add_xvfb_test name)
   morva_register_test(${name} xcb "xvfb-run;-a;-s;-screen 0 1280x1024x24" ${ARGN})
 endfunction()
 
+# The program loads libmvencode.so and libmvwebview.so from its own folder
+# only, and both are built into app/ beside it. A folder of the build tree
+# whose programs load them (tests, benchmarks, fuzz targets) gets links to
+# them, made when the build is set up; whatever links castcore or web has
+# them built first.
+function(morva_link_loaded_libraries folder)
+  file(MAKE_DIRECTORY ${folder})
+  foreach(library libmvencode.so libmvwebview.so)
+    file(RELATIVE_PATH target ${folder} ${CMAKE_BINARY_DIR}/app/${library})
+    file(CREATE_LINK ${target} ${folder}/${library} SYMBOLIC)
+  endforeach()
+endfunction()
+
 function(morva_register_test name platform runner)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
+  morva_link_loaded_libraries(${CMAKE_CURRENT_BINARY_DIR})
   # testrecording: the layers' call logs record in tests, never in the program.
   target_link_libraries(${name} PRIVATE testsupport testrecording Qt5::Test ${T_LIBS})
   add_test(NAME ${name} COMMAND ${runner} $<TARGET_FILE:${name}>)

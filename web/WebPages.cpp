@@ -4,7 +4,6 @@
 #include "WebPage.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QPluginLoader>
 
 namespace {
@@ -27,13 +26,7 @@ LoaderState &state()
 
 QString defaultPath()
 {
-    const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(kLibraryName);
-#ifdef MORVA_WEBVIEW_BUILD_PATH
-    // Tests run from their own folders of the build tree.
-    if (!QFileInfo::exists(beside))
-        return QStringLiteral(MORVA_WEBVIEW_BUILD_PATH);
-#endif
-    return beside;
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(kLibraryName);
 }
 
 } // namespace

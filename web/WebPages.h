@@ -19,8 +19,8 @@ public:
     // What the user is told when no page can be shown.
     static QString unavailableText();
 
-    // The library file to load, in place of the one beside the program (or,
-    // in a build tree, the one just built). Forgets a failed attempt.
+    // The library file to load, in place of the one beside the program.
+    // Forgets a failed attempt.
     static void setLibraryPath(const QString &path);
     static QString libraryPath();
 };

@@ -20,6 +20,61 @@
 #include <QtTest>
 
 #include <csignal>
+#include <cstring>
+#include <elf.h>
+
+namespace {
+
+// What the program maps when it runs: its allocated ELF sections with
+// contents. Debug sections name the build folder by design and never run.
+QByteArray loadedSections(const QByteArray &elf)
+{
+    Elf64_Ehdr header;
+    if (elf.size() < int(sizeof(header)) || !elf.startsWith(ELFMAG))
+        return QByteArray();
+    std::memcpy(&header, elf.constData(), sizeof(header));
+    if (header.e_ident[EI_CLASS] != ELFCLASS64 || header.e_shentsize != sizeof(Elf64_Shdr))
+        return QByteArray();
+    QByteArray loaded;
+    for (int i = 0; i < header.e_shnum; ++i) {
+        Elf64_Shdr section;
+        const quint64 at = header.e_shoff + quint64(i) * sizeof(section);
+        if (at + sizeof(section) > quint64(elf.size()))
+            return QByteArray();
+        std::memcpy(&section, elf.constData() + at, sizeof(section));
+        if ((section.sh_flags & SHF_ALLOC) && section.sh_type != SHT_NOBITS
+            && section.sh_offset + section.sh_size <= quint64(elf.size()))
+            loaded += elf.mid(int(section.sh_offset), int(section.sh_size)) + '\0';
+    }
+    return loaded;
+}
+
+// The strings in `bytes` that hold `text`, as UTF-8 or as UTF-16
+// (QStringLiteral's form), each whole up to its terminating zero.
+QStringList stringsHolding(const QByteArray &bytes, const QString &text)
+{
+    QStringList found;
+    const QByteArray narrow = text.toUtf8();
+    for (int at = bytes.indexOf(narrow); at >= 0; at = bytes.indexOf(narrow, at + 1)) {
+        const int from = bytes.lastIndexOf('\0', at) + 1;
+        const int to = bytes.indexOf('\0', at);
+        found << QString::fromUtf8(bytes.mid(from, (to < 0 ? bytes.size() : to) - from));
+    }
+    const QByteArray wide(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    const auto unitAt = [&bytes](int i) { return bytes.at(i) != 0 || bytes.at(i + 1) != 0; };
+    for (int at = bytes.indexOf(wide); at >= 0; at = bytes.indexOf(wide, at + 1)) {
+        int from = at;
+        while (from >= 2 && unitAt(from - 2))
+            from -= 2;
+        int to = at;
+        while (to + 1 < bytes.size() && unitAt(to))
+            to += 2;
+        found << QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.constData() + from), (to - from) / 2);
+    }
+    return found;
+}
+
+} // namespace
 
 class ProgramTest : public QObject
 {
@@ -42,6 +97,7 @@ private slots:
     void realProgramCrashWritesDump();
     void realProgramSignInKeepsTheConsoleQuiet();
     void webEngineMappedOnlyForAPage();
+    void programHoldsNoBuildFolder();
 
 private:
     // Runs the helper on the entry's code with the button presses given;
@@ -392,6 +448,11 @@ QString ProgramTest::copyProgram(const QString &folder)
         if (!QDir().mkpath(QFileInfo(to).absolutePath()) || !QFile::copy(from, to))
             return QString();
     }
+    // With the libraries it loads from its own folder.
+    for (const QString &library : {QStringLiteral("libmvencode.so"), QStringLiteral("libmvwebview.so")}) {
+        if (!QFile::link(built.absolutePath() + QLatin1Char('/') + library, folder + QLatin1Char('/') + library))
+            return QString();
+    }
     const QString program = folder + QStringLiteral("/mvShow");
     return QFile::copy(built.absoluteFilePath(), program) ? program : QString();
 }
@@ -530,6 +591,26 @@ void ProgramTest::webEngineMappedOnlyForAPage()
     QCOMPARE(code, 0);
 }
 
+// The program loads its libraries from its own folder only: no place in the
+// build tree that made it is compiled in, in either string form.
+void ProgramTest::programHoldsNoBuildFolder()
+{
+    QFile file(QStringLiteral(MVSHOW_PATH));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray loaded = loadedSections(file.readAll());
+    // The search sees both forms: a loader's library name, a text the user sees.
+    QVERIFY(!stringsHolding(loaded, QStringLiteral("libmvencode.so")).isEmpty());
+    QVERIFY(!stringsHolding(loaded, QStringLiteral("网页组件无法加载")).isEmpty());
+
+    QStringList paths;
+    for (const QString &s : stringsHolding(loaded, QStringLiteral(MORVA_BUILD_DIR "/"))) {
+        // Sanitizers and asserts name the sources they were built from; the
+        // generated ones are in the build tree unless ccache made them relative.
+        if (!QRegularExpression(QStringLiteral("\\.(cpp|cc|c|h)$")).match(s).hasMatch())
+            paths << s;
+    }
+    QVERIFY2(paths.isEmpty(), qPrintable(paths.join(QLatin1Char('\n'))));
+}
 
 QTEST_MAIN(ProgramTest)
 #include "tst_program.moc"

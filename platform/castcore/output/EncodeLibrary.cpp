@@ -33,27 +33,15 @@ State &state()
     return s;
 }
 
-bool exists(const std::string &file)
-{
-    return ::access(file.c_str(), F_OK) == 0;
-}
-
 std::string defaultPath()
 {
     // The program's own folder, without needing a QCoreApplication.
     char exe[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    std::string beside = kLibraryName;
-    if (n > 0) {
-        const std::string self(exe, size_t(n));
-        beside = self.substr(0, self.rfind('/') + 1) + kLibraryName;
-    }
-#ifdef MORVA_ENCODE_BUILD_PATH
-    // Tests and benchmarks run from their own folders of the build tree.
-    if (!exists(beside))
-        return MORVA_ENCODE_BUILD_PATH;
-#endif
-    return beside;
+    if (n <= 0)
+        return kLibraryName;
+    const std::string self(exe, size_t(n));
+    return self.substr(0, self.rfind('/') + 1) + kLibraryName;
 }
 
 // Under s.mutex. True once the entry points are known.

@@ -2,8 +2,8 @@
 
 // Loads libmvencode.so (the FFmpeg encoders, muxers and the MJPG decoder)
 // the first time something needs it, and keeps it loaded for the life of
-// the program. Looked for beside the program, else at its place in the build
-// tree. A failure gives one log line per path and null objects; callers
+// the program. Looked for beside the program only (the build tree links it
+// beside its tests and benchmarks). A failure gives one log line per path and null objects; callers
 // then fail as an encoder that cannot open does. Any thread.
 
 #include "EncodeRoad.h"

@@ -12,7 +12,6 @@ target_sources(castcore PRIVATE
 target_include_directories(castcore PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(castcore PRIVATE ${CMAKE_DL_LIBS})
 add_dependencies(castcore mvencode)
-target_compile_definitions(castcore PRIVATE MORVA_ENCODE_BUILD_PATH="$<TARGET_FILE:mvencode>")
 
 # Its own copies of the two small helpers it shares with the engine, so that
 # it needs nothing from the program.

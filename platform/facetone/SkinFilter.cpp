@@ -5,7 +5,12 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <tuple>
 #include <vector>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 // The pixel loop has selects (max, clamp) that GCC vectorises only once told
 // that floating-point exceptions are not observed (Clang assumes so already);
@@ -61,36 +66,87 @@ ToneCurves toneCurves(double whitening, double warmth)
     return lut;
 }
 
-// The curves of blue and green as one table indexed by both bytes of a
-// pixel at once (as they lie in memory), so a pixel takes two lookups, not
-// three. Built once per thread for each new set of curves.
+// Processors with byte permutes (AVX-512 VBMI) look all three curves up 64
+// bytes at a time, from tables held in registers; others take the curves of
+// blue and green as one table indexed by both bytes of a pixel at once (as
+// they lie in memory), so a pixel takes two lookups, not three. Built once
+// per thread for each new set of curves.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define FACETONE_BYTE_PERMUTES 1
+#endif
+
+bool bytePermutes()
+{
+#ifdef FACETONE_BYTE_PERMUTES
+    static const bool has = __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw");
+    return has;
+#else
+    return false;
+#endif
+}
+
 struct CurveTables
 {
     ToneCurves curves{};
-    std::vector<uint16_t> blueGreen;
+    bool permutes = false;
+    std::vector<uint16_t> blueGreen; // without byte permutes only
 };
 
 const CurveTables &curveTables(const ToneCurves &curves)
 {
     thread_local CurveTables t;
-    if (t.blueGreen.empty() || t.curves != curves) {
-        t.curves = curves;
-        t.blueGreen.resize(65536);
-        for (uint32_t i = 0; i < 65536; ++i) {
-            const uint16_t index = uint16_t(i);
-            uint8_t bytes[2];
-            std::memcpy(bytes, &index, 2);
-            bytes[0] = curves[0][bytes[0]];
-            bytes[1] = curves[1][bytes[1]];
-            std::memcpy(&t.blueGreen[i], bytes, 2);
-        }
+    t.permutes = bytePermutes();
+    if (t.curves == curves && (t.permutes || !t.blueGreen.empty()))
+        return t;
+    t.curves = curves;
+    if (t.permutes)
+        return t;
+    t.blueGreen.resize(65536);
+    for (uint32_t i = 0; i < 65536; ++i) {
+        const uint16_t index = uint16_t(i);
+        uint8_t bytes[2];
+        std::memcpy(bytes, &index, 2);
+        bytes[0] = curves[0][bytes[0]];
+        bytes[1] = curves[1][bytes[1]];
+        std::memcpy(&t.blueGreen[i], bytes, 2);
     }
     return t;
 }
 
+#ifdef FACETONE_BYTE_PERMUTES
+// Each curve is four registers of 64 entries; a two-table permute looks up
+// the lower or upper half by the index's low seven bits, merged only into
+// the lanes of its channel and half, so every lane is looked up by its own
+// value. Alpha lanes keep theirs.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void applyCurvesPermuted(const ToneCurves &curves,
+                                                                                 uint8_t *p, int width)
+{
+    __m512i table[3][4];
+    for (int c = 0; c < 3; ++c)
+        for (int q = 0; q < 4; ++q)
+            table[c][q] = _mm512_loadu_si512(curves[size_t(c)].data() + 64 * q);
+    const __mmask64 channel[3] = {0x1111111111111111ull, 0x2222222222222222ull, 0x4444444444444444ull};
+    const size_t bytes = size_t(width) * 4;
+    for (size_t i = 0; i < bytes; i += 64) {
+        const __mmask64 in = bytes - i >= 64 ? ~__mmask64(0) : (__mmask64(1) << (bytes - i)) - 1;
+        __m512i v = _mm512_maskz_loadu_epi8(in, p + i);
+        const __mmask64 upper = _mm512_movepi8_mask(v);
+        for (int c = 0; c < 3; ++c) {
+            v = _mm512_mask2_permutex2var_epi8(table[c][0], v, _kandn_mask64(upper, channel[c]), table[c][1]);
+            v = _mm512_mask2_permutex2var_epi8(table[c][2], v, _kand_mask64(upper, channel[c]), table[c][3]);
+        }
+        _mm512_mask_storeu_epi8(p + i, in, v);
+    }
+}
+#endif
+
 // Alpha passes through.
 inline void applyCurves(const CurveTables &t, uint8_t *__restrict p, int width)
 {
+#ifdef FACETONE_BYTE_PERMUTES
+    if (t.permutes)
+        return applyCurvesPermuted(t.curves, p, width);
+#endif
     const uint16_t *__restrict blueGreen = t.blueGreen.data();
     const uint8_t *__restrict red = t.curves[2].data();
     for (int x = 0; x < width; ++x, p += 4) {
@@ -128,20 +184,21 @@ inline float atLeast(float v, float lo)
 // vectoriser does not do on its own.
 typedef uint16_t Lanes16 __attribute__((vector_size(32)));
 
+// Lanes of a block of 2 x 2 pixels in the statistics: blue, green and red;
+// alpha is neither smoothed nor toned, so it is not summed either.
+constexpr size_t kBlockLanes = 3;
+
 // Per-thread working rows: the filter runs on whichever thread filters the
-// camera, and a frame must not allocate once the sizes are known. Arrays of
-// lanes hold one value per lane (blue, green, red, alpha) of a pixel or of a
-// block of 2 x 2 pixels.
+// camera, and a frame must not allocate once the sizes are known. Rows of
+// blocks hold kBlockLanes values a block; spread rows hold one value per
+// byte of a pixel (blue, green, red, alpha).
 struct Scratch
 {
     std::vector<uint16_t> blockSum; // ring of block rows: sums over each block
     std::vector<uint32_t> blockSq;
     std::vector<uint16_t> colSum; // block rows of the window added, zero padding both sides
     std::vector<uint32_t> colSq;
-    std::vector<uint16_t> boxSum; // window sums at each block (at most 49 * 4 * 255)
-    std::vector<uint32_t> boxSq;
-    std::vector<float> invCount;  // 1 / pixels in each block's clipped window
-    std::vector<float> keepFloor; // 1 on alpha lanes: alpha keeps its value
+    std::vector<float> invCount; // 1 / pixels in each block's clipped window
     std::vector<uint16_t> sampleGain, sampleOffset; // one row of blocks, padded by one block each side
     std::vector<uint16_t> gain, offset;             // ring of three sample rows spread over the full width
 };
@@ -169,14 +226,15 @@ struct Smoothing
     int reach; // blocks on either side of the window's centre block
     float eps;
     size_t lanes, blockLanes, rowLanes; // rowLanes: a spread row, in whole steps
+    size_t blockPitch;                  // block rows apart in the ring, with room for a step's spare lanes
+    size_t spreadLanes;                 // block lanes spread, in whole steps
     int blocksX, blocksY;
     int blockRing;
     int summedRows = -1; // block rows added into the column sums so far
     int lastRows = -1;
-    uint16_t *blockSum, *colSum, *boxSum;
-    uint32_t *blockSq, *colSq, *boxSq;
+    uint16_t *blockSum, *colSum; // window sums fit: at most 49 * 4 * 255
+    uint32_t *blockSq, *colSq;
     float *invCount;
-    const float *keepFloor;
     uint16_t *sampleGain, *sampleOffset, *gain, *offset;
 };
 
@@ -203,25 +261,12 @@ inline void slideLanes(T *__restrict sum, const T *__restrict entering, const T 
         sum[i] = T(sum[i] + entering[i] - leaving[i]);
 }
 
-template <class T>
-inline void addThree(T *__restrict sum, const T *__restrict centre, const T *__restrict left,
-                     const T *__restrict right, size_t n)
-{
-    for (size_t i = 0; i < n; ++i)
-        sum[i] = T(centre[i] + left[i] + right[i]);
-}
-
-template <class T>
-inline void addPairOfLanes(T *__restrict sum, const T *__restrict left, const T *__restrict right, size_t n)
-{
-    for (size_t i = 0; i < n; ++i)
-        sum[i] = T(sum[i] + left[i] + right[i]);
-}
-
-// Pixels of two rows summed over blocks of 2 x 2, values and squares; b
-// counts weightB times (0 below the picture). Two blocks a step, in vectors
-// (GCC and Clang extension), as the pairs of neighbouring pixels need
-// shuffles the vectoriser does not find; a byte's square fits in 16 bits.
+// Pixels of two rows summed over blocks of 2 x 2, values and squares of
+// the colour lanes; b counts weightB times (0 below the picture). Two blocks
+// a step, in vectors (GCC and Clang extension), as the pairs of neighbouring
+// pixels need shuffles the vectoriser does not find; a byte's square fits in
+// 16 bits. A step stores two spare lanes past its blocks, which the next step
+// (or the row's spare room) takes.
 typedef uint8_t Bytes16 __attribute__((vector_size(16)));
 typedef uint16_t Words16 __attribute__((vector_size(32)));
 typedef uint16_t Words8 __attribute__((vector_size(16)));
@@ -229,7 +274,7 @@ typedef uint32_t Dwords8 __attribute__((vector_size(32)));
 
 FACETONE_WIDE_VECTORS
 void sumBlocks(const uint8_t *__restrict a, const uint8_t *__restrict b, uint16_t weightB, int width,
-                      uint16_t *__restrict blockSum, uint32_t *__restrict blockSq)
+               uint16_t *__restrict blockSum, uint32_t *__restrict blockSq)
 {
     const int whole = width / 4 * 4; // pixels in whole steps
     for (int x = 0; x < whole; x += 4) {
@@ -239,42 +284,53 @@ void sumBlocks(const uint8_t *__restrict a, const uint8_t *__restrict b, uint16_
         const Words16 va = __builtin_convertvector(ra, Words16);
         const Words16 vb = __builtin_convertvector(rb, Words16) * weightB;
         const Words16 sum = va + vb, sqa = va * va, sqb = vb * vb;
-        const Words8 left = __builtin_shufflevector(sum, sum, 0, 1, 2, 3, 8, 9, 10, 11);
-        const Words8 right = __builtin_shufflevector(sum, sum, 4, 5, 6, 7, 12, 13, 14, 15);
+        // Each block's left pixel, then its right one; the last two lanes are spare.
+        const Words8 left = __builtin_shufflevector(sum, sum, 0, 1, 2, 8, 9, 10, 0, 0);
+        const Words8 right = __builtin_shufflevector(sum, sum, 4, 5, 6, 12, 13, 14, 0, 0);
         const Words8 blocks = left + right;
         const Dwords8 squares =
-            __builtin_convertvector(Words8(__builtin_shufflevector(sqa, sqa, 0, 1, 2, 3, 8, 9, 10, 11)), Dwords8)
-            + __builtin_convertvector(Words8(__builtin_shufflevector(sqa, sqa, 4, 5, 6, 7, 12, 13, 14, 15)), Dwords8)
-            + __builtin_convertvector(Words8(__builtin_shufflevector(sqb, sqb, 0, 1, 2, 3, 8, 9, 10, 11)), Dwords8)
-            + __builtin_convertvector(Words8(__builtin_shufflevector(sqb, sqb, 4, 5, 6, 7, 12, 13, 14, 15)), Dwords8);
-        std::memcpy(blockSum + 2 * x, &blocks, sizeof blocks);
-        std::memcpy(blockSq + 2 * x, &squares, sizeof squares);
+            __builtin_convertvector(Words8(__builtin_shufflevector(sqa, sqa, 0, 1, 2, 8, 9, 10, 0, 0)), Dwords8)
+            + __builtin_convertvector(Words8(__builtin_shufflevector(sqa, sqa, 4, 5, 6, 12, 13, 14, 0, 0)), Dwords8)
+            + __builtin_convertvector(Words8(__builtin_shufflevector(sqb, sqb, 0, 1, 2, 8, 9, 10, 0, 0)), Dwords8)
+            + __builtin_convertvector(Words8(__builtin_shufflevector(sqb, sqb, 4, 5, 6, 12, 13, 14, 0, 0)), Dwords8);
+        const size_t at = size_t(x / 2) * kBlockLanes;
+        std::memcpy(blockSum + at, &blocks, sizeof blocks);
+        std::memcpy(blockSq + at, &squares, sizeof squares);
     }
     // The last pixels; a block past the right edge counts only its left one.
     for (int x = whole; x < width; x += 2)
-        for (int c = 0; c < 4; ++c) {
+        for (size_t c = 0; c < kBlockLanes; ++c) {
             uint32_t sum = 0, sq = 0;
             for (int dx = 0; dx < 2 && x + dx < width; ++dx) {
-                const uint32_t u = a[4 * (x + dx) + c], v = b[4 * (x + dx) + c] * weightB;
+                const uint32_t u = a[4 * (x + dx) + int(c)], v = b[4 * (x + dx) + int(c)] * weightB;
                 sum += u + v;
                 sq += u * u + v * v;
             }
-            blockSum[2 * x + c] = uint16_t(sum);
-            blockSq[2 * x + c] = sq;
+            blockSum[size_t(x / 2) * kBlockLanes + c] = uint16_t(sum);
+            blockSq[size_t(x / 2) * kBlockLanes + c] = sq;
         }
 }
 
-// Per lane of a block, keep and (1 - keep) * mean from the window's sums,
-// as gain and offset.
-inline void gainsAndOffsets(const uint16_t *__restrict sum, const uint32_t *__restrict sq,
-                            const float *__restrict invCount, const float *__restrict keepFloor, float eps, size_t n,
-                            uint16_t *__restrict gain, uint16_t *__restrict offset)
+// Per lane of a block, the window's sums from the column sums of its
+// 2 Reach + 1 block columns, then keep and (1 - keep) * mean as gain and
+// offset: one pass, the window's sums never stored.
+template <int Reach>
+inline void windowGains(const uint16_t *__restrict colSum, const uint32_t *__restrict colSq,
+                        const float *__restrict invCount, float eps, size_t n, uint16_t *__restrict gain,
+                        uint16_t *__restrict offset)
 {
-    for (size_t i = 0; i < n; ++i) {
+    // Signed: the window reaches into the padding before the row.
+    for (ptrdiff_t i = 0; i < ptrdiff_t(n); ++i) {
+        uint16_t sum = colSum[i];
+        uint32_t sq = colSq[i];
+        for (ptrdiff_t d = kBlockLanes; d <= Reach * ptrdiff_t(kBlockLanes); d += kBlockLanes) {
+            sum = uint16_t(sum + colSum[i - d] + colSum[i + d]);
+            sq += colSq[i - d] + colSq[i + d];
+        }
         // The sums fit in 31 bits; the signed conversion is one instruction.
-        const float mean = float(sum[i]) * invCount[i];
-        const float var = atLeast(float(int32_t(sq[i])) * invCount[i] - mean * mean, 0.0f);
-        const float keep = atLeast(var / (var + eps), keepFloor[i]);
+        const float mean = float(sum) * invCount[i];
+        const float var = atLeast(float(int32_t(sq)) * invCount[i] - mean * mean, 0.0f);
+        const float keep = var / (var + eps);
         const int g = int(keep * kGainScale + 0.5f);
         // From the rounded gain, so that gain and offset stay a blend of the
         // value and the mean.
@@ -290,7 +346,7 @@ void takeBlockRow(Smoothing &m, int k)
 {
     const uint8_t *a = m.in + size_t(2 * k) * m.inPitch;
     const bool second = 2 * k + 1 < m.h;
-    const size_t slot = size_t(k % m.blockRing) * m.blockLanes;
+    const size_t slot = size_t(k % m.blockRing) * m.blockPitch;
     sumBlocks(a, second ? a + m.inPitch : a, second ? 1 : 0, m.w, m.blockSum + slot, m.blockSq + slot);
 }
 
@@ -307,7 +363,7 @@ void takeSampleRow(Smoothing &m, int k)
 
     // The column sums slide down: the block row entering below, the one
     // leaving above (still in the ring); past the bottom, rows only leave.
-    auto ringRow = [&](const auto *ring, int row) { return ring + size_t(row % m.blockRing) * blockLanes; };
+    auto ringRow = [&](const auto *ring, int row) { return ring + size_t(row % m.blockRing) * m.blockPitch; };
     for (; m.summedRows < std::min(k + reach, blocksY - 1); ++m.summedRows) {
         const int entering = m.summedRows + 1, leaving = entering - 2 * reach - 1;
         takeBlockRow(m, entering);
@@ -325,56 +381,64 @@ void takeSampleRow(Smoothing &m, int k)
         subtractLanes(colSq, ringRow(m.blockSq, leaving), blockLanes);
     }
 
-    uint16_t *const boxSum = m.boxSum;
-    uint32_t *const boxSq = m.boxSq;
-    addThree(boxSum, colSum, colSum - 4, colSum + 4, blockLanes);
-    addThree(boxSq, colSq, colSq - 4, colSq + 4, blockLanes);
-    for (int d = 2; d <= reach; ++d) {
-        const size_t o = size_t(d) * 4;
-        addPairOfLanes(boxSum, colSum - o, colSum + o, blockLanes);
-        addPairOfLanes(boxSq, colSq - o, colSq + o, blockLanes);
-    }
-
     // Pixels in each clipped window, as 1 / count per lane.
     const int rows = std::min(m.h, 2 * (k + reach + 1)) - std::max(0, 2 * (k - reach));
     if (rows != m.lastRows) {
         for (int i = 0; i < blocksX; ++i) {
             const int cols = std::min(m.w, 2 * (i + reach + 1)) - std::max(0, 2 * (i - reach));
             const float inv = 1.0f / float(rows * cols);
-            for (size_t c = 0; c < 4; ++c)
-                m.invCount[size_t(i) * 4 + c] = inv;
+            for (size_t c = 0; c < kBlockLanes; ++c)
+                m.invCount[size_t(i) * kBlockLanes + c] = inv;
         }
         m.lastRows = rows;
     }
 
-    uint16_t *const sampleGain = m.sampleGain + 4, *const sampleOffset = m.sampleOffset + 4;
-    gainsAndOffsets(boxSum, boxSq, m.invCount, m.keepFloor, m.eps, blockLanes, sampleGain, sampleOffset);
+    uint16_t *const sampleGain = m.sampleGain + kBlockLanes, *const sampleOffset = m.sampleOffset + kBlockLanes;
+    // The reach is 1 to 3 blocks (a radius of 2 to 6 pixels).
+    switch (reach) {
+    case 1:
+        windowGains<1>(colSum, colSq, m.invCount, m.eps, blockLanes, sampleGain, sampleOffset);
+        break;
+    case 2:
+        windowGains<2>(colSum, colSq, m.invCount, m.eps, blockLanes, sampleGain, sampleOffset);
+        break;
+    default:
+        windowGains<3>(colSum, colSq, m.invCount, m.eps, blockLanes, sampleGain, sampleOffset);
+        break;
+    }
     // The blocks beyond either side repeat the last ones.
-    for (size_t c = 0; c < 4; ++c) {
+    for (size_t c = 0; c < kBlockLanes; ++c) {
         m.sampleGain[c] = sampleGain[c];
         m.sampleOffset[c] = sampleOffset[c];
-        sampleGain[blockLanes + c] = sampleGain[blockLanes - 4 + c];
-        sampleOffset[blockLanes + c] = sampleOffset[blockLanes - 4 + c];
+        sampleGain[blockLanes + c] = sampleGain[blockLanes - kBlockLanes + c];
+        sampleOffset[blockLanes + c] = sampleOffset[blockLanes - kBlockLanes + c];
     }
 
     // Spread along the row: a block's centre lies between its two columns,
     // so the left one takes 3/4 of its block and 1/4 of the block to the
-    // left, the right one likewise towards the right. Four blocks a step.
+    // left, the right one likewise towards the right. Four blocks a step,
+    // into eight pixels whose alpha lanes keep their value (gain 1, offset 0).
     const size_t slot = size_t(k % 3) * m.rowLanes;
-    for (const auto &[from, to] : {std::pair<const uint16_t *, uint16_t *>{sampleGain, m.gain + slot},
-                                   std::pair<const uint16_t *, uint16_t *>{sampleOffset, m.offset + slot}}) {
-        for (size_t i = 0; i < blockLanes; i += 16) {
+    const Lanes16 colours = {0xffff, 0xffff, 0xffff, 0, 0xffff, 0xffff, 0xffff, 0, 0xffff, 0xffff, 0xffff, 0,
+                             0xffff, 0xffff, 0xffff, 0};
+    const Lanes16 unitGain = ~colours & uint16_t(kGainScale);
+    for (const auto &[from, to, alpha] :
+         {std::tuple<const uint16_t *, uint16_t *, Lanes16>{sampleGain, m.gain + slot, unitGain},
+          std::tuple<const uint16_t *, uint16_t *, Lanes16>{sampleOffset, m.offset + slot, Lanes16{}}}) {
+        for (size_t i = 0, o = 0; i < m.spreadLanes; i += 4 * kBlockLanes, o += 32) {
             // Copied in and out in place: a 32-byte vector crosses no call.
             Lanes16 centre, left, right;
             std::memcpy(&centre, from + i, sizeof centre);
-            std::memcpy(&left, from + i - 4, sizeof left);
-            std::memcpy(&right, from + i + 4, sizeof right);
+            std::memcpy(&left, from + i - kBlockLanes, sizeof left);
+            std::memcpy(&right, from + i + kBlockLanes, sizeof right);
             const Lanes16 l = (centre * 3 + left) >> 2, r = (centre * 3 + right) >> 2;
-            const Lanes16 first = __builtin_shufflevector(l, r, 0, 1, 2, 3, 16, 17, 18, 19, 4, 5, 6, 7, 20, 21, 22, 23);
+            const Lanes16 first =
+                __builtin_shufflevector(l, r, 0, 1, 2, 0, 16, 17, 18, 0, 3, 4, 5, 0, 19, 20, 21, 0);
             const Lanes16 second =
-                __builtin_shufflevector(l, r, 8, 9, 10, 11, 24, 25, 26, 27, 12, 13, 14, 15, 28, 29, 30, 31);
-            std::memcpy(to + 2 * i, &first, sizeof first);
-            std::memcpy(to + 2 * i + 16, &second, sizeof second);
+                __builtin_shufflevector(l, r, 6, 7, 8, 0, 22, 23, 24, 0, 9, 10, 11, 0, 25, 26, 27, 0);
+            const Lanes16 firstPixels = (first & colours) | alpha, secondPixels = (second & colours) | alpha;
+            std::memcpy(to + o, &firstPixels, sizeof firstPixels);
+            std::memcpy(to + o + 16, &secondPixels, sizeof secondPixels);
         }
     }
 }
@@ -450,36 +514,31 @@ void smooth(const uint8_t *in, int inPitch, int w, int h, uint8_t *out, int outP
     m.blocksX = (w + 1) / 2;
     m.blocksY = (h + 1) / 2;
     m.lanes = size_t(w) * 4;
-    m.blockLanes = size_t(m.blocksX) * 4;
+    m.blockLanes = size_t(m.blocksX) * kBlockLanes;
+    m.blockPitch = m.blockLanes + 8;
     m.blockRing = 2 * m.reach + 2;
     // Whole steps of four blocks for the spread, and an even width.
-    const size_t spreadLanes = (m.blockLanes + 15) / 16 * 16;
-    m.rowLanes = 2 * spreadLanes;
-    const size_t colPad = size_t(m.reach) * 4;
+    const size_t spreadBlocks = size_t(m.blocksX + 3) / 4 * 4;
+    m.spreadLanes = spreadBlocks * kBlockLanes;
+    m.rowLanes = spreadBlocks * 8;
+    const size_t colPad = size_t(m.reach) * kBlockLanes;
 
     Scratch &s = scratch();
-    s.blockSum.resize(size_t(m.blockRing) * m.blockLanes);
-    s.blockSq.resize(size_t(m.blockRing) * m.blockLanes);
+    s.blockSum.resize(size_t(m.blockRing) * m.blockPitch);
+    s.blockSq.resize(size_t(m.blockRing) * m.blockPitch);
     s.colSum.assign(m.blockLanes + 2 * colPad, 0);
     s.colSq.assign(m.blockLanes + 2 * colPad, 0);
-    s.boxSum.resize(m.blockLanes);
-    s.boxSq.resize(m.blockLanes);
     s.invCount.resize(m.blockLanes);
-    s.keepFloor.resize(m.blockLanes);
-    s.sampleGain.assign(spreadLanes + 8, 0);
-    s.sampleOffset.assign(spreadLanes + 8, 0);
+    // One block before the row, and past it the last step's reach.
+    s.sampleGain.assign(m.spreadLanes + 4 * kBlockLanes + 16, 0);
+    s.sampleOffset.assign(m.spreadLanes + 4 * kBlockLanes + 16, 0);
     s.gain.resize(3 * m.rowLanes);
     s.offset.resize(3 * m.rowLanes);
-    for (size_t i = 0; i < m.blockLanes; ++i)
-        s.keepFloor[i] = (i & 3) == 3 ? 1.0f : 0.0f;
     m.blockSum = s.blockSum.data();
     m.blockSq = s.blockSq.data();
     m.colSum = s.colSum.data() + colPad;
     m.colSq = s.colSq.data() + colPad;
-    m.boxSum = s.boxSum.data();
-    m.boxSq = s.boxSq.data();
     m.invCount = s.invCount.data();
-    m.keepFloor = s.keepFloor.data();
     m.sampleGain = s.sampleGain.data();
     m.sampleOffset = s.sampleOffset.data();
     m.gain = s.gain.data();

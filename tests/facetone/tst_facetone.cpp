@@ -220,6 +220,8 @@ private slots:
     void vanishingLevelsLeaveThePicture();
     void whiteningBrightensMiddleTones();
     void colourTemperatureWarms();
+    void toneCurvesMapEveryLevel_data();
+    void toneCurvesMapEveryLevel();
     void matchesTheFullResolutionFilter_data();
     void matchesTheFullResolutionFilter();
     void inPlaceMatchesSeparateDestination_data();
@@ -380,6 +382,35 @@ void TestFaceTone::colourTemperatureWarms()
     QVERIFY(p[2] > 128); // red up
     QVERIFY(p[0] < 128); // blue down
     QCOMPARE(p[1], uint8_t(128));
+}
+
+void TestFaceTone::toneCurvesMapEveryLevel_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("whitening");
+    QTest::addColumn<int>("colourTemperature");
+    // Rows of whole vector steps and rows with a few pixels left over.
+    QTest::newRow("one-key") << 64 << 60 << 30;
+    QTest::newRow("one-key, odd width") << 67 << 60 << 30;
+    QTest::newRow("full") << 67 << 100 << 100;
+    QTest::newRow("warmth alone") << 13 << 0 << 50;
+}
+
+// Without smoothing the picture is the curves alone: every level of every
+// channel lands exactly where the curves put it, alpha where it was.
+void TestFaceTone::toneCurvesMapEveryLevel()
+{
+    QFETCH(int, width);
+    QFETCH(int, whitening);
+    QFETCH(int, colourTemperature);
+    Frame in(width, 16), out(width, 16);
+    for (int y = 0; y < in.height; ++y)
+        for (int x = 0; x < in.width; ++x)
+            for (int c = 0; c < 4; ++c)
+                in.pixel(x, y)[c] = uint8_t((y * width + x) * 7 + c * 85);
+    QCOMPARE(run(m_filter, in, out, params(0, colourTemperature, whitening)), 1);
+    const Frame expected = referenceFilter(in, 0, whitening / 100.0, colourTemperature / 100.0);
+    QCOMPARE(out.picture(), expected.picture());
 }
 
 void TestFaceTone::matchesTheFullResolutionFilter_data()

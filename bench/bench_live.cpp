@@ -1201,7 +1201,8 @@ void printSummary()
         std::printf("  %s, live + recording: %.1f%% of one core, %.2f ms per frame: %.2fx ffmpeg [goal <= 1.3x: %s]; "
                     "latency max %.1f ms [goal <= 150 ms: %s]; end gap received %s, recording %s [goal <= %.0f ms: "
                     "%s]; resident growth %+.3f MiB per minute [goal < %.0f MiB over %.0f minutes: %s]\n",
-                    name, run->cpuPercent, run->cpuMsPerFrame, ratio, verdict(ratio > 0 && ratio <= 1.3),
+                    name, run->cpuPercent, run->cpuMsPerFrame, ratio,
+                    g_floor.ran ? verdict(ratio > 0 && ratio <= 1.3) : "no floor measured",
                     run->latencyMaxMs, verdict(run->latencyMaxMs <= 150),
                     run->sentEnd.ok ? (std::to_string(int(std::lround(run->sentEnd.ms()))) + " ms").c_str() : "none",
                     run->keptEnd.ok ? (std::to_string(int(std::lround(run->keptEnd.ms()))) + " ms").c_str() : "none",

@@ -5,6 +5,7 @@
 // of a 1280x720 region. Times are per frame, in ms. Needs an X display with
 // QT_QPA_PLATFORM=xcb (scripts/bench.sh runs it under xvfb-run); without one
 // it fails.
+#include "BenchScene.h"
 #include "preview/CanvasFitter.h"
 #include "preview/PreviewOutput.h"
 #include "sources/ScreenSource.h"
@@ -15,18 +16,13 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-bool g_failed = false;
-
 void fail(benchmark::State &state, const char *why)
 {
-    std::fprintf(stderr, "bench_preview: SET-UP FAILED: %s\n", why);
-    g_failed = true;
-    state.SkipWithError(why);
+    benchscene::failSetUp(state, "bench_preview", why);
 }
 
 QImage canvas1280x720(QColor from = Qt::red, QColor to = Qt::blue)
@@ -127,5 +123,5 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    return g_failed ? 1 : 0;
+    return benchscene::setUpExitCode();
 }

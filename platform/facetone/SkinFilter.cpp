@@ -16,13 +16,15 @@
 // that floating-point exceptions are not observed (Clang assumes so already);
 // no result changes.
 #if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC optimize("no-trapping-math")
+#pragma GCC optimize("no-trapping-math", "fp-contract=off")
 #endif
 
-// x86-64 builds target SSE2; an AVX2 copy of the smoothing, picked once at
-// load time on processors that have it, doubles the vector width. Sanitizer
-// builds keep the single copy (their runtime is not up when load-time
-// selection runs).
+// x86-64 builds target SSE2; AVX2 and AVX-512 copies of the smoothing,
+// picked once at load time on processors that have them, double and
+// quadruple the vector width. Their fused multiply-adds would round
+// differently: products are not fused, so every copy gives the same
+// picture. Sanitizer builds keep the single copy (their runtime is not up
+// when load-time selection runs).
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
 #define FACETONE_SANITIZED 1
@@ -31,7 +33,10 @@
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define FACETONE_SANITIZED 1
 #endif
-#if defined(__x86_64__) && defined(__ELF__) && !defined(FACETONE_SANITIZED)
+#if defined(__x86_64__) && defined(__ELF__) && !defined(FACETONE_SANITIZED) && defined(__clang__)
+#define FACETONE_WIDE_VECTORS __attribute__((target_clones("avx512bw", "avx2", "default")))
+#elif defined(__x86_64__) && defined(__ELF__) && !defined(FACETONE_SANITIZED)
+// GCC names no AVX-512 subset that has 16-bit lanes among its clones.
 #define FACETONE_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
 #else
 #define FACETONE_WIDE_VECTORS
@@ -39,6 +44,10 @@
 
 namespace facetone {
 namespace {
+
+#if defined(__clang__)
+#pragma clang fp contract(off)
+#endif
 
 uint8_t clampByte(double v)
 {

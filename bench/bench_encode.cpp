@@ -1,11 +1,11 @@
-// The encoding road at the canvas size, rate and bit rate of the clarity row
-// a new user starts with (1280x720, 25 fps, 1000 kbit/s): CPU time per frame of
-// EncodePipeline recording to a file (conversion, x264, AAC, muxing, all
+// The encoder at the canvas size, rate and bit rate of the clarity row a new
+// user starts with (1280x720, 25 fps, 1000 kbit/s): CPU time per frame of
+// EncodeLibraryClient recording to a file (conversion, x264, AAC, muxing, all
 // threads), beside `ffmpeg` encoding the same raw frames with the same x264
 // settings (the floor).
 
 #include "BenchScene.h"
-#include "EncodePipeline.h"
+#include "EncodeLibraryClient.h"
 
 #include <benchmark/benchmark.h>
 
@@ -49,7 +49,7 @@ std::vector<QImage> makeFrames()
     return frames;
 }
 
-void BM_EncodePipelineRecording(benchmark::State &state)
+void BM_EncoderRecording(benchmark::State &state)
 {
     const std::vector<QImage> frames = makeFrames();
     std::vector<int16_t> tone(480 * 2);
@@ -57,10 +57,10 @@ void BM_EncodePipelineRecording(benchmark::State &state)
     const int total = kSeconds * kFps;
     double cpuPerFrame = 0;
     for (auto _ : state) {
-        castcore::EncodePipeline pipeline{castcore::EncodeEvents{}};
-        pipeline.configure(kWidth, kHeight, kFps, kBitRate);
+        castcore::EncodeLibraryClient encoder{castcore::EncodeEvents{}};
+        encoder.configure(kWidth, kHeight, kFps, kBitRate);
         const double cpuStart = benchscene::processCpuSeconds();
-        pipeline.startRecording((dir.path() + "/bench.mp4").toStdString());
+        encoder.startRecording((dir.path() + "/bench.mp4").toStdString());
         // Real-time pacing, as the compositor feeds it: the encoder queue
         // drops canvases when fed faster than it encodes.
         const int64_t start = castcore::mediaNowUs();
@@ -70,13 +70,13 @@ void BM_EncodePipelineRecording(benchmark::State &state)
             while (start + chunk * 10000 <= due) {
                 for (size_t s = 0; s < 480; ++s)
                     tone[s * 2] = tone[s * 2 + 1] = int16_t(8000 * std::sin(2 * M_PI * 1000 * (chunk * 480 + s) / 48000.0));
-                pipeline.onAudio(tone.data(), 480, start + chunk * 10000);
+                encoder.onAudio(tone.data(), 480, start + chunk * 10000);
                 ++chunk;
             }
             std::this_thread::sleep_until(std::chrono::steady_clock::time_point(std::chrono::microseconds(due)));
-            pipeline.onCanvas(frames[size_t(i % kDistinct)], due);
+            encoder.onCanvas(frames[size_t(i % kDistinct)], due);
         }
-        pipeline.stopRecording();
+        encoder.stopRecording();
         cpuPerFrame = (benchscene::processCpuSeconds() - cpuStart) / total;
     }
     state.counters["cpu_ms_per_frame"] = cpuPerFrame * 1000;
@@ -112,7 +112,7 @@ void BM_FfmpegFloor(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(BM_EncodePipelineRecording)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EncoderRecording)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FfmpegFloor)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char **argv)

@@ -24,7 +24,7 @@
 
 #include "BenchScene.h"
 #include "DebugCapture.h"
-#include "EncodePipeline.h"
+#include "EncodeLibraryClient.h"
 #include "MediaInspector.h"
 #include "RtmpReceiver.h"
 #include "SessionFixture.h"
@@ -297,7 +297,7 @@ private:
     std::thread m_thread;
 };
 
-// Between the compositor and the pipeline: hands every canvas on as it is;
+// Between the compositor and the encoder: hands every canvas on as it is;
 // once armed, the first canvas that is white all over marks the sound at its
 // stamp.
 class FlashWatch : public castcore::VideoSink
@@ -375,14 +375,14 @@ struct MarkedSession
 // Records kMarkedSessions more sessions with the same engine, each with a
 // mark: the scene under a white picture item, and the sound (from
 // MarkedSound, in place of the mixer) with a burst at the stamp of the
-// first white canvas. Leaves the road as it found it (the white item stays,
+// first white canvas. Leaves the encoder as it found it (the white item stays,
 // unseen).
 std::vector<MarkedSession> recordMarkedSessions(FullScene &scene, const QTemporaryDir &dir,
                                                 const testsupport::DebugCapture &capture, std::string *error)
 {
     std::vector<MarkedSession> sessions;
     ILiveScene *items = scene.scene();
-    castcore::EncodePipeline &pipeline = scene.media().pipeline();
+    castcore::EncodeLibraryClient &encoder = scene.media().encoder();
     castcore::Compositor &compositor = scene.compositor();
     castcore::AudioEngine &sound = scene.media().audio();
 
@@ -401,8 +401,8 @@ std::vector<MarkedSession> recordMarkedSessions(FullScene &scene, const QTempora
     items->SetItemAlpha(flash, 0);
 
     sound.stop();
-    MarkedSound marked(&pipeline);
-    FlashWatch watch(&pipeline, &marked);
+    MarkedSound marked(&encoder);
+    FlashWatch watch(&encoder, &marked);
     compositor.setSink(&watch);
     marked.start();
     for (int i = 0; i < kMarkedSessions; ++i) {
@@ -410,7 +410,7 @@ std::vector<MarkedSession> recordMarkedSessions(FullScene &scene, const QTempora
         session.number = i + 2;
         std::this_thread::sleep_for(std::chrono::milliseconds(300)); // between two sessions
         const QString file = dir.filePath(QStringLiteral("session-%1.mp4").arg(session.number));
-        if (!pipeline.startRecording(file.toStdString())) {
+        if (!encoder.startRecording(file.toStdString())) {
             *error = "cannot record session " + std::to_string(session.number);
             break;
         }
@@ -426,7 +426,7 @@ std::vector<MarkedSession> recordMarkedSessions(FullScene &scene, const QTempora
         items->SetItemAlpha(flash, 0);
         if (flashUs != MarkedSound::kNone)
             sleepUntilUs(flashUs + 1300000);
-        pipeline.stopRecording();
+        encoder.stopRecording();
         const bool finished = waitRecordingFinished(capture, file, 20000);
         if (flashUs == MarkedSound::kNone) {
             session.error = "no white canvas within 5 s of showing the white picture";
@@ -450,7 +450,7 @@ std::vector<MarkedSession> recordMarkedSessions(FullScene &scene, const QTempora
         sessions.push_back(session);
     }
     marked.stop();
-    compositor.setSink(&pipeline);
+    compositor.setSink(&encoder);
     compositor.quiesce(); // no frame still hands its canvas to the watch
     sound.start();
     return sessions;
@@ -478,7 +478,7 @@ struct SlowLink
 SlowLink pushOverSlowLink(FullScene &scene, const QTemporaryDir &dir, int seconds, std::string *error)
 {
     SlowLink link;
-    castcore::EncodePipeline &pipeline = scene.media().pipeline();
+    castcore::EncodeLibraryClient &encoder = scene.media().encoder();
     castcore::Compositor &compositor = scene.compositor();
     PushListener &reports = scene.listener();
     testsupport::RtmpReceiver receiver(dir.filePath(QStringLiteral("slow.flv")));
@@ -493,7 +493,7 @@ SlowLink pushOverSlowLink(FullScene &scene, const QTemporaryDir &dir, int second
     }
     const std::string url = "rtmp://127.0.0.1:" + std::to_string(relay.port()) + "/live/s";
     reports.pushState.store(-1);
-    pipeline.connect(url);
+    encoder.connect(url);
     const auto answerLimit = Clock::now() + std::chrono::seconds(15);
     while (reports.pushState.load() < 0 && Clock::now() < answerLimit)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -508,7 +508,7 @@ SlowLink pushOverSlowLink(FullScene &scene, const QTemporaryDir &dir, int second
     const double kbpsSumBefore = reports.kbpsSum.load();
     const int64_t framesBefore = compositor.framesMade();
     const int64_t liveUs = castcore::mediaNowUs();
-    pipeline.setLive(true);
+    encoder.setLive(true);
     const int64_t endUs = liveUs + int64_t(seconds) * 1000000;
     while (castcore::mediaNowUs() < endUs) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -530,7 +530,7 @@ SlowLink pushOverSlowLink(FullScene &scene, const QTemporaryDir &dir, int second
     link.dropped = reports.droppedFrames.load();
     const int kbpsReports = reports.kbpsReports.load() - kbpsReportsBefore;
     link.kbps = kbpsReports > 0 ? (reports.kbpsSum.load() - kbpsSumBefore) / kbpsReports : 0.0;
-    pipeline.setLive(false);
+    encoder.setLive(false);
     if (!receiver.waitForEnd(20000)) {
         link.receiverEnd = "the receiver did not end with the stream; stopped";
         receiver.kill();
@@ -572,12 +572,12 @@ struct LiveSpan
 
 // Measures `seconds` of what runs now; `poll` is called every 5 ms or so
 // (the program's road lets its GUI thread work there).
-LiveSpan measureLive(castcore::EncodePipeline &pipeline, castcore::Compositor &compositor, int seconds,
+LiveSpan measureLive(castcore::EncodeLibraryClient &encoder, castcore::Compositor &compositor, int seconds,
                      const std::function<void()> &poll)
 {
     LiveSpan span;
     span.latencySamples.reserve(size_t(seconds) * kFps + 16);
-    span.latencyBefore = pipeline.sendLatency();
+    span.latencyBefore = encoder.sendLatency();
     const int64_t lagBefore = compositor.framesLagged();
     const int64_t framesBefore = compositor.framesMade();
     span.threadsBefore = threadCpu();
@@ -588,7 +588,7 @@ LiveSpan measureLive(castcore::EncodePipeline &pipeline, castcore::Compositor &c
     int64_t packetsSeen = span.latencyBefore.packets;
     while (Clock::now() < end) {
         poll();
-        const castcore::SendLatency now = pipeline.sendLatency();
+        const castcore::SendLatency now = encoder.sendLatency();
         if (now.packets != packetsSeen) {
             packetsSeen = now.packets;
             span.latencySamples.push_back(double(now.lastUs) / 1000.0);
@@ -603,7 +603,7 @@ LiveSpan measureLive(castcore::EncodePipeline &pipeline, castcore::Compositor &c
     span.wall = std::chrono::duration<double>(Clock::now() - start).count();
     span.frames = double(compositor.framesMade() - framesBefore);
     span.threadsAfter = threadCpu();
-    span.latencyAfter = pipeline.sendLatency();
+    span.latencyAfter = encoder.sendLatency();
     span.lagged = compositor.framesLagged() - lagBefore;
     return span;
 }
@@ -819,7 +819,7 @@ void BM_LiveAndRecording(benchmark::State &state)
     // The engine's own road: its encoders, its sound mixer (every device at
     // full volume) and the reports it hands its listener.
     PushListener &reports = scene.listener();
-    castcore::EncodePipeline &pipeline = scene.media().pipeline();
+    castcore::EncodeLibraryClient &encoder = scene.media().encoder();
     castcore::AudioEngine &sound = scene.media().audio();
     bool kinds[3] = {false, false, false};
     for (const castcore::AudioDevice &device : sound.devices(castcore::control().world())) {
@@ -832,7 +832,7 @@ void BM_LiveAndRecording(benchmark::State &state)
     std::atomic<int64_t> &droppedFrames = reports.droppedFrames;
 
     pushState.store(-1);
-    pipeline.connect(url.toStdString());
+    encoder.connect(url.toStdString());
     const auto answerLimit = Clock::now() + std::chrono::seconds(15);
     while (pushState.load() < 0 && Clock::now() < answerLimit)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -840,8 +840,8 @@ void BM_LiveAndRecording(benchmark::State &state)
         failSetUp(state, "bench_live", "the push did not connect to the local receiver");
         return;
     }
-    pipeline.setLive(true);
-    if (!pipeline.startRecording(recording.toStdString())) {
+    encoder.setLive(true);
+    if (!encoder.startRecording(recording.toStdString())) {
         failSetUp(state, "bench_live", "cannot record");
         return;
     }
@@ -850,7 +850,7 @@ void BM_LiveAndRecording(benchmark::State &state)
     const int64_t droppedBefore = droppedFrames.load();
     LiveSpan span;
     for (auto _ : state)
-        span = measureLive(pipeline, compositor, g_seconds,
+        span = measureLive(encoder, compositor, g_seconds,
                            [] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); });
     const bool judged = std::exchange(g_freshHeap, false);
     const int64_t dropped = droppedFrames.load() - droppedBefore;
@@ -861,8 +861,8 @@ void BM_LiveAndRecording(benchmark::State &state)
     if (!saveCanvases(compositor, canvases))
         faults.push_back("cannot keep the composed canvases for the floor");
 
-    pipeline.setLive(false);
-    pipeline.stopRecording();
+    encoder.setLive(false);
+    encoder.stopRecording();
     if (!receiver.waitForEnd(15000)) {
         std::fprintf(stderr, "bench_live: the receiver did not end with the stream; stopped\n");
         receiver.kill();
@@ -1109,10 +1109,10 @@ void BM_ProgramLiveAndRecording(benchmark::State &state)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 
     castcore::Compositor &compositor = engine->media().compositor();
-    castcore::EncodePipeline &pipeline = engine->media().pipeline();
+    castcore::EncodeLibraryClient &encoder = engine->media().encoder();
     LiveSpan span;
     for (auto _ : state)
-        span = measureLive(pipeline, compositor, g_programSeconds, [] {
+        span = measureLive(encoder, compositor, g_programSeconds, [] {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         });

@@ -39,7 +39,7 @@ MediaEvents CastCoreEngine::mediaEvents()
     e.kbps = [this](float kbps) { fireKbps(kbps); };
     e.framesDropped = [this](int64_t total, float percent) { fireFrameDropped(total, 0, percent); };
     e.audioLevel = [this](int type, int level) { fireAudioLevel(type, level); };
-    // The road has logged the file and why; the listener is told of the
+    // The encoder has logged the file and why; the listener is told of the
     // recording it asked for.
     e.recordingEnded = [this](const std::string &, int error, const std::string &) { fireRecordingEnded(error); };
     return e;

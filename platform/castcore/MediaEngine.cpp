@@ -15,14 +15,14 @@ MediaEngine::MediaEngine(SceneState &state, EngineThreads &threads, MediaEvents 
     encode.kbps = m_events.kbps;
     encode.framesDropped = m_events.framesDropped;
     encode.recordingEnded = m_events.recordingEnded;
-    m_pipeline = std::make_unique<EncodePipeline>(std::move(encode));
-    m_audio = std::make_unique<AudioEngine>(m_pipeline.get(), m_events.audioLevel);
+    m_encoder = std::make_unique<EncodeLibraryClient>(std::move(encode));
+    m_audio = std::make_unique<AudioEngine>(m_encoder.get(), m_events.audioLevel);
     CompositorEvents compose;
     compose.fps = m_events.videoFps;
     compose.performance = m_events.performance;
     compose.overlay = m_events.overlay;
     m_compositor = std::make_unique<Compositor>(state, threads.video(), m_loader, std::move(compose));
-    m_compositor->setSink(m_pipeline.get());
+    m_compositor->setSink(m_encoder.get());
 }
 
 MediaEngine::~MediaEngine()
@@ -33,7 +33,7 @@ MediaEngine::~MediaEngine()
 
 void MediaEngine::start(const LiveVideoConfig &config, WId window)
 {
-    m_pipeline->configure(config.width, config.height, config.frameRate, config.bitRate);
+    m_encoder->configure(config.width, config.height, config.frameRate, config.bitRate);
     m_compositor->setPreview(nullptr);
     if (window && m_preview->attach(window))
         m_compositor->setPreview(m_preview.get());
@@ -43,7 +43,7 @@ void MediaEngine::start(const LiveVideoConfig &config, WId window)
 
 void MediaEngine::reconfigure(const LiveVideoConfig &config)
 {
-    m_pipeline->configure(config.width, config.height, config.frameRate, config.bitRate);
+    m_encoder->configure(config.width, config.height, config.frameRate, config.bitRate);
     if (m_compositor->running())
         m_compositor->start(config.frameRate);
 }
@@ -54,33 +54,33 @@ void MediaEngine::shutdown()
     m_compositor->setPreview(nullptr);
     m_preview->detach();
     m_audio->stop();
-    m_pipeline->setLive(false);
-    m_pipeline->stopRecording();
+    m_encoder->setLive(false);
+    m_encoder->stopRecording();
 }
 
 void MediaEngine::connectPush(const std::string &url)
 {
-    m_pipeline->connect(url);
+    m_encoder->connect(url);
 }
 
 void MediaEngine::setLive(bool live)
 {
-    m_pipeline->setLive(live);
+    m_encoder->setLive(live);
 }
 
 bool MediaEngine::startRecording(const std::string &path)
 {
-    return m_pipeline->startRecording(path);
+    return m_encoder->startRecording(path);
 }
 
 void MediaEngine::stopRecording()
 {
-    m_pipeline->stopRecording();
+    m_encoder->stopRecording();
 }
 
 bool MediaEngine::recording() const
 {
-    return m_pipeline->recording();
+    return m_encoder->recording();
 }
 
 } // namespace castcore

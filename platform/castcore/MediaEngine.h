@@ -9,7 +9,7 @@
 #include "LiveEngine.h"
 #include "audio/AudioEngine.h"
 #include "compose/Compositor.h"
-#include "output/EncodePipeline.h"
+#include "output/EncodeLibraryClient.h"
 #include "preview/PreviewOutput.h"
 
 #include <QImage>
@@ -61,7 +61,7 @@ public:
     void quiesce() { m_compositor->quiesce(); }
     QImage lastCanvas() const { return m_compositor->lastCanvas(); }
     Compositor &compositor() { return *m_compositor; }
-    EncodePipeline &pipeline() { return *m_pipeline; }
+    EncodeLibraryClient &encoder() { return *m_encoder; }
     PreviewOutput &preview() { return *m_preview; }
 
 private:
@@ -70,7 +70,7 @@ private:
     MediaEvents m_events;
     mvplatform::CallbackThread m_loader;
     std::unique_ptr<PreviewOutput> m_preview;
-    std::unique_ptr<EncodePipeline> m_pipeline;
+    std::unique_ptr<EncodeLibraryClient> m_encoder;
     std::unique_ptr<AudioEngine> m_audio;
     std::unique_ptr<Compositor> m_compositor;
 };

@@ -50,13 +50,13 @@ float EncodeEventLog::lastKbps() const
     return m_kbps.empty() ? 0.0f : m_kbps.back();
 }
 
-bool connectWhenListening(castcore::EncodePipeline &pipeline, EncodeEventLog &log, const std::string &url)
+bool connectWhenListening(castcore::EncodeLibraryClient &encoder, EncodeEventLog &log, const std::string &url)
 {
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 30000) {
         const int failures = log.states(url, false);
-        pipeline.connect(url);
+        encoder.connect(url);
         QElapsedTimer wait;
         wait.start();
         while (wait.elapsed() < 15000 && log.states(url, true) == 0 && log.states(url, false) == failures)

@@ -1,11 +1,11 @@
 #pragma once
 
-// What an encode pipeline reports, kept for the checks, a connect that
+// What an encode encoder reports, kept for the checks, a connect that
 // waits for a receiver that is still starting, and a wait for a stopped
 // recording's file to be finished.
 
 #include "DebugCapture.h"
-#include "EncodePipeline.h"
+#include "EncodeLibraryClient.h"
 
 #include <QString>
 
@@ -24,7 +24,7 @@ struct RecordingEnd
     std::string why;
 };
 
-// What the pipeline reported, from whichever thread.
+// What the encoder reported, from whichever thread.
 class EncodeEventLog
 {
 public:
@@ -43,7 +43,7 @@ private:
 
 // connect() until the receiver answers (it starts listening a little after
 // its process starts); true when pushState(url, true) came.
-bool connectWhenListening(castcore::EncodePipeline &pipeline, EncodeEventLog &log, const std::string &url);
+bool connectWhenListening(castcore::EncodeLibraryClient &encoder, EncodeEventLog &log, const std::string &url);
 
 // A stop returns before the file is finished; its writer logs when it is.
 // True once it did (within 20 s).

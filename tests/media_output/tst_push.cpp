@@ -5,7 +5,7 @@
 #include "ClosedPort.h"
 #include "DebugCapture.h"
 #include "EncodeEventLog.h"
-#include "EncodePipeline.h"
+#include "EncodeLibraryClient.h"
 #include "LogCapture.h"
 #include "MediaInspector.h"
 #include "RtmpReceiver.h"
@@ -132,14 +132,14 @@ struct RelayedPush
         if (!relay->start())
             return false;
         url = urlThrough(*relay);
-        pipeline.emplace(events);
-        pipeline->configure(kWidth, kHeight, kFps, kBitRate);
-        if (!connectWhenListening(*pipeline, log, url))
+        encoder.emplace(events);
+        encoder->configure(kWidth, kHeight, kFps, kBitRate);
+        if (!connectWhenListening(*encoder, log, url))
             return false;
         lostBefore = log.states(url, false);
-        pipeline->setLive(true);
-        noisy.emplace(&*pipeline);
-        feed.emplace(&*noisy, &*pipeline);
+        encoder->setLive(true);
+        noisy.emplace(&*encoder);
+        feed.emplace(&*noisy, &*encoder);
         return true;
     }
 
@@ -151,7 +151,7 @@ struct RelayedPush
     EncodeEventLog log;
     EncodeEvents events = log.events();
     DropLog drops;
-    std::optional<EncodePipeline> pipeline;
+    std::optional<EncodeLibraryClient> encoder;
     std::optional<NoisyScene> noisy;
     std::optional<SyntheticFeed> feed;
     int lostBefore = 0;
@@ -182,21 +182,21 @@ void TestPush::pushesSceneAndSound()
     RtmpReceiver receiver(received);
     QVERIFY(receiver.start());
     EncodeEventLog log;
-    EncodePipeline pipeline(log.events());
-    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
-    QVERIFY(connectWhenListening(pipeline, log, receiver.url()));
-    QVERIFY(!pipeline.active()); // connected, not yet live
+    EncodeLibraryClient encoder(log.events());
+    encoder.configure(kWidth, kHeight, kFps, kBitRate);
+    QVERIFY(connectWhenListening(encoder, log, receiver.url()));
+    QVERIFY(!encoder.active()); // connected, not yet live
     const int refusedBefore = log.states(receiver.url(), false); // before it listened
 
-    pipeline.setLive(true);
-    QVERIFY(pipeline.active());
-    SyntheticFeed feed(&pipeline, &pipeline);
+    encoder.setLive(true);
+    QVERIFY(encoder.active());
+    SyntheticFeed feed(&encoder, &encoder);
     feed.start();
     QTRY_VERIFY_WITH_TIMEOUT(feed.framesFed() >= 3 * kFps && log.kbpsReports() >= 2, 30000);
     feed.stop();
     QVERIFY(log.lastKbps() > 0);
-    pipeline.setLive(false);
-    QVERIFY(!pipeline.active());
+    encoder.setLive(false);
+    QVERIFY(!encoder.active());
     QVERIFY(receiver.waitForEnd(20000));
     QCOMPARE(log.states(receiver.url(), false), refusedBefore);
 
@@ -235,8 +235,8 @@ void TestPush::badAddressRefusedAtOnce()
     const std::string address = url.toStdString();
     testsupport::DebugCapture capture;
     EncodeEventLog log;
-    EncodePipeline pipeline(log.events());
-    pipeline.connect(address);
+    EncodeLibraryClient encoder(log.events());
+    encoder.connect(address);
     // Before connect() returns, not after a connection attempt.
     QCOMPARE(log.states(address, false), 1);
     QCOMPARE(log.states(address, true), 0);
@@ -251,10 +251,10 @@ void TestPush::caseBlindSchemeConnects()
     RtmpReceiver receiver(env.root() + "/received.flv");
     QVERIFY(receiver.start());
     EncodeEventLog log;
-    EncodePipeline pipeline(log.events());
-    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
+    EncodeLibraryClient encoder(log.events());
+    encoder.configure(kWidth, kHeight, kFps, kBitRate);
     const std::string url = "RTMP://127.0.0.1:" + std::to_string(receiver.port()) + "/live/s";
-    QVERIFY(connectWhenListening(pipeline, log, url));
+    QVERIFY(connectWhenListening(encoder, log, url));
 }
 
 // Platforms hand out the stream key or a signed token in the address: the
@@ -272,21 +272,21 @@ void TestPush::dailyLogHoldsNoStreamKey()
     const std::string port = std::to_string(receiver.port());
     const std::string closed = std::to_string(testsupport::closedLoopbackPort());
     EncodeEventLog log;
-    EncodePipeline pipeline(log.events());
-    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
+    EncodeLibraryClient encoder(log.events());
+    encoder.configure(kWidth, kHeight, kFps, kBitRate);
 
-    pipeline.connect("rtmp://127.0.0.1:1935" + secret + " x"); // refused
+    encoder.connect("rtmp://127.0.0.1:1935" + secret + " x"); // refused
     const std::string failing = "rtmp://127.0.0.1:" + closed + secret;
-    pipeline.connect(failing);
+    encoder.connect(failing);
     QTRY_COMPARE_WITH_TIMEOUT(log.states(failing, false), 1, 20000);
     const std::string url = "rtmp://127.0.0.1:" + port + secret;
-    QVERIFY(connectWhenListening(pipeline, log, url));
-    pipeline.setLive(true);
-    SyntheticFeed feed(&pipeline, &pipeline);
+    QVERIFY(connectWhenListening(encoder, log, url));
+    encoder.setLive(true);
+    SyntheticFeed feed(&encoder, &encoder);
     feed.start();
     QTRY_VERIFY_WITH_TIMEOUT(feed.framesFed() >= kFps && log.kbpsReports() >= 1, 20000);
     feed.stop();
-    pipeline.setLive(false);
+    encoder.setLive(false);
     QVERIFY(receiver.waitForEnd(20000));
     QVERIFY(inspectMedia(env.root() + "/received.flv", kFps).opened);
 
@@ -346,10 +346,10 @@ void TestPush::failedConnectionReported()
     testsupport::DebugCapture capture;
     EncodeEventLog log;
     {
-        EncodePipeline pipeline(log.events());
+        EncodeLibraryClient encoder(log.events());
         QElapsedTimer timer;
         timer.start();
-        pipeline.connect(longUrl);
+        encoder.connect(longUrl);
         // The call does not wait for the outcome (a refusal on loopback may
         // well be in before the next line; a silent server's cannot).
         if (server == QLatin1String("silent"))
@@ -379,19 +379,19 @@ void TestPush::lostReceiverLeavesRecordingAndReconnects()
     RtmpReceiver first(env.root() + "/first.flv");
     QVERIFY(first.start());
     EncodeEventLog log;
-    EncodePipeline pipeline(log.events());
-    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
-    QVERIFY(connectWhenListening(pipeline, log, first.url()));
+    EncodeLibraryClient encoder(log.events());
+    encoder.configure(kWidth, kHeight, kFps, kBitRate);
+    QVERIFY(connectWhenListening(encoder, log, first.url()));
     const int refusedBefore = log.states(first.url(), false);
-    pipeline.setLive(true);
-    QVERIFY(pipeline.startRecording(recorded.toStdString()));
-    SyntheticFeed feed(&pipeline, &pipeline);
+    encoder.setLive(true);
+    QVERIFY(encoder.startRecording(recorded.toStdString()));
+    SyntheticFeed feed(&encoder, &encoder);
     feed.start();
     QTRY_VERIFY_WITH_TIMEOUT(feed.framesFed() >= kFps, 20000);
 
     first.kill();
     QTRY_VERIFY_WITH_TIMEOUT(log.states(first.url(), false) == refusedBefore + 1, 20000);
-    QVERIFY(pipeline.recording());
+    QVERIFY(encoder.recording());
     const int lostAt = feed.framesFed();
     QTRY_VERIFY_WITH_TIMEOUT(feed.framesFed() >= lostAt + kFps, 20000);
     const qint64 sizeBefore = QFileInfo(recorded).size();
@@ -399,14 +399,14 @@ void TestPush::lostReceiverLeavesRecordingAndReconnects()
     // A new address continues the broadcast with the same encoder.
     RtmpReceiver second(received);
     QVERIFY(second.start());
-    QVERIFY(connectWhenListening(pipeline, log, second.url()));
+    QVERIFY(connectWhenListening(encoder, log, second.url()));
     const int reconnectedAt = feed.framesFed();
     QTRY_VERIFY_WITH_TIMEOUT(feed.framesFed() >= reconnectedAt + 2 * kFps, 20000);
     feed.stop();
-    pipeline.setLive(false);
+    encoder.setLive(false);
     QVERIFY(second.waitForEnd(20000));
-    QVERIFY(pipeline.recording());
-    pipeline.stopRecording();
+    QVERIFY(encoder.recording());
+    encoder.stopRecording();
     QVERIFY(QFileInfo(recorded).size() > sizeBefore);
     QCOMPARE(log.states(first.url(), false), refusedBefore + 1); // reported once
 
@@ -431,7 +431,7 @@ void TestPush::slowLinkStaysNearLive()
     QVERIFY(push.goLive());
     const QString received = push.env.root() + "/slow.flv";
     RtmpReceiver &receiver = push.receiver;
-    EncodePipeline &pipeline = *push.pipeline;
+    EncodeLibraryClient &encoder = *push.encoder;
     SyntheticFeed &feed = *push.feed;
     DropLog &drops = push.drops;
     EncodeEventLog &log = push.log;
@@ -487,7 +487,7 @@ void TestPush::slowLinkStaysNearLive()
     QVERIFY2(dropped >= fed - arrived - 3 * kFps,
              qPrintable(QStringLiteral("%1 of %2 dropped, %3 arrived").arg(dropped).arg(fed).arg(arrived)));
     QVERIFY(dropReports >= 2);
-    pipeline.setLive(false);
+    encoder.setLive(false);
     QVERIFY(receiver.waitForEnd(20000));
 
     // What came through starts at a keyframe after every gap, and decodes.

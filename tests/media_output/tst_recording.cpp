@@ -4,7 +4,7 @@
 
 #include "DebugCapture.h"
 #include "EncodeEventLog.h"
-#include "EncodePipeline.h"
+#include "EncodeLibraryClient.h"
 #include "MediaInspector.h"
 #include "RecordFile.h"
 #include "SyntheticFeed.h"
@@ -42,11 +42,11 @@ using namespace testsupport;
 
 int runRecorderChild(const QString &path)
 {
-    EncodePipeline pipeline{EncodeEvents{}};
-    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
-    if (!pipeline.startRecording(path.toStdString()))
+    EncodeLibraryClient encoder{EncodeEvents{}};
+    encoder.configure(kWidth, kHeight, kFps, kBitRate);
+    if (!encoder.startRecording(path.toStdString()))
         return 2;
-    SyntheticFeed feed(&pipeline, &pipeline);
+    SyntheticFeed feed(&encoder, &encoder);
     feed.start();
     // Runs until the test kills it (a minute at most).
     for (int i = 0; i < 600; ++i) {
@@ -208,23 +208,23 @@ void TestRecording::recordsSceneAndSound()
     testsupport::DebugCapture capture;
     const QString file = env.root() + "/scene.mp4";
     EncodeEventLog log;
-    EncodePipeline pipeline(log.events());
-    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
-    QVERIFY(!pipeline.active());
+    EncodeLibraryClient encoder(log.events());
+    encoder.configure(kWidth, kHeight, kFps, kBitRate);
+    QVERIFY(!encoder.active());
 
-    QVERIFY(pipeline.startRecording(file.toStdString()));
-    QVERIFY(pipeline.recording());
-    QVERIFY(pipeline.active());
-    SyntheticFeed feed(&pipeline, withSound ? &pipeline : nullptr);
+    QVERIFY(encoder.startRecording(file.toStdString()));
+    QVERIFY(encoder.recording());
+    QVERIFY(encoder.active());
+    SyntheticFeed feed(&encoder, withSound ? &encoder : nullptr);
     feed.start();
     QTRY_VERIFY_WITH_TIMEOUT(feed.framesFed() >= 4 * kFps, 30000);
     feed.stop();
     QElapsedTimer stopping;
     stopping.start();
-    pipeline.stopRecording();
+    encoder.stopRecording();
     qInfo("stop with a healthy disk returned in %lld ms", static_cast<long long>(stopping.elapsed()));
-    QVERIFY(!pipeline.recording());
-    QVERIFY(!pipeline.active());
+    QVERIFY(!encoder.recording());
+    QVERIFY(!encoder.active());
     QVERIFY(waitFinished(capture, file));
     QVERIFY(log.recordingEnds().empty());
 
@@ -312,11 +312,11 @@ void TestRecording::refusesPlaceThatCannotBeWritten()
     QVERIFY(::mkfifo(QFile::encodeName(env.root() + "/fifo").constData(), 0600) == 0);
     path.replace('@', env.root());
     testsupport::DebugCapture capture;
-    EncodePipeline pipeline{EncodeEvents{}};
-    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
-    QVERIFY(!pipeline.startRecording(path.toStdString()));
-    QVERIFY(!pipeline.recording());
-    QVERIFY(!pipeline.active());
+    EncodeLibraryClient encoder{EncodeEvents{}};
+    encoder.configure(kWidth, kHeight, kFps, kBitRate);
+    QVERIFY(!encoder.startRecording(path.toStdString()));
+    QVERIFY(!encoder.recording());
+    QVERIFY(!encoder.active());
     QVERIFY2(capture.contains(QStringLiteral("engine: cannot record to \"%1\"").arg(path)),
              qPrintable(capture.messages().join('\n')));
 }
@@ -376,16 +376,16 @@ void TestRecording::neverReplacesAFile()
         }
     }
     EncodeEventLog log;
-    EncodePipeline pipeline(log.events());
-    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
+    EncodeLibraryClient encoder(log.events());
+    encoder.configure(kWidth, kHeight, kFps, kBitRate);
     const QString asked = folder + "/rec.mp4";
-    QVERIFY(pipeline.startRecording(asked.toStdString()));
-    QVERIFY(pipeline.recording());
-    SyntheticFeed feed(&pipeline, &pipeline);
+    QVERIFY(encoder.startRecording(asked.toStdString()));
+    QVERIFY(encoder.recording());
+    SyntheticFeed feed(&encoder, &encoder);
     feed.start();
     QTRY_VERIFY_WITH_TIMEOUT(feed.framesFed() >= kFps, 30000);
     feed.stop();
-    pipeline.stopRecording();
+    encoder.stopRecording();
 
     const QString file = folder + "/" + written;
     QVERIFY(waitFinished(capture, file));
@@ -406,21 +406,21 @@ void TestRecording::startsInOneSecondKeepBothFiles()
     testsupport::DebugCapture capture;
     const QString asked = env.root() + "/2026-1210-1700-00.mp4";
     const QString second = env.root() + "/2026-1210-1700-00-1.mp4";
-    EncodePipeline pipeline{EncodeEvents{}};
-    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
-    SyntheticFeed feed(&pipeline, &pipeline);
+    EncodeLibraryClient encoder{EncodeEvents{}};
+    encoder.configure(kWidth, kHeight, kFps, kBitRate);
+    SyntheticFeed feed(&encoder, &encoder);
     feed.start();
-    QVERIFY(pipeline.startRecording(asked.toStdString()));
+    QVERIFY(encoder.startRecording(asked.toStdString()));
     QTRY_VERIFY_WITH_TIMEOUT(feed.framesFed() >= kFps, 30000);
-    pipeline.stopRecording();
+    encoder.stopRecording();
     QVERIFY(waitFinished(capture, asked));
     const QByteArray first = readAll(asked);
     QVERIFY(first.size() > 4096);
 
-    QVERIFY(pipeline.startRecording(asked.toStdString()));
+    QVERIFY(encoder.startRecording(asked.toStdString()));
     const int from = feed.framesFed();
     QTRY_VERIFY_WITH_TIMEOUT(feed.framesFed() >= from + kFps / 2, 30000);
-    pipeline.stopRecording();
+    encoder.stopRecording();
     feed.stop();
     QVERIFY(waitFinished(capture, second));
     QCOMPARE(readAll(asked), first);
@@ -436,17 +436,17 @@ void TestRecording::sameFileAgainGoesOn()
     QVERIFY(QDir().mkpath(folder));
     const QString file = folder + "/live.mp4";
     EncodeEventLog log;
-    EncodePipeline pipeline(log.events());
-    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
-    QVERIFY(pipeline.startRecording(file.toStdString()));
-    SyntheticFeed feed(&pipeline, &pipeline);
+    EncodeLibraryClient encoder(log.events());
+    encoder.configure(kWidth, kHeight, kFps, kBitRate);
+    QVERIFY(encoder.startRecording(file.toStdString()));
+    SyntheticFeed feed(&encoder, &encoder);
     feed.start();
     QTRY_VERIFY_WITH_TIMEOUT(feed.framesFed() >= 2 * kFps, 30000);
     const int again = feed.framesFed();
-    QVERIFY(pipeline.startRecording(file.toStdString()));
-    QVERIFY(pipeline.recording());
+    QVERIFY(encoder.startRecording(file.toStdString()));
+    QVERIFY(encoder.recording());
     QTRY_VERIFY_WITH_TIMEOUT(feed.framesFed() >= again + kFps, 30000);
-    pipeline.stopRecording();
+    encoder.stopRecording();
     const int fed = feed.framesFed();
     feed.stop();
     QVERIFY(waitFinished(capture, file));
@@ -468,13 +468,13 @@ void TestRecording::writeErrorEndsRecording()
         QSKIP("no /dev/full here");
     testsupport::DebugCapture capture;
     EncodeEventLog log;
-    EncodePipeline pipeline(log.events());
-    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
-    QVERIFY(pipeline.startRecording("/dev/full"));
-    SyntheticFeed feed(&pipeline, &pipeline);
+    EncodeLibraryClient encoder(log.events());
+    encoder.configure(kWidth, kHeight, kFps, kBitRate);
+    QVERIFY(encoder.startRecording("/dev/full"));
+    SyntheticFeed feed(&encoder, &encoder);
     feed.start();
-    QTRY_VERIFY_WITH_TIMEOUT(!pipeline.recording(), 15000);
-    QVERIFY(!pipeline.active());
+    QTRY_VERIFY_WITH_TIMEOUT(!encoder.recording(), 15000);
+    QVERIFY(!encoder.active());
     QTRY_COMPARE_WITH_TIMEOUT(log.recordingEnds().size(), size_t(1), 15000);
     feed.stop();
     QVERIFY2(capture.contains(QStringLiteral("engine: recording /dev/full stopped")),
@@ -484,7 +484,7 @@ void TestRecording::writeErrorEndsRecording()
     QCOMPARE(end.error, ENOSPC);
     QVERIFY2(QString::fromStdString(end.why).contains(QStringLiteral("No space left on device")), end.why.c_str());
     // The owner's stop afterwards is not a second end.
-    pipeline.stopRecording();
+    encoder.stopRecording();
     QCOMPARE(log.recordingEnds().size(), size_t(1));
 }
 
@@ -506,15 +506,15 @@ void TestRecording::fullDiskKeepsWhatWasWritten()
 
     testsupport::DebugCapture capture;
     EncodeEventLog log;
-    EncodePipeline pipeline(log.events());
-    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
+    EncodeLibraryClient encoder(log.events());
+    encoder.configure(kWidth, kHeight, kFps, kBitRate);
     const QString file = disk + "/full.mp4";
-    QVERIFY(pipeline.startRecording(file.toStdString()));
-    SyntheticFeed feed(&pipeline, &pipeline);
+    QVERIFY(encoder.startRecording(file.toStdString()));
+    SyntheticFeed feed(&encoder, &encoder);
     feed.noisy(true); // a picture that costs bytes fills the disk in seconds
     feed.start();
     QTRY_COMPARE_WITH_TIMEOUT(log.recordingEnds().size(), size_t(1), 60000);
-    QVERIFY(!pipeline.recording());
+    QVERIFY(!encoder.recording());
     feed.stop();
     const RecordingEnd end = log.recordingEnds().front();
     QCOMPARE(QString::fromStdString(end.path), file);
@@ -522,7 +522,7 @@ void TestRecording::fullDiskKeepsWhatWasWritten()
     QVERIFY2(capture.contains(QStringLiteral("engine: recording %1 stopped: write error: No space left on device")
                                   .arg(file)),
              qPrintable(capture.messages().join('\n')));
-    pipeline.stopRecording();
+    encoder.stopRecording();
     QCOMPARE(log.recordingEnds().size(), size_t(1));
 
     // What was written plays, up to its last whole fragment.
@@ -541,10 +541,10 @@ void TestRecording::stopReturnsWhileDiskStalls()
     FifoDisk disk(file);
     QVERIFY(disk.isValid());
     EncodeEventLog log;
-    auto pipeline = std::make_unique<EncodePipeline>(log.events());
-    pipeline->configure(kWidth, kHeight, kFps, kBitRate);
-    QVERIFY(pipeline->startRecording(file.toStdString()));
-    SyntheticFeed feed(pipeline.get(), pipeline.get());
+    auto encoder = std::make_unique<EncodeLibraryClient>(log.events());
+    encoder->configure(kWidth, kHeight, kFps, kBitRate);
+    QVERIFY(encoder->startRecording(file.toStdString()));
+    SyntheticFeed feed(encoder.get(), encoder.get());
     feed.start();
     QTRY_VERIFY_WITH_TIMEOUT(disk.bytesRead() > 0, 30000);
     disk.pause();
@@ -560,21 +560,21 @@ void TestRecording::stopReturnsWhileDiskStalls()
         [&] {
             QElapsedTimer timer;
             timer.start();
-            pipeline->stopRecording();
+            encoder->stopRecording();
             stopMs.store(timer.elapsed());
         },
         [&] { disk.resume(); });
     qInfo("stop with a stalled disk returned in %lld ms", static_cast<long long>(stopMs.load()));
     QVERIFY2(inTime && stopMs.load() < 1000, qPrintable(QStringLiteral("stop took %1 ms").arg(stopMs.load())));
-    QVERIFY(!pipeline->recording());
+    QVERIFY(!encoder->recording());
     feed.stop();
 
     // Neither does the end of the program wait for it for long.
     QElapsedTimer timer;
     timer.start();
-    QVERIFY(returnsWithin(15000, [&] { pipeline.reset(); }, [&] { disk.resume(); }));
+    QVERIFY(returnsWithin(15000, [&] { encoder.reset(); }, [&] { disk.resume(); }));
     const qint64 endMs = timer.elapsed();
-    qInfo("the pipeline's end with a stalled disk took %lld ms", static_cast<long long>(endMs));
+    qInfo("the encoder's end with a stalled disk took %lld ms", static_cast<long long>(endMs));
     QVERIFY2(endMs < 10000, qPrintable(QStringLiteral("the end took %1 ms").arg(endMs)));
 
     // The writer gives up on its own within its bound; its owner stopped it,
@@ -590,10 +590,10 @@ void TestRecording::fallingBehindLogsOncePerEpisode()
     const QString file = env.root() + "/slow.mp4";
     FifoDisk disk(file);
     QVERIFY(disk.isValid());
-    EncodePipeline pipeline{EncodeEvents{}};
-    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
-    QVERIFY(pipeline.startRecording(file.toStdString()));
-    SyntheticFeed feed(&pipeline, &pipeline);
+    EncodeLibraryClient encoder{EncodeEvents{}};
+    encoder.configure(kWidth, kHeight, kFps, kBitRate);
+    QVERIFY(encoder.startRecording(file.toStdString()));
+    SyntheticFeed feed(&encoder, &encoder);
     feed.start();
     QTRY_VERIFY_WITH_TIMEOUT(disk.bytesRead() > 0, 30000);
     disk.pause();
@@ -605,7 +605,7 @@ void TestRecording::fallingBehindLogsOncePerEpisode()
     disk.resume();
     const QString caughtUp = QStringLiteral("engine: recording %1 caught up: ").arg(file);
     QTRY_VERIFY_WITH_TIMEOUT(capture.contains(caughtUp), 60000);
-    pipeline.stopRecording();
+    encoder.stopRecording();
     feed.stop();
 
     QCOMPARE(linesWith(capture, behind), 1);

@@ -6,7 +6,7 @@
 
 #include "DebugCapture.h"
 #include "EncodeEventLog.h"
-#include "EncodePipeline.h"
+#include "EncodeLibraryClient.h"
 #include "MediaInspector.h"
 #include "RtmpReceiver.h"
 #include "SyntheticFeed.h"
@@ -124,18 +124,18 @@ void TestSessions::soundAndPictureTogetherInEveryRecording()
     TempEnvironment env;
     DebugCapture capture;
     EncodeEventLog log;
-    EncodePipeline pipeline(log.events());
-    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
-    SyntheticFeed feed(&pipeline, &pipeline);
+    EncodeLibraryClient encoder(log.events());
+    encoder.configure(kWidth, kHeight, kFps, kBitRate);
+    SyntheticFeed feed(&encoder, &encoder);
     feed.quietUntilMarked(true);
     feed.soundLatency(kServerLatencyUs);
     feed.start();
     QStringList files;
     for (int session = 1; session <= 3; ++session) {
         const QString file = env.root() + QStringLiteral("/session-%1.mp4").arg(session);
-        QVERIFY(pipeline.startRecording(file.toStdString()));
+        QVERIFY(encoder.startRecording(file.toStdString()));
         QVERIFY(markAndRun(feed));
-        pipeline.stopRecording();
+        encoder.stopRecording();
         QVERIFY(waitFinished(capture, file));
         files << file;
         QVERIFY(idleFor(feed, 300000)); // between two recordings
@@ -150,26 +150,26 @@ void TestSessions::recordingsWhileLiveEndTogether()
     // The broadcast's session goes on: each recording is cut out of it.
     TempEnvironment env;
     DebugCapture capture;
-    EncodePipeline pipeline{EncodeEvents{}};
-    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
-    SyntheticFeed feed(&pipeline, &pipeline);
+    EncodeLibraryClient encoder{EncodeEvents{}};
+    encoder.configure(kWidth, kHeight, kFps, kBitRate);
+    SyntheticFeed feed(&encoder, &encoder);
     feed.quietUntilMarked(true);
     feed.soundLatency(kServerLatencyUs);
     feed.start();
-    pipeline.setLive(true);
+    encoder.setLive(true);
     QStringList files;
     for (int i = 1; i <= 2; ++i) {
         QVERIFY(idleFor(feed, 300000));
         const QString file = env.root() + QStringLiteral("/live-%1.mp4").arg(i);
-        QVERIFY(pipeline.startRecording(file.toStdString()));
+        QVERIFY(encoder.startRecording(file.toStdString()));
         QVERIFY(markAndRun(feed));
-        pipeline.stopRecording();
-        QVERIFY(!pipeline.recording());
-        QVERIFY(pipeline.active());
+        encoder.stopRecording();
+        QVERIFY(!encoder.recording());
+        QVERIFY(encoder.active());
         QVERIFY(waitFinished(capture, file));
         files << file;
     }
-    pipeline.setLive(false);
+    encoder.setLive(false);
     feed.stop();
     QVERIFY(allTogether(files, QStringLiteral("while live, ")));
 }
@@ -189,25 +189,25 @@ void TestSessions::broadcastEndsTogether()
     RtmpReceiver receiver(received);
     QVERIFY(receiver.start());
     EncodeEventLog log;
-    EncodePipeline pipeline(log.events());
-    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
-    QVERIFY(connectWhenListening(pipeline, log, receiver.url()));
-    SyntheticFeed feed(&pipeline, &pipeline);
+    EncodeLibraryClient encoder(log.events());
+    encoder.configure(kWidth, kHeight, kFps, kBitRate);
+    QVERIFY(connectWhenListening(encoder, log, receiver.url()));
+    SyntheticFeed feed(&encoder, &encoder);
     feed.quietUntilMarked(true);
     feed.soundLatency(kServerLatencyUs);
     feed.start();
-    pipeline.setLive(true);
+    encoder.setLive(true);
     const QString recorded = env.root() + QStringLiteral("/goes-on.mp4");
     if (recordingGoesOn)
-        QVERIFY(pipeline.startRecording(recorded.toStdString()));
+        QVERIFY(encoder.startRecording(recorded.toStdString()));
     QVERIFY(markAndRun(feed));
-    pipeline.setLive(false);
-    QCOMPARE(pipeline.active(), recordingGoesOn);
+    encoder.setLive(false);
+    QCOMPARE(encoder.active(), recordingGoesOn);
     // The stream ends while the session goes on for the recording.
     QVERIFY(receiver.waitForEnd(20000));
     if (recordingGoesOn) {
         QVERIFY(idleFor(feed, 1000000));
-        pipeline.stopRecording();
+        encoder.stopRecording();
     }
     feed.stop();
     QVERIFY(allTogether({received}, QString()));
@@ -218,14 +218,14 @@ void TestSessions::missedCanvasesKeepTheClock()
     TempEnvironment env;
     DebugCapture capture;
     const QString file = env.root() + QStringLiteral("/half.mp4");
-    EncodePipeline pipeline{EncodeEvents{}};
-    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
-    SyntheticFeed feed(&pipeline, &pipeline);
+    EncodeLibraryClient encoder{EncodeEvents{}};
+    encoder.configure(kWidth, kHeight, kFps, kBitRate);
+    SyntheticFeed feed(&encoder, &encoder);
     feed.feedEvery(2);
     feed.start();
-    QVERIFY(pipeline.startRecording(file.toStdString()));
+    QVERIFY(encoder.startRecording(file.toStdString()));
     QVERIFY(idleFor(feed, 3000000));
-    pipeline.stopRecording();
+    encoder.stopRecording();
     feed.stop();
     QVERIFY(waitFinished(capture, file));
 
@@ -245,28 +245,28 @@ void TestSessions::newSettingsWaitForTheEnd()
     TempEnvironment env;
     DebugCapture capture;
     EncodeEventLog log;
-    EncodePipeline pipeline(log.events());
-    pipeline.configure(kWidth, kHeight, kFps, kBitRate);
-    SyntheticFeed feed(&pipeline, &pipeline);
+    EncodeLibraryClient encoder(log.events());
+    encoder.configure(kWidth, kHeight, kFps, kBitRate);
+    SyntheticFeed feed(&encoder, &encoder);
     feed.quietUntilMarked(true);
     feed.start();
     const QString first = env.root() + QStringLiteral("/before.mp4");
-    QVERIFY(pipeline.startRecording(first.toStdString()));
+    QVERIFY(encoder.startRecording(first.toStdString()));
     QVERIFY(idleFor(feed, 500000));
-    pipeline.configure(2 * kWidth, 2 * kHeight, kFps, kBitRate);
+    encoder.configure(2 * kWidth, 2 * kHeight, kFps, kBitRate);
     QVERIFY2(capture.contains(QStringLiteral("engine: video settings 640x480 25 fps 800000 bit/s wait for the "
                                              "broadcast and the recording to end")),
              qPrintable(capture.messages().join('\n')));
-    QVERIFY(pipeline.recording());
+    QVERIFY(encoder.recording());
     QVERIFY(markAndRun(feed));
-    QVERIFY(pipeline.recording());
-    pipeline.stopRecording();
+    QVERIFY(encoder.recording());
+    encoder.stopRecording();
     QVERIFY(waitFinished(capture, first));
 
     const QString second = env.root() + QStringLiteral("/after.mp4");
-    QVERIFY(pipeline.startRecording(second.toStdString()));
+    QVERIFY(encoder.startRecording(second.toStdString()));
     QVERIFY(markAndRun(feed));
-    pipeline.stopRecording();
+    encoder.stopRecording();
     feed.stop();
     QVERIFY(waitFinished(capture, second));
     QVERIFY(log.recordingEnds().empty());

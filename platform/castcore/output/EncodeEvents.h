@@ -1,7 +1,7 @@
 #pragma once
 
-// What the encoding road reports to its owner. Shared by the pipeline and
-// the push, which reports through it directly.
+// What the encoder reports to its owner. Shared by FfmpegEncoder and the
+// push, which reports through it directly.
 
 #include <cstdint>
 #include <functional>

@@ -15,7 +15,7 @@ namespace {
 
 const char kLibraryName[] = "libmvencode.so";
 
-using CreateRoad = EncodeRoad *(*)(const EncodeEvents *);
+using CreateEncoder = Encoder *(*)(const EncodeEvents *);
 using CreateJpegDecoder = JpegDecoder *(*)();
 
 struct State
@@ -23,7 +23,7 @@ struct State
     std::mutex mutex;
     std::string path;       // set by setPath, else found on first use
     std::string failedPath; // the path whose failure was logged
-    CreateRoad createRoad = nullptr;
+    CreateEncoder createEncoder = nullptr;
     CreateJpegDecoder createJpegDecoder = nullptr;
 };
 
@@ -47,20 +47,20 @@ std::string defaultPath()
 // Under s.mutex. True once the entry points are known.
 bool load(State &s)
 {
-    if (s.createRoad && s.createJpegDecoder)
+    if (s.createEncoder && s.createJpegDecoder)
         return true;
     const std::string file = s.path.empty() ? defaultPath() : s.path;
     // Never unloaded: its code must outlive every object it made.
     void *handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     std::string error;
     if (handle) {
-        s.createRoad = reinterpret_cast<CreateRoad>(::dlsym(handle, "mvencode_create_road"));
+        s.createEncoder = reinterpret_cast<CreateEncoder>(::dlsym(handle, "mvencode_create_encoder"));
         s.createJpegDecoder = reinterpret_cast<CreateJpegDecoder>(::dlsym(handle, "mvencode_create_jpeg_decoder"));
-        if (s.createRoad && s.createJpegDecoder) {
+        if (s.createEncoder && s.createJpegDecoder) {
             qInfo("engine: encoding library loaded from %s", file.c_str());
             return true;
         }
-        s.createRoad = nullptr;
+        s.createEncoder = nullptr;
         s.createJpegDecoder = nullptr;
         error = file + " offers no encoders";
     } else {
@@ -76,13 +76,13 @@ bool load(State &s)
 
 } // namespace
 
-std::unique_ptr<EncodeRoad> createRoad(const EncodeEvents &events)
+std::unique_ptr<Encoder> createEncoder(const EncodeEvents &events)
 {
     State &s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
     if (!load(s))
         return nullptr;
-    return std::unique_ptr<EncodeRoad>(s.createRoad(&events));
+    return std::unique_ptr<Encoder>(s.createEncoder(&events));
 }
 
 std::unique_ptr<JpegDecoder> createJpegDecoder()
@@ -100,7 +100,7 @@ void setPath(const std::string &path)
     std::lock_guard<std::mutex> lock(s.mutex);
     s.path = path;
     s.failedPath.clear();
-    s.createRoad = nullptr;
+    s.createEncoder = nullptr;
     s.createJpegDecoder = nullptr;
 }
 

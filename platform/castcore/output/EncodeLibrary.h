@@ -6,7 +6,7 @@
 // beside its tests and benchmarks). A failure gives one log line per path and null objects; callers
 // then fail as an encoder that cannot open does. Any thread.
 
-#include "EncodeRoad.h"
+#include "Encoder.h"
 
 #include <memory>
 #include <string>
@@ -14,7 +14,7 @@
 namespace castcore {
 namespace EncodeLibrary {
 
-std::unique_ptr<EncodeRoad> createRoad(const EncodeEvents &events);
+std::unique_ptr<Encoder> createEncoder(const EncodeEvents &events);
 std::unique_ptr<JpegDecoder> createJpegDecoder();
 // Where the library is looked for; an empty path restores the default.
 // Objects made afterwards come from there; those made before stay valid.

@@ -1,14 +1,14 @@
-# The broadcast and recording road. The program links only the face that
-# loads it (EncodePipeline, EncodeLibrary, FFmpeg-free); the encoders, the
-# push and the recording, and the cameras' MJPG decoder, form libmvencode.so,
-# loaded on first need so that a start maps neither libavcodec nor
-# libavformat (nor the hundred libraries they pull). It sits beside the
+# The encoder of the broadcast and the recording. The program links only the
+# face that loads it (EncodeLibraryClient, EncodeLibrary, FFmpeg-free); the
+# encoders, the push and the recording, and the cameras' MJPG decoder, form
+# libmvencode.so, loaded on first need so that a start maps neither libavcodec
+# nor libavformat (nor the hundred libraries they pull). It sits beside the
 # program; tests that use its parts directly link it.
 target_sources(castcore PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/EncodeRoad.h ${CMAKE_CURRENT_LIST_DIR}/EncodeEvents.h
+  ${CMAKE_CURRENT_LIST_DIR}/Encoder.h ${CMAKE_CURRENT_LIST_DIR}/EncodeEvents.h
   ${CMAKE_CURRENT_LIST_DIR}/SendLatency.h
   ${CMAKE_CURRENT_LIST_DIR}/EncodeLibrary.h ${CMAKE_CURRENT_LIST_DIR}/EncodeLibrary.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/EncodePipeline.h ${CMAKE_CURRENT_LIST_DIR}/EncodePipeline.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/EncodeLibraryClient.h ${CMAKE_CURRENT_LIST_DIR}/EncodeLibraryClient.cpp)
 target_include_directories(castcore PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(castcore PRIVATE ${CMAKE_DL_LIBS})
 add_dependencies(castcore mvencode)
@@ -18,7 +18,7 @@ add_dependencies(castcore mvencode)
 add_library(mvencode SHARED
   ${CMAKE_CURRENT_LIST_DIR}/AudioEncoder.h ${CMAKE_CURRENT_LIST_DIR}/AudioEncoder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/EncodedStream.h ${CMAKE_CURRENT_LIST_DIR}/AvError.h
-  ${CMAKE_CURRENT_LIST_DIR}/AvEncodePipeline.h ${CMAKE_CURRENT_LIST_DIR}/AvEncodePipeline.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FfmpegEncoder.h ${CMAKE_CURRENT_LIST_DIR}/FfmpegEncoder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/IoDeadline.h ${CMAKE_CURRENT_LIST_DIR}/LatencyMeter.h
   ${CMAKE_CURRENT_LIST_DIR}/MuxWriter.h ${CMAKE_CURRENT_LIST_DIR}/MuxWriter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PacketQueue.h ${CMAKE_CURRENT_LIST_DIR}/PacketQueue.cpp

@@ -1,7 +1,7 @@
 // The MJPG decoder of real cameras (libavcodec), built into libmvencode.so
 // so that the program maps libavcodec only once such a camera opens.
 
-#include "EncodeRoad.h"
+#include "Encoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

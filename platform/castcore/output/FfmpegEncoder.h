@@ -1,6 +1,6 @@
 #pragma once
 
-// The broadcast and recording road: one H.264 (libx264) and one AAC
+// The encoder of the broadcast and the recording: one H.264 (libx264) and one AAC
 // encoding of the composed canvas and the mixed sound, shared by the push
 // (FLV over RTMP, on its own network thread, bounded queue) and the
 // recording (fragmented MP4). Encoding runs only while live or recording.
@@ -16,19 +16,19 @@
 // up to there, which comes a little later. New video settings asked for
 // while live or recording wait for the end of the session.
 //
-// Built into libmvencode.so; the program reaches it through EncodePipeline.
+// Built into libmvencode.so; the program reaches it through EncodeLibraryClient.
 
-#include "EncodeRoad.h"
+#include "Encoder.h"
 
 #include <memory>
 
 namespace castcore {
 
-class AvEncodePipeline : public EncodeRoad
+class FfmpegEncoder : public Encoder
 {
 public:
-    explicit AvEncodePipeline(EncodeEvents events);
-    ~AvEncodePipeline() override; // ends the push and the recording cleanly
+    explicit FfmpegEncoder(EncodeEvents events);
+    ~FfmpegEncoder() override; // ends the push and the recording cleanly
 
     void configure(int width, int height, int fps, int bitRate) override;
     void connect(const std::string &url) override;

@@ -1,4 +1,4 @@
-#include "AvEncodePipeline.h"
+#include "FfmpegEncoder.h"
 
 #include "AudioEncoder.h"
 #include "EncodedStream.h"
@@ -66,7 +66,7 @@ bool sameParameters(const AVCodecParameters *a, const AVCodecParameters *b)
 
 } // namespace
 
-struct AvEncodePipeline::Private
+struct FfmpegEncoder::Private
 {
     explicit Private(EncodeEvents e) : events(std::move(e)) {}
 
@@ -182,7 +182,7 @@ struct AvEncodePipeline::Private
     std::thread thread;
 };
 
-StreamParamsPtr AvEncodePipeline::Private::ensureEncoders()
+StreamParamsPtr FfmpegEncoder::Private::ensureEncoders()
 {
     if (!reopen && params && video.isOpen() && audio.isOpen())
         return params;
@@ -227,7 +227,7 @@ StreamParamsPtr AvEncodePipeline::Private::ensureEncoders()
     return params;
 }
 
-void AvEncodePipeline::Private::applyPending()
+void FfmpegEncoder::Private::applyPending()
 {
     if (!pending)
         return;
@@ -241,7 +241,7 @@ void AvEncodePipeline::Private::applyPending()
     pending.reset();
 }
 
-void AvEncodePipeline::Private::handOver(std::shared_ptr<RecordOutput> recorder)
+void FfmpegEncoder::Private::handOver(std::shared_ptr<RecordOutput> recorder)
 {
     const auto done = [](const std::shared_ptr<RecordOutput> &r) { return r->waitDone(std::chrono::milliseconds(0)); };
     finishing.erase(std::remove_if(finishing.begin(), finishing.end(), done), finishing.end());
@@ -250,7 +250,7 @@ void AvEncodePipeline::Private::handOver(std::shared_ptr<RecordOutput> recorder)
     requestsPending.store(true);
 }
 
-void AvEncodePipeline::Private::wakeEncoder()
+void FfmpegEncoder::Private::wakeEncoder()
 {
     {
         std::lock_guard<std::mutex> lock(inputMutex); // not between its look and its wait
@@ -258,13 +258,13 @@ void AvEncodePipeline::Private::wakeEncoder()
     inputWake.notify_all();
 }
 
-bool AvEncodePipeline::Private::recordingOn() const
+bool FfmpegEncoder::Private::recordingOn() const
 {
     std::lock_guard<std::mutex> lock(recordMutex);
     return record && !record->ended();
 }
 
-void AvEncodePipeline::Private::requestEnd()
+void FfmpegEncoder::Private::requestEnd()
 {
     if (!timeline.running() || endPending)
         return;
@@ -272,7 +272,7 @@ void AvEncodePipeline::Private::requestEnd()
     sessionOn.store(false);
 }
 
-void AvEncodePipeline::Private::endSessionSoon()
+void FfmpegEncoder::Private::endSessionSoon()
 {
     {
         std::lock_guard<std::mutex> lock(inputMutex);
@@ -281,7 +281,7 @@ void AvEncodePipeline::Private::endSessionSoon()
     inputWake.notify_all();
 }
 
-void AvEncodePipeline::Private::writeSilence(int64_t frames)
+void FfmpegEncoder::Private::writeSilence(int64_t frames)
 {
     const int block = int(silence.size() / kAudioChannels);
     while (frames > 0 && av_audio_fifo_space(sound) > 0) {
@@ -293,7 +293,7 @@ void AvEncodePipeline::Private::writeSilence(int64_t frames)
     }
 }
 
-void AvEncodePipeline::Private::takeRequests()
+void FfmpegEncoder::Private::takeRequests()
 {
     for (Closing &c : closingRequests)
         closing.push_back(std::move(c));
@@ -301,7 +301,7 @@ void AvEncodePipeline::Private::takeRequests()
     requestsPending.store(false);
 }
 
-void AvEncodePipeline::Private::settleCuts(uint64_t nextSeq, int64_t cutUs)
+void FfmpegEncoder::Private::settleCuts(uint64_t nextSeq, int64_t cutUs)
 {
     // A recording stopped after canvas n ends with the picture of canvas n:
     // once every canvas up to it was encoded or left out, its end is known.
@@ -314,7 +314,7 @@ void AvEncodePipeline::Private::settleCuts(uint64_t nextSeq, int64_t cutUs)
     }
 }
 
-void AvEncodePipeline::Private::run()
+void FfmpegEncoder::Private::run()
 {
     const mvplatform::ThreadSignalStack signalStack; // a crash here still writes its dump
     for (;;) {
@@ -382,7 +382,7 @@ void AvEncodePipeline::Private::run()
     finishClosing();
 }
 
-void AvEncodePipeline::Private::drain()
+void FfmpegEncoder::Private::drain()
 {
     int64_t frames = 0;
     int64_t tailPts = 0;
@@ -434,7 +434,7 @@ void AvEncodePipeline::Private::drain()
     }
 }
 
-void AvEncodePipeline::Private::encodeSound(int chunks, int64_t pts)
+void FfmpegEncoder::Private::encodeSound(int chunks, int64_t pts)
 {
     if (chunks <= 0)
         return;
@@ -447,7 +447,7 @@ void AvEncodePipeline::Private::encodeSound(int chunks, int64_t pts)
                      audioSink);
 }
 
-void AvEncodePipeline::Private::encodeCanvas(const QImage &canvas, int64_t pts, int64_t originUs)
+void FfmpegEncoder::Private::encodeCanvas(const QImage &canvas, int64_t pts, int64_t originUs)
 {
     std::lock_guard<std::mutex> lock(codecMutex);
     if (!ensureEncoders())
@@ -457,7 +457,7 @@ void AvEncodePipeline::Private::encodeCanvas(const QImage &canvas, int64_t pts, 
     video.encode(canvas, pts, wantKeyframe.exchange(false), videoSink);
 }
 
-void AvEncodePipeline::Private::deliver(AVPacket *packet, bool isVideo)
+void FfmpegEncoder::Private::deliver(AVPacket *packet, bool isVideo)
 {
     EncodedPacket encoded;
     encoded.packet.reset(av_packet_alloc());
@@ -507,7 +507,7 @@ void AvEncodePipeline::Private::deliver(AVPacket *packet, bool isVideo)
     }
 }
 
-void AvEncodePipeline::Private::reviewClosing()
+void FfmpegEncoder::Private::reviewClosing()
 {
     const int64_t now = mediaNowUs();
     for (auto it = closing.begin(); it != closing.end();) {
@@ -523,14 +523,14 @@ void AvEncodePipeline::Private::reviewClosing()
     }
 }
 
-void AvEncodePipeline::Private::finishClosing()
+void FfmpegEncoder::Private::finishClosing()
 {
     for (Closing &c : closing)
         close(c);
     closing.clear();
 }
 
-void AvEncodePipeline::Private::close(const Closing &c)
+void FfmpegEncoder::Private::close(const Closing &c)
 {
     if (c.recorder)
         c.recorder->finish();
@@ -538,7 +538,7 @@ void AvEncodePipeline::Private::close(const Closing &c)
         push->setLive(false);
 }
 
-AvEncodePipeline::AvEncodePipeline(EncodeEvents events) : d(new Private(std::move(events)))
+FfmpegEncoder::FfmpegEncoder(EncodeEvents events) : d(new Private(std::move(events)))
 {
     d->report = std::make_shared<RecordingReport>(d->events.recordingEnded);
     // x264's and the AAC encoder's chatter stays out of the program's output,
@@ -560,7 +560,7 @@ AvEncodePipeline::AvEncodePipeline(EncodeEvents events) : d(new Private(std::mov
     d->thread = std::thread([this] { d->run(); });
 }
 
-AvEncodePipeline::~AvEncodePipeline()
+FfmpegEncoder::~FfmpegEncoder()
 {
     // Whatever ends from here on, the owner ended it.
     d->report->close();
@@ -588,7 +588,7 @@ AvEncodePipeline::~AvEncodePipeline()
     av_audio_fifo_free(d->sound);
 }
 
-void AvEncodePipeline::configure(int width, int height, int fps, int bitRate)
+void FfmpegEncoder::configure(int width, int height, int fps, int bitRate)
 {
     if (width < 16 || height < 16 || width > 8192 || height > 8192 || fps < 1 || fps > 120 || bitRate < 10000) {
         qWarning("engine: video settings %dx%d %d fps %d bit/s refused", width, height, fps, bitRate);
@@ -618,7 +618,7 @@ void AvEncodePipeline::configure(int width, int height, int fps, int bitRate)
     d->reopen = true;
 }
 
-void AvEncodePipeline::connect(const std::string &url)
+void FfmpegEncoder::connect(const std::string &url)
 {
     std::string why;
     if (!PushAddress::acceptable(url, &why)) {
@@ -630,7 +630,7 @@ void AvEncodePipeline::connect(const std::string &url)
     d->push->connect(url);
 }
 
-void AvEncodePipeline::setLive(bool live)
+void FfmpegEncoder::setLive(bool live)
 {
     d->live.store(live);
     if (live) {
@@ -672,7 +672,7 @@ void AvEncodePipeline::setLive(bool live)
     d->wakeEncoder();
 }
 
-bool AvEncodePipeline::startRecording(const std::string &path)
+bool FfmpegEncoder::startRecording(const std::string &path)
 {
     {
         std::lock_guard<std::mutex> lock(d->recordMutex);
@@ -704,7 +704,7 @@ bool AvEncodePipeline::startRecording(const std::string &path)
     return true;
 }
 
-void AvEncodePipeline::stopRecording()
+void FfmpegEncoder::stopRecording()
 {
     std::shared_ptr<RecordOutput> recorder;
     {
@@ -730,22 +730,22 @@ void AvEncodePipeline::stopRecording()
         recorder->waitDone(kStopLimit, kStopWait);
 }
 
-bool AvEncodePipeline::recording() const
+bool FfmpegEncoder::recording() const
 {
     return d->recordingOn();
 }
 
-bool AvEncodePipeline::active() const
+bool FfmpegEncoder::active() const
 {
     return d->live.load() || d->recordingOn();
 }
 
-SendLatency AvEncodePipeline::sendLatency() const
+SendLatency FfmpegEncoder::sendLatency() const
 {
     return d->push->latency();
 }
 
-void AvEncodePipeline::onCanvas(const QImage &canvas, int64_t ptsUs)
+void FfmpegEncoder::onCanvas(const QImage &canvas, int64_t ptsUs)
 {
     if (!active()) {
         if (d->sessionOn.load())
@@ -786,7 +786,7 @@ void AvEncodePipeline::onCanvas(const QImage &canvas, int64_t ptsUs)
         d->push->countEncoderDrop();
 }
 
-void AvEncodePipeline::onAudio(const int16_t *samples, int frames, int64_t ptsUs)
+void FfmpegEncoder::onAudio(const int16_t *samples, int frames, int64_t ptsUs)
 {
     if (!samples || frames <= 0)
         return;
@@ -817,7 +817,7 @@ void AvEncodePipeline::onAudio(const int16_t *samples, int frames, int64_t ptsUs
 
 } // namespace castcore
 
-castcore::EncodeRoad *mvencode_create_road(const castcore::EncodeEvents *events)
+castcore::Encoder *mvencode_create_encoder(const castcore::EncodeEvents *events)
 {
-    return new castcore::AvEncodePipeline(events ? *events : castcore::EncodeEvents{});
+    return new castcore::FfmpegEncoder(events ? *events : castcore::EncodeEvents{});
 }

@@ -1,9 +1,10 @@
 #pragma once
 
-// The encoding road as the program sees it: no FFmpeg type crosses this
-// header. Its one implementation lives in libmvencode.so (which brings
-// libavcodec and libavformat), loaded on first need by EncodeLibrary; the
-// program itself never links it, so a start with nobody live maps neither.
+// The encoder as the program sees it: no FFmpeg type crosses this header.
+// Its one implementation, FfmpegEncoder, lives in libmvencode.so (which
+// brings libavcodec and libavformat), loaded on first need by EncodeLibrary;
+// the program itself never links it, so a start with nobody live maps
+// neither.
 
 #include "EncodeEvents.h"
 #include "MediaSinks.h"
@@ -15,11 +16,11 @@
 
 namespace castcore {
 
-// See EncodePipeline for what each call does.
-class EncodeRoad : public VideoSink, public AudioSink
+// See EncodeLibraryClient for what each call does.
+class Encoder : public VideoSink, public AudioSink
 {
 public:
-    ~EncodeRoad() override = default;
+    ~Encoder() override = default;
 
     virtual void configure(int width, int height, int fps, int bitRate) = 0;
     virtual void connect(const std::string &url) = 0;
@@ -56,6 +57,6 @@ public:
 
 // The library's entry points, looked up by name. Null when they fail.
 extern "C" {
-castcore::EncodeRoad *mvencode_create_road(const castcore::EncodeEvents *events);
+castcore::Encoder *mvencode_create_encoder(const castcore::EncodeEvents *events);
 castcore::JpegDecoder *mvencode_create_jpeg_decoder();
 }

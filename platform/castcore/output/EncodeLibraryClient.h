@@ -1,17 +1,17 @@
 #pragma once
 
-// The broadcast and recording road: one H.264 (libx264) and one AAC
+// The program's encoder for the broadcast and the recording: one H.264 (libx264) and one AAC
 // encoding of the composed canvas and the mixed sound, shared by the push
 // (FLV over RTMP, on its own network thread, bounded queue) and the
 // recording (fragmented MP4). Encoding runs only while live or recording.
 // Neither onCanvas nor onAudio ever waits on the network or the disk.
 //
-// The encoding itself lives in libmvencode.so, loaded the first time the
-// road is needed (connect, going live, recording): until then frames and
+// The encoding itself (FfmpegEncoder) lives in libmvencode.so, loaded the
+// first time the encoder is needed (connect, going live, recording): until then frames and
 // sound are dropped here at the cost of an atomic read. When the library
 // cannot load, those calls fail as an encoder that cannot open does.
 
-#include "EncodeRoad.h"
+#include "Encoder.h"
 
 #include <atomic>
 #include <cstdint>
@@ -21,11 +21,11 @@
 
 namespace castcore {
 
-class EncodePipeline : public VideoSink, public AudioSink
+class EncodeLibraryClient : public VideoSink, public AudioSink
 {
 public:
-    explicit EncodePipeline(EncodeEvents events);
-    ~EncodePipeline() override; // ends the push and the recording cleanly
+    explicit EncodeLibraryClient(EncodeEvents events);
+    ~EncodeLibraryClient() override; // ends the push and the recording cleanly
 
     // Canvas size, frame rate, bit rate (bit/s). Taken up when nothing is
     // live or recording; asked for meanwhile, they wait (with a log line)
@@ -58,19 +58,19 @@ public:
     void onAudio(const int16_t *samples, int frames, int64_t ptsUs) override;
 
 private:
-    // The loaded road, made on first call; null when the library failed.
-    EncodeRoad *ensureRoad();
-    EncodeRoad *road() const { return m_road.load(std::memory_order_acquire); }
+    // The loaded encoder, made on first call; null when the library failed.
+    Encoder *ensureEncoder();
+    Encoder *encoder() const { return m_encoder.load(std::memory_order_acquire); }
 
     const EncodeEvents m_events;
-    std::mutex m_mutex; // making the road, and the settings it starts with
+    std::mutex m_mutex; // making the encoder, and the settings it starts with
     bool m_configured = false;
     int m_width = 0;
     int m_height = 0;
     int m_fps = 0;
     int m_bitRate = 0;
-    std::unique_ptr<EncodeRoad> m_owned;
-    std::atomic<EncodeRoad *> m_road{nullptr};
+    std::unique_ptr<Encoder> m_owned;
+    std::atomic<Encoder *> m_encoder{nullptr};
 };
 
 } // namespace castcore

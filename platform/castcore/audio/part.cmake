@@ -4,7 +4,7 @@ target_sources(castcore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/AudioInput.h
   ${CMAKE_CURRENT_LIST_DIR}/AudioMixer.h ${CMAKE_CURRENT_LIST_DIR}/AudioMixer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LevelMeter.h
-  ${CMAKE_CURRENT_LIST_DIR}/MediaClock.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../mvencode/MediaClock.cpp # the one clock, shared with libmvencode.so
   ${CMAKE_CURRENT_LIST_DIR}/PulseCapture.h ${CMAKE_CURRENT_LIST_DIR}/PulseCapture.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PulseClient.h ${CMAKE_CURRENT_LIST_DIR}/PulseClient.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RetryBackoff.h

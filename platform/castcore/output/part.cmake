@@ -1,9 +1,7 @@
-# The encoder of the broadcast and the recording. The program links only the
-# face that loads it (EncodeLibraryClient, EncodeLibrary, FFmpeg-free); the
-# encoders, the push and the recording, and the cameras' MJPG decoder, form
-# libmvencode.so, loaded on first need so that a start maps neither libavcodec
-# nor libavformat (nor the hundred libraries they pull). It sits beside the
-# program; tests that use its parts directly link it.
+# The encoder of the broadcast and the recording, as the program sees it: the
+# interface (Encoder) and the face that loads libmvencode.so on first need
+# (EncodeLibraryClient, EncodeLibrary), FFmpeg-free. The library itself is
+# built from ../mvencode.
 target_sources(castcore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/Encoder.h ${CMAKE_CURRENT_LIST_DIR}/EncodeEvents.h
   ${CMAKE_CURRENT_LIST_DIR}/SendLatency.h
@@ -12,26 +10,3 @@ target_sources(castcore PRIVATE
 target_include_directories(castcore PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(castcore PRIVATE ${CMAKE_DL_LIBS})
 add_dependencies(castcore mvencode)
-
-# Its own copies of the two small helpers it shares with the engine, so that
-# it needs nothing from the program.
-add_library(mvencode SHARED
-  ${CMAKE_CURRENT_LIST_DIR}/AudioEncoder.h ${CMAKE_CURRENT_LIST_DIR}/AudioEncoder.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/EncodedStream.h ${CMAKE_CURRENT_LIST_DIR}/AvError.h
-  ${CMAKE_CURRENT_LIST_DIR}/FfmpegEncoder.h ${CMAKE_CURRENT_LIST_DIR}/FfmpegEncoder.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/IoDeadline.h ${CMAKE_CURRENT_LIST_DIR}/LatencyMeter.h
-  ${CMAKE_CURRENT_LIST_DIR}/MuxWriter.h ${CMAKE_CURRENT_LIST_DIR}/MuxWriter.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/PacketQueue.h ${CMAKE_CURRENT_LIST_DIR}/PacketQueue.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/PushOutput.h ${CMAKE_CURRENT_LIST_DIR}/PushOutput.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/PushAddress.h ${CMAKE_CURRENT_LIST_DIR}/PushAddress.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/RecordFile.h ${CMAKE_CURRENT_LIST_DIR}/RecordFile.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/RecordOutput.h ${CMAKE_CURRENT_LIST_DIR}/RecordOutput.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/SessionTimeline.h ${CMAKE_CURRENT_LIST_DIR}/SessionTimeline.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/VideoEncoder.h ${CMAKE_CURRENT_LIST_DIR}/VideoEncoder.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/../sources/AvJpegDecoder.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/../audio/MediaClock.cpp
-  ${CMAKE_SOURCE_DIR}/foundation/ThreadSignalStack.h ${CMAKE_SOURCE_DIR}/foundation/ThreadSignalStack.cpp)
-target_include_directories(mvencode PUBLIC ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_CURRENT_LIST_DIR}/..
-                           PRIVATE ${CMAKE_SOURCE_DIR}/foundation)
-target_link_libraries(mvencode PUBLIC Qt5::Core Qt5::Gui PRIVATE PkgConfig::FFMPEG libyuv::yuv Threads::Threads)
-set_target_properties(mvencode PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/app)

@@ -1,6 +1,8 @@
 #pragma once
 
-// Our scene and scene store over the shared item table.
+// Our scene and scene store over the shared item table. The scene's calls
+// are spread by concern over CastCoreScene*.cpp: the session, items, files,
+// rectangles and devices; the store has its own.
 
 #include "EngineThreads.h"
 #include "CastCoreWorld.h"

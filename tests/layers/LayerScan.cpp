@@ -51,12 +51,21 @@ int levelOf(const QString &folder)
 
 const QVector<Floor> &floorTable()
 {
+    // Inside platform, the layers' shared helpers lie below everything; the
+    // engine's interface, scene model and control face below the rest of the
+    // engine, which never includes libmvencode.so's sources.
     static const QVector<Floor> table = {
-        {QStringLiteral("foundation"), 0}, {QStringLiteral("platform"), 1},
-        {QStringLiteral("ui/widgets"), 2}, {QStringLiteral("web"), 2},
-        {QStringLiteral("live"), 3},       {QStringLiteral("login"), 4},
-        {QStringLiteral("editors"), 4},    {QStringLiteral("room"), 4},
-        {QStringLiteral("mainwindow"), 5}, {QStringLiteral("app"), 6},
+        {QStringLiteral("foundation"), 0},
+        {QStringLiteral("platform/common"), 1},
+        {QStringLiteral("platform/castcore/api"), 2},
+        {QStringLiteral("platform/castcore/scene"), 3},
+        {QStringLiteral("platform/castcore/control"), 4},
+        {QStringLiteral("platform"), 5},
+        {QStringLiteral("platform/castcore/mvencode"), 6},
+        {QStringLiteral("ui/widgets"), 7}, {QStringLiteral("web"), 7},
+        {QStringLiteral("live"), 8},       {QStringLiteral("login"), 9},
+        {QStringLiteral("editors"), 9},    {QStringLiteral("room"), 9},
+        {QStringLiteral("mainwindow"), 10}, {QStringLiteral("app"), 11},
     };
     return table;
 }

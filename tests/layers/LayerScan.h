@@ -19,8 +19,9 @@ struct Floor
 };
 
 // The program's folders, bottom to top; folders on one level must not
-// include each other. Everything else (tests, benchmarks, build folders) is
-// not read.
+// include each other. A folder listed inside another is a floor of its own,
+// apart from the folder around it. Everything else (tests, benchmarks, build
+// folders) is not read.
 const QVector<Floor> &floorTable();
 
 struct SourceFile

@@ -86,9 +86,14 @@ void TestLayers::floorsAreFixed()
     QStringList table;
     for (const Floor &f : floorTable())
         table.append(QStringLiteral("%1:%2").arg(f.level).arg(f.folder));
-    QCOMPARE(table, (QStringList{"0:foundation", "1:platform", "2:ui/widgets", "2:web", "3:live", "4:login",
-                                 "4:editors", "4:room", "5:mainwindow", "6:app"}));
-    QCOMPARE(folderOf("platform/castcore/output/PushOutput.h"), QString("platform"));
+    QCOMPARE(table, (QStringList{"0:foundation", "1:platform/common", "2:platform/castcore/api",
+                                 "3:platform/castcore/scene", "4:platform/castcore/control", "5:platform",
+                                 "6:platform/castcore/mvencode", "7:ui/widgets", "7:web", "8:live", "9:login",
+                                 "9:editors", "9:room", "10:mainwindow", "11:app"}));
+    QCOMPARE(folderOf("platform/castcore/output/EncodeLibrary.h"), QString("platform"));
+    QCOMPARE(folderOf("platform/castcore/mvencode/PushOutput.h"), QString("platform/castcore/mvencode"));
+    QCOMPARE(folderOf("platform/castcore/scene/SceneState.h"), QString("platform/castcore/scene"));
+    QCOMPARE(folderOf("platform/common/World.h"), QString("platform/common"));
     QCOMPARE(folderOf("web/view/WebViewDlg.h"), QString("web"));
     QCOMPARE(folderOf("ui/widgets/MvButton.h"), QString("ui/widgets"));
     QCOMPARE(folderOf("tests/layers/tst_layers.cpp"), QString());
@@ -127,6 +132,15 @@ void TestLayers::fixtureTree_data()
                        "platform/castcore/output/Push.cpp|Push.h|Control.h", "platform/castcore/output/Push.h",
                        "platform/authport/Control.h|World.h", "platform/common/World.h"}
         << QStringList{} << QStringList{};
+    QTest::newRow("floors inside a folder")
+        << QStringList{"platform/castcore/scene/Item.h|LiveEngine.h|Engine.h", "platform/castcore/api/LiveEngine.h",
+                       "platform/castcore/Engine.h|Encoder.h", "platform/castcore/mvencode/Encoder.h",
+                       "platform/castcore/mvencode/Ffmpeg.cpp|Encoder.h|Engine.h|LiveEngine.h",
+                       "platform/common/Face.h|Item.h"}
+        << QStringList{"platform/castcore/Engine.h -> platform/castcore/mvencode/Encoder.h",
+                       "platform/castcore/scene/Item.h -> platform/castcore/Engine.h",
+                       "platform/common/Face.h -> platform/castcore/scene/Item.h"}
+        << QStringList{};
     QTest::newRow("two units in a circle")
         << QStringList{"platform/authport/AuthControl.h", "platform/authport/AuthControl.cpp|AuthControl.h|AuthService.h",
                        "platform/authport/AuthService.h", "platform/authport/AuthService.cpp|AuthService.h|AuthControl.h"}
@@ -191,7 +205,7 @@ void TestLayers::reportsNameTheOffenders()
 
     const QVector<UpwardInclude> up = upwardIncludes(tree);
     QCOMPARE(up.size(), 1);
-    QCOMPARE(up.first().text(), QString("web/Page.cpp includes live/Panel.h: live (floor 3) is not below web (floor 2)"));
+    QCOMPARE(up.first().text(), QString("web/Page.cpp includes live/Panel.h: live (floor 8) is not below web (floor 7)"));
     const QVector<UnitCycle> cycles = unitCycles(tree);
     QCOMPARE(cycles.size(), 1);
     QCOMPARE(cycles.first().text(), QString("2 units depend on each other: live/A, live/B\n"

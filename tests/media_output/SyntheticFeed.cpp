@@ -61,7 +61,11 @@ SyntheticFeed::~SyntheticFeed()
 void SyntheticFeed::start()
 {
     m_stop.store(false);
-    m_startUs.store(castcore::mediaNowUs());
+    const int64_t now = castcore::mediaNowUs();
+    m_startUs.store(now);
+    // The clock reads from the start, so that a wait measured from it before
+    // the first canvas comes due (a loaded machine) is not cut short.
+    m_clockUs.store(now);
     m_thread = std::thread([this] { run(); });
 }
 

@@ -208,6 +208,7 @@ struct Scratch
     std::vector<uint16_t> colSum; // block rows of the window added, zero padding both sides
     std::vector<uint32_t> colSq;
     std::vector<float> invCount; // 1 / pixels in each block's clipped window
+    std::vector<uint8_t> zeros;  // the row below a picture of odd height
     std::vector<uint16_t> sampleGain, sampleOffset; // one row of blocks, padded by one block each side
     std::vector<uint16_t> gain, offset;             // ring of three sample rows spread over the full width
 };
@@ -231,6 +232,7 @@ struct Smoothing
 {
     const uint8_t *in;
     size_t inPitch;
+    const uint8_t *zeros; // a row of them
     int w, h;
     int reach; // blocks on either side of the window's centre block
     float eps;
@@ -271,47 +273,49 @@ inline void slideLanes(T *__restrict sum, const T *__restrict entering, const T 
 }
 
 // Pixels of two rows summed over blocks of 2 x 2, values and squares of
-// the colour lanes; b counts weightB times (0 below the picture). Two blocks
-// a step, in vectors (GCC and Clang extension), as the pairs of neighbouring
-// pixels need shuffles the vectoriser does not find; a byte's square fits in
-// 16 bits. A step stores two spare lanes past its blocks, which the next step
-// (or the row's spare room) takes.
+// the colour lanes. Two blocks a step: the bytes are first put in pairs of
+// the same block and channel, so that a multiply-add sums each pair's
+// squares, and another (by ones) the pair itself. A step stores two spare
+// lanes past its blocks, which the next step (or the row's spare room)
+// takes.
 typedef uint8_t Bytes16 __attribute__((vector_size(16)));
-typedef uint16_t Words16 __attribute__((vector_size(32)));
-typedef uint16_t Words8 __attribute__((vector_size(16)));
-typedef uint32_t Dwords8 __attribute__((vector_size(32)));
 
 FACETONE_WIDE_VECTORS
-void sumBlocks(const uint8_t *__restrict a, const uint8_t *__restrict b, uint16_t weightB, int width,
-               uint16_t *__restrict blockSum, uint32_t *__restrict blockSq)
+void sumBlocks(const uint8_t *__restrict a, const uint8_t *__restrict b, int width, uint16_t *__restrict blockSum,
+               uint32_t *__restrict blockSq)
 {
+#ifdef __SSE2__
     const int whole = width / 4 * 4; // pixels in whole steps
+    const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi16(1);
     for (int x = 0; x < whole; x += 4) {
         Bytes16 ra, rb;
         std::memcpy(&ra, a + 4 * x, 16);
         std::memcpy(&rb, b + 4 * x, 16);
-        const Words16 va = __builtin_convertvector(ra, Words16);
-        const Words16 vb = __builtin_convertvector(rb, Words16) * weightB;
-        const Words16 sum = va + vb, sqa = va * va, sqb = vb * vb;
-        // Each block's left pixel, then its right one; the last two lanes are spare.
-        const Words8 left = __builtin_shufflevector(sum, sum, 0, 1, 2, 8, 9, 10, 0, 0);
-        const Words8 right = __builtin_shufflevector(sum, sum, 4, 5, 6, 12, 13, 14, 0, 0);
-        const Words8 blocks = left + right;
-        const Dwords8 squares =
-            __builtin_convertvector(Words8(__builtin_shufflevector(sqa, sqa, 0, 1, 2, 8, 9, 10, 0, 0)), Dwords8)
-            + __builtin_convertvector(Words8(__builtin_shufflevector(sqa, sqa, 4, 5, 6, 12, 13, 14, 0, 0)), Dwords8)
-            + __builtin_convertvector(Words8(__builtin_shufflevector(sqb, sqb, 0, 1, 2, 8, 9, 10, 0, 0)), Dwords8)
-            + __builtin_convertvector(Words8(__builtin_shufflevector(sqb, sqb, 4, 5, 6, 12, 13, 14, 0, 0)), Dwords8);
+        // Blue, green and red of the first block's two pixels, then of the
+        // second's; the alpha bytes last, spare.
+        const __m128i pa = __m128i(__builtin_shufflevector(ra, ra, 0, 4, 1, 5, 2, 6, 8, 12, 9, 13, 10, 14, 3, 7, 11, 15));
+        const __m128i pb = __m128i(__builtin_shufflevector(rb, rb, 0, 4, 1, 5, 2, 6, 8, 12, 9, 13, 10, 14, 3, 7, 11, 15));
+        const __m128i aLo = _mm_unpacklo_epi8(pa, zero), aHi = _mm_unpackhi_epi8(pa, zero);
+        const __m128i bLo = _mm_unpacklo_epi8(pb, zero), bHi = _mm_unpackhi_epi8(pb, zero);
+        const __m128i squaresLo = _mm_add_epi32(_mm_madd_epi16(aLo, aLo), _mm_madd_epi16(bLo, bLo));
+        const __m128i squaresHi = _mm_add_epi32(_mm_madd_epi16(aHi, aHi), _mm_madd_epi16(bHi, bHi));
+        const __m128i sums = _mm_packs_epi32(_mm_madd_epi16(_mm_add_epi16(aLo, bLo), ones),
+                                             _mm_madd_epi16(_mm_add_epi16(aHi, bHi), ones));
         const size_t at = size_t(x / 2) * kBlockLanes;
-        std::memcpy(blockSum + at, &blocks, sizeof blocks);
-        std::memcpy(blockSq + at, &squares, sizeof squares);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(blockSum + at), sums);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(blockSq + at), squaresLo);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(blockSq + at + 4), squaresHi);
     }
-    // The last pixels; a block past the right edge counts only its left one.
+#else
+    const int whole = 0;
+#endif
+    // The last pixels (all of them without SSE2); a block past the right
+    // edge counts only its left one.
     for (int x = whole; x < width; x += 2)
         for (size_t c = 0; c < kBlockLanes; ++c) {
             uint32_t sum = 0, sq = 0;
             for (int dx = 0; dx < 2 && x + dx < width; ++dx) {
-                const uint32_t u = a[4 * (x + dx) + int(c)], v = b[4 * (x + dx) + int(c)] * weightB;
+                const uint32_t u = a[4 * (x + dx) + int(c)], v = b[4 * (x + dx) + int(c)];
                 sum += u + v;
                 sq += u * u + v * v;
             }
@@ -348,7 +352,7 @@ inline void windowGains(const uint16_t *__restrict colSum, const uint32_t *__res
     }
 }
 
-// Block row k: picture rows 2k and 2k + 1 (zero below the picture) summed
+// Block row k: picture rows 2k and 2k + 1 (zeros below the picture) summed
 // over 2 x 2 pixels, into its place in the ring.
 FACETONE_WIDE_VECTORS
 void takeBlockRow(Smoothing &m, int k)
@@ -356,7 +360,7 @@ void takeBlockRow(Smoothing &m, int k)
     const uint8_t *a = m.in + size_t(2 * k) * m.inPitch;
     const bool second = 2 * k + 1 < m.h;
     const size_t slot = size_t(k % m.blockRing) * m.blockPitch;
-    sumBlocks(a, second ? a + m.inPitch : a, second ? 1 : 0, m.w, m.blockSum + slot, m.blockSq + slot);
+    sumBlocks(a, second ? a + m.inPitch : m.zeros, m.w, m.blockSum + slot, m.blockSq + slot);
 }
 
 // Sample row k: the window of (2 reach + 1) x (2 reach + 1) blocks centred
@@ -538,6 +542,7 @@ void smooth(const uint8_t *in, int inPitch, int w, int h, uint8_t *out, int outP
     s.colSum.assign(m.blockLanes + 2 * colPad, 0);
     s.colSq.assign(m.blockLanes + 2 * colPad, 0);
     s.invCount.resize(m.blockLanes);
+    s.zeros.assign(m.lanes, 0);
     // One block before the row, and past it the last step's reach.
     s.sampleGain.assign(m.spreadLanes + 4 * kBlockLanes + 16, 0);
     s.sampleOffset.assign(m.spreadLanes + 4 * kBlockLanes + 16, 0);
@@ -548,6 +553,7 @@ void smooth(const uint8_t *in, int inPitch, int w, int h, uint8_t *out, int outP
     m.colSum = s.colSum.data() + colPad;
     m.colSq = s.colSq.data() + colPad;
     m.invCount = s.invCount.data();
+    m.zeros = s.zeros.data();
     m.sampleGain = s.sampleGain.data();
     m.sampleOffset = s.sampleOffset.data();
     m.gain = s.gain.data();

@@ -263,25 +263,6 @@ int ImageFilterFilterPicture(ImageFilterHandle filter, const PicturePlane *sourc
     const auto f = facetone::find(filter);
     const mvplatform::Activity::Call call(s.activity, s.gates, "ImageFilterFilterPicture");
 
-    std::vector<std::string> args{handleArg(filter)};
-    auto planeArgs = [&](const PicturePlane *p, bool withPitch) {
-        args.push_back(p ? toArg(p->format) : "-");
-        args.push_back(p ? toArg(p->width) : "-");
-        args.push_back(p ? toArg(p->height) : "-");
-        if (withPitch)
-            args.push_back(p ? toArg(p->frame[1]) : "-");
-    };
-    planeArgs(source, true);
-    if (params) {
-        for (const std::string &a : {toArg(params->reserved), toArg(params->size), toArg(params->smoothing),
-                                     toArg(params->colourTemperature), toArg(params->range),
-                                     toArg(params->whitening), toArg(params->enabled)})
-            args.push_back(a);
-    } else {
-        args.insert(args.end(), 7, "-");
-    }
-    planeArgs(destination, false);
-
     int result = 0;
     if (const std::optional<int> scripted = s.results.take("ImageFilterFilterPicture")) {
         result = *scripted;
@@ -290,8 +271,30 @@ int ImageFilterFilterPicture(ImageFilterHandle filter, const PicturePlane *sourc
                && destination->height == source->height && facetone::validParams(*params)) {
         result = facetone::filter(*f, *source, *params, *destination);
     }
-    args.push_back(toArg(result));
-    s.log.record("ImageFilterFilterPicture", std::move(args));
+    // The entry is built only while calls are recorded: this runs for every
+    // camera frame.
+    if (mvplatform::CallLog::recording()) {
+        std::vector<std::string> args{handleArg(filter)};
+        auto planeArgs = [&](const PicturePlane *p, bool withPitch) {
+            args.push_back(p ? toArg(p->format) : "-");
+            args.push_back(p ? toArg(p->width) : "-");
+            args.push_back(p ? toArg(p->height) : "-");
+            if (withPitch)
+                args.push_back(p ? toArg(p->frame[1]) : "-");
+        };
+        planeArgs(source, true);
+        if (params) {
+            for (const std::string &a : {toArg(params->reserved), toArg(params->size), toArg(params->smoothing),
+                                         toArg(params->colourTemperature), toArg(params->range),
+                                         toArg(params->whitening), toArg(params->enabled)})
+                args.push_back(a);
+        } else {
+            args.insert(args.end(), 7, "-");
+        }
+        planeArgs(destination, false);
+        args.push_back(toArg(result));
+        s.log.record("ImageFilterFilterPicture", std::move(args));
+    }
     return result;
 }
 

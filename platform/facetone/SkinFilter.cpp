@@ -8,7 +8,7 @@
 #include <tuple>
 #include <vector>
 
-#if defined(__x86_64__)
+#if defined(__x86_64__) || defined(__SSE2__)
 #include <immintrin.h>
 #endif
 

@@ -94,13 +94,12 @@ void PreviewOutput::show(const QImage &canvas, const std::function<void(QPainter
         m_nextOverlayCheck = now + kOverlayCheckInterval;
     }
     m_canvasMoving = newCanvas;
-    {
-        // Fitted afresh even for an old canvas: that is rare (an overlay
-        // change, an exposure) and cheaper than keeping a fitted copy.
+    // Fitted afresh even for an old canvas: that is rare (an overlay change,
+    // an exposure) and cheaper than keeping a fitted copy.
+    CanvasFitter::fit(canvas, picture);
+    if (overlay) {
         QPainter p(picture);
-        CanvasFitter::fit(canvas, &p, picture->size());
-        if (overlay)
-            overlay(&p);
+        overlay(&p);
     }
     window.endFrame();
     m_shownCanvas = canvas.cacheKey();

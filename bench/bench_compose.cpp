@@ -13,20 +13,12 @@
 
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <thread>
 
 namespace {
 
 constexpr double kComposeGoalMs = 5.0;
 double g_composeMs = -1;
-
-double thisThreadCpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
 
 void BM_ComposeFullScene(benchmark::State &state)
 {
@@ -39,14 +31,14 @@ void BM_ComposeFullScene(benchmark::State &state)
     const int64_t framesBefore = compositor.framesMade();
     const double cpuBefore = benchscene::processCpuSeconds();
     // The loop below only waits; its wake-ups are not the engine's cost.
-    const double waitingBefore = thisThreadCpuSeconds();
+    const double waitingBefore = benchscene::thisThreadCpuSeconds();
     for (auto _ : state) {
         const int64_t seen = compositor.framesMade();
         while (compositor.framesMade() == seen)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     const double frames = double(compositor.framesMade() - framesBefore);
-    const double waiting = thisThreadCpuSeconds() - waitingBefore;
+    const double waiting = benchscene::thisThreadCpuSeconds() - waitingBefore;
     g_composeMs = (benchscene::processCpuSeconds() - cpuBefore - waiting) * 1000 / (frames > 0 ? frames : 1);
     state.counters["cpu_ms_per_frame"] = g_composeMs;
     state.counters["lagged"] = double(compositor.framesLagged());

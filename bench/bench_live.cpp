@@ -571,13 +571,6 @@ struct LiveSpan
     }
 };
 
-double thisThreadCpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
-
 // Measures `seconds` of what runs now; `poll` is called every 5 ms or so.
 // The calling thread's CPU counts only when `counted`: on the program's road
 // it is the GUI thread, working there; on the engine's it only waits.

@@ -21,10 +21,12 @@ bool CustomCaptureSource::tick(MediaClock::time_point)
         return false;
     const bool tooLarge = format.width > uint32_t(kMaxCanvasSide) || format.height > uint32_t(kMaxCanvasSide);
     if (tooLarge || uint64_t(format.byteCount) != uint64_t(format.width) * format.height * 4) {
-        if (!m_refusedLogged && tooLarge)
+        if (m_refusedLogged)
+            return false;
+        if (tooLarge)
             qWarning("engine: custom capture %d: %ux%u is more than %d a side; not shown", m_itemId, format.width,
                      format.height, kMaxCanvasSide);
-        else if (!m_refusedLogged)
+        else
             qWarning("engine: custom capture %d: %ux%u with %u bytes is no 32-bit picture; not shown", m_itemId,
                      format.width, format.height, format.byteCount);
         m_refusedLogged = true;

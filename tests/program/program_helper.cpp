@@ -10,6 +10,7 @@
 //                                the sign-in dialog showed, "page" while the
 //                                page was up
 // and ends with the start's exit code.
+#include "LiveProxy.h"
 #include "ModalDriver.h"
 #include "MvSingleApp.h"
 #include "ProgramEntry.h"
@@ -61,7 +62,9 @@ void openWebSignInOnceShown(testsupport::ModalDriver *driver)
             continue;
         if (w->inherits("login")) {
             auto *qq = w->findChild<QPushButton *>(QStringLiteral("button_QQ"));
-            if (!qq)
+            // The dialog asks for its QR code as it opens; a page asked for
+            // while that runs is refused with a tip, as a user's would be.
+            if (!qq || LiveProxy::GetInstance()->taskThread().isBusy())
                 break;
             reportWebEngine("shown");
             driver->onNext([](QWidget *page) {

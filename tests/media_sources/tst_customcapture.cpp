@@ -1,9 +1,11 @@
 // Custom captures (the watermark) as the video thread pulls them: a picture
 // a canvas could hold is shown; a larger one, or one of the wrong byte
 // count, is refused before a byte of it is asked for.
+#include "DebugCapture.h"
 #include "sources/CustomCaptureSource.h"
 
 #include <QImage>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <cstring>
@@ -93,9 +95,11 @@ void TestCustomCaptureSource::sizeAndByteCount()
         QCOMPARE(capture.frames, 1);
         return;
     }
+    testsupport::DebugCapture told;
     QTest::ignoreMessage(QtWarningMsg, refusal.toUtf8().constData());
     QVERIFY(!source.tick(MediaClock::now()));
-    QVERIFY(!source.tick(MediaClock::now())); // and stays so
+    QVERIFY(!source.tick(MediaClock::now())); // and stays so, told once
+    QCOMPARE(told.messages().filter(QRegularExpression(QStringLiteral("^engine: "))), QStringList{refusal});
     QVERIFY(source.picture().isNull());
     QCOMPARE(capture.frames, 0);
 }

@@ -22,9 +22,6 @@ PlanarToArgb planarConverter(AVPixelFormat format, bool fullRange)
     case AV_PIX_FMT_YUV420P: return fullRange ? libyuv::J420ToARGB : libyuv::I420ToARGB;
     case AV_PIX_FMT_YUV422P: return fullRange ? libyuv::J422ToARGB : libyuv::I422ToARGB;
     case AV_PIX_FMT_YUV444P: return fullRange ? libyuv::J444ToARGB : libyuv::I444ToARGB;
-    case AV_PIX_FMT_YUVJ420P: return libyuv::J420ToARGB;
-    case AV_PIX_FMT_YUVJ422P: return libyuv::J422ToARGB;
-    case AV_PIX_FMT_YUVJ444P: return libyuv::J444ToARGB;
     default: return nullptr;
     }
 }

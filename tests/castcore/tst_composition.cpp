@@ -9,7 +9,6 @@
 #include "compose/ItemPainter.h"
 
 #include <QColor>
-#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QtTest>
@@ -161,10 +160,9 @@ public:
     QString name;
     bool Filter(int, std::uintptr_t, std::uintptr_t, std::uintptr_t, PicturePlane *) override
     {
-        QFile comm(QStringLiteral("/proc/thread-self/comm"));
-        comm.open(QIODevice::ReadOnly);
+        const QString current = testsupport::currentThreadName();
         std::lock_guard<std::mutex> lock(mutex);
-        name = QString::fromUtf8(comm.readAll()).trimmed();
+        name = current;
         return false;
     }
     QString seen()

@@ -8,5 +8,7 @@
 namespace testsupport {
 
 QStringList threadNames();
+// The calling thread's name.
+QString currentThreadName();
 
 } // namespace testsupport

@@ -10,6 +10,7 @@
 #include "EncodeLibrary.h"
 #include "FaceTone.h"
 #include "LiveEngine.h"
+#include "MediaInspector.h"
 #include "TempEnvironment.h"
 #include "V4l2Camera.h"
 
@@ -104,15 +105,6 @@ double meanBrightness(const QImage &image)
     return sum / (double(image.width()) * image.height());
 }
 
-// Four quarters of mid tones, whose colours move visibly under a wrong
-// matrix, range or channel order.
-const QColor kQuarters[4] = {QColor(200, 120, 60), QColor(60, 90, 160), QColor(30, 160, 80), QColor(170, 170, 170)};
-
-QColor quarterAt(int x, int y, int width, int height)
-{
-    return kQuarters[(y >= height / 2 ? 2 : 0) + (x >= width / 2 ? 1 : 0)];
-}
-
 // BT.601 Y, U, V of a colour, at studio range (16-235, 16-240) or full range.
 std::array<uint8_t, 3> yuvOf(const QColor &c, bool fullRange)
 {
@@ -137,7 +129,7 @@ struct CameraPicture
 CameraPicture cameraPicture(AVPixelFormat format, bool fullRange, int width, int height)
 {
     CameraPicture p;
-    const auto yuv = [&](int x, int y) { return yuvOf(quarterAt(x, y, width, height), fullRange); };
+    const auto yuv = [&](int x, int y) { return yuvOf(testsupport::quarterAt(x, y, width, height), fullRange); };
     switch (format) {
     case AV_PIX_FMT_YUYV422:
     case AV_PIX_FMT_UYVY422:
@@ -183,7 +175,7 @@ CameraPicture cameraPicture(AVPixelFormat format, bool fullRange, int width, int
         p.bytes[0].assign(size_t(p.strides[0]) * size_t(height), 0); // BGR0's fourth byte 0, as devices send it
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
-                const QColor c = quarterAt(x, y, width, height);
+                const QColor c = testsupport::quarterAt(x, y, width, height);
                 uint8_t *px = &p.bytes[0][size_t(y) * size_t(p.strides[0]) + size_t(x * bytes)];
                 px[0] = uint8_t(c.blue()), px[1] = uint8_t(c.green()), px[2] = uint8_t(c.red());
             }
@@ -557,7 +549,7 @@ void TestMediaCamera::cameraFormatsConvertToTheirColours()
             if (std::abs(2 * x + 1 - size.width()) <= 4 || std::abs(2 * y + 1 - size.height()) <= 4)
                 continue;
             const QRgb got = frame.pixel(x, y);
-            const QColor want = quarterAt(x, y, size.width(), size.height());
+            const QColor want = testsupport::quarterAt(x, y, size.width(), size.height());
             const bool near = std::abs(qRed(got) - want.red()) <= 3 && std::abs(qGreen(got) - want.green()) <= 3
                               && std::abs(qBlue(got) - want.blue()) <= 3;
             QVERIFY2(near && qAlpha(got) == 255,

@@ -23,19 +23,15 @@ using namespace castcore;
 
 namespace {
 
-// Four quarters of mid tones, whose colours move visibly under a wrong
-// matrix, range or channel order.
-const QColor kQuarters[4] = {QColor(200, 120, 60), QColor(60, 90, 160), QColor(30, 160, 80), QColor(170, 170, 170)};
-
 QImage quarteredCanvas(const QSize &size)
 {
     QImage canvas(size, QImage::Format_ARGB32_Premultiplied);
     QPainter p(&canvas);
     const int w = size.width() / 2, h = size.height() / 2;
-    p.fillRect(0, 0, w, h, kQuarters[0]);
-    p.fillRect(w, 0, size.width() - w, h, kQuarters[1]);
-    p.fillRect(0, h, w, size.height() - h, kQuarters[2]);
-    p.fillRect(w, h, size.width() - w, size.height() - h, kQuarters[3]);
+    p.fillRect(0, 0, w, h, testsupport::kQuarters[0]);
+    p.fillRect(w, 0, size.width() - w, h, testsupport::kQuarters[1]);
+    p.fillRect(0, h, w, size.height() - h, testsupport::kQuarters[2]);
+    p.fillRect(w, h, size.width() - w, size.height() - h, testsupport::kQuarters[3]);
     return canvas;
 }
 
@@ -97,7 +93,7 @@ void TestVideoEncoder::canvasColoursSurviveEncoding()
                             QRect(8, h + 8, w - 16, h - 16), QRect(w + 8, h + 8, w - 16, h - 16)};
     for (int i = 0; i < 4; ++i) {
         QString why;
-        QVERIFY2(testsupport::areaHasColour(media.picture, areas[i], kQuarters[i], 6, &why), qPrintable(why));
+        QVERIFY2(testsupport::areaHasColour(media.picture, areas[i], testsupport::kQuarters[i], 6, &why), qPrintable(why));
     }
 }
 

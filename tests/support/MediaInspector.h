@@ -52,6 +52,16 @@ double firstBrightPictureS(const MediaSummary &media, double fromS, int minLuma)
 // least `level` (the sound taken as one run from firstAudioS); -1 when none.
 double soundOnsetS(const MediaSummary &media, double fromS, float level);
 
+// Four quarters of mid tones (top left, top right, bottom left, bottom
+// right), whose colours move visibly under a wrong matrix, range or channel
+// order; the colour of the quarter that (x, y) lies in.
+inline const QColor kQuarters[4] = {QColor(200, 120, 60), QColor(60, 90, 160), QColor(30, 160, 80),
+                                    QColor(170, 170, 170)};
+inline QColor quarterAt(int x, int y, int width, int height)
+{
+    return kQuarters[(y >= height / 2 ? 2 : 0) + (x >= width / 2 ? 1 : 0)];
+}
+
 // Whether every fourth pixel of `area` lies within `tolerance` of `colour`
 // in each of red, green and blue; `why` names the first that does not.
 bool areaHasColour(const QImage &picture, const QRect &area, const QColor &colour, int tolerance, QString *why);

@@ -53,6 +53,11 @@ void TestPushAddress::acceptance_data()
     QTest::newRow("IPv6 without brackets") << QByteArray("rtmp://::1/live/s") << "no host";
     QTest::newRow("bracket left open") << QByteArray("rtmp://[::1/live/s") << "bad host";
     QTest::newRow("text after the bracket") << QByteArray("rtmp://[::1]x/live/s") << "bad host";
+    QTest::newRow("backslashes after the host") << QByteArray("rtmp://host\\live\\KEY") << "bad host";
+    QTest::newRow("comma in the host") << QByteArray("rtmp://host,KEY/live") << "bad host";
+    QTest::newRow("letter after the bracket") << QByteArray("rtmp://[::1x]/live/s") << "bad host";
+    QTest::newRow("one slash after the scheme")
+        << QByteArray("rtmp:/host/live/KEY?next=rtmp://x") << "not an rtmp:// or rtmps:// address";
     QTest::newRow("port out of range") << QByteArray("rtmp://127.0.0.1:99999/live/s") << "bad port";
     QTest::newRow("port 0") << QByteArray("rtmp://127.0.0.1:0/live/s") << "bad port";
     QTest::newRow("empty port") << QByteArray("rtmp://127.0.0.1:/live/s") << "bad port";
@@ -115,7 +120,14 @@ void TestPushAddress::maskedForTheLog_data()
     QTest::newRow("host only") << QByteArray("rtmp://host:1935") << "rtmp://host:1935";
     // Refused addresses are logged too.
     QTest::newRow("space in the key") << QByteArray("rtmp://127.0.0.1:1935/live/KE Y") << "rtmp://127.0.0.1:1935/live/***";
-    QTest::newRow("line end in the host") << QByteArray("rtmp://ho\nst/live/KEY") << "rtmp://ho?st/live/***";
+    QTest::newRow("line end in the application") << QByteArray("rtmp://host/li\nve/KEY") << "rtmp://host/li?ve/***";
+    QTest::newRow("line end in the host") << QByteArray("rtmp://ho\nst/live/KEY") << "***";
+    QTest::newRow("backslashes after the host") << QByteArray("rtmp://host\\live\\KEY") << "***";
+    QTest::newRow("comma in the host") << QByteArray("rtmp://host,KEY/live") << "***";
+    QTest::newRow("one slash after the scheme") << QByteArray("rtmp:/host/live/KEY?next=rtmp://x") << "***";
+    QTest::newRow("key in the port") << QByteArray("rtmp://host:KEY/live") << "rtmp://host:***/live";
+    QTest::newRow("backslashes after the port") << QByteArray("rtmp://host:1935\\live\\KEY") << "rtmp://host:***";
+    QTest::newRow("port out of range") << QByteArray("rtmp://host:99999/live/KEY") << "rtmp://host:99999/live/***";
     QTest::newRow("other scheme") << QByteArray("http://host/live/KEY") << "http://host/live/***";
     QTest::newRow("no scheme") << QByteArray("host/live/KEY") << "***";
     QTest::newRow("bracket left open") << QByteArray("rtmp://[::1/live/KEY") << "***";

@@ -14,11 +14,13 @@ constexpr size_t kMaxShownBytes = 200;
 constexpr int kRtmpPort = 1935;
 constexpr int kRtmpsPort = 443;
 const char kMask[] = "***";
+const char kDigits[] = "0123456789";
+const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 struct Parts
 {
-    bool parsed = false;     // has a scheme and a well-formed host part
-    std::string scheme;      // as written
+    bool parsed = false;     // has a well-formed scheme and host part
+    std::string scheme;      // as written, once well-formed
     bool userInfo = false;   // "user[:password]@" before the host
     std::string host;        // IPv6 with its brackets
     bool portGiven = false;  // a ':' after the host
@@ -34,11 +36,31 @@ std::string lowered(std::string text)
     return text;
 }
 
+bool onlyOf(const std::string &text, const std::string &allowed)
+{
+    return text.find_first_not_of(allowed) == std::string::npos;
+}
+
+// masked() shows the scheme and host as written, so nothing else may pass
+// for them: a key after a backslash or a comma, or after a second "://".
+bool wellFormedScheme(const std::string &scheme)
+{
+    return !scheme.empty() && onlyOf(scheme.substr(0, 1), kLetters)
+        && onlyOf(scheme, std::string(kLetters) + kDigits + "+.-");
+}
+
+bool wellFormedHost(const std::string &host)
+{
+    if (!host.empty() && host.front() == '[')
+        return onlyOf(host.substr(1, host.size() - 2), std::string(kDigits) + "ABCDEFabcdef:.");
+    return onlyOf(host, std::string(kLetters) + kDigits + "._-");
+}
+
 Parts split(const std::string &url)
 {
     Parts p;
     const size_t schemeEnd = url.find("://");
-    if (schemeEnd == std::string::npos)
+    if (schemeEnd == std::string::npos || !wellFormedScheme(url.substr(0, schemeEnd)))
         return p;
     p.scheme = url.substr(0, schemeEnd);
     const size_t from = schemeEnd + 3;
@@ -60,6 +82,8 @@ Parts split(const std::string &url)
         hostEnd = std::min(authority.find(':'), authority.size());
     }
     p.host = authority.substr(0, hostEnd);
+    if (!wellFormedHost(p.host))
+        return p;
     if (hostEnd < authority.size()) {
         if (authority[hostEnd] != ':')
             return p;
@@ -113,8 +137,7 @@ bool acceptable(const std::string &url, std::string *why)
     }
     if (p.portGiven) {
         const int number = p.port.size() <= 5 ? std::atoi(p.port.c_str()) : 0;
-        if (p.port.empty() || p.port.find_first_not_of("0123456789") != std::string::npos || number < 1
-            || number > 65535) {
+        if (p.port.empty() || !onlyOf(p.port, kDigits) || number < 1 || number > 65535) {
             *why = "bad port";
             return false;
         }
@@ -148,7 +171,7 @@ std::string masked(const std::string &url)
         shown += std::string(kMask) + "@";
     shown += p.host;
     if (p.portGiven)
-        shown += ":" + p.port;
+        shown += ":" + (onlyOf(p.port, kDigits) ? p.port : std::string(kMask));
     if (p.path)
         shown += "/" + p.application;
     if (!p.rest.empty())

@@ -21,6 +21,8 @@ int port(const std::string &url);
 
 // Scheme, host, port and application, with the rest "***":
 // "rtmp://host:1935/live/KEY?token=t" gives "rtmp://host:1935/live/***".
+// An address without a well-formed scheme and host gives "***" whole, a
+// port with more than digits in it "***" in its place.
 std::string masked(const std::string &url);
 
 } // namespace PushAddress

@@ -20,8 +20,9 @@ endfunction()
 # `xvfb-run -a` starts (packages xvfb and xauth), so it needs no display and
 # runs on CI too. For what the offscreen platform hides: X11 key bindings and
 # shortcut texts, screen grabs, window lists.
+set(MORVA_XVFB_RUNNER xvfb-run -a -s "-screen 0 1280x1024x24")
 function(morva_add_xvfb_test name)
-  morva_register_test(${name} xcb "xvfb-run;-a;-s;-screen 0 1280x1024x24" ${ARGN})
+  morva_register_test(${name} xcb "${MORVA_XVFB_RUNNER}" ${ARGN})
 endfunction()
 
 # The program loads libmvencode.so and libmvwebview.so from its own folder

@@ -7,4 +7,4 @@ target_sources(castcore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/../x11/ShmSegment.h ${CMAKE_CURRENT_LIST_DIR}/../x11/ShmSegment.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../x11/RootGrabber.h ${CMAKE_CURRENT_LIST_DIR}/../x11/RootGrabber.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../x11/WindowPainter.h ${CMAKE_CURRENT_LIST_DIR}/../x11/WindowPainter.cpp)
-target_link_libraries(castcore PRIVATE PkgConfig::XCB PkgConfig::XCBSHM PkgConfig::CASTCORE_AV)
+target_link_libraries(castcore PRIVATE PkgConfig::XCB PkgConfig::XCBSHM PkgConfig::CASTCORE_AV libyuv::yuv)

@@ -15,16 +15,6 @@ target_sources(castcore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ScreenSource.h ${CMAKE_CURRENT_LIST_DIR}/ScreenSource.cpp)
 # End of screen capture.
 
-# libyuv: colour conversions a good ten times as fast as libswscale's for the
-# pairs the engine needs (cameras to the canvas, the canvas to the encoder).
-if(NOT TARGET libyuv::yuv)
-  find_path(YUV_INCLUDE_DIR libyuv.h REQUIRED)
-  find_library(YUV_LIBRARY yuv REQUIRED)
-  add_library(libyuv::yuv UNKNOWN IMPORTED)
-  set_target_properties(libyuv::yuv PROPERTIES IMPORTED_LOCATION ${YUV_LIBRARY}
-                        INTERFACE_INCLUDE_DIRECTORIES ${YUV_INCLUDE_DIR})
-endif()
-
 # Cameras: V4L2 devices and the world's synthetic camera, and their catalog.
 target_sources(castcore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CameraCatalog.h

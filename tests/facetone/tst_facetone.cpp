@@ -1,3 +1,4 @@
+#include "CallRecording.h"
 #include "FaceTone.h"
 #include "LiveEngine.h"
 #include "sources/SyntheticCamera.h"
@@ -608,21 +609,17 @@ void TestFaceTone::logsTheCallersArguments()
 
 void TestFaceTone::logsNothingUnlessRecording()
 {
-    struct TurnBackOn
-    {
-        ~TurnBackOn() { mvplatform::CallLog::setRecording(true); }
-    } turnBackOn;
-    // As in the program: a live camera with beauty on, call after call.
-    mvplatform::CallLog::setRecording(false);
     facetone::reset();
     Frame in(16, 8), out(16, 8);
     in.fillNoise();
-    for (int i = 0; i < 3000; ++i)
-        QCOMPARE(run(m_filter, in, out, params(70, 30, 50)), 1);
-    ImageFilterFree(m_filter, 0);
-    QCOMPARE(int(facetone::callLog().all().size()), 0);
-
-    mvplatform::CallLog::setRecording(true);
+    {
+        const testsupport::RecordingOff off;
+        // As in the program: a live camera with beauty on, call after call.
+        for (int i = 0; i < 3000; ++i)
+            QCOMPARE(run(m_filter, in, out, params(70, 30, 50)), 1);
+        ImageFilterFree(m_filter, 0);
+        QCOMPARE(int(facetone::callLog().all().size()), 0);
+    }
     QCOMPARE(run(m_filter, in, out, params(70, 30, 50)), 1);
     QCOMPARE(facetone::callLog().ops(), std::vector<std::string>{"ImageFilterFilterPicture"});
 }

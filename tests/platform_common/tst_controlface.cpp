@@ -79,19 +79,16 @@ void TestControlFace::callLogRecordsOnlyWhileTurnedOn()
     QVERIFY(!testsupport::callsRecordedAtStart());
     QVERIFY(CallLog::recording());
 
-    struct TurnBackOn
-    {
-        ~TurnBackOn() { CallLog::setRecording(true); }
-    } turnBackOn;
-    CallLog::setRecording(false);
     CallLog log;
-    // Hours of filtered frames, more than a log would keep.
-    for (int i = 0; i < 200000; ++i)
-        log.record("ImageFilterFilterPicture", {"#1", "0", "1280", "720", "5120"});
-    QCOMPARE(int(log.all().size()), 0);
-    QVERIFY(!log.last("ImageFilterFilterPicture"));
-
-    CallLog::setRecording(true);
+    {
+        const testsupport::RecordingOff off;
+        // Hours of filtered frames, more than a log would keep.
+        for (int i = 0; i < 200000; ++i)
+            log.record("ImageFilterFilterPicture", {"#1", "0", "1280", "720", "5120"});
+        QCOMPARE(int(log.all().size()), 0);
+        QVERIFY(!log.last("ImageFilterFilterPicture"));
+    }
+    QVERIFY(CallLog::recording());
     log.record("ImageFilterFree", {"#1"});
     QCOMPARE(log.ops(), std::vector<std::string>{"ImageFilterFree"});
 }

@@ -24,4 +24,14 @@ bool callsRecordedAtStart()
     return g_recording.atStart;
 }
 
+RecordingOff::RecordingOff()
+{
+    mvplatform::CallLog::setRecording(false);
+}
+
+RecordingOff::~RecordingOff()
+{
+    mvplatform::CallLog::setRecording(true);
+}
+
 } // namespace testsupport

@@ -9,4 +9,14 @@ namespace testsupport {
 // what the program runs with.
 bool callsRecordedAtStart();
 
+// While it lives, call logs record nothing, as in the program.
+class RecordingOff
+{
+public:
+    RecordingOff();
+    ~RecordingOff();
+    RecordingOff(const RecordingOff &) = delete;
+    RecordingOff &operator=(const RecordingOff &) = delete;
+};
+
 } // namespace testsupport

@@ -210,7 +210,7 @@ struct Scratch
     std::vector<float> invCount; // 1 / pixels in each block's clipped window
     std::vector<uint8_t> zeros;  // the row below a picture of odd height
     std::vector<uint16_t> sampleGain, sampleOffset; // one row of blocks, padded by one block each side
-    std::vector<uint16_t> gain, offset;             // ring of three sample rows spread over the full width
+    std::vector<uint16_t> gain, offset;             // ring of two sample rows spread over the full width
 };
 
 Scratch &scratch()
@@ -365,7 +365,8 @@ void takeBlockRow(Smoothing &m, int k)
 
 // Sample row k: the window of (2 reach + 1) x (2 reach + 1) blocks centred
 // on each block of block row k, as a gain and an offset per lane, spread over
-// the full width into its place in the ring of three.
+// the full width into its place in the ring of two: a picture row reads
+// the sample rows either side of it, and rows are written in order.
 FACETONE_WIDE_VECTORS
 void takeSampleRow(Smoothing &m, int k)
 {
@@ -431,7 +432,7 @@ void takeSampleRow(Smoothing &m, int k)
     // so the left one takes 3/4 of its block and 1/4 of the block to the
     // left, the right one likewise towards the right. Four blocks a step,
     // into eight pixels whose alpha lanes keep their value (gain 1, offset 0).
-    const size_t slot = size_t(k % 3) * m.rowLanes;
+    const size_t slot = size_t(k % 2) * m.rowLanes;
     const Lanes16 colours = {0xffff, 0xffff, 0xffff, 0, 0xffff, 0xffff, 0xffff, 0, 0xffff, 0xffff, 0xffff, 0,
                              0xffff, 0xffff, 0xffff, 0};
     const Lanes16 unitGain = ~colours & uint16_t(kGainScale);
@@ -482,7 +483,7 @@ void writeRow(Smoothing &m, int &sampled, int y, uint8_t *out, size_t outPitch, 
     const int far = y % 2 == 0 ? std::max(k - 1, 0) : std::min(k + 1, m.blocksY - 1);
     while (sampled < std::max(k, far))
         takeSampleRow(m, ++sampled);
-    const size_t near = size_t(k % 3) * m.rowLanes, other = size_t(far % 3) * m.rowLanes;
+    const size_t near = size_t(k % 2) * m.rowLanes, other = size_t(far % 2) * m.rowLanes;
     uint8_t *dst = out + size_t(y) * outPitch;
     if (dst == m.in + size_t(y) * m.inPitch)
         blendRow<true>(dst, dst, m.lanes, m.gain + near, m.gain + other, m.offset + near, m.offset + other);
@@ -546,8 +547,8 @@ void smooth(const uint8_t *in, int inPitch, int w, int h, uint8_t *out, int outP
     // One block before the row, and past it the last step's reach.
     s.sampleGain.assign(m.spreadLanes + 4 * kBlockLanes + 16, 0);
     s.sampleOffset.assign(m.spreadLanes + 4 * kBlockLanes + 16, 0);
-    s.gain.resize(3 * m.rowLanes);
-    s.offset.resize(3 * m.rowLanes);
+    s.gain.resize(2 * m.rowLanes);
+    s.offset.resize(2 * m.rowLanes);
     m.blockSum = s.blockSum.data();
     m.blockSq = s.blockSq.data();
     m.colSum = s.colSum.data() + colPad;

@@ -49,24 +49,42 @@ constexpr const BeautyPreset &kOneKeyBeauty = kBeautyPresets[1];
 // as set up.
 constexpr int kFilteredFramesAtSetUp = 10;
 
-inline std::atomic<int> g_setUpFailures{0};
+inline std::atomic<int> g_failures{0};
 
-// The scene of `benchmark` could not be set up as asked: says why on stderr
-// and ends the benchmark; the program's exit code tells (setUpExitCode).
-inline void failSetUp(benchmark::State &state, const char *benchmark, const std::string &why)
+// Says on stderr why `benchmark` failed and ends it; the program's exit code
+// tells (exitCode).
+inline void failBenchmark(benchmark::State &state, const char *benchmark, const char *what, const std::string &why)
 {
-    std::fprintf(stderr, "%s: SET-UP FAILED: %s\n", benchmark, why.c_str());
-    g_setUpFailures.fetch_add(1);
+    std::fprintf(stderr, "%s: %s: %s\n", benchmark, what, why.c_str());
+    g_failures.fetch_add(1);
     state.SkipWithError(why.c_str());
 }
 
-inline int setUpExitCode()
+// The scene of `benchmark` could not be set up as asked.
+inline void failSetUp(benchmark::State &state, const char *benchmark, const std::string &why)
 {
-    return g_setUpFailures.load() > 0 ? 1 : 0;
+    failBenchmark(state, benchmark, "SET-UP FAILED", why);
+}
+
+// The scene was set up and measured, but what the run made is not whole.
+inline void failRun(benchmark::State &state, const char *benchmark, const std::string &why)
+{
+    failBenchmark(state, benchmark, "RUN FAILED", why);
+}
+
+// Non-zero when a benchmark failed its set-up or its run.
+inline int exitCode()
+{
+    return g_failures.load() > 0 ? 1 : 0;
+}
+
+inline const char *verdict(bool met)
+{
+    return met ? "met" : "MISSED";
 }
 
 // Of a camera's listed formats, the one at width x height with the highest
-// rate, as the camera page offers them; null when none has that size.
+// rate; null when none has that size.
 inline const CameraFormat *listedFormat(const CameraFormat *formats, int count, int width, int height)
 {
     const CameraFormat *best = nullptr;

@@ -71,7 +71,7 @@ int main(int argc, char **argv)
                     "temperature %d): %.2f ms of CPU [goal <= %.0f ms: %s]\n",
                     benchscene::kWidth, benchscene::kHeight, benchscene::kOneKeyBeauty.blur,
                     benchscene::kOneKeyBeauty.whitening, benchscene::kOneKeyBeauty.colour_temperature, g_composeMs,
-                    kComposeGoalMs, g_composeMs <= kComposeGoalMs ? "met" : "MISSED");
+                    kComposeGoalMs, benchscene::verdict(g_composeMs <= kComposeGoalMs));
     benchmark::Shutdown();
-    return benchscene::setUpExitCode();
+    return benchscene::exitCode();
 }

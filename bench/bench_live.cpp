@@ -217,11 +217,6 @@ void waitNextFrame(castcore::Compositor &compositor)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
 }
 
-const char *verdict(bool met)
-{
-    return met ? "met" : "MISSED";
-}
-
 void sleepUntilUs(int64_t us)
 {
     const int64_t wait = us - castcore::mediaNowUs();
@@ -962,7 +957,7 @@ void BM_LiveAndRecording(benchmark::State &state)
     g_engine = {true,    span.cpuMsPerFrame(),     span.cpuPercent(), span.frames, span.latencyMaxMs(),
                 sentEnd, keptEnd, residentGrowth(span.rss), judged,            canvases};
     if (!faults.empty())
-        failSetUp(state, "bench_live", joined(faults));
+        failRun(state, "bench_live", joined(faults));
 }
 
 // The camera page's layer for the camera, the picture page's for pictures.
@@ -1157,7 +1152,7 @@ void BM_ProgramLiveAndRecording(benchmark::State &state)
     g_program = {true,    span.cpuMsPerFrame(),     span.cpuPercent(), span.frames, span.latencyMaxMs(),
                  sentEnd, keptEnd, residentGrowth(span.rss), judged,            canvases};
     if (!faults.empty())
-        fail(joined(faults));
+        failRun(state, "bench_live (program)", joined(faults));
 }
 
 // `ffmpeg` encodes the composed canvases of the program's run (else the
@@ -1256,5 +1251,5 @@ int main(int argc, char **argv)
     printSummary();
     benchmark::Shutdown();
     g_dir.reset();
-    return setUpExitCode();
+    return exitCode();
 }

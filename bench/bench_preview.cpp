@@ -121,5 +121,5 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    return benchscene::setUpExitCode();
+    return benchscene::exitCode();
 }

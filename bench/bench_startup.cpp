@@ -360,6 +360,6 @@ int main(int argc, char **argv)
                 "[goal < 10 %%: %s], resident %.1f MiB\n",
                 benchscene::kWidth, benchscene::kHeight, benchscene::kOneKeyBeauty.blur,
                 benchscene::kOneKeyBeauty.whitening, benchscene::kOneKeyBeauty.colour_temperature, full.cpuPercent,
-                full.cpuPercent < 10 ? "met" : "MISSED", full.rssMiB);
+                benchscene::verdict(full.cpuPercent < 10), full.rssMiB);
     return 0;
 }

@@ -11,6 +11,7 @@
 // Runs itself under `xvfb-run -a` when no X display is set.
 #include "BenchScene.h"
 #include "CastCoreWorld.h"
+#include "LiveProxy.h"
 #include "TopLevelWindows.h"
 
 #include <QDir>
@@ -30,6 +31,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include <unistd.h>
@@ -121,6 +124,27 @@ bool writePicture(const QString &path, QColor from, QColor to)
     return image.save(path, "PNG");
 }
 
+// The built-in world's camera (the synthetic one when no device has its
+// name) and the format it lists at 1280 x 720 with the highest rate, so that
+// every canvas frame has a new camera picture; nullopt when it lists none.
+struct SeededCamera
+{
+    QString device;
+    CameraFormat format;
+};
+
+std::optional<SeededCamera> seededCamera()
+{
+    const castcore::CameraDevice device = castcore::World::builtIn().cameras.front();
+    const CameraFormat *format = benchscene::listedFormat(device.formats.data(), int(device.formats.size()),
+                                                          benchscene::kWidth, benchscene::kHeight);
+    if (!format) {
+        std::fprintf(stderr, "the built-in camera lists no %dx%d format\n", benchscene::kWidth, benchscene::kHeight);
+        return std::nullopt;
+    }
+    return SeededCamera{QString::fromStdU16String(device.name), *format};
+}
+
 bool seedFullScene(const QString &home)
 {
     const QString pictures = home + QStringLiteral("/pictures");
@@ -166,18 +190,12 @@ bool seedFullScene(const QString &home)
     text[QStringLiteral("text")] = style;
     items.append(text);
 
-    // The built-in world's camera (the synthetic one when no device has its
-    // name), at the format it lists at 1280 x 720 with the highest rate, so
-    // that every canvas frame has a new camera picture.
-    const castcore::CameraDevice device = castcore::World::builtIn().cameras.front();
-    const CameraFormat *format = benchscene::listedFormat(device.formats.data(), int(device.formats.size()),
-                                                          benchscene::kWidth, benchscene::kHeight);
-    if (!format) {
-        std::fprintf(stderr, "the built-in camera lists no %dx%d format\n", benchscene::kWidth, benchscene::kHeight);
+    const std::optional<SeededCamera> seeded = seededCamera();
+    if (!seeded)
         return false;
-    }
+    const CameraFormat *format = &seeded->format;
     QJsonObject camera = sceneItem(QStringLiteral("camera_5"), 1, {}, QRect(0, 0, 1280, 720), 50);
-    camera[QStringLiteral("cameraDevice")] = QString::fromStdU16String(device.name);
+    camera[QStringLiteral("cameraDevice")] = seeded->device;
     camera[QStringLiteral("cameraParams")] = QJsonArray{format->colorFormat, format->width, format->height, format->fps};
     items.append(camera);
 
@@ -214,9 +232,13 @@ bool seedFullScene(const QString &home)
     return settings.open(QIODevice::WriteOnly) && settings.write(QJsonDocument(config).toJson()) > 0;
 }
 
-// Whether the program's daily log tells that every seeded item came back.
+// Whether the program's daily log tells that every seeded item came back,
+// the camera at its seeded format (not one the camera page fell back to).
 bool fullSceneRestored(const QString &home)
 {
+    const std::optional<SeededCamera> seeded = seededCamera();
+    if (!seeded)
+        return false;
     QByteArray log;
     QDir folder(home + QStringLiteral("/tmp/MorvaShow"));
     for (const QString &name : folder.entryList({QStringLiteral("mvshow_*.log")}, QDir::Files)) {
@@ -224,11 +246,21 @@ bool fullSceneRestored(const QString &home)
         if (f.open(QIODevice::ReadOnly))
             log += f.readAll();
     }
-    for (const char *line : {"add item: image_1,", "add item: image_2,", "add item: camera_5,",
-                             "add effectivetxt item: effectivetxt_3,", "add watermark success",
-                             "live proxy video beauty filter attach item:"})
-        if (!log.contains(line)) {
-            std::fprintf(stderr, "the saved scene was not restored: no \"%s\" in the log\n", line);
+    const CameraFormat &format = seeded->format;
+    // The camera page's word for the format it set.
+    const std::string cameraFormat = "set camera param, color: " + LiveProxy::colorFormatName(format.colorFormat)
+                                     + "  width: " + std::to_string(format.width)
+                                     + ", height: " + std::to_string(format.height) + ".";
+    const std::vector<std::string> lines = {"add item: image_1,",
+                                            "add item: image_2,",
+                                            "add item: camera_5,",
+                                            "add effectivetxt item: effectivetxt_3,",
+                                            "add watermark success",
+                                            "live proxy video beauty filter attach item:",
+                                            cameraFormat};
+    for (const std::string &line : lines)
+        if (!log.contains(line.c_str())) {
+            std::fprintf(stderr, "the saved scene was not restored: no \"%s\" in the log\n", line.c_str());
             return false;
         }
     return true;

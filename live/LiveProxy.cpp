@@ -145,6 +145,7 @@ int LiveProxy::init(LiveParams *params)
     const LiveVideoConfig config = videoConfigOf(*params);
     m_qualityIndex = params->quality;
     // Before the engine's video thread first paints the overlay.
+    m_overlay.setQuality(m_qualityIndex);
     publishOverlay();
 
     const int r = m_scene->Init(&config, params->previewWindow);
@@ -275,6 +276,7 @@ bool LiveProxy::changeLiveResolution(LiveParams *params)
         return false;
     const LiveVideoConfig config = videoConfigOf(*params);
     m_qualityIndex = params->quality;
+    m_overlay.setQuality(m_qualityIndex);
     m_scene->BeginConfig();
     m_scene->SetVideoConfig(&config);
     m_scene->EndConfig();

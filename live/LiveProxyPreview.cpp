@@ -35,7 +35,6 @@ void LiveProxy::publishOverlay()
         resizable = canResizeItem(id);
     }
     m_overlay.setSelection(previewMapping(), placed, resizable);
-    m_overlay.setQuality(m_qualityIndex);
 }
 
 void LiveProxy::publishOverlayFor(int id)

@@ -214,9 +214,12 @@ void LiveProxy::setItemRect(int id, int x, int y, int w, int h)
 void LiveProxy::setItemRectAlt(int id, int x, int y, int w, int h)
 {
     EffectiveTxtItem *pair = nullptr;
-    if (findEffectiveText(id, &pair))
+    if (findEffectiveText(id, &pair)) {
+        // The picture's new place publishes itself.
         pair->move(x, y);
-    else if (m_scene && w > 0 && h > 0)
+        return;
+    }
+    if (m_scene && w > 0 && h > 0)
         m_scene->SetItemRect2(id, x, y, w, h);
     publishOverlayFor(id);
 }

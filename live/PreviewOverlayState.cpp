@@ -43,8 +43,8 @@ void PreviewOverlay::paint(QPainter *painter) const
 
 PreviewOverlayState::PreviewOverlayState()
 {
-    std::lock_guard<std::mutex> lock(m_inputs);
-    publishLocked();
+    std::unique_lock<std::mutex> lock(m_inputs);
+    publish(lock);
 }
 
 QString PreviewOverlayState::figuresLine(int cpu, int memory, int fps, int quality)
@@ -59,33 +59,33 @@ QString PreviewOverlayState::figuresLine(int cpu, int memory, int fps, int quali
 void PreviewOverlayState::setSelection(const PreviewMapping &mapping, const std::optional<QRect> &canvasRect,
                                        bool resizable)
 {
-    std::lock_guard<std::mutex> lock(m_inputs);
+    std::unique_lock<std::mutex> lock(m_inputs);
     m_mapping = mapping;
     m_canvasRect = canvasRect;
     m_resizable = canvasRect && resizable;
-    publishLocked();
+    publish(lock);
 }
 
 void PreviewOverlayState::setQuality(int quality)
 {
-    std::lock_guard<std::mutex> lock(m_inputs);
+    std::unique_lock<std::mutex> lock(m_inputs);
     m_quality = quality;
-    publishLocked();
+    publish(lock);
 }
 
 void PreviewOverlayState::setPerformance(int cpu, int memory)
 {
-    std::lock_guard<std::mutex> lock(m_inputs);
+    std::unique_lock<std::mutex> lock(m_inputs);
     m_cpu = cpu;
     m_memory = memory;
-    publishLocked();
+    publish(lock);
 }
 
 void PreviewOverlayState::setFps(int fps)
 {
-    std::lock_guard<std::mutex> lock(m_inputs);
+    std::unique_lock<std::mutex> lock(m_inputs);
     m_fps = fps;
-    publishLocked();
+    publish(lock);
 }
 
 std::shared_ptr<const PreviewOverlay> PreviewOverlayState::current() const
@@ -94,8 +94,19 @@ std::shared_ptr<const PreviewOverlay> PreviewOverlayState::current() const
     return m_current;
 }
 
-void PreviewOverlayState::publishLocked()
+void PreviewOverlayState::publish(std::unique_lock<std::mutex> &lock)
 {
+    const QString figures = figuresLine(m_cpu, m_memory, m_fps, m_quality);
+    // Only publishers write m_current, each holding m_inputs: read as is.
+    QImage laidOut;
+    if (!m_current || m_current->figures != figures) {
+        lock.unlock();
+        laidOut = layOutFigures(figures);
+        lock.lock();
+        // Changed meanwhile: whoever changed the inputs publishes them.
+        if (figuresLine(m_cpu, m_memory, m_fps, m_quality) != figures)
+            return;
+    }
     auto next = std::make_shared<PreviewOverlay>();
     if (m_canvasRect) {
         // Origin and size both scale as widths and heights do, as the frame
@@ -105,13 +116,12 @@ void PreviewOverlayState::publishLocked()
                             m_mapping.canvasToPreviewWidth(r.width()), m_mapping.canvasToPreviewHeight(r.height()));
         next->resizable = m_resizable;
     }
-    next->figures = figuresLine(m_cpu, m_memory, m_fps, m_quality);
-    // Only publishers write m_current, each holding m_inputs: read as is.
+    next->figures = figures;
     const PreviewOverlay *last = m_current.get();
     if (last && last->frame == next->frame && last->resizable == next->resizable && last->figures == next->figures)
         return;
     // The same picture for the same line keeps the preview's digest steady.
-    next->figuresPicture = last && last->figures == next->figures ? last->figuresPicture : layOutFigures(next->figures);
-    std::lock_guard<std::mutex> lock(m_published);
+    next->figuresPicture = last && last->figures == next->figures ? last->figuresPicture : laidOut;
+    std::lock_guard<std::mutex> published(m_published);
     m_current = std::move(next);
 }

@@ -643,8 +643,7 @@ void FfmpegEncoder::setLive(bool live)
         d->wantKeyframe.store(true);
         return;
     }
-    const bool sessionEnds = !d->recordingOn();
-    if (!sessionEnds) {
+    if (d->recordingOn()) {
         // The recording goes on: the broadcast ends with the last picture
         // handed in so far, and its sound with it (once per broadcast).
         const uint64_t epoch = d->liveEpoch.load();
@@ -659,9 +658,10 @@ void FfmpegEncoder::setLive(bool live)
         d->wakeEncoder();
         return;
     }
+    // Nothing records: the session ends with the broadcast.
     {
         std::lock_guard<std::mutex> lock(d->inputMutex);
-        if (sessionEnds && d->timeline.running()) {
+        if (d->timeline.running()) {
             // The broadcast ends with the session's drain: its sound too.
             d->requestEnd();
             d->pushEndAfterDrain = true;

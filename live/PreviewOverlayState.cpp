@@ -43,8 +43,8 @@ void PreviewOverlay::paint(QPainter *painter) const
 
 PreviewOverlayState::PreviewOverlayState()
 {
-    std::unique_lock<std::mutex> lock(m_inputs);
-    publish(lock);
+    std::lock_guard<std::mutex> lock(m_inputs);
+    publishLocked();
 }
 
 QString PreviewOverlayState::figuresLine(int cpu, int memory, int fps, int quality)
@@ -59,33 +59,33 @@ QString PreviewOverlayState::figuresLine(int cpu, int memory, int fps, int quali
 void PreviewOverlayState::setSelection(const PreviewMapping &mapping, const std::optional<QRect> &canvasRect,
                                        bool resizable)
 {
-    std::unique_lock<std::mutex> lock(m_inputs);
+    std::lock_guard<std::mutex> lock(m_inputs);
     m_mapping = mapping;
     m_canvasRect = canvasRect;
     m_resizable = canvasRect && resizable;
-    publish(lock);
+    publishLocked();
 }
 
 void PreviewOverlayState::setQuality(int quality)
 {
-    std::unique_lock<std::mutex> lock(m_inputs);
+    std::lock_guard<std::mutex> lock(m_inputs);
     m_quality = quality;
-    publish(lock);
+    publishLocked();
 }
 
 void PreviewOverlayState::setPerformance(int cpu, int memory)
 {
-    std::unique_lock<std::mutex> lock(m_inputs);
+    std::lock_guard<std::mutex> lock(m_inputs);
     m_cpu = cpu;
     m_memory = memory;
-    publish(lock);
+    publishLocked();
 }
 
 void PreviewOverlayState::setFps(int fps)
 {
-    std::unique_lock<std::mutex> lock(m_inputs);
+    std::lock_guard<std::mutex> lock(m_inputs);
     m_fps = fps;
-    publish(lock);
+    publishLocked();
 }
 
 std::shared_ptr<const PreviewOverlay> PreviewOverlayState::current() const
@@ -94,19 +94,8 @@ std::shared_ptr<const PreviewOverlay> PreviewOverlayState::current() const
     return m_current;
 }
 
-void PreviewOverlayState::publish(std::unique_lock<std::mutex> &lock)
+void PreviewOverlayState::publishLocked()
 {
-    const QString figures = figuresLine(m_cpu, m_memory, m_fps, m_quality);
-    // Only publishers write m_current, each holding m_inputs: read as is.
-    QImage laidOut;
-    if (!m_current || m_current->figures != figures) {
-        lock.unlock();
-        laidOut = layOutFigures(figures);
-        lock.lock();
-        // Changed meanwhile: whoever changed the inputs publishes them.
-        if (figuresLine(m_cpu, m_memory, m_fps, m_quality) != figures)
-            return;
-    }
     auto next = std::make_shared<PreviewOverlay>();
     if (m_canvasRect) {
         // Origin and size both scale as widths and heights do, as the frame
@@ -116,12 +105,13 @@ void PreviewOverlayState::publish(std::unique_lock<std::mutex> &lock)
                             m_mapping.canvasToPreviewWidth(r.width()), m_mapping.canvasToPreviewHeight(r.height()));
         next->resizable = m_resizable;
     }
-    next->figures = figures;
+    next->figures = figuresLine(m_cpu, m_memory, m_fps, m_quality);
+    // Only publishers write m_current, each holding m_inputs: read as is.
     const PreviewOverlay *last = m_current.get();
     if (last && last->frame == next->frame && last->resizable == next->resizable && last->figures == next->figures)
         return;
     // The same picture for the same line keeps the preview's digest steady.
-    next->figuresPicture = last && last->figures == next->figures ? last->figuresPicture : laidOut;
-    std::lock_guard<std::mutex> published(m_published);
+    next->figuresPicture = last && last->figures == next->figures ? last->figuresPicture : layOutFigures(next->figures);
+    std::lock_guard<std::mutex> lock(m_published);
     m_current = std::move(next);
 }

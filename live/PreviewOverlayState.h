@@ -58,10 +58,9 @@ public:
     std::shared_ptr<const PreviewOverlay> current() const;
 
 private:
-    // Builds and swaps in the state of the inputs; `lock` holds m_inputs.
-    // A line that reads otherwise is laid out with the lock released, so
-    // neither thread's setter waits for the other's text layout.
-    void publish(std::unique_lock<std::mutex> &lock);
+    // Builds and swaps in the state of the inputs; m_inputs held. The line
+    // is laid out again only when it reads otherwise.
+    void publishLocked();
 
     // Serialises the publishers (GUI and listener threads) over the inputs.
     std::mutex m_inputs;

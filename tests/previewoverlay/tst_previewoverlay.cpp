@@ -7,7 +7,6 @@
 #include <QtTest>
 
 #include <optional>
-#include <thread>
 
 Q_DECLARE_METATYPE(std::optional<QRect>)
 
@@ -22,7 +21,6 @@ private slots:
     void figuresLine();
     void figuresFollowEachReport();
     void publishedStateNeverChanges();
-    void twoThreadsEndInTheLastInputs();
 };
 
 void PreviewOverlayTest::frameInPreviewPixels_data()
@@ -130,42 +128,6 @@ void PreviewOverlayTest::publishedStateNeverChanges()
     state.setSelection(mapping, QRect(480, 240, 640, 352), false);
     state.setPerformance(50, 50);
     QCOMPARE(state.current(), now);
-}
-
-// The listener thread reports figures while the GUI thread moves the
-// selection and changes the quality; each lays out its line without holding
-// the other up. Whatever the interleaving, the last state published is that
-// of the last inputs, its picture the layout of its own line.
-void PreviewOverlayTest::twoThreadsEndInTheLastInputs()
-{
-    const PreviewMapping mapping(800, 450, 1280, 720);
-    PreviewOverlayState state;
-    for (int round = 0; round < 200; ++round) {
-        // Both change the line at every step, so their layouts overlap.
-        const int steps = 10 + round % 7;
-        std::thread listener([&] {
-            for (int i = 0; i < steps; ++i) {
-                state.setPerformance(i, round % 100);
-                state.setFps(i + round);
-            }
-        });
-        for (int i = 0; i < 10; ++i) {
-            state.setSelection(mapping, QRect(16 * i, 16 * (round % 20), 640, 352), true);
-            state.setQuality((round + i) % 3);
-        }
-        listener.join();
-
-        const int last = steps - 1;
-        const int quality = (round + 9) % 3;
-        const std::shared_ptr<const PreviewOverlay> overlay = state.current();
-        QCOMPARE(overlay->frame, std::optional<QRect>(QRect(90, 10 * (round % 20), 400, 220)));
-        QCOMPARE(overlay->figures, PreviewOverlayState::figuresLine(last, round % 100, last + round, quality));
-        PreviewOverlayState alone;
-        alone.setPerformance(last, round % 100);
-        alone.setFps(last + round);
-        alone.setQuality(quality);
-        QVERIFY(overlay->figuresPicture == alone.current()->figuresPicture);
-    }
 }
 
 QTEST_MAIN(PreviewOverlayTest)

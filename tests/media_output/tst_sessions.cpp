@@ -11,6 +11,7 @@
 #include "RtmpReceiver.h"
 #include "SyntheticFeed.h"
 #include "TempEnvironment.h"
+#include "ThreadNames.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -201,6 +202,12 @@ void TestSessions::broadcastEndsTogether()
     if (recordingGoesOn)
         QVERIFY(encoder.startRecording(recorded.toStdString()));
     QVERIFY(markAndRun(feed));
+    if (recordingGoesOn) {
+        // Per-thread figures (top -H, perf) tell the encoders and the outputs apart.
+        const QStringList names = threadNames();
+        for (const char *name : {"mvencode-encode", "mvencode-push", "mvencode-record"})
+            QVERIFY2(names.contains(QLatin1String(name)), qPrintable(names.join(QLatin1Char(' '))));
+    }
     encoder.setLive(false);
     QCOMPARE(encoder.active(), recordingGoesOn);
     // The stream ends while the session goes on for the recording.

@@ -30,6 +30,8 @@ extern "C" {
 #include <utility>
 #include <vector>
 
+#include <pthread.h>
+
 namespace castcore {
 
 namespace {
@@ -316,6 +318,7 @@ void FfmpegEncoder::Private::settleCuts(uint64_t nextSeq, int64_t cutUs)
 
 void FfmpegEncoder::Private::run()
 {
+    pthread_setname_np(pthread_self(), "mvencode-encode");
     const mvplatform::ThreadSignalStack signalStack; // a crash here still writes its dump
     for (;;) {
         Canvas canvas;

@@ -10,6 +10,7 @@
 #include <linux/sockios.h>
 #include <linux/tcp.h>
 #include <netinet/in.h>
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -276,6 +277,7 @@ void PushOutput::forgetSocket()
 
 void PushOutput::run()
 {
+    pthread_setname_np(pthread_self(), "mvencode-push");
     const mvplatform::ThreadSignalStack signalStack; // a crash here still writes its dump
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_stop) {

@@ -244,6 +244,7 @@ bool RecordOutput::writeHeader()
 
 void RecordOutput::run()
 {
+    pthread_setname_np(pthread_self(), "mvencode-record");
     const mvplatform::ThreadSignalStack signalStack; // a crash here still writes its dump
     // A FIFO whose reader left answers EPIPE instead of ending the process.
     sigset_t pipe;

@@ -15,6 +15,8 @@ extern "C" {
 #include <algorithm>
 #include <thread>
 
+#include <pthread.h>
+
 namespace castcore {
 
 namespace {
@@ -74,7 +76,16 @@ bool VideoEncoder::open(int width, int height, int fps, int bitRate, std::string
     // on the encoding thread.
     m_context->thread_count = threadCount(std::thread::hardware_concurrency());
     av_opt_set(m_context->priv_data, "x264-params", "lookahead-threads=1", 0);
+    // x264 starts its threads here, and they take the name of the thread
+    // that starts them: opened under x264's own name, per-thread figures
+    // show them apart from whichever thread first asked for the encoder.
+    char opener[16] = {};
+    const bool named = pthread_getname_np(pthread_self(), opener, sizeof opener) == 0;
+    if (named)
+        pthread_setname_np(pthread_self(), "x264");
     const int rc = avcodec_open2(m_context, codec, nullptr);
+    if (named)
+        pthread_setname_np(pthread_self(), opener);
     if (rc < 0) {
         *error = avError(rc);
         close();

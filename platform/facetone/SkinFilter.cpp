@@ -219,13 +219,14 @@ Scratch &scratch()
     return s;
 }
 
-// Gains are in 1/256 and offsets in 1/64 of a level, so that a picture
-// row's blend of two sample rows (3:1) stays within 16 bits: an offset is
-// (256 - gain) * mean / 4 rounded, half a step at most over (256 - gain) *
-// 255 / 4, and the spreads round gains and offsets down, so gain * value +
-// offset + 128 stays a few steps over 255 * 256 at most.
+// Gains are in 1/256 and offsets in 1/32 of a level, so that a picture
+// row's blend of two sample rows (in eighths) stays within 16 bits: an
+// offset is (256 - gain) * mean / 8 rounded, half a step at most over
+// (256 - gain) * 255 / 8, and the spreads and the blend round gains and
+// offsets down, so gain * value + offset + 128 stays a few steps over
+// 255 * 256 at most.
 constexpr float kGainScale = 256.0f;
-constexpr float kOffsetScale = 64.0f;
+constexpr float kOffsetScale = 32.0f;
 
 // One smoothing pass: its sizes and where its working rows are.
 struct Smoothing
@@ -240,8 +241,10 @@ struct Smoothing
     size_t blockPitch;                  // block rows apart in the ring, with room for a step's spare lanes
     size_t spreadLanes;                 // block lanes spread, in whole steps
     int blocksX, blocksY;
+    int samplesY; // sample rows: every other block row
     int blockRing;
     int summedRows = -1; // block rows added into the column sums so far
+    int leftRows = 0;    // block rows taken out of them again, from the top
     int lastRows = -1;
     uint16_t *blockSum, *colSum; // window sums fit: at most 49 * 4 * 255
     uint32_t *blockSq, *colSq;
@@ -363,20 +366,22 @@ void takeBlockRow(Smoothing &m, int k)
     sumBlocks(a, second ? a + m.inPitch : m.zeros, m.w, m.blockSum + slot, m.blockSq + slot);
 }
 
-// Sample row k: the window of (2 reach + 1) x (2 reach + 1) blocks centred
-// on each block of block row k, as a gain and an offset per lane, spread over
-// the full width into its place in the ring of two: a picture row reads
+// Sample row s: the window of (2 reach + 1) x (2 reach + 1) blocks centred
+// on each block of block row 2s, as a gain and an offset per lane, spread
+// over the full width into its place in the ring of two: a picture row reads
 // the sample rows either side of it, and rows are written in order.
 FACETONE_WIDE_VECTORS
-void takeSampleRow(Smoothing &m, int k)
+void takeSampleRow(Smoothing &m, int s)
 {
+    const int k = 2 * s;
     const int reach = m.reach, blocksX = m.blocksX, blocksY = m.blocksY;
     const size_t blockLanes = m.blockLanes;
     uint16_t *const colSum = m.colSum;
     uint32_t *const colSq = m.colSq;
 
-    // The column sums slide down: the block row entering below, the one
-    // leaving above (still in the ring); past the bottom, rows only leave.
+    // The column sums slide down: each block row entering below takes out
+    // the one leaving above (still in the ring); past the bottom, rows only
+    // leave.
     auto ringRow = [&](const auto *ring, int row) { return ring + size_t(row % m.blockRing) * m.blockPitch; };
     for (; m.summedRows < std::min(k + reach, blocksY - 1); ++m.summedRows) {
         const int entering = m.summedRows + 1, leaving = entering - 2 * reach - 1;
@@ -384,15 +389,15 @@ void takeSampleRow(Smoothing &m, int k)
         if (leaving >= 0) {
             slideLanes(colSum, ringRow(m.blockSum, entering), ringRow(m.blockSum, leaving), blockLanes);
             slideLanes(colSq, ringRow(m.blockSq, entering), ringRow(m.blockSq, leaving), blockLanes);
+            m.leftRows = leaving + 1;
         } else {
             addLanes(colSum, ringRow(m.blockSum, entering), blockLanes);
             addLanes(colSq, ringRow(m.blockSq, entering), blockLanes);
         }
     }
-    const int leaving = k - reach - 1;
-    if (k + reach >= blocksY && leaving >= 0) {
-        subtractLanes(colSum, ringRow(m.blockSum, leaving), blockLanes);
-        subtractLanes(colSq, ringRow(m.blockSq, leaving), blockLanes);
+    for (; m.leftRows < k - reach; ++m.leftRows) {
+        subtractLanes(colSum, ringRow(m.blockSum, m.leftRows), blockLanes);
+        subtractLanes(colSq, ringRow(m.blockSq, m.leftRows), blockLanes);
     }
 
     // Pixels in each clipped window, as 1 / count per lane.
@@ -432,7 +437,7 @@ void takeSampleRow(Smoothing &m, int k)
     // so the left one takes 3/4 of its block and 1/4 of the block to the
     // left, the right one likewise towards the right. Four blocks a step,
     // into eight pixels whose alpha lanes keep their value (gain 1, offset 0).
-    const size_t slot = size_t(k % 2) * m.rowLanes;
+    const size_t slot = size_t(s % 2) * m.rowLanes;
     const Lanes16 colours = {0xffff, 0xffff, 0xffff, 0, 0xffff, 0xffff, 0xffff, 0, 0xffff, 0xffff, 0xffff, 0,
                              0xffff, 0xffff, 0xffff, 0};
     const Lanes16 unitGain = ~colours & uint16_t(kGainScale);
@@ -458,18 +463,20 @@ void takeSampleRow(Smoothing &m, int k)
 }
 
 // Final pixels of one row: each lane is (gain * value + offset) / 256, the
-// gain and offset 3/4 of the nearer sample row and 1/4 of the farther one.
-// In place the row is read through dst.
+// gain and offset nearer/8 of the nearer sample row and the rest of the
+// farther one. In place the row is read through dst.
 template <bool InPlace>
-inline void blendRow(const uint8_t *src, uint8_t *__restrict dst, size_t lanes, const uint16_t *__restrict gn,
-                     const uint16_t *__restrict gf, const uint16_t *__restrict on, const uint16_t *__restrict of)
+inline void blendRow(const uint8_t *src, uint8_t *__restrict dst, size_t lanes, uint16_t nearer,
+                     const uint16_t *__restrict gn, const uint16_t *__restrict gf, const uint16_t *__restrict on,
+                     const uint16_t *__restrict of)
 {
+    const uint16_t farther = uint16_t(8 - nearer);
     for (size_t i = 0; i < lanes; ++i) {
         const uint16_t v = InPlace ? dst[i] : src[i];
         // Truncated to 16 bits before the shift, so the loop stays in 16 bits.
-        const uint16_t gain4 = uint16_t(gn[i] + gn[i] + gn[i] + gf[i]);
-        const uint16_t gain = uint16_t(gain4 >> 2);
-        const uint16_t offset = uint16_t(on[i] + on[i] + on[i] + of[i]);
+        const uint16_t gain8 = uint16_t(nearer * gn[i] + farther * gf[i]);
+        const uint16_t gain = uint16_t(gain8 >> 3);
+        const uint16_t offset = uint16_t(nearer * on[i] + farther * of[i]);
         dst[i] = uint8_t(uint16_t(gain * v + offset + 128) >> 8);
     }
 }
@@ -478,17 +485,21 @@ inline void blendRow(const uint8_t *src, uint8_t *__restrict dst, size_t lanes, 
 FACETONE_WIDE_VECTORS
 void writeRow(Smoothing &m, int &sampled, int y, uint8_t *out, size_t outPitch, const CurveTables *curves)
 {
-    // A sample row's centre lies between its two picture rows.
-    const int k = y / 2;
-    const int far = y % 2 == 0 ? std::max(k - 1, 0) : std::min(k + 1, m.blocksY - 1);
-    while (sampled < std::max(k, far))
+    // Sample row s is centred half a row below picture row 4s, so rows 4s
+    // and 4s + 1 lie half a row from it, 4s + 2 and 4s + 3 one and a half
+    // and two and a half; the sample row on the other side is four away.
+    const int s = y / 4, r = y % 4;
+    const int far = r == 0 ? std::max(s - 1, 0) : std::min(s + 1, m.samplesY - 1);
+    static constexpr uint16_t kNearer[4] = {7, 7, 5, 3};
+    while (sampled < std::max(s, far))
         takeSampleRow(m, ++sampled);
-    const size_t near = size_t(k % 2) * m.rowLanes, other = size_t(far % 2) * m.rowLanes;
+    const size_t near = size_t(s % 2) * m.rowLanes, other = size_t(far % 2) * m.rowLanes;
     uint8_t *dst = out + size_t(y) * outPitch;
     if (dst == m.in + size_t(y) * m.inPitch)
-        blendRow<true>(dst, dst, m.lanes, m.gain + near, m.gain + other, m.offset + near, m.offset + other);
+        blendRow<true>(dst, dst, m.lanes, kNearer[r], m.gain + near, m.gain + other, m.offset + near,
+                       m.offset + other);
     else
-        blendRow<false>(m.in + size_t(y) * m.inPitch, dst, m.lanes, m.gain + near, m.gain + other,
+        blendRow<false>(m.in + size_t(y) * m.inPitch, dst, m.lanes, kNearer[r], m.gain + near, m.gain + other,
                         m.offset + near, m.offset + other);
     // While the row is still in the cache.
     if (curves)
@@ -500,10 +511,11 @@ void writeRow(Smoothing &m, int &sampled, int y, uint8_t *out, size_t outPitch, 
 // out = keep * v + (1 - keep) * mean with keep = var / (var + eps), per
 // colour channel. keep and (1 - keep) * mean change slowly across the
 // picture, so they are worked out on blocks of 2 x 2 pixels (a window of
-// (2 reach + 1)^2 blocks, 2r + 1 pixels wide or one more or less) and spread
-// back over the pixels linearly. Column sums slide down the block rows, so
-// the cost does not depend on the radius. Block rows are summed ahead of the
-// rows written, so the picture may be filtered in place.
+// (2 reach + 1)^2 blocks, 2r + 1 pixels wide or one more or less), for
+// every block across and every other block row down, and spread back over
+// the pixels linearly. Column sums slide down the block rows, so the cost
+// does not depend on the radius. Block rows are summed ahead of the rows
+// written, so the picture may be filtered in place.
 void smooth(const uint8_t *in, int inPitch, int w, int h, uint8_t *out, int outPitch, double strength,
             const CurveTables *curves)
 {
@@ -527,6 +539,7 @@ void smooth(const uint8_t *in, int inPitch, int w, int h, uint8_t *out, int outP
     m.eps = eps;
     m.blocksX = (w + 1) / 2;
     m.blocksY = (h + 1) / 2;
+    m.samplesY = (m.blocksY + 1) / 2;
     m.lanes = size_t(w) * 4;
     m.blockLanes = size_t(m.blocksX) * kBlockLanes;
     m.blockPitch = m.blockLanes + 8;

@@ -1,7 +1,8 @@
 // The composed canvas: items drawn in z-order with their rects, flips,
 // alpha and colour effects; camera frames through their filter on the video
-// thread, in place; an unchanged scene not drawn again, hidden items not
-// drawn at all, spare canvases given back; the frame clock's figures.
+// thread, in place or, when the frame fills the canvas, into it; an
+// unchanged scene not drawn again, hidden items not drawn at all, spare
+// canvases given back; the frame clock's figures.
 
 #include "EngineFixture.h"
 #include "ThreadNames.h"
@@ -78,11 +79,14 @@ int place(EngineFixture &f, const std::string &path, int x, int y, int w, int h,
     return id;
 }
 
-// A capture source of one opaque colour.
+// A capture source of one opaque colour; while it flickers, every other
+// frame is cyan, so that each frame differs from the one before.
 class SolidCapture : public ICustomCapture
 {
 public:
     std::atomic<uint32_t> argb{0xffff00ffu};
+    std::atomic<bool> flicker{false};
+    bool odd = false;
     bool GetFormat(CaptureFormat *f) override
     {
         *f = {40, 20, 40 * 20 * 4, 0};
@@ -93,7 +97,8 @@ public:
         if (size != 40 * 20 * 4)
             return false;
         auto *p = static_cast<uint32_t *>(destination);
-        std::fill(p, p + 40 * 20, argb.load());
+        odd = flicker && !odd;
+        std::fill(p, p + 40 * 20, odd ? 0xff00ffffu : argb.load());
         return true;
     }
     bool QueryA(uint32_t) override { return false; }
@@ -115,19 +120,25 @@ bool paintFrame(std::uintptr_t f0, std::uintptr_t f1, std::uintptr_t f2, const P
     return true;
 }
 
-// Paints every camera frame one colour, in place, and notes its thread.
+// Paints every camera frame one colour, into the destination it is given
+// or else in place, and notes its thread.
 class PaintingFilter : public IVideoFilter
 {
 public:
     std::atomic<int> frames{0};
+    std::atomic<int> intoDestination{0};
     std::atomic<bool> offThread{false};
     std::thread::id videoThread;
     bool Filter(int, std::uintptr_t f0, std::uintptr_t f1, std::uintptr_t f2, PicturePlane *out) override
     {
         if (std::this_thread::get_id() != videoThread)
             offThread = true;
-        if (!paintFrame(f0, f1, f2, *out, 0xff00ff00u))
+        const bool destination = out->frame[0] != 0;
+        if (!(destination ? paintFrame(out->frame[0], out->frame[1], out->frame[2], *out, 0xff00ff00u)
+                          : paintFrame(f0, f1, f2, *out, 0xff00ff00u)))
             return false;
+        if (destination)
+            ++intoDestination;
         ++frames;
         return true;
     }
@@ -237,6 +248,7 @@ private slots:
     void hiddenItemsAreNotDrawn_data();
     void hiddenItemsAreNotDrawn();
     void filterWorksOnTheFrameItself();
+    void frameFillingTheCanvasIsFilteredIntoIt();
     void spareCanvasesGoBackWhenTheSceneStandsStill();
     void frameClockReportsRealFigures();
     void framesCountedPerSecondOfTheClock_data();
@@ -545,6 +557,63 @@ void TestComposition::filterWorksOnTheFrameItself()
     QVERIFY(magenta(canvasWhen(f, magenta)));
     QTRY_VERIFY(filter.frames > 3);
     QVERIFY(near(f.ours()->lastCanvas().pixel(400, 300), Qt::black));
+}
+
+void TestComposition::frameFillingTheCanvasIsFilteredIntoIt()
+{
+    // Sees every canvas handed on: once armed, each must show the filtered
+    // (green) camera around the capture item.
+    struct GreenCanvases : VideoSink
+    {
+        std::atomic<bool> armed{false};
+        std::atomic<int> seen{0};
+        std::atomic<int> wrong{0};
+        void onCanvas(const QImage &c, int64_t) override
+        {
+            if (!armed)
+                return;
+            ++seen;
+            if (!near(c.pixel(0, 0), Qt::green, 0) || !near(c.pixel(1279, 719), Qt::green, 0)
+                || !near(c.pixel(640, 600), Qt::green, 0))
+                ++wrong;
+        }
+    };
+    PaintingFilter filter; // these outlive the engine that uses them
+    SolidCapture capture;
+    GreenCanvases canvases;
+    EngineFixture f;
+    QCOMPARE(f.init(1280, 720), 0);
+    const int id = f.scene()->OpenCamera(control().world().cameras.front().name.c_str(), 0, 0, 0, 0);
+    QVERIFY(id > 0);
+    const CameraParams tenPerSecond{0, 1280, 720, 10};
+    QVERIFY(f.scene()->SetCameraParams(id, &tenPerSecond));
+    QVERIFY(f.scene()->SetItemRect(id, 0, 0, 1280, 720));
+    filter.videoThread = f.ours()->videoThread();
+    QVERIFY(f.scene()->SetItemVideoFilter(id, &filter));
+    QVERIFY(near(canvasWhen(f, [](const QImage &c) { return near(c.pixel(0, 0), Qt::green, 0); }).pixel(0, 0),
+                 Qt::green, 0));
+    Compositor &compositor = f.ours()->media().compositor();
+    compositor.setSink(&canvases);
+    canvases.armed = true;
+
+    // A still scene draws each frame once: the filter writes it into the
+    // canvas. A flickering capture item has the scene drawn every tick, so
+    // camera frames are drawn again between two of them: each time the
+    // filtered frame still.
+    const int flickering = f.scene()->AddCustomCapture(&capture);
+    QVERIFY(flickering > 0);
+    QVERIFY(f.scene()->SetItemRect(flickering, 20, 20, 40, 20));
+    for (int round = 0; round < 6; ++round) {
+        const int into = filter.intoDestination;
+        QTRY_VERIFY(filter.intoDestination >= into + 2);
+        capture.flicker = true;
+        afterFrames(compositor, 8);
+        capture.flicker = false;
+    }
+    compositor.setSink(nullptr);
+    QVERIFY(canvases.seen > 40);
+    QCOMPARE(int(canvases.wrong), 0);
+    QVERIFY(!filter.offThread);
 }
 
 void TestComposition::spareCanvasesGoBackWhenTheSceneStandsStill()

@@ -253,44 +253,83 @@ bool Compositor::syncSources(Clock::time_point now)
             continue;
         changed = true;
         slot.tintStale = true;
-        if (view.kind == KindCamera)
-            filterCamera(view, slot);
+        if (view.kind == KindCamera) {
+            slot.filtering = Slot::Filtering::Due;
+            slot.framesRedrawn = slot.frameDraws > 1;
+            slot.frameDraws = 0;
+        }
     }
     return changed;
 }
 
-void Compositor::filterCamera(const ItemView &view, Slot &slot)
+Compositor::Filtered Compositor::runFilter(const ItemView &view, Slot &slot, uchar *target, size_t targetPitch,
+                                           size_t targetBytes)
 {
-    if (!view.filter)
-        return;
     auto *camera = static_cast<CameraSource *>(slot.source.get());
     const QImage frame = camera->picture();
     uchar *pixels = camera->filterablePixels();
-    if (!pixels || frame.format() != QImage::Format_RGB32)
-        return;
-    // The filter reads and writes 32-bit pixels in place (destination 0): the
-    // frame itself, which nobody else reads, so no copy is made for a filter
-    // that declines (as the beauty filter does at level 0).
+    if (!view.filter || !pixels || frame.format() != QImage::Format_RGB32)
+        return Filtered::Not;
+    // The filter reads the frame itself, which nobody else reads, so no copy
+    // is made for a filter that declines (as the beauty filter does at level
+    // 0). It writes 32-bit pixels into the target, or in place (destination 0).
     const std::uintptr_t stride = std::uintptr_t(frame.bytesPerLine());
-    const std::uintptr_t bytes = std::uintptr_t(frame.sizeInBytes());
     PicturePlane out;
     out.format = 4;
     out.width = frame.width();
     out.height = frame.height();
-    out.frame[0] = 0;
-    out.frame[1] = stride;
-    out.frame[2] = bytes;
-    if (!view.filter->Filter(view.id, std::uintptr_t(pixels), stride, bytes, &out))
-        return;
-    if (out.frame[0] != 0 && out.frame[0] != std::uintptr_t(pixels)) {
+    out.frame[0] = std::uintptr_t(target);
+    out.frame[1] = target ? std::uintptr_t(targetPitch) : stride;
+    out.frame[2] = target ? std::uintptr_t(targetBytes) : std::uintptr_t(frame.sizeInBytes());
+    if (!view.filter->Filter(view.id, std::uintptr_t(pixels), stride, std::uintptr_t(frame.sizeInBytes()), &out))
+        return Filtered::Not;
+    if (out.frame[0] == 0 || out.frame[0] == std::uintptr_t(pixels))
+        return Filtered::InFrame;
+    if (target && (out.width != frame.width() || out.height != frame.height()))
+        return Filtered::Not; // part of the target at most: the frame is drawn over it as it is
+    uchar *const into = target ? target : pixels;
+    const size_t intoPitch = target ? targetPitch : size_t(stride);
+    if (out.frame[0] != std::uintptr_t(into)) {
         // The filter wrote into a buffer of its own: copy it in while it is valid.
         const auto *theirs = reinterpret_cast<const uchar *>(out.frame[0]);
         const size_t row = size_t(frame.width()) * 4;
         if (out.frame[1] < row)
-            return;
+            return Filtered::Not;
         for (int y = 0; y < frame.height(); ++y)
-            std::memcpy(pixels + size_t(y) * stride, theirs + size_t(y) * out.frame[1], row);
+            std::memcpy(into + size_t(y) * intoPitch, theirs + size_t(y) * out.frame[1], row);
     }
+    return target ? Filtered::InTarget : Filtered::InFrame;
+}
+
+bool Compositor::filterIntoCanvas(const ItemView &view, Slot &slot, QImage &canvas)
+{
+    // A frame drawn more than once is better filtered in place once than
+    // into every canvas it is drawn on.
+    if (view.kind != KindCamera || slot.filtering != Slot::Filtering::Due || view.colorEffect != 0
+        || slot.framesRedrawn || !fillsPixelForPixel(view, slot.source->picture(), canvas.size()))
+        return false;
+    ++slot.frameDraws;
+    switch (runFilter(view, slot, canvas.bits(), size_t(canvas.bytesPerLine()), size_t(canvas.sizeInBytes()))) {
+    case Filtered::InTarget:
+        slot.filtering = Slot::Filtering::IntoCanvas;
+        return true;
+    case Filtered::InFrame:
+    case Filtered::Not:
+        slot.filtering = Slot::Filtering::Done; // the frame is drawn as it now is
+        --slot.frameDraws; // counted again as it is drawn
+        return false;
+    }
+    return false;
+}
+
+void Compositor::filterInPlace(const ItemView &view, Slot &slot)
+{
+    if (view.kind != KindCamera)
+        return;
+    ++slot.frameDraws;
+    if (slot.filtering != Slot::Filtering::Done)
+        runFilter(view, slot, nullptr, 0, 0);
+    slot.filtering = Slot::Filtering::Done;
 }
 
 QImage &Compositor::freeCanvas()
@@ -352,10 +391,16 @@ int Compositor::draw()
         canvas.fill(0xff000000u);
 
     int drawn = 0;
+    // A camera frame filtered straight into the canvas is not copied again.
+    if (first < m_order.size() && filterIntoCanvas(*m_order[first], m_slots[m_order[first]->id], canvas)) {
+        ++first;
+        ++drawn;
+    }
     QPainter painter(&canvas);
     for (size_t i = first; i < m_order.size(); ++i) {
         const ItemView *v = m_order[i];
         Slot &slot = m_slots[v->id];
+        filterInPlace(*v, slot);
         QImage picture = slot.source->picture();
         if (picture.isNull())
             continue;

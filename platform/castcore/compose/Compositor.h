@@ -85,12 +85,29 @@ private:
         int height = 0;
         QImage tinted;
         bool tintStale = true;
+        // A camera's frame and its item's filter: whether the filter still
+        // has to see the frame, or wrote it into the canvas only (the frame
+        // itself unfiltered); how often the frame was drawn, and whether
+        // the one before was drawn more than once.
+        enum class Filtering { Done, Due, IntoCanvas };
+        Filtering filtering = Filtering::Done;
+        int frameDraws = 0;
+        bool framesRedrawn = false;
     };
+    enum class Filtered { Not, InFrame, InTarget };
 
     std::chrono::steady_clock::time_point tick(std::chrono::steady_clock::time_point now);
     void takeSnapshot();
     bool syncSources(std::chrono::steady_clock::time_point now);
-    void filterCamera(const ItemView &view, Slot &slot);
+    // Runs the item's filter over the camera's frame, into `target` (a
+    // buffer of the frame's size) or, with none, in place.
+    Filtered runFilter(const ItemView &view, Slot &slot, uchar *target, size_t targetPitch, size_t targetBytes);
+    // A due camera frame that fills the canvas pixel for pixel is filtered
+    // straight into it; true when the canvas holds it.
+    bool filterIntoCanvas(const ItemView &view, Slot &slot, QImage &canvas);
+    // As a camera frame is drawn: makes the frame itself the filtered one,
+    // if it is not yet, and counts the draw.
+    void filterInPlace(const ItemView &view, Slot &slot);
     // The number of items drawn; -1 when there was no canvas to draw on.
     int draw();
     QImage &freeCanvas();

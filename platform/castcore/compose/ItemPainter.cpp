@@ -118,6 +118,16 @@ bool coversOpaquely(const ItemView &item, const QImage &picture, const QRectF &a
         && box.right() >= area.right() - kRounding && box.bottom() >= area.bottom() - kRounding;
 }
 
+bool fillsPixelForPixel(const ItemView &item, const QImage &picture, const QSize &canvas)
+{
+    if (picture.isNull() || picture.hasAlphaChannel() || picture.size() != canvas || item.alpha < 255
+        || item.rotation != std::array<float, 3>{0.0f, 0.0f, 0.0f})
+        return false;
+    const QRectF box = contentBox(item);
+    return std::abs(box.x()) < kRounding && std::abs(box.y()) < kRounding
+        && std::abs(box.width() - canvas.width()) < kRounding && std::abs(box.height() - canvas.height()) < kRounding;
+}
+
 namespace {
 
 void paintTint(const QImage &picture, uint32_t rgb, QImage &out)

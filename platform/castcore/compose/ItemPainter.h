@@ -25,6 +25,10 @@ void drawItem(QPainter &painter, const ItemView &item, const QImage &picture);
 // picture, so that nothing under the item there can show.
 bool coversOpaquely(const ItemView &item, const QImage &picture, const QRectF &area);
 
+// True when drawItem() would copy this opaque picture pixel for pixel onto
+// the whole of a canvas of `canvas`'s size: no scale, flip, turn or opacity.
+bool fillsPixelForPixel(const ItemView &item, const QImage &picture, const QSize &canvas);
+
 // The picture tinted by a colour effect (0xRRGGBB): its colours pulled
 // toward the tint by soft light, its alpha kept. Reuses `out`'s buffer
 // when it has the right size and nobody else holds it. An opaque (RGB32)

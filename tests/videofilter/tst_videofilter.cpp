@@ -84,6 +84,10 @@ struct FilterFixture
         camera = engine.scene()->OpenCamera(u"USB2.0 HD Camera", 0, 0, 0, 0);
         engine.ours()->setItemSourceSize(camera, 8, 6);
     }
+    // The engine's camera keeps calling the filter until it is taken off
+    // the item (the facade ends the engine first): a filter that died
+    // attached would be called after its end.
+    ~FilterFixture() { engine.scene()->SetItemVideoFilter(camera, nullptr); }
 
     // One frame of `item` through the engine, filtered in place.
     bool deliver(int item, PicturePlane *out = nullptr)

@@ -255,7 +255,7 @@ bool Compositor::syncSources(Clock::time_point now)
         slot.tintStale = true;
         if (view.kind == KindCamera) {
             slot.filtering = Slot::Filtering::Due;
-            slot.framesRedrawn = slot.frameDraws > 1;
+            slot.lastFrameRedrawn = slot.frameDraws > 1;
             slot.frameDraws = 0;
         }
     }
@@ -306,7 +306,7 @@ bool Compositor::filterIntoCanvas(const ItemView &view, Slot &slot, QImage &canv
     // A frame drawn more than once is better filtered in place once than
     // into every canvas it is drawn on.
     if (view.kind != KindCamera || slot.filtering != Slot::Filtering::Due || view.colorEffect != 0
-        || slot.framesRedrawn || !fillsPixelForPixel(view, slot.source->picture(), canvas.size()))
+        || slot.lastFrameRedrawn || !fillsPixelForPixel(view, slot.source->picture(), canvas.size()))
         return false;
     ++slot.frameDraws;
     switch (runFilter(view, slot, canvas.bits(), size_t(canvas.bytesPerLine()), size_t(canvas.sizeInBytes()))) {

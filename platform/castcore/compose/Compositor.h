@@ -92,7 +92,7 @@ private:
         enum class Filtering { Done, Due, IntoCanvas };
         Filtering filtering = Filtering::Done;
         int frameDraws = 0;
-        bool framesRedrawn = false;
+        bool lastFrameRedrawn = false;
     };
     enum class Filtered { Not, InFrame, InTarget };
 

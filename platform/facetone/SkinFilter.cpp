@@ -463,20 +463,20 @@ void takeSampleRow(Smoothing &m, int s)
 }
 
 // Final pixels of one row: each lane is (gain * value + offset) / 256, the
-// gain and offset nearer/8 of the nearer sample row and the rest of the
-// farther one. In place the row is read through dst.
+// gain and offset `own`/8 of the row's own sample row and the rest of the
+// other one. In place the row is read through dst.
 template <bool InPlace>
-inline void blendRow(const uint8_t *src, uint8_t *__restrict dst, size_t lanes, uint16_t nearer,
+inline void blendRow(const uint8_t *src, uint8_t *__restrict dst, size_t lanes, uint16_t own,
                      const uint16_t *__restrict gn, const uint16_t *__restrict gf, const uint16_t *__restrict on,
                      const uint16_t *__restrict of)
 {
-    const uint16_t farther = uint16_t(8 - nearer);
+    const uint16_t other = uint16_t(8 - own);
     for (size_t i = 0; i < lanes; ++i) {
         const uint16_t v = InPlace ? dst[i] : src[i];
         // Truncated to 16 bits before the shift, so the loop stays in 16 bits.
-        const uint16_t gain8 = uint16_t(nearer * gn[i] + farther * gf[i]);
+        const uint16_t gain8 = uint16_t(own * gn[i] + other * gf[i]);
         const uint16_t gain = uint16_t(gain8 >> 3);
-        const uint16_t offset = uint16_t(nearer * on[i] + farther * of[i]);
+        const uint16_t offset = uint16_t(own * on[i] + other * of[i]);
         dst[i] = uint8_t(uint16_t(gain * v + offset + 128) >> 8);
     }
 }
@@ -485,21 +485,22 @@ inline void blendRow(const uint8_t *src, uint8_t *__restrict dst, size_t lanes, 
 FACETONE_WIDE_VECTORS
 void writeRow(Smoothing &m, int &sampled, int y, uint8_t *out, size_t outPitch, const CurveTables *curves)
 {
-    // Sample row s is centred half a row below picture row 4s, so rows 4s
-    // and 4s + 1 lie half a row from it, 4s + 2 and 4s + 3 one and a half
-    // and two and a half; the sample row on the other side is four away.
+    // Picture row y's own sample row s is centred half a row below picture
+    // row 4s, so rows 4s and 4s + 1 lie half a row from it, 4s + 2 and
+    // 4s + 3 one and a half and two and a half; the sample row on the other
+    // side is four away. s weighs in eighths by the distance to the other.
     const int s = y / 4, r = y % 4;
     const int far = r == 0 ? std::max(s - 1, 0) : std::min(s + 1, m.samplesY - 1);
-    static constexpr uint16_t kNearer[4] = {7, 7, 5, 3};
+    static constexpr uint16_t kOwnEighths[4] = {7, 7, 5, 3};
     while (sampled < std::max(s, far))
         takeSampleRow(m, ++sampled);
     const size_t near = size_t(s % 2) * m.rowLanes, other = size_t(far % 2) * m.rowLanes;
     uint8_t *dst = out + size_t(y) * outPitch;
     if (dst == m.in + size_t(y) * m.inPitch)
-        blendRow<true>(dst, dst, m.lanes, kNearer[r], m.gain + near, m.gain + other, m.offset + near,
+        blendRow<true>(dst, dst, m.lanes, kOwnEighths[r], m.gain + near, m.gain + other, m.offset + near,
                        m.offset + other);
     else
-        blendRow<false>(m.in + size_t(y) * m.inPitch, dst, m.lanes, kNearer[r], m.gain + near, m.gain + other,
+        blendRow<false>(m.in + size_t(y) * m.inPitch, dst, m.lanes, kOwnEighths[r], m.gain + near, m.gain + other,
                         m.offset + near, m.offset + other);
     // While the row is still in the cache.
     if (curves)

@@ -262,14 +262,13 @@ bool Compositor::syncSources(Clock::time_point now)
     return changed;
 }
 
-Compositor::Filtered Compositor::runFilter(const ItemView &view, Slot &slot, uchar *target, size_t targetPitch,
-                                           size_t targetBytes)
+bool Compositor::runFilter(const ItemView &view, Slot &slot, uchar *target, size_t targetPitch, size_t targetBytes)
 {
     auto *camera = static_cast<CameraSource *>(slot.source.get());
     const QImage frame = camera->picture();
     uchar *pixels = camera->filterablePixels();
     if (!view.filter || !pixels || frame.format() != QImage::Format_RGB32)
-        return Filtered::Not;
+        return false;
     // The filter reads the frame itself, which nobody else reads, so no copy
     // is made for a filter that declines (as the beauty filter does at level
     // 0). It writes 32-bit pixels into the target, or in place (destination 0).
@@ -281,12 +280,11 @@ Compositor::Filtered Compositor::runFilter(const ItemView &view, Slot &slot, uch
     out.frame[0] = std::uintptr_t(target);
     out.frame[1] = target ? std::uintptr_t(targetPitch) : stride;
     out.frame[2] = target ? std::uintptr_t(targetBytes) : std::uintptr_t(frame.sizeInBytes());
-    if (!view.filter->Filter(view.id, std::uintptr_t(pixels), stride, std::uintptr_t(frame.sizeInBytes()), &out))
-        return Filtered::Not;
-    if (out.frame[0] == 0 || out.frame[0] == std::uintptr_t(pixels))
-        return Filtered::InFrame;
+    if (!view.filter->Filter(view.id, std::uintptr_t(pixels), stride, std::uintptr_t(frame.sizeInBytes()), &out)
+        || out.frame[0] == 0 || out.frame[0] == std::uintptr_t(pixels))
+        return false; // declined, or wrote the frame itself
     if (target && (out.width != frame.width() || out.height != frame.height()))
-        return Filtered::Not; // part of the target at most: the frame is drawn over it as it is
+        return false; // part of the target at most: the frame is drawn over it as it is
     uchar *const into = target ? target : pixels;
     const size_t intoPitch = target ? targetPitch : size_t(stride);
     if (out.frame[0] != std::uintptr_t(into)) {
@@ -294,11 +292,11 @@ Compositor::Filtered Compositor::runFilter(const ItemView &view, Slot &slot, uch
         const auto *theirs = reinterpret_cast<const uchar *>(out.frame[0]);
         const size_t row = size_t(frame.width()) * 4;
         if (out.frame[1] < row)
-            return Filtered::Not;
+            return false;
         for (int y = 0; y < frame.height(); ++y)
             std::memcpy(into + size_t(y) * intoPitch, theirs + size_t(y) * out.frame[1], row);
     }
-    return target ? Filtered::InTarget : Filtered::InFrame;
+    return target != nullptr;
 }
 
 bool Compositor::filterIntoCanvas(const ItemView &view, Slot &slot, QImage &canvas)
@@ -308,18 +306,13 @@ bool Compositor::filterIntoCanvas(const ItemView &view, Slot &slot, QImage &canv
     if (view.kind != KindCamera || slot.filtering != Slot::Filtering::Due || view.colorEffect != 0
         || slot.lastFrameRedrawn || !fillsPixelForPixel(view, slot.source->picture(), canvas.size()))
         return false;
-    ++slot.frameDraws;
-    switch (runFilter(view, slot, canvas.bits(), size_t(canvas.bytesPerLine()), size_t(canvas.sizeInBytes()))) {
-    case Filtered::InTarget:
-        slot.filtering = Slot::Filtering::IntoCanvas;
-        return true;
-    case Filtered::InFrame:
-    case Filtered::Not:
+    if (!runFilter(view, slot, canvas.bits(), size_t(canvas.bytesPerLine()), size_t(canvas.sizeInBytes()))) {
         slot.filtering = Slot::Filtering::Done; // the frame is drawn as it now is
-        --slot.frameDraws; // counted again as it is drawn
         return false;
     }
-    return false;
+    slot.filtering = Slot::Filtering::IntoCanvas;
+    ++slot.frameDraws;
+    return true;
 }
 
 void Compositor::filterInPlace(const ItemView &view, Slot &slot)

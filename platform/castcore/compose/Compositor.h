@@ -94,14 +94,15 @@ private:
         int frameDraws = 0;
         bool lastFrameRedrawn = false;
     };
-    enum class Filtered { Not, InFrame, InTarget };
 
     std::chrono::steady_clock::time_point tick(std::chrono::steady_clock::time_point now);
     void takeSnapshot();
     bool syncSources(std::chrono::steady_clock::time_point now);
     // Runs the item's filter over the camera's frame, into `target` (a
-    // buffer of the frame's size) or, with none, in place.
-    Filtered runFilter(const ItemView &view, Slot &slot, uchar *target, size_t targetPitch, size_t targetBytes);
+    // buffer of the frame's size) or, with none, in place. True when the
+    // target holds the whole filtered frame; otherwise the frame is to be
+    // drawn as it now is.
+    bool runFilter(const ItemView &view, Slot &slot, uchar *target, size_t targetPitch, size_t targetBytes);
     // A due camera frame that fills the canvas pixel for pixel is filtered
     // straight into it; true when the canvas holds it.
     bool filterIntoCanvas(const ItemView &view, Slot &slot, QImage &canvas);
